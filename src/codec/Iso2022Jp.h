@@ -1,0 +1,20 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "platform/SjisText.h"
+
+// Shift_JIS <-> ISO-2022-JP by byte arithmetic. Mail text never goes through
+// Unicode: converters disagree on the wave dash and the NEC and IBM extensions,
+// and a phone must get back exactly the bytes the operator typed.
+
+// Shift_JIS text to ISO-2022-JP: kanji runs in ESC $ B, half-width katakana in
+// ESC ( I, back to one-byte text with ESC ( J (the only switch-back written).
+std::string ToIso2022Jp(const SjisText& sjis);
+
+// One two-byte Shift_JIS character to its JIS X 0208 row and cell.
+std::pair<std::uint8_t, std::uint8_t> SjisToJisPair(std::uint8_t lead, std::uint8_t trail);
+
+// ISO-2022-JP and/or raw Shift_JIS bytes to Shift_JIS text.
+SjisText JisToSjis(const std::string& bytes);

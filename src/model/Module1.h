@@ -1,0 +1,22 @@
+#pragma once
+#include "model/OutgoingMail.h"
+#include "model/QuizRun.h"
+#include "model/Records.h"
+#include "platform/Platform.h"
+
+// The shared state of the program: one object, made in main() (or by a test)
+// and handed to every window. Records live here for the whole run; a file
+// operation reads a record whole into it or writes it whole from it.
+struct Module1 {
+    explicit Module1(Platform& p) : platform(p) {}
+
+    Platform& platform;
+
+    MailSettings mailSettings;
+    AddressBook addressBook;
+    InvitationMail invitationMail;
+    ClosingMail closingMail;
+    QuestionSet questionSet;
+    QuizRun quizRun;
+    OutgoingMail outgoingMail;
+};

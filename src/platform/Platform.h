@@ -1,0 +1,25 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/Clock.h"
+#include "platform/DataFiles.h"
+#include "platform/EventLoop.h"
+#include "platform/MessageBox.h"
+#include "platform/Socket.h"
+#include "platform/Timer.h"
+
+// The services the system takes from its platform, handed around as one
+// bundle. main() fills it with the Qt adapters; tests fill it with fakes.
+struct Platform {
+    EventLoop* eventLoop = nullptr;
+    Clock* clock = nullptr;
+    DataFiles* files = nullptr;
+    MessageBox* messageBox = nullptr;
+    // The program's folder followed by the native separator.
+    std::string appFolder;
+    // Factories for the sockets and timers a window owns.
+    std::function<std::unique_ptr<Socket>()> makeSocket;
+    std::function<std::unique_ptr<Timer>()> makeTimer;
+};
