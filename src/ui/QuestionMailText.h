@@ -1,0 +1,57 @@
+#pragma once
+#include <optional>
+
+#include "model/Records.h"
+#include "platform/SjisText.h"
+
+// The body of a question mail, built from the question set. The run sends the
+// stored text as it is, apart from three per-player markers (previous result,
+// rank, total score) that it finds by their exact wording, so the pieces below
+// must not drift from what the run searches for.
+
+namespace mailtext {
+// The banner that opens every mail the program sends; 20 characters each.
+inline constexpr const char* StarLine = "********************";
+inline constexpr const char* TitleLine = "* TRIVORN          *";
+inline constexpr const char* DashLine = "--------------------";
+inline constexpr const char* CrLf = "\r\n";
+
+// The per-player markers, completed with the question number or full score.
+SjisText PreviousResultLine(const SjisText& previousQuestion);   // 問題<n>:×
+SjisText CorrectAnswerLine(const SjisText& correctChoice);       // 正解:<n>
+SjisText RankLine();                                             // 順位:xxx位
+SjisText ScoreLine(const SjisText& fullScore);                   // 合計得点:xxx/<n>
+}  // namespace mailtext
+
+// A whole number written as ASCII digits with an optional leading '-', no
+// spaces; nothing for anything else (empty, full-width digits, "1.5", " 3")
+// and for values beyond a long's reach.
+std::optional<long> WholeNumber(const SjisText& text);
+
+// The text of a number field as it goes into a mail: a whole number in plain
+// decimal ("05" gives "5"), any other text unchanged.
+SjisText PlainNumberText(const SjisText& text);
+
+// The values of one question that the editor takes from its controls rather
+// than from the question set (they may be ahead of the set while it is typed).
+struct QuestionMailFields {
+    int question = 1;          // 1..100
+    SjisText questionText;     // CR LF line ends
+    SjisText replyMinutes;
+    SjisText fullScore;
+    SjisText points;
+};
+
+// The body of question `fields.question`; the choices and the previous
+// question's correct choice come from `set`. Lines end in CR LF except the
+// last, the answer line. Empty when the question number is outside 1..100.
+SjisText BuildQuestionMailText(const QuestionSet& set, const QuestionMailFields& fields);
+
+// Rebuilds the stored body of every question 1..100 from the set alone.
+void ComposeAllQuestionMails(QuestionSet& set);
+
+// The subject a new question starts with: 第<round>回のクイズ第<q>問.
+SjisText DefaultQuestionSubject(const SjisText& round, int question);
+
+// A choice slot whose text is empty or one space is not in use.
+bool ChoiceInUse(const SjisText& choiceText);
