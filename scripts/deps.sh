@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs, and with --mail also the mail
+# servers the tests use. apt is only touched when something is missing.
+set -euo pipefail
+
+packages="cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev fonts-noto-cjk"
+mail_packages="postfix dovecot-core dovecot-pop3d"
+with_mail=no
+[ "${1:-}" = --mail ] && with_mail=yes
+[ "$with_mail" = yes ] && packages="$packages $mail_packages"
+
+missing=""
+for p in $packages; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [ "$status" = "install ok installed" ] || missing="$missing $p"
+done
+if [ -z "$missing" ]; then
+    echo "deps: all packages present"
+    exit 0
+fi
+
+[ "$(id -u)" = 0 ] || { echo "deps: missing:$missing; run as root to install them" >&2; exit 1; }
+echo "deps: installing$missing"
+export DEBIAN_FRONTEND=noninteractive
+# Postfix must not configure itself as the machine's mail system: the tests
+# run their own instance with its own configuration.
+echo "postfix postfix/main_mailer_type select No configuration" | debconf-set-selections
+
+# Package scripts must not start system-wide postfix/dovecot services, which
+# would take the ports the tests need. The standard way is a policy-rc.d that
+# refuses; it is removed again afterwards if it was ours.
+policy=/usr/sbin/policy-rc.d
+own_policy=no
+if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' > "$policy"
+    chmod 755 "$policy"
+    own_policy=yes
+fi
+cleanup() { [ "$own_policy" = yes ] && rm -f "$policy"; }
+trap cleanup EXIT
+
+apt-get update -q
+# shellcheck disable=SC2086
+apt-get install -y -q --no-install-recommends $missing

@@ -1,0 +1,365 @@
+#!/usr/bin/env bash
+# Private Postfix (SMTP, 127.0.0.1:25) and Dovecot (POP3, 127.0.0.1:110)
+# instances for the tests that talk to real mail servers.
+#
+#   scripts/mailservers.sh start [BUILD_DIR]   (re)start both, mailboxes empty
+#   scripts/mailservers.sh stop  [BUILD_DIR]   stop both
+#   scripts/mailservers.sh status [BUILD_DIR]
+#
+# Everything lives under BUILD_DIR/mailservers (default: build/ in the
+# checkout): configuration, queue, logs and the Maildirs that Postfix delivers
+# into and Dovecot serves. Nothing is relayed off the machine: only the test
+# domains below are accepted at RCPT time, every other destination is refused,
+# and the default transport is "error" in case anything slips through.
+# The ports are fixed, so only one instance can run on the machine; the
+# directory of the running one is recorded in $ACTIVE_FILE for the tests.
+set -euo pipefail
+
+SCRIPT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+REPO_DIR=$(dirname "$SCRIPT_DIR")
+ACTIVE_FILE=/tmp/trivorn-mailservers.dir
+
+PASSWORD=trivorn                 # every mailbox has this POP3 password
+OPERATOR_DOMAIN=trivorn.test
+PLAYER_DOMAINS="docomo.ne.jp ezweb.ne.jp t.vodafone.ne.jp example.com"
+MAIL_UID=8                       # the system's "mail" user and group
+MAIL_GID=8
+
+die() { echo "mailservers: $*" >&2; exit 1; }
+say() { echo "mailservers: $*"; }
+
+cmd=${1:-}
+build_dir=${2:-$REPO_DIR/build}
+mkdir -p "$build_dir"
+build_dir=$(cd "$build_dir" && pwd)
+DIR=$build_dir/mailservers
+PF_CONF=$DIR/postfix
+PF_QUEUE=$DIR/postfix/queue
+PF_DATA=$DIR/postfix/data
+DC_DIR=$DIR/dovecot
+DC_CONF=$DC_DIR/dovecot.conf
+DC_RUN=$DC_DIR/run
+MAILDIRS=$DIR/maildirs
+
+# Every mailbox, one address a line.
+accounts() {
+    echo "quiz@$OPERATOR_DOMAIN"
+    echo "support@$OPERATOR_DOMAIN"
+    echo "postmaster@$OPERATOR_DOMAIN"
+    local d u
+    for d in $PLAYER_DOMAINS; do
+        for u in taro hanako jiro; do echo "$u@$d"; done
+    done
+    for u in $(seq -f 'player%03g' 1 250); do echo "$u@docomo.ne.jp"; done
+}
+
+# --- processes -------------------------------------------------------------
+
+pid_alive() { [ -n "${1:-}" ] && [ -d "/proc/$1" ]; }
+
+# Stops the process whose pid is in $1 if its command name is $2.
+stop_pidfile() {
+    local file=$1 comm=$2 pid
+    [ -f "$file" ] || return 0
+    pid=$(head -n1 "$file" | tr -dc '0-9')
+    if pid_alive "$pid" && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = "$comm" ]; then
+        stop_pid "$pid" "$comm"
+    fi
+    rm -f "$file"
+}
+
+stop_pid() {
+    local pid=$1 what=$2 i
+    kill -TERM "$pid" 2>/dev/null || return 0
+    for i in $(seq 1 100); do
+        pid_alive "$pid" || { say "stopped $what (pid $pid)"; return 0; }
+        sleep 0.1
+    done
+    kill -KILL "$pid" 2>/dev/null || true
+    say "killed $what (pid $pid)"
+}
+
+stop_instance() {  # $1: a mailservers directory
+    stop_pidfile "$1/postfix/queue/pid/master.pid" master
+    stop_pidfile "$1/dovecot/run/master.pid" dovecot
+}
+
+# Pids of the processes listening on 127.0.0.1:$1 or 0.0.0.0:$1 (IPv4).
+listeners() {
+    local port hex inodes inode fd
+    port=$1
+    hex=$(printf '%04X' "$port")
+    inodes=$(awk -v p=":$hex" '$4 == "0A" && substr($2, length($2) - 4) == p { print $10 }' /proc/net/tcp /proc/net/tcp6 2>/dev/null)
+    [ -n "$inodes" ] || return 0
+    for fd in /proc/[0-9]*/fd/*; do
+        for inode in $inodes; do
+            if [ "$(readlink "$fd" 2>/dev/null)" = "socket:[$inode]" ]; then
+                fd=${fd#/proc/}; echo "${fd%%/*}"
+            fi
+        done
+    done | sort -u
+}
+
+describe_pid() {
+    echo "pid $1: $(tr '\0' ' ' < "/proc/$1/cmdline" 2>/dev/null)"
+}
+
+# A listener left behind by an earlier run of this script (perhaps from a build
+# directory that is gone) is recognised by its configuration path and stopped.
+stop_stale_listener() {
+    local port=$1 pid conf
+    for pid in $(listeners "$port"); do
+        conf=$(tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | sed -n 's/^MAIL_CONFIG=//p')
+        if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = master ] && [[ $conf == */mailservers/postfix ]]; then
+            stop_pid "$pid" "stale postfix ($conf)"
+        elif [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = dovecot ] &&
+             tr '\0' ' ' < "/proc/$pid/cmdline" | grep -q -- '-c [^ ]*/mailservers/dovecot/dovecot.conf'; then
+            stop_pid "$pid" "stale dovecot"
+        fi
+    done
+}
+
+require_free() {
+    local port=$1 pid busy=""
+    for pid in $(listeners "$port"); do busy="$busy
+  $(describe_pid "$pid")"; done
+    [ -z "$busy" ] || die "port $port is taken by a server this script did not start:$busy
+stop it (for a system service: service postfix stop / service dovecot stop) and retry"
+}
+
+# --- readiness ---------------------------------------------------------------
+
+# First line the server on 127.0.0.1:$1 sends, or nothing.
+greeting() {
+    local line=""
+    { exec 3<>"/dev/tcp/127.0.0.1/$1"; } 2>/dev/null || return 0
+    IFS= read -r -t 5 line <&3 || true
+    printf 'QUIT\r\n' >&3 2>/dev/null || true
+    exec 3<&- 3>&-
+    printf '%s' "${line%$'\r'}"
+}
+
+wait_for() {  # port, expected start of the greeting, name, log
+    local i g
+    for i in $(seq 1 100); do
+        g=$(greeting "$1")
+        case "$g" in "$2"*) say "$3 answers on 127.0.0.1:$1: $g"; return 0 ;; esac
+        sleep 0.2
+    done
+    echo "--- last lines of $4" >&2
+    tail -n 30 "$4" >&2 2>/dev/null || true
+    die "$3 does not answer on 127.0.0.1:$1"
+}
+
+# --- configuration -----------------------------------------------------------
+
+# Postfix and Dovecot run their deliveries and logins as other users, who must
+# be able to reach the build directory.
+check_reachable() {
+    local user=$1 path=$2
+    setpriv --reuid="$user" --regid="$(id -g "$user")" --clear-groups test -x "$path" ||
+        die "user $user cannot reach $path; make its parent folders searchable (chmod o+x) or clone elsewhere"
+}
+
+write_postfix_config() {
+    local d
+    {
+        echo "# Generated by scripts/mailservers.sh; rewritten at every start."
+        echo "compatibility_level = 3.6"
+        echo "queue_directory = $PF_QUEUE"
+        echo "data_directory = $PF_DATA"
+        echo "mail_owner = postfix"
+        echo "setgid_group = postdrop"
+        echo "myhostname = mail.$OPERATOR_DOMAIN"
+        echo "mydomain = $OPERATOR_DOMAIN"
+        echo "myorigin = \$myhostname"
+        echo "inet_interfaces = 127.0.0.1"
+        echo "inet_protocols = ipv4"
+        echo "mynetworks = 127.0.0.0/8"
+        echo "mydestination ="
+        echo "relayhost ="
+        echo "relay_domains ="
+        echo "alias_maps ="
+        echo "alias_database ="
+        echo "# Only the test domains are accepted; anything else is refused at RCPT,"
+        echo "# and should a message for elsewhere be queued it bounces locally."
+        echo "smtpd_relay_restrictions = reject_unauth_destination"
+        echo "default_transport = error:nothing leaves this test server"
+        echo "relay_transport = error:nothing leaves this test server"
+        echo "virtual_mailbox_domains = $OPERATOR_DOMAIN $PLAYER_DOMAINS"
+        echo "virtual_mailbox_base = $MAILDIRS"
+        echo "virtual_mailbox_maps = texthash:$PF_CONF/vmailbox"
+        echo "virtual_uid_maps = static:$MAIL_UID"
+        echo "virtual_gid_maps = static:$MAIL_GID"
+        echo "virtual_minimum_uid = $MAIL_UID"
+        echo "# Tests send hundreds of mails in a row and provoke refusals on purpose:"
+        echo "# no throttling, no penalty pauses, no DNS waits."
+        echo "in_flow_delay = 0"
+        echo "smtpd_error_sleep_time = 0"
+        echo "smtpd_soft_error_limit = 1000"
+        echo "smtpd_hard_error_limit = 1000"
+        echo "smtpd_peername_lookup = no"
+        echo "smtpd_client_connection_count_limit = 0"
+        echo "smtpd_client_connection_rate_limit = 0"
+        echo "smtpd_recipient_limit = 2000"
+        echo "biff = no"
+        echo "append_dot_mydomain = no"
+        echo "readme_directory = no"
+        echo "maillog_file_prefixes = $DIR"
+        echo "maillog_file = $DIR/postfix.log"
+    } > "$PF_CONF/main.cf"
+
+    # chroot off everywhere: the queue is not a prepared chroot jail.
+    cat > "$PF_CONF/master.cf" <<'EOF'
+# service     type  private unpriv  chroot  wakeup  maxproc command
+127.0.0.1:25  inet  n       -       n       -       -       smtpd
+pickup        unix  n       -       n       60      1       pickup
+cleanup       unix  n       -       n       -       0       cleanup
+qmgr          unix  n       -       n       300     1       qmgr
+rewrite       unix  -       -       n       -       -       trivial-rewrite
+bounce        unix  -       -       n       -       0       bounce
+defer         unix  -       -       n       -       0       bounce
+trace         unix  -       -       n       -       0       bounce
+verify        unix  -       -       n       -       1       verify
+flush         unix  n       -       n       1000?   0       flush
+proxymap      unix  -       -       n       -       -       proxymap
+proxywrite    unix  -       -       n       -       1       proxymap
+smtp          unix  -       -       n       -       -       smtp
+relay         unix  -       -       n       -       -       smtp
+showq         unix  n       -       n       -       -       showq
+error         unix  -       -       n       -       -       error
+retry         unix  -       -       n       -       -       error
+discard       unix  -       -       n       -       -       discard
+virtual       unix  -       n       n       -       -       virtual
+anvil         unix  -       -       n       -       1       anvil
+scache        unix  -       -       n       -       1       scache
+postlog       unix-dgram n  -       n       -       1       postlogd
+EOF
+
+    : > "$PF_CONF/vmailbox"
+    while read -r a; do
+        d=${a#*@}
+        echo "$a $d/${a%@*}/" >> "$PF_CONF/vmailbox"
+    done < "$DIR/accounts"
+}
+
+write_dovecot_config() {
+    cat > "$DC_CONF" <<EOF
+# Generated by scripts/mailservers.sh; rewritten at every start.
+protocols = pop3
+listen = 127.0.0.1
+base_dir = $DC_RUN
+state_dir = $DC_DIR/state
+log_path = $DC_DIR/dovecot.log
+ssl = no
+# The players' phones of the quiz log in with USER/PASS in the clear.
+disable_plaintext_auth = no
+auth_mechanisms = plain
+first_valid_uid = $MAIL_UID
+last_valid_uid = $MAIL_UID
+first_valid_gid = $MAIL_GID
+mail_location = maildir:~
+passdb {
+  driver = passwd-file
+  args = scheme=PLAIN username_format=%u $DC_DIR/users
+}
+userdb {
+  driver = passwd-file
+  args = username_format=%u $DC_DIR/users
+}
+service pop3-login {
+  inet_listener pop3 {
+    address = 127.0.0.1
+    port = 110
+  }
+  inet_listener pop3s {
+    port = 0
+  }
+}
+EOF
+    : > "$DC_DIR/users"
+    while read -r a; do
+        echo "$a:{PLAIN}$PASSWORD:$MAIL_UID:$MAIL_GID::$MAILDIRS/${a#*@}/${a%@*}::" >> "$DC_DIR/users"
+    done < "$DIR/accounts"
+    chown root:dovecot "$DC_DIR/users"
+    chmod 640 "$DC_DIR/users"
+}
+
+make_maildirs() {
+    local a d
+    rm -rf "$MAILDIRS"
+    install -d -o "$MAIL_UID" -g "$MAIL_GID" -m 755 "$MAILDIRS"
+    while read -r a; do
+        d=$MAILDIRS/${a#*@}/${a%@*}
+        install -d -o "$MAIL_UID" -g "$MAIL_GID" -m 755 "$MAILDIRS/${a#*@}"
+        install -d -o "$MAIL_UID" -g "$MAIL_GID" -m 700 "$d" "$d/cur" "$d/new" "$d/tmp"
+    done < "$DIR/accounts"
+}
+
+# --- commands ----------------------------------------------------------------
+
+start() {
+    [ "$(id -u)" = 0 ] || die "must run as root (ports 25 and 110)"
+    [ -x /usr/sbin/postfix ] && [ -x /usr/sbin/dovecot ] ||
+        die "postfix or dovecot missing: run scripts/deps.sh --mail"
+    # Unix socket paths are limited to 107 bytes.
+    [ ${#DIR} -le 60 ] || die "$DIR is too long for the servers' socket paths (60 characters at most)"
+
+    if [ -f "$ACTIVE_FILE" ]; then
+        local other; other=$(cat "$ACTIVE_FILE")
+        [ -d "$other" ] && stop_instance "$other"
+    fi
+    stop_instance "$DIR"
+    stop_stale_listener 25
+    stop_stale_listener 110
+    require_free 25
+    require_free 110
+
+    chmod 755 "$build_dir"
+    install -d -m 755 "$DIR" "$PF_CONF" "$DC_DIR"
+    check_reachable mail "$DIR"
+    check_reachable postfix "$DIR"
+    # A fresh queue: nothing from an earlier run may be delivered into this one.
+    rm -rf "$PF_QUEUE" "$PF_DATA" "$DC_RUN" "$DC_DIR/state"
+    install -d -m 755 "$PF_QUEUE"
+    install -d -o postfix -g postfix -m 700 "$PF_DATA"
+    install -d -m 755 "$DC_RUN" "$DC_DIR/state"
+    : > "$DIR/postfix.log"
+    : > "$DC_DIR/dovecot.log"
+
+    accounts > "$DIR/accounts"
+    make_maildirs
+    write_postfix_config
+    write_dovecot_config
+
+    postfix -c "$PF_CONF" set-permissions >/dev/null 2>&1 || true
+    postfix -c "$PF_CONF" check || die "postfix configuration check failed (see $DIR/postfix.log)"
+    postfix -c "$PF_CONF" start 2>&1 | sed 's/^/  /' || true
+    dovecot -c "$DC_CONF" || die "dovecot did not start (see $DC_DIR/dovecot.log)"
+
+    echo "$DIR" > "$ACTIVE_FILE"
+    wait_for 25 "220 " Postfix "$DIR/postfix.log"
+    wait_for 110 "+OK" Dovecot "$DC_DIR/dovecot.log"
+    say "$(wc -l < "$DIR/accounts") mailboxes under $MAILDIRS, password \"$PASSWORD\""
+}
+
+stop() {
+    stop_instance "$DIR"
+    if [ -f "$ACTIVE_FILE" ] && [ "$(cat "$ACTIVE_FILE")" = "$DIR" ]; then
+        rm -f "$ACTIVE_FILE"
+    fi
+}
+
+status() {
+    local g
+    g=$(greeting 25); echo "smtp 127.0.0.1:25  ${g:-(no answer)}"
+    g=$(greeting 110); echo "pop3 127.0.0.1:110 ${g:-(no answer)}"
+    echo "active directory: $(cat "$ACTIVE_FILE" 2>/dev/null || echo none)"
+}
+
+case "$cmd" in
+    start) start ;;
+    stop) stop ;;
+    status) status ;;
+    *) echo "usage: $0 start|stop|status [BUILD_DIR]" >&2; exit 2 ;;
+esac
