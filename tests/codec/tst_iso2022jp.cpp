@@ -1,0 +1,228 @@
+// Shift_JIS <-> ISO-2022-JP: worked cases, mode switching, malformed input,
+// and the round trip over every JIS X 0208 code.
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include "codec/Iso2022Jp.h"
+
+namespace {
+
+std::string bytes(const QByteArray& a) { return a.toStdString(); }
+QByteArray hex(const std::string& s) { return QByteArray::fromStdString(s).toHex(' '); }
+
+bool isValidTrail(int t) { return (t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFC); }
+
+// Every two-byte code whose lead lies in the JIS X 0208 range of Shift_JIS.
+std::vector<std::string> allJisRangeCodes() {
+    std::vector<std::string> codes;
+    for (int lead = 0x81; lead <= 0xEF; ++lead) {
+        if (lead > 0x9F && lead < 0xE0) continue;
+        for (int trail = 0x40; trail <= 0xFC; ++trail)
+            if (isValidTrail(trail)) codes.push_back({char(lead), char(trail)});
+    }
+    return codes;
+}
+
+}  // namespace
+
+class TestIso2022Jp : public QObject {
+    Q_OBJECT
+private slots:
+    void toIso2022Jp_data();
+    void toIso2022Jp();
+    void sjisToJisPair_data();
+    void sjisToJisPair();
+    void jisToSjis_data();
+    void jisToSjis();
+    void everyJisRangeCodeSurvivesRoundTrip();
+    void mixedTextSurvivesRoundTrip();
+    void outputIsSevenBitForEveryInput();
+    void jisToSjisNeverReadsPastTheEnd();
+};
+
+void TestIso2022Jp::toIso2022Jp_data() {
+    QTest::addColumn<QByteArray>("sjis");
+    QTest::addColumn<QByteArray>("jis");
+    auto row = [](const char* name, const char* in, const char* out) {
+        QTest::newRow(name) << QByteArray::fromHex(in) << QByteArray::fromHex(out);
+    };
+    row("empty", "", "");
+    row("ascii only has no escape", "61 62 63 0d 0a", "61 62 63 0d 0a");
+    // A あ 1
+    row("worked example A-a-1", "41 82a0 31", "41 1b2442 2422 1b284a 31");
+    row("ends inside kanji run", "82a0", "1b2442 2422 1b284a");
+    row("kanji run stays open", "82a0 82a2", "1b2442 2422 2424 1b284a");
+    // ｱあ: katakana straight into kanji, no switch-back between
+    row("katakana then kanji", "b1 82a0", "1b2849 31 1b2442 2422 1b284a");
+    row("kanji then katakana", "82a0 b1", "1b2442 2422 1b2849 31 1b284a");
+    row("katakana then ascii", "b1 b2 41", "1b2849 3132 1b284a 41");
+    row("katakana range ends", "a0 df", "1b2849 20 5f 1b284a");
+    row("each line returns before CR", "82a0 0d0a 82a0 0d0a",
+        "1b2442 2422 1b284a 0d0a 1b2442 2422 1b284a 0d0a");
+    row("tab and controls unchanged", "09 00 1f 7f 41", "09 00 1f 7f 41");
+    row("tab after kanji", "82a0 09", "1b2442 2422 1b284a 09");
+    row("lead 9f", "9f40", "1b2442 5d21 1b284a");
+    row("lead e0", "e040", "1b2442 5f21 1b284a");
+    row("last code ef fc", "effc", "1b2442 7e7e 1b284a");
+    // NEC row 13 and leads ED-EE keep the formula's result
+    row("nec row 13", "8740", "1b2442 2d21 1b284a");
+    row("lead ed", "ed40", "1b2442 7921 1b284a");
+    // 〓 for codes without a JIS X 0208 place
+    row("user-defined lead f0", "f040", "1b2442 222e 1b284a");
+    row("ibm lead fc", "fcfc 41", "1b2442 222e 1b284a 41");
+    row("lead cut off at the end", "41 82", "41 1b2442 222e 1b284a");
+    row("lead before invalid trail keeps the CR", "82 0d 0a", "1b2442 222e 1b284a 0d 0a");
+    row("lead before 7f", "81 7f", "1b2442 222e 1b284a 7f");
+    row("non-character bytes", "80 fd fe ff", "1b2442 222e 222e 222e 222e 1b284a");
+}
+
+void TestIso2022Jp::toIso2022Jp() {
+    QFETCH(QByteArray, sjis);
+    QFETCH(QByteArray, jis);
+    QCOMPARE(hex(ToIso2022Jp(bytes(sjis))), jis.toHex(' '));
+}
+
+void TestIso2022Jp::sjisToJisPair_data() {
+    QTest::addColumn<int>("lead");
+    QTest::addColumn<int>("trail");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("cell");
+    QTest::newRow("first code") << 0x81 << 0x40 << 0x21 << 0x21;
+    QTest::newRow("last odd-row cell before 7f") << 0x81 << 0x7E << 0x21 << 0x5F;
+    QTest::newRow("trail 80 skips 7f") << 0x81 << 0x80 << 0x21 << 0x60;
+    QTest::newRow("trail 9e last of odd row") << 0x81 << 0x9E << 0x21 << 0x7E;
+    QTest::newRow("trail 9f starts even row") << 0x81 << 0x9F << 0x22 << 0x21;
+    QTest::newRow("hiragana a") << 0x82 << 0xA0 << 0x24 << 0x22;
+    QTest::newRow("first kanji") << 0x88 << 0x9F << 0x30 << 0x21;
+    QTest::newRow("lead 9f") << 0x9F << 0x40 << 0x5D << 0x21;
+    QTest::newRow("lead 9f last") << 0x9F << 0xFC << 0x5E << 0x7E;
+    QTest::newRow("lead e0") << 0xE0 << 0x40 << 0x5F << 0x21;
+    QTest::newRow("lead ef last") << 0xEF << 0xFC << 0x7E << 0x7E;
+    QTest::newRow("user-defined f0") << 0xF0 << 0x40 << 0x22 << 0x2E;
+    QTest::newRow("ibm fa") << 0xFA << 0x55 << 0x22 << 0x2E;
+    QTest::newRow("invalid trail 7f") << 0x88 << 0x7F << 0x22 << 0x2E;
+    QTest::newRow("invalid trail fd") << 0x88 << 0xFD << 0x22 << 0x2E;
+}
+
+void TestIso2022Jp::sjisToJisPair() {
+    QFETCH(int, lead);
+    QFETCH(int, trail);
+    QFETCH(int, row);
+    QFETCH(int, cell);
+    const auto [r, c] = SjisToJisPair(std::uint8_t(lead), std::uint8_t(trail));
+    QCOMPARE(int(r), row);
+    QCOMPARE(int(c), cell);
+}
+
+void TestIso2022Jp::jisToSjis_data() {
+    QTest::addColumn<QByteArray>("in");
+    QTest::addColumn<QByteArray>("sjis");
+    auto row = [](const char* name, const char* in, const char* out) {
+        QTest::newRow(name) << QByteArray::fromHex(in) << QByteArray::fromHex(out);
+    };
+    row("empty", "", "");
+    row("one byte", "41", "41");
+    row("one lead byte", "82", "82");
+    row("jis a with ESC ( B", "1b2442 2422 1b2842", "82a0");
+    row("jis a with ESC ( J", "1b2442 2422 1b284a", "82a0");
+    row("raw shift_jis a", "82a0", "82a0");
+    row("raw half-width katakana", "b1 41 b2", "b1 41 b2");
+    row("raw lead as last byte", "41 41 82", "41 41 82");
+    row("worked example back", "41 1b2442 2422 1b284a 31", "41 82a0 31");
+    row("byte after switch-back is kept", "1b2442 2422 1b284a 31 32", "82a0 31 32");
+    row("lead 9f", "1b2442 5d21 1b2842", "9f40");
+    row("lead e0", "1b2442 5f21 1b2842", "e040");
+    row("lead ef fc", "1b2442 7e7e 1b2842", "effc");
+    row("nec row 13", "1b2442 2d21 1b2842", "8740");
+    row("two lines", "1b2442 2422 1b2842 0d0a 1b2442 2424 1b2842 0d0a", "82a0 0d0a 82a2 0d0a");
+    // Escapes cut off by the end come out as one-byte characters.
+    row("lone ESC", "1b", "1b");
+    row("ESC $ at end", "41 1b 24", "41 1b 24");
+    row("ESC ( at end", "1b 28", "1b 28");
+    row("kanji switch with nothing after", "1b2442", "");
+    row("kanji byte without partner", "1b2442 24", "24");
+    row("kanji run cut after one pair and a half", "1b2442 2422 24", "82a0 24");
+    row("switch-back at the very end", "41 1b284a", "41");
+    // Escapes this reader does not know stay as they are.
+    row("unknown escape", "1b2440 2422", "1b2440 2422");
+    // Escapes directly after escapes are still escapes.
+    row("empty kanji run", "1b2442 1b2842 41", "41");
+    row("switch-back then kanji", "1b2842 1b2442 2422 1b2842", "82a0");
+    // A line break inside an unclosed run is no JIS code and passes through.
+    row("line break inside run", "1b2442 2422 0d0a 2424 1b2842", "82a0 0d0a 82a2");
+}
+
+void TestIso2022Jp::jisToSjis() {
+    QFETCH(QByteArray, in);
+    QFETCH(QByteArray, sjis);
+    QCOMPARE(hex(JisToSjis(bytes(in))), sjis.toHex(' '));
+}
+
+void TestIso2022Jp::everyJisRangeCodeSurvivesRoundTrip() {
+    const auto codes = allJisRangeCodes();
+    QCOMPARE(codes.size(), std::size_t(47 * 188));
+    std::string all;
+    for (const auto& code : codes) {
+        const std::string jis = ToIso2022Jp(code);
+        if (JisToSjis(jis) != code)
+            QFAIL(qPrintable("round trip broke " + hex(code) + " via " + hex(jis)));
+        all += code;
+    }
+    // One long run, as in a real mail body, must come back whole too.
+    QVERIFY(JisToSjis(ToIso2022Jp(all)) == all);
+}
+
+void TestIso2022Jp::mixedTextSurvivesRoundTrip() {
+    // Random text of ASCII (ESC aside: raw escapes are not text), line breaks
+    // and two-byte characters; half-width katakana is left out because the
+    // reader takes incoming katakana raw only.
+    const auto codes = allJisRangeCodes();
+    auto* rng = QRandomGenerator::global();
+    for (int round = 0; round < 300; ++round) {
+        std::string text;
+        const int chars = int(rng->bounded(200));
+        for (int k = 0; k < chars; ++k) {
+            switch (rng->bounded(4)) {
+            case 0: text += codes[rng->bounded(quint32(codes.size()))]; break;
+            case 1: text += "\r\n"; break;
+            default: {
+                char c = char(rng->bounded(0x7F));
+                text += (c == 0x1B ? 'x' : c);
+            }
+            }
+        }
+        const std::string jis = ToIso2022Jp(text);
+        if (JisToSjis(jis) != text) QFAIL(qPrintable("round trip broke " + hex(text)));
+    }
+}
+
+void TestIso2022Jp::outputIsSevenBitForEveryInput() {
+    // Every one- and two-byte input, plus each followed by a newline.
+    for (int a = 0; a < 256; ++a) {
+        for (int b = -1; b < 256; ++b) {
+            std::string in(1, char(a));
+            if (b >= 0) in.push_back(char(b));
+            in += "\n";
+            const std::string out = ToIso2022Jp(in);
+            for (const char c : out)
+                if (std::uint8_t(c) >= 0x80) QFAIL(qPrintable("8-bit output for " + hex(in)));
+            // The text always ends back in one-byte mode, with its newline.
+            QVERIFY(out.size() >= 1 && out.back() == '\n');
+        }
+    }
+}
+
+void TestIso2022Jp::jisToSjisNeverReadsPastTheEnd() {
+    // Every prefix of a message full of escapes; run under a sanitizer or
+    // debug iterators this catches any read past the array. Each output byte
+    // must come from somewhere: never longer than the input.
+    const std::string msg = bytes(QByteArray::fromHex(
+        "1b2442 2422 2424 1b2842 41 1b284a 1b2442 5d21 1b 1b28 1b2449 82a0 b1 1b2442 24"));
+    for (std::size_t len = 0; len <= msg.size(); ++len) {
+        const std::string prefix = msg.substr(0, len);
+        QVERIFY(JisToSjis(prefix).size() <= prefix.size());
+    }
+}
+
+QTEST_GUILESS_MAIN(TestIso2022Jp)
+#include "tst_iso2022jp.moc"
