@@ -68,17 +68,17 @@ public:
         for (const T& item : a.items) (*this)(item);
     }
 
-    // Question slots 1..100; slot 0 is never stored.
+    // Question bySlot 1..100; slot 0 is never stored.
     template <class T, std::size_t N>
-    void perQuestion(const std::array<T, N>& slots) {
-        for (std::size_t q = 1; q < N; ++q) (*this)(slots[q]);
+    void perQuestion(const std::array<T, N>& bySlot) {
+        for (std::size_t q = 1; q < N; ++q) (*this)(bySlot[q]);
     }
 
     // The 100 x 10 blocks: question index fastest, one run of questions per choice.
     template <class T, std::size_t F, std::size_t N>
-    void perChoice(const std::array<std::array<T, F>, N>& slots) {
+    void perChoice(const std::array<std::array<T, F>, N>& bySlot) {
         for (std::size_t f = 0; f < F; ++f)
-            for (std::size_t q = 1; q < N; ++q) (*this)(slots[q][f]);
+            for (std::size_t q = 1; q < N; ++q) (*this)(bySlot[q][f]);
     }
 
 private:
@@ -123,14 +123,14 @@ public:
     }
 
     template <class T, std::size_t N>
-    void perQuestion(std::array<T, N>& slots) {
-        for (std::size_t q = 1; q < N && ok_; ++q) (*this)(slots[q]);
+    void perQuestion(std::array<T, N>& bySlot) {
+        for (std::size_t q = 1; q < N && ok_; ++q) (*this)(bySlot[q]);
     }
 
     template <class T, std::size_t F, std::size_t N>
-    void perChoice(std::array<std::array<T, F>, N>& slots) {
+    void perChoice(std::array<std::array<T, F>, N>& bySlot) {
         for (std::size_t f = 0; f < F; ++f)
-            for (std::size_t q = 1; q < N && ok_; ++q) (*this)(slots[q][f]);
+            for (std::size_t q = 1; q < N && ok_; ++q) (*this)(bySlot[q][f]);
     }
 
 private:
