@@ -1,0 +1,80 @@
+#pragma once
+// Access to the private Postfix (SMTP, 127.0.0.1:25) and Dovecot (POP3,
+// 127.0.0.1:110) instances that scripts/mailservers.sh starts, for the tests
+// labelled "realserver".
+//
+// Typical use:
+//     void initTestCase() { TRV_REQUIRE_REAL_SERVERS(); }
+//     void init() { QVERIFY2(RealServers::emptyAllMailboxes(), "..."); }
+//     auto sent = RealServers::sendRawMail("taro@docomo.ne.jp", {"quiz@trivorn.test"}, bytes);
+//     QVERIFY2(sent.accepted, qPrintable(sent.describe()));
+//     QVERIFY(RealServers::waitForMessages("quiz@trivorn.test", 1));
+//     QByteArray raw = RealServers::messages("quiz@trivorn.test").value(0);
+//
+// Mail is delivered into Maildirs that the tests read directly (as stored:
+// LF line ends, no POP3 byte-stuffing). Deliveries are asynchronous: wait for
+// them with waitForMessages() before reading.
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace RealServers {
+
+inline constexpr char host[] = "127.0.0.1";
+inline constexpr quint16 smtpPort = 25;
+inline constexpr quint16 pop3Port = 110;
+// POP3 password of every mailbox; the POP3 user name is the full address.
+inline constexpr char password[] = "trivorn";
+// The operator's mailbox, which receives the players' replies.
+inline constexpr char operatorAddress[] = "quiz@trivorn.test";
+// Player domains: the three carriers and one that is not a carrier.
+inline const QStringList playerDomains{"docomo.ne.jp", "ezweb.ne.jp", "t.vodafone.ne.jp", "example.com"};
+
+// The servers' folder: TRV_MAILSERVERS_DIR, else the folder of the running
+// instance as recorded by the start command, else $TRV_BINARY_DIR/mailservers.
+QString directory();
+
+// Every mailbox address the servers know (taro@docomo.ne.jp, ..., player250@docomo.ne.jp).
+QStringList accounts();
+
+// Empty when SMTP and POP3 both greet and the mailbox folder exists; else a
+// message saying what is missing and how to start the servers.
+QString unavailableReason();
+
+// Deletes every message of every mailbox. False (with *error) if a file stays.
+bool emptyAllMailboxes(QString* error = nullptr);
+
+// Raw bytes of each message in the mailbox, oldest delivery first.
+QList<QByteArray> messages(const QString& address);
+
+// Waits until the mailbox holds at least `count` messages; false on time-out.
+bool waitForMessages(const QString& address, int count, int timeoutMs = 10000);
+
+// Outcome of one SMTP transaction of sendRawMail().
+struct SmtpResult {
+    bool accepted = false;      // the server took the message after DATA
+    QByteArray failedCommand;   // the command that was refused, if any
+    QByteArray reply;           // the last reply (all lines of a multi-line one)
+    int code() const;           // its three-digit code, 0 if none
+    QString describe() const;
+};
+
+// Sends `message` (CR LF or LF line ends; lines starting with "." are
+// stuffed here) through SMTP with the given envelope. Stops at the first
+// refused command and quits. Blocking, for injecting players' replies.
+SmtpResult sendRawMail(const QByteArray& envelopeSender, const QList<QByteArray>& recipients,
+                       const QByteArray& message);
+
+// Number of messages waiting in Postfix's queue (not yet delivered or
+// bounced); -1 if the queue cannot be read.
+int queuedMessageCount();
+
+}  // namespace RealServers
+
+// Fails the current test (never skips) when the servers are not there.
+#define TRV_REQUIRE_REAL_SERVERS()                                              \
+    do {                                                                        \
+        const QString trvReason_ = RealServers::unavailableReason();            \
+        if (!trvReason_.isEmpty()) QFAIL(qPrintable(trvReason_));               \
+    } while (false)
