@@ -1,0 +1,27 @@
+#include <QApplication>
+
+#include "model/Module1.h"
+#include "platform/qt/AppFolder.h"
+#include "platform/qt/LocalDataFiles.h"
+#include "platform/qt/QtInstanceGuard.h"
+#include "platform/qt/QtServices.h"
+#include "ui/Form1.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+
+    // A second copy started from the same folder ends at once, before it
+    // shows any window; the first keeps running undisturbed.
+    QtInstanceGuard guard(QCoreApplication::applicationDirPath());
+    if (!guard.claim()) return 0;
+
+    LocalDataFiles files(QCoreApplication::applicationDirPath());
+    QtServices services(files, AppFolder());
+    Module1 module1(services.platform);
+
+    Form1 form1(module1);
+    // Editor windows: form1.setEditorFactory(<button>, [&] { return new FormN(...); });
+
+    form1.show();
+    return app.exec();
+}

@@ -1,0 +1,21 @@
+#pragma once
+#include <string>
+
+#include "platform/Platform.h"
+#include "platform/qt/QtClock.h"
+#include "platform/qt/QtEventLoop.h"
+#include "platform/qt/QtMessageBox.h"
+
+// Hands out Qt sockets and timers for the windows that own them.
+void useQtSocketsAndTimers(Platform& platform);
+
+// The Qt adapters the program runs on, gathered into one Platform bundle.
+// The data files come from outside (they live over the program's folder).
+struct QtServices {
+    QtServices(DataFiles& files, std::string appFolder);
+
+    QtEventLoop eventLoop;
+    QtClock clock;
+    QtMessageBox messageBox;
+    Platform platform;
+};

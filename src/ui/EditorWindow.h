@@ -1,0 +1,30 @@
+#pragma once
+#include <QWidget>
+
+// The base of every window the main window opens (mail settings, address
+// book, invitation, questions, closing mail, feedback). However the window
+// goes away - its close box, a close() or hide() from one of its buttons, or
+// being deleted while shown - it emits closed() exactly once per showing, so
+// the main window always comes back.
+class EditorWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit EditorWindow(QWidget* parent = nullptr);
+    ~EditorWindow() override;
+
+    // Run each time the main window shows this window (the first time right
+    // after construction). Windows refresh what they show here.
+    virtual void Form_Activate() {}
+
+signals:
+    void closed();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void reportClosed();
+
+    bool showing_ = false;
+};

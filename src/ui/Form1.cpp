@@ -1,0 +1,416 @@
+#include "ui/Form1.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+#include "model/RecordFiles.h"
+#include "platform/qt/AppFolder.h"
+#include "platform/qt/Charset.h"
+#include "ui/Widgets.h"
+
+namespace {
+
+constexpr int kRows = 10;
+constexpr int kSessionTimeoutMs = 10000;
+
+QString u(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+QLabel* heading(const char* caption, QWidget* parent) {
+    auto* label = new QLabel(u(caption), parent);
+    label->setAlignment(Qt::AlignCenter);
+    label->setAccessibleName(u(caption));
+    return label;
+}
+
+// One column of a grid: ten read-only cells named after their heading and row.
+std::array<QLineEdit*, kRows> cellColumn(const char* heading, int width, bool centred, QWidget* parent) {
+    std::array<QLineEdit*, kRows> cells{};
+    for (int r = 0; r < kRows; ++r) {
+        auto* cell = new QLineEdit(parent);
+        cell->setReadOnly(true);
+        cell->setFixedWidth(width);
+        if (centred) cell->setAlignment(Qt::AlignCenter);
+        cell->setAccessibleName(QStringLiteral("%1 %2").arg(u(heading)).arg(r));
+        cells[std::size_t(r)] = cell;
+    }
+    return cells;
+}
+
+QScrollBar* pageScrollBar(const char* name, QWidget* parent) {
+    auto* bar = new QScrollBar(Qt::Vertical, parent);
+    bar->setRange(0, 0);
+    bar->setSingleStep(1);
+    bar->setPageStep(1);
+    bar->setAccessibleName(u(name));
+    return bar;
+}
+
+}  // namespace
+
+Form1::Form1(Module1& module1, FolderSource appFolder, QWidget* parent)
+    : QWidget(parent), m(module1), appFolder_(std::move(appFolder)) {
+    if (!appFolder_) appFolder_ = [] { return AppFolder(); };
+    buildControls();
+    wireConnections();
+    Form_Load();
+}
+
+Form1::~Form1() {
+    // The editors go with the main window; their closing must not bring
+    // this window back while it is being destroyed.
+    unloading_ = true;
+    for (auto& editor : editors_) {
+        if (!editor) continue;
+        editor->disconnect(this);
+        delete editor.data();
+    }
+}
+
+void Form1::buildControls() {
+    setWindowTitle(u("メニュー"));
+    setAccessibleName(u("メニュー"));
+
+    auto button = [this](const char* caption) {
+        auto* b = new QPushButton(u(caption), this);
+        b->setAccessibleName(u(caption));
+        return b;
+    };
+    Command1 = button("メールの設定");
+    Command2 = button("アドレス帳設定");
+    Command3 = button("クイズ参加確認");
+    Command4 = button("問題入力");
+    Command5 = button("クイズ終了");
+    Command6 = button("ＳＴＡＲＴ");
+    Command7 = button("質問＆バグ＆感想");
+
+    Label10 = new QLabel(u("第"), this);
+    Label10->setAccessibleName(u("第"));
+    Combo1 = new QComboBox(this);
+    Combo1->setEditable(true);
+    Combo1->setInsertPolicy(QComboBox::NoInsert);
+    Combo1->setFixedWidth(80);
+    Combo1->setAccessibleName(u("第 回クイズ大会"));
+    Combo1->lineEdit()->setAccessibleName(u("第 回クイズ大会"));
+    Label10->setBuddy(Combo1);
+    Label11 = new QLabel(u("回クイズ大会"), this);
+    Label11->setAccessibleName(u("回クイズ大会"));
+
+    Frame1 = new QGroupBox(this);
+    Frame1->setAccessibleName(u("成績"));
+
+    // Ranking grid, scroll bar at its left edge, count line below.
+    auto* ranking = new QWidget(Frame1);
+    ranking->setAccessibleName(u("順位表"));
+    Label1 = heading("名前", ranking);
+    Label2 = heading("順位", ranking);
+    Label3 = heading("点数", ranking);
+    Label4 = heading("正解率", ranking);
+    Text1 = cellColumn("名前", 130, false, ranking);
+    Text2 = cellColumn("順位", 44, true, ranking);
+    Text3 = cellColumn("点数", 44, true, ranking);
+    Text4 = cellColumn("正解率", 130, true, ranking);
+    VScroll1 = pageScrollBar("順位表のページ", ranking);
+    Label6 = new QLabel(ranking);
+    Label6->setAccessibleName(u("順位表の参加人数"));
+
+    auto* rankingGrid = new QGridLayout;
+    rankingGrid->setSpacing(2);
+    rankingGrid->addWidget(Label1, 0, 1);
+    rankingGrid->addWidget(Label2, 0, 2);
+    rankingGrid->addWidget(Label3, 0, 3);
+    rankingGrid->addWidget(Label4, 0, 4);
+    rankingGrid->addWidget(VScroll1, 1, 0, kRows, 1);
+    for (int r = 0; r < kRows; ++r) {
+        rankingGrid->addWidget(Text1[std::size_t(r)], r + 1, 1);
+        rankingGrid->addWidget(Text2[std::size_t(r)], r + 1, 2);
+        rankingGrid->addWidget(Text3[std::size_t(r)], r + 1, 3);
+        rankingGrid->addWidget(Text4[std::size_t(r)], r + 1, 4);
+    }
+    rankingGrid->addWidget(Label6, kRows + 1, 1, 1, 4);
+    ranking->setLayout(rankingGrid);
+
+    // Joined-players grid, laid out the same way.
+    auto* joined = new QWidget(Frame1);
+    joined->setAccessibleName(u("参加者一覧"));
+    Label7 = heading("名前", joined);
+    Label8 = heading("参加", joined);
+    Text5 = cellColumn("名前", 130, false, joined);
+    Text6 = cellColumn("参加", 44, true, joined);
+    VScroll2 = pageScrollBar("参加者一覧のページ", joined);
+    Label9 = new QLabel(joined);
+    Label9->setAccessibleName(u("参加者一覧の参加人数"));
+
+    auto* joinedGrid = new QGridLayout;
+    joinedGrid->setSpacing(2);
+    joinedGrid->addWidget(Label7, 0, 1);
+    joinedGrid->addWidget(Label8, 0, 2);
+    joinedGrid->addWidget(VScroll2, 1, 0, kRows, 1);
+    for (int r = 0; r < kRows; ++r) {
+        joinedGrid->addWidget(Text5[std::size_t(r)], r + 1, 1);
+        joinedGrid->addWidget(Text6[std::size_t(r)], r + 1, 2);
+    }
+    joinedGrid->addWidget(Label9, kRows + 1, 1, 1, 2);
+    joined->setLayout(joinedGrid);
+
+    auto* frameRow = new QHBoxLayout;
+    frameRow->addWidget(ranking, 0, Qt::AlignTop);
+    frameRow->addSpacing(16);
+    frameRow->addWidget(joined, 0, Qt::AlignTop);
+    frameRow->addStretch();
+    Frame1->setLayout(frameRow);
+
+    Text7 = new QLineEdit(this);
+    Text7->setReadOnly(true);
+    Text7->setAccessibleName(u("状況"));
+
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setAccessibleName(u("進み具合"));
+
+    // Top to bottom: editor buttons, round selector (with START), the two
+    // grids, status line, progress bar, feedback button.
+    auto* editors = new QHBoxLayout;
+    for (auto* b : {Command1, Command2, Command3, Command4, Command5}) editors->addWidget(b);
+
+    auto* selector = new QHBoxLayout;
+    selector->addWidget(Label10);
+    selector->addWidget(Combo1);
+    selector->addWidget(Label11);
+    selector->addStretch();
+    selector->addWidget(Command6);
+
+    auto* feedback = new QHBoxLayout;
+    feedback->addStretch();
+    feedback->addWidget(Command7);
+
+    auto* page = new QVBoxLayout;
+    page->addLayout(editors);
+    page->addLayout(selector);
+    page->addWidget(Frame1);
+    page->addWidget(Text7);
+    page->addWidget(ProgressBar1);
+    page->addLayout(feedback);
+    setLayout(page);
+
+    Winsock1 = m.platform.makeSocket();
+    Winsock2 = m.platform.makeSocket();
+    Timer1 = m.platform.makeTimer();
+    Timer2 = m.platform.makeTimer();
+    for (Timer* t : {Timer1.get(), Timer2.get()}) {
+        t->setEnabled(false);
+        t->setInterval(kSessionTimeoutMs);
+    }
+}
+
+void Form1::wireConnections() {
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+    connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+    connect(Command4, &QPushButton::clicked, this, [this] { Command4_Click(); });
+    connect(Command5, &QPushButton::clicked, this, [this] { Command5_Click(); });
+    connect(Command6, &QPushButton::clicked, this, [this] { Command6_Click(); });
+    connect(Command7, &QPushButton::clicked, this, [this] { Command7_Click(); });
+
+    // The selector's text is the round every file operation uses.
+    connect(Combo1, &QComboBox::editTextChanged, this,
+            [this](const QString& text) { m.quizRun.RoundNumber = Charset::toSjis(text); });
+    connect(Combo1, &QComboBox::activated, this, [this](int) { Combo1_Click(); });
+
+    Winsock1->onConnect = [this] { Winsock1_Connect(); };
+    Winsock1->onDataArrival = [this] { Winsock1_DataArrival(); };
+    Winsock1->onClose = [this] { Winsock1_Close(); };
+    Winsock1->onError = [this](int n, const std::string& d) { Winsock1_Error(n, d); };
+    Timer1->onTimer = [this] { Timer1_Timer(); };
+    Winsock2->onConnect = [this] { Winsock2_Connect(); };
+    Winsock2->onDataArrival = [this] { Winsock2_DataArrival(); };
+    Winsock2->onClose = [this] { Winsock2_Close(); };
+    Winsock2->onError = [this](int n, const std::string& d) { Winsock2_Error(n, d); };
+    Timer2->onTimer = [this] { Timer2_Timer(); };
+}
+
+// ---- Load, activation, unload -------------------------------------------
+
+void Form1::Form_Load() {
+    // A second copy of the program has already been turned away in main(),
+    // before any window exists.
+    m.platform.appFolder = appFolder_();
+    fillRoundSelector();
+    resetScrollBar(VScroll1);
+    resetScrollBar(VScroll2);
+}
+
+void Form1::Form_Activate() {
+    m.platform.appFolder = appFolder_();
+    fillRoundSelector();
+    Combo1_Click();
+}
+
+void Form1::Form_Unload() {
+    unloading_ = true;
+    for (auto& editor : editors_)
+        if (editor) editor->close();
+    QCoreApplication::quit();
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Activation is the first showing and the return from an editor, not
+    // every focus change: a message box closing during a round must not
+    // clear the window.
+    if (!event->spontaneous() && !activatedOnce_) {
+        activatedOnce_ = true;
+        Form_Activate();
+    }
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    if (event->isAccepted()) Form_Unload();
+}
+
+void Form1::fillRoundSelector() {
+    m.quizRun.CurrentRound = currentRoundOrFirst(*m.platform.files);
+    const QString current = QString::number(m.quizRun.CurrentRound);
+    Combo1->clear();
+    for (int round = 1; round <= m.quizRun.CurrentRound; ++round) Combo1->addItem(QString::number(round));
+    Combo1->setEditText(current);
+    m.quizRun.RoundNumber = Charset::toSjis(current);
+}
+
+// ---- Round selector ------------------------------------------------------
+
+void Form1::Combo1_Click() {
+    bool numeric = false;
+    const int shown = Combo1->currentText().trimmed().toInt(&numeric);
+    if (numeric && shown == m.quizRun.CurrentRound)
+        showCurrentRound();
+    else
+        showPastRound();
+}
+
+void Form1::showCurrentRound() {
+    Command6->setEnabled(true);
+    setGridColours(false);
+    clearGrids();
+    Label6->clear();
+    Label9->clear();
+    resetScrollBar(VScroll1);
+    resetScrollBar(VScroll2);
+}
+
+void Form1::showPastRound() {
+    Command6->setEnabled(false);
+    setGridColours(true);
+    clearGrids();
+    // RESULTS DISPLAY: the stored roster and results of the round are read
+    // and shown here (joined players, ranking, count lines, page ranges).
+}
+
+void Form1::clearGrids() {
+    for (auto* column : {&Text1, &Text2, &Text3, &Text4, &Text5, &Text6})
+        for (QLineEdit* cell : *column) cell->clear();
+}
+
+void Form1::setGridColours(bool past) {
+    setPastRoundColour(Combo1, past);
+    for (auto* column : {&Text1, &Text2, &Text3, &Text4, &Text5, &Text6})
+        for (QLineEdit* cell : *column) setPastRoundColour(cell, past);
+}
+
+void Form1::resetScrollBar(QScrollBar* bar) {
+    bar->setValue(0);
+    bar->setMaximum(0);
+}
+
+// ---- Status line ---------------------------------------------------------
+
+void Form1::setStatus(const SjisText& text) {
+    setText(Text7, text);
+}
+
+SjisText Form1::status() const {
+    return textOf(Text7);
+}
+
+// ---- Editor windows ------------------------------------------------------
+
+void Form1::setEditorFactory(int command, EditorFactory factory) {
+    if (command < 1 || command >= int(editorFactories_.size())) return;
+    editorFactories_[std::size_t(command)] = std::move(factory);
+}
+
+EditorWindow* Form1::editorWindow(int command) const {
+    if (command < 1 || command >= int(editors_.size())) return nullptr;
+    return editors_[std::size_t(command)].data();
+}
+
+void Form1::openEditorFor(int command) {
+    if (command < 1 || command >= int(editorFactories_.size())) return;
+    auto& editor = editors_[std::size_t(command)];
+    if (!editor) {
+        const EditorFactory& make = editorFactories_[std::size_t(command)];
+        if (!make) return;
+        editor = make();
+        if (!editor) return;
+    }
+    openEditor(editor);
+}
+
+void Form1::openEditor(EditorWindow* editor) {
+    if (!editor) return;
+    connect(editor, &EditorWindow::closed, this, &Form1::editorClosed, Qt::UniqueConnection);
+    hide();
+    editor->show();
+    editor->raise();
+    editor->activateWindow();
+    editor->Form_Activate();
+}
+
+void Form1::editorClosed() {
+    if (unloading_) return;
+    activatedOnce_ = true;   // activation follows here, not from the show
+    show();
+    raise();
+    activateWindow();
+    Form_Activate();
+}
+
+void Form1::Command1_Click() { openEditorFor(1); }
+void Form1::Command2_Click() { openEditorFor(2); }
+void Form1::Command3_Click() { openEditorFor(3); }
+void Form1::Command4_Click() { openEditorFor(4); }
+void Form1::Command5_Click() { openEditorFor(5); }
+void Form1::Command7_Click() { openEditorFor(7); }
+
+// START: the round sequence is wired in here.
+void Form1::Command6_Click() {}
+
+// ---- Mail connections ----------------------------------------------------
+// The SMTP session (Winsock1, Timer1) and the POP3 session (Winsock2,
+// Timer2) are driven from these events.
+
+void Form1::Winsock1_Connect() {}
+void Form1::Winsock1_DataArrival() {}
+void Form1::Winsock1_Close() {}
+void Form1::Winsock1_Error(int number, const SjisText& description) {}
+void Form1::Timer1_Timer() {}
+void Form1::Winsock2_Connect() {}
+void Form1::Winsock2_DataArrival() {}
+void Form1::Winsock2_Close() {}
+void Form1::Winsock2_Error(int number, const SjisText& description) {}
+void Form1::Timer2_Timer() {}

@@ -1,0 +1,137 @@
+#pragma once
+#include <QPointer>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "model/Module1.h"
+#include "platform/Socket.h"
+#include "platform/Timer.h"
+#include "ui/EditorWindow.h"
+#include "ui/Form1Variables.h"
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QScrollBar;
+
+// The main window "メニュー": opens the editor windows, selects the round,
+// starts a round, shows its progress, the ranking and the joined players,
+// and owns the two mail connections with their time-out timers. It lives for
+// the whole run of the program; closing it ends the program.
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    // Makes the window of an editor button the first time it is pressed.
+    using EditorFactory = std::function<EditorWindow*()>;
+    // Where the program's folder is looked up (the executable's folder unless
+    // a test says otherwise).
+    using FolderSource = std::function<std::string()>;
+
+    explicit Form1(Module1& module1, FolderSource appFolder = {}, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    Module1& m;
+    Form1Variables vars;   // sw, 受信, 遅れメール
+
+    // Controls, named as the window's design names them.
+    QPushButton* Command1;   // メールの設定
+    QPushButton* Command2;   // アドレス帳設定
+    QPushButton* Command3;   // クイズ参加確認
+    QPushButton* Command4;   // 問題入力
+    QPushButton* Command5;   // クイズ終了
+    QPushButton* Command6;   // ＳＴＡＲＴ
+    QPushButton* Command7;   // 質問＆バグ＆感想
+    QLabel* Label10;         // 第
+    QComboBox* Combo1;       // the round; its text is RoundNumber
+    QLabel* Label11;         // 回クイズ大会
+    QGroupBox* Frame1;
+    QLabel* Label1;          // 名前
+    QLabel* Label2;          // 順位
+    QLabel* Label3;          // 点数
+    QLabel* Label4;          // 正解率
+    std::array<QLineEdit*, 10> Text1, Text2, Text3, Text4;
+    QScrollBar* VScroll1;
+    QLabel* Label6;
+    QLabel* Label7;          // 名前
+    QLabel* Label8;          // 参加
+    std::array<QLineEdit*, 10> Text5, Text6;
+    QScrollBar* VScroll2;
+    QLabel* Label9;
+    QLineEdit* Text7;        // status line
+    QProgressBar* ProgressBar1;
+
+    std::unique_ptr<Socket> Winsock1;   // SMTP
+    std::unique_ptr<Timer> Timer1;      // its time-out
+    std::unique_ptr<Socket> Winsock2;   // POP3
+    std::unique_ptr<Timer> Timer2;      // its time-out
+
+    // The window for editor button `command` (1..5, or 7 for the feedback
+    // window). A button without a factory does nothing.
+    void setEditorFactory(int command, EditorFactory factory);
+    // The window made for button `command`, if it exists.
+    EditorWindow* editorWindow(int command) const;
+    // Hides this window and shows `editor` without waiting for it; when the
+    // editor closes, in whatever way, this window comes back refreshed.
+    void openEditor(EditorWindow* editor);
+
+    // Status line, in system text.
+    void setStatus(const SjisText& text);
+    SjisText status() const;
+
+    void Form_Load();
+    void Form_Activate();
+    void Form_Unload();
+    // Fills the round selector from the round counter.
+    void fillRoundSelector();
+    // Shows the round the selector names.
+    void Combo1_Click();
+
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void Command6_Click();
+    void Command7_Click();
+
+    // Events of the mail connections and their timers.
+    void Winsock1_Connect();
+    void Winsock1_DataArrival();
+    void Winsock1_Close();
+    void Winsock1_Error(int number, const SjisText& description);
+    void Timer1_Timer();
+    void Winsock2_Connect();
+    void Winsock2_DataArrival();
+    void Winsock2_Close();
+    void Winsock2_Error(int number, const SjisText& description);
+    void Timer2_Timer();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private slots:
+    void editorClosed();
+
+private:
+    void buildControls();
+    void wireConnections();
+    void openEditorFor(int command);
+    void showCurrentRound();
+    void showPastRound();
+    void clearGrids();
+    void setGridColours(bool past);
+    void resetScrollBar(QScrollBar* bar);
+
+    FolderSource appFolder_;
+    std::array<EditorFactory, 8> editorFactories_;
+    std::array<QPointer<EditorWindow>, 8> editors_;
+    bool activatedOnce_ = false;
+    bool unloading_ = false;
+};
