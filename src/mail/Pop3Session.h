@@ -1,0 +1,90 @@
+#pragma once
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "mail/SessionView.h"
+#include "platform/SjisText.h"
+#include "platform/Socket.h"
+#include "platform/Timer.h"
+
+// One fetch: where from, and what to do with each message.
+struct Pop3Job {
+    SjisText server;
+    int port = 110;
+    SjisText account;
+    SjisText password;   // in clear
+    // Judges one complete message (status line first, final "." line last,
+    // byte-stuffing removed). True: delete it from the server at the end.
+    std::function<bool(const std::string& messageText)> parse;
+    // A fetch pass begins: the mailbox holds at least one message.
+    std::function<void()> fetchBegins;
+    int timeoutMs = 10000;
+};
+
+// The POP3 dialogue as a reply-driven state machine over one socket and its
+// time-out timer: USER, PASS, STAT, RETR 1..n, DELE for every message the
+// parser kept, QUIT. The owner routes the socket's and timer's events here.
+class Pop3Session {
+public:
+    enum class State { Connect, User, Pass, Stat, Retr, Dele, Quit };
+
+    // A status line longer than this is not POP3.
+    static constexpr std::size_t kMaxStatusLine = 64 * 1024;
+
+    Pop3Session(Socket& socket, Timer& timer, SessionView& view);
+
+    // Closes the socket if it is open, arms the time-out and connects.
+    void start(Pop3Job job);
+
+    // Event handlers (Winsock2_Connect, _DataArrival, _Close, _Error, Timer2_Timer).
+    void connected();
+    void dataArrived();
+    void closedByPeer();
+    void socketError(int number, const std::string& description);
+    void timerTick();
+
+    State state() const { return state_; }
+    static const char* stateName(State s);
+    bool running() const { return running_; }
+    int messageCount() const { return messageCount_; }
+    const std::vector<int>& deleteList() const { return deleteList_; }
+
+    // "..x" at the start of a line back to ".x"; the final "." line stays.
+    static std::string unstuff(const std::string& message);
+    // The count of a STAT reply: the text after "+OK " up to the next space
+    // or the line end; -1 when that is not a whole number.
+    static int statCount(const std::string& statusLine);
+
+private:
+    // Takes whatever the buffer holds in the current state; false when it
+    // needs more bytes.
+    bool step();
+    bool takeStatusLine(std::string& line);
+    void handleStatus(const std::string& line);
+    bool takeMessage();
+    void messageComplete(const std::string& message);
+    void requestMessage();
+    void send(const std::string& bytes);
+    void sendQuit();
+    void restartTimer();
+    void finish();
+
+    Socket& socket_;
+    Timer& timer_;
+    SessionView& view_;
+    Pop3Job job_;
+    std::string buffer_;        // bytes not yet taken by a state
+    State state_ = State::Connect;
+    int messageCount_ = 0;
+    int messageNumber_ = 0;
+    std::string messageText_;   // the message being retrieved
+    std::size_t statusEnd_ = std::string::npos;   // end of its status line, once seen
+    std::size_t searched_ = 0;  // how far the terminator has been looked for
+    std::vector<int> deleteList_;
+    std::size_t deleteCount_ = 0;   // DELE commands sent
+    bool running_ = false;
+    bool faulted_ = false;
+    bool handling_ = false;
+};

@@ -1,0 +1,51 @@
+#include "mail/RoundMailJobs.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "codec/Base64.h"
+#include "model/Records.h"
+
+SmtpJob makeRoundSmtpJob(Module1& m, CompleteMailFn complete)
+{
+    SmtpJob job;
+    job.server = m.mailSettings.SmtpServer;
+    job.ownAddress = m.mailSettings.OwnAddress;
+    job.headerBlock = m.outgoingMail.HeaderBlock;
+    job.subject = m.outgoingMail.MailSubject;
+    job.perRecipient = m.outgoingMail.PerRecipientMode != 0;
+
+    QuizRun& run = m.quizRun;
+    if (job.perRecipient) {
+        const ParticipantTable& t = run.participants;
+        for (int i = 0; i <= run.ParticipantLastIndex; ++i) {
+            if (!t.名前.has(i) || !t.アドレス.has(i)) break;
+            job.recipients.push_back({t.名前[i], t.アドレス[i]});
+        }
+        job.bodyFor = [&m, complete = std::move(complete)](int row) {
+            OutgoingMail& mail = m.outgoingMail;
+            mail.PersonalBody = mail.MailBody;
+            if (complete) mail.PersonalBody = complete(m, row, mail.PersonalBody);
+            return mail.PersonalBody;
+        };
+    } else {
+        const int last = std::min<int>(run.AddressLastIndex, kAddressSlots - 1);
+        for (int i = 0; i <= last; ++i)
+            job.recipients.push_back({run.ListNames[std::size_t(i)], run.ListAddresses[std::size_t(i)]});
+        job.bodyFor = [&m](int) { return m.outgoingMail.MailBody; };
+    }
+    return job;
+}
+
+Pop3Job makeRoundPop3Job(Module1& m, std::function<bool(const std::string&)> parse)
+{
+    Pop3Job job;
+    job.server = m.mailSettings.Pop3Server;
+    job.account = m.mailSettings.AccountId;
+    // A stored password that does not decode logs in with none; the server
+    // refuses it and the session ends with QUIT.
+    job.password = DecodeBase64Text(m.mailSettings.Password).value_or(SjisText());
+    job.parse = std::move(parse);
+    job.fetchBegins = [&m] { m.quizRun.ArrivalCounter = 0; };
+    return job;
+}

@@ -1,0 +1,50 @@
+#pragma once
+#include <string>
+
+#include <QStringEncoder>
+
+#include "mail/Pop3Session.h"
+#include "mail/SmtpSession.h"
+#include "mail/RecordingSessionView.h"
+#include "support/FakeSocket.h"
+#include "support/FakeTimer.h"
+
+// A session wired to a fake socket, a fake timer and a recording view, the
+// way a window routes its socket and timer events.
+template <class Session>
+struct SessionRig {
+    FakeSocket socket;
+    FakeTimer timer;
+    RecordingSessionView view;
+    Session session{socket, timer, view};
+
+    SessionRig()
+    {
+        socket.onConnect = [this] { session.connected(); };
+        socket.onDataArrival = [this] { session.dataArrived(); };
+        socket.onClose = [this] { session.closedByPeer(); };
+        socket.onError = [this](int n, const std::string& d) { session.socketError(n, d); };
+        timer.onTimer = [this] { session.timerTick(); };
+    }
+
+    std::string lastSent() const { return socket.sends.empty() ? std::string() : socket.sends.back(); }
+    // The command lines sent, each without its CR LF; a message text counts as one.
+    std::vector<std::string> commands() const
+    {
+        std::vector<std::string> out;
+        for (const auto& s : socket.sends)
+            out.push_back(s.size() >= 2 && s.compare(s.size() - 2, 2, "\r\n") == 0 ? s.substr(0, s.size() - 2) : s);
+        return out;
+    }
+};
+
+using SmtpRig = SessionRig<SmtpSession>;
+using Pop3Rig = SessionRig<Pop3Session>;
+
+// UTF-8 source text to the system's Shift_JIS bytes.
+inline std::string sj(const char* utf8)
+{
+    QStringEncoder enc("Windows-31J");
+    QByteArray b = enc.encode(QString::fromUtf8(utf8));
+    return std::string(b.constData(), std::size_t(b.size()));
+}

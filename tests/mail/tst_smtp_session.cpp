@@ -1,0 +1,468 @@
+#include <QtTest>
+
+#include "mail/OutgoingMessage.h"
+#include "mail/SessionRigs.h"
+
+// The SMTP dialogue driven chunk by chunk against a fake server.
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+SmtpJob sharedJob(int recipients)
+{
+    SmtpJob job;
+    job.server = "smtp.example.jp";
+    job.ownAddress = "quiz@trivorn.test";
+    job.headerBlock = "X-Test: 1\r\n";
+    job.subject = "Quiz";
+    for (int i = 0; i < recipients; ++i)
+        job.recipients.push_back({"name" + std::to_string(i), "p" + std::to_string(i) + "@docomo.ne.jp"});
+    job.bodyFor = [](int) { return std::string("Hello"); };
+    return job;
+}
+
+// Per-recipient status line: name様へ subject の送信中です。しばらくお待ち下さい。 n/k 件処理中です。
+std::string recipientStatus(const std::string& name, const std::string& subject, int n, int k)
+{
+    return name + sj("様へ") + subject + sj("の送信中です。しばらくお待ち下さい。") + std::to_string(n) + "/" +
+           std::to_string(k) + sj("件処理中です。");
+}
+
+const std::string kEndStatus = sj("送信メールサバー接続終了");
+
+}  // namespace
+
+class TestSmtpSession : public QObject {
+    Q_OBJECT
+private slots:
+    void startConnectsWithTimeout();
+    void sharedModeDialogue();
+    void oneRecipientGoesStraightToRcptTo();
+    void greetingFraming_data();
+    void greetingFraming();
+    void multiLineReplyToHelo();
+    void repliesInOneArrivalAreTakenInTurn();
+    void unexpectedCodeEndsWithQuit_data();
+    void unexpectedCodeEndsWithQuit();
+    void rejectedThirdOfFiveRecipients();
+    void perRecipientMode();
+    void bodyDotLinesAreStuffedOnTheWire();
+    void silenceUntilTimeOut();
+    void everyArrivalRestartsTheTimeOut();
+    void closeWithoutQuitReplyEndsOnce();
+    void socketErrorOnlyShowsMessage();
+    void faultInHandlerClosesAndTimesOut();
+    void lineBreakInRecipientIsSkipped();
+    void onlyUnusableRecipients();
+    void lineBreakInSenderOrServerSendsQuitFirst_data();
+    void lineBreakInSenderOrServerSendsQuitFirst();
+    void endlessReplyIsRefused();
+    void feedbackStyleShowsRcptToWithoutProgress();
+    void eventsAfterTheEndAreIgnored();
+};
+
+void TestSmtpSession::startConnectsWithTimeout()
+{
+    SmtpRig rig;
+    rig.socket.acceptConnection();   // a socket left open by an earlier session
+    rig.session.start(sharedJob(1));
+    QCOMPARE(rig.socket.closeCalls, 1);
+    QCOMPARE(rig.socket.connectCalls, 1);
+    QCOMPARE(rig.socket.connectedHost, std::string("smtp.example.jp"));
+    QCOMPARE(rig.socket.connectedPort, 25);
+    QCOMPARE(rig.socket.localPort, 0);
+    QCOMPARE(rig.timer.interval(), 10000);
+    QVERIFY(rig.timer.enabled());
+    QCOMPARE(rig.session.state(), SmtpSession::State::Connect);
+    rig.socket.acceptConnection();
+    QCOMPARE(rig.view.lastStatus(), sj("送信メールサバー接続成功"));
+}
+
+void TestSmtpSession::sharedModeDialogue()
+{
+    SmtpRig rig;
+    SmtpJob job = sharedJob(3);
+    int bodyAsked = 0;
+    job.bodyFor = [&](int) { ++bodyAsked; return std::string("Hello"); };
+    rig.session.start(job);
+    rig.socket.acceptConnection();
+
+    struct Step { const char* reply; const char* command; const char* state; };
+    const Step steps[] = {
+        {"220 mx ESMTP\r\n", "HELO smtp.example.jp", "Helo"},
+        {"250 mx\r\n", "MAIL FROM:<quiz@trivorn.test>", "Mail From"},
+        {"250 2.1.0 Ok\r\n", "RCPT TO:<p0@docomo.ne.jp>", "Mail From"},
+        {"250 2.1.5 Ok\r\n", "RCPT TO:<p1@docomo.ne.jp>", "Mail From"},
+        {"250 2.1.5 Ok\r\n", "RCPT TO:<p2@docomo.ne.jp>", "Rcpt To"},
+        {"250 2.1.5 Ok\r\n", "DATA", "Data"},
+    };
+    for (const Step& s : steps) {
+        rig.socket.deliver(s.reply);
+        QCOMPARE(rig.commands().back(), std::string(s.command));
+        QCOMPARE(std::string(SmtpSession::stateName(rig.session.state())), std::string(s.state));
+    }
+    QCOMPARE(rig.view.progressMin, 0);
+    QCOMPARE(rig.view.progressMax, 3);
+    QCOMPARE(rig.view.progressStyle, 1);
+    QCOMPARE(rig.view.progressValues, (std::vector<int>{1, 2, 3}));
+    QVERIFY(rig.view.showedStatus(recipientStatus("name0", "Quiz", 3, 1)));
+    QVERIFY(rig.view.showedStatus(recipientStatus("name2", "Quiz", 3, 3)));
+
+    rig.socket.deliver("354 End data with <CR><LF>.<CR><LF>\r\n");
+    QCOMPARE(rig.lastSent(), BuildMessageText("X-Test: 1\r\n", "Quiz", "Hello"));
+    QCOMPARE(bodyAsked, 1);
+    QCOMPARE(rig.session.state(), SmtpSession::State::Body);
+    rig.socket.deliver("250 2.0.0 Ok: queued\r\n");
+    QCOMPARE(rig.lastSent(), std::string("QUIT\r\n"));
+    QCOMPARE(rig.view.ended, 0);
+    rig.socket.deliver("221 2.0.0 Bye\r\n");
+    QCOMPARE(rig.view.ended, 1);
+    QVERIFY(rig.socket.isClosed());
+    QVERIFY(!rig.timer.enabled());
+    QCOMPARE(rig.view.lastStatus(), kEndStatus);
+    QVERIFY(rig.view.messages.empty());
+    QCOMPARE(rig.socket.sends.size(), std::size_t(8));
+}
+
+void TestSmtpSession::oneRecipientGoesStraightToRcptTo()
+{
+    SmtpRig rig;
+    rig.session.start(sharedJob(1));
+    rig.socket.deliver("220 mx\r\n");
+    rig.socket.deliver("250 mx\r\n");
+    rig.socket.deliver("250 ok\r\n");
+    QCOMPARE(rig.commands().back(), std::string("RCPT TO:<p0@docomo.ne.jp>"));
+    QCOMPARE(rig.session.state(), SmtpSession::State::RcptTo);
+    QCOMPARE(rig.view.lastStatus(), recipientStatus("name0", "Quiz", 1, 1));
+}
+
+void TestSmtpSession::greetingFraming_data()
+{
+    QTest::addColumn<QStringList>("chunks");
+    QTest::newRow("split in two reads") << QStringList{"220 mx.trivorn", ".test ESMTP Postfix\r\n"};
+    QTest::newRow("CR and LF apart") << QStringList{"220 mx ESMTP\r", "\n"};
+    QTest::newRow("multi-line, split") << QStringList{"220-mx.trivorn.test\r\n220-welc", "ome\r\n", "220 ready\r\n"};
+    QTest::newRow("multi-line, one read") << QStringList{"220-first\r\n220-second\r\n220 last\r\n"};
+    QTest::newRow("bare code") << QStringList{"220\r\n"};
+    QTest::newRow("bare LF line ends") << QStringList{"220-a\n220 b\n"};
+    QTest::newRow("one byte per read") << QStringList{"2", "2", "0", " ", "h", "i", "\r", "\n"};
+}
+
+void TestSmtpSession::greetingFraming()
+{
+    QFETCH(QStringList, chunks);
+    SmtpRig rig;
+    rig.session.start(sharedJob(1));
+    for (int i = 0; i < chunks.size(); ++i) {
+        QVERIFY2(rig.socket.sends.empty(), "answered before the greeting was whole");
+        rig.socket.deliver(chunks[i].toStdString());
+    }
+    QCOMPARE(rig.commands(), (Strings{"HELO smtp.example.jp"}));
+    QCOMPARE(rig.session.state(), SmtpSession::State::Helo);
+    QVERIFY(rig.view.statuses.empty());
+    rig.socket.deliver("250 mx\r\n");
+    QCOMPARE(rig.commands().back(), std::string("MAIL FROM:<quiz@trivorn.test>"));
+}
+
+void TestSmtpSession::multiLineReplyToHelo()
+{
+    SmtpRig rig;
+    rig.session.start(sharedJob(1));
+    rig.socket.deliver("220 mx\r\n");
+    rig.socket.deliver("250-mx.trivorn.test\r\n250-PIPELINING\r\n");
+    QCOMPARE(rig.socket.sends.size(), std::size_t(1));
+    rig.socket.deliver("250-SIZE 10240000\r\n250 8BITMIME\r\n");
+    QCOMPARE(rig.commands().back(), std::string("MAIL FROM:<quiz@trivorn.test>"));
+    QCOMPARE(rig.session.replyCode(), std::string("250"));
+}
+
+void TestSmtpSession::repliesInOneArrivalAreTakenInTurn()
+{
+    SmtpRig rig;
+    rig.session.start(sharedJob(2));
+    rig.socket.deliver("220 mx\r\n250 mx\r\n250 ok\r\n");
+    QCOMPARE(rig.commands(), (Strings{"HELO smtp.example.jp", "MAIL FROM:<quiz@trivorn.test>",
+                                      "RCPT TO:<p0@docomo.ne.jp>"}));
+}
+
+void TestSmtpSession::unexpectedCodeEndsWithQuit_data()
+{
+    QTest::addColumn<int>("goodReplies");   // replies answered as expected first
+    QTest::addColumn<QString>("badReply");
+    QTest::addColumn<QString>("code");
+    QTest::newRow("greeting 554") << 0 << "554 no service\r\n" << "554";
+    QTest::newRow("greeting continued 220 in Helo") << 1 << "220 again\r\n" << "220";
+    QTest::newRow("HELO 501") << 1 << "501 bad\r\n" << "501";
+    QTest::newRow("MAIL FROM 553") << 2 << "553 sender\r\n" << "553";
+    QTest::newRow("RCPT TO 450") << 3 << "450 later\r\n" << "450";
+    QTest::newRow("DATA 554") << 4 << "554 no valid recipients\r\n" << "554";
+    QTest::newRow("message 552") << 5 << "552 too big\r\n" << "552";
+    QTest::newRow("garbage") << 2 << "hello\r\n" << "hel";
+}
+
+void TestSmtpSession::unexpectedCodeEndsWithQuit()
+{
+    QFETCH(int, goodReplies);
+    QFETCH(QString, badReply);
+    QFETCH(QString, code);
+    const char* good[] = {"220 mx\r\n", "250 mx\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n", "250 queued\r\n"};
+    SmtpRig rig;
+    rig.session.start(sharedJob(1));
+    for (int i = 0; i < goodReplies; ++i) rig.socket.deliver(good[i]);
+    const std::size_t sentBefore = rig.socket.sends.size();
+    rig.socket.deliver(badReply.toStdString());
+    QCOMPARE(rig.socket.sends.size(), sentBefore + 1);
+    QCOMPARE(rig.lastSent(), std::string("QUIT\r\n"));
+    QCOMPARE(rig.view.lastStatus(), "ERR : " + code.toStdString());
+    QCOMPARE(rig.session.state(), SmtpSession::State::Quit);
+    QCOMPARE(rig.view.ended, 0);
+    rig.socket.deliver("221 bye\r\n");
+    QCOMPARE(rig.view.ended, 1);
+    QCOMPARE(rig.view.lastStatus(), kEndStatus);
+}
+
+void TestSmtpSession::rejectedThirdOfFiveRecipients()
+{
+    SmtpRig rig;
+    rig.session.start(sharedJob(5));
+    for (const char* r : {"220 mx\r\n", "250 mx\r\n", "250 ok\r\n", "250 ok\r\n", "250 ok\r\n"}) rig.socket.deliver(r);
+    rig.socket.deliver("550 5.1.1 <p2@docomo.ne.jp>: Recipient address rejected\r\n");
+    QVERIFY(rig.view.showedStatus("ERR : 550"));
+    rig.socket.deliver("221 bye\r\n");
+    QCOMPARE(rig.commands(), (Strings{"HELO smtp.example.jp", "MAIL FROM:<quiz@trivorn.test>",
+                                      "RCPT TO:<p0@docomo.ne.jp>", "RCPT TO:<p1@docomo.ne.jp>",
+                                      "RCPT TO:<p2@docomo.ne.jp>", "QUIT"}));
+    QCOMPARE(rig.view.ended, 1);
+}
+
+void TestSmtpSession::perRecipientMode()
+{
+    SmtpRig rig;
+    SmtpJob job = sharedJob(3);
+    job.perRecipient = true;
+    std::vector<int> asked;
+    job.bodyFor = [&](int i) { asked.push_back(i); return "Body for " + std::to_string(i); };
+    rig.session.start(job);
+    rig.socket.deliver("220 mx\r\n");
+    for (int i = 0; i < 3; ++i) {
+        rig.socket.deliver("250 ok\r\n");   // HELO, or the previous message
+        QCOMPARE(rig.commands().back(), std::string("MAIL FROM:<quiz@trivorn.test>"));
+        rig.socket.deliver("250 ok\r\n");
+        QCOMPARE(rig.commands().back(), "RCPT TO:<p" + std::to_string(i) + "@docomo.ne.jp>");
+        QCOMPARE(rig.view.lastStatus(), recipientStatus("name" + std::to_string(i), "Quiz", 3, i + 1));
+        rig.socket.deliver("250 ok\r\n");
+        QCOMPARE(rig.commands().back(), std::string("DATA"));
+        rig.socket.deliver("354 go\r\n");
+        QCOMPARE(rig.lastSent(), BuildMessageText("X-Test: 1\r\n", "Quiz", "Body for " + std::to_string(i)));
+    }
+    QCOMPARE(rig.session.state(), SmtpSession::State::Body);
+    rig.socket.deliver("250 queued\r\n");
+    QCOMPARE(rig.lastSent(), std::string("QUIT\r\n"));
+    rig.socket.deliver("221 bye\r\n");
+    QCOMPARE(asked, (std::vector<int>{0, 1, 2}));
+    int helos = 0, quits = 0;
+    for (const auto& c : rig.commands()) {
+        helos += c.rfind("HELO ", 0) == 0;
+        quits += c == "QUIT";
+    }
+    QCOMPARE(helos, 1);
+    QCOMPARE(quits, 1);
+    QCOMPARE(rig.view.ended, 1);
+    QCOMPARE(rig.view.progressValues, (std::vector<int>{1, 2, 3}));
+}
+
+void TestSmtpSession::bodyDotLinesAreStuffedOnTheWire()
+{
+    SmtpRig rig;
+    SmtpJob job = sharedJob(1);
+    job.bodyFor = [](int) { return std::string(".\r\nfirst\r\n.x\r\n..y\r\nlast."); };
+    rig.session.start(job);
+    for (const char* r : {"220 mx\r\n", "250 mx\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n"}) rig.socket.deliver(r);
+    const std::string sent = rig.lastSent();
+    const std::string expectedTail = "Subject: Quiz\r\n..\r\nfirst\r\n..x\r\n...y\r\nlast.\r\n.\r\n";
+    QVERIFY(sent.size() > expectedTail.size());
+    QCOMPARE(sent.substr(sent.size() - expectedTail.size()), expectedTail);
+    // The only line "." on the wire is the one that ends the message.
+    QCOMPARE(sent.find("\r\n.\r\n"), sent.size() - 5);
+}
+
+void TestSmtpSession::silenceUntilTimeOut()
+{
+    SmtpRig rig;
+    rig.session.start(sharedJob(1));
+    rig.socket.acceptConnection();
+    QVERIFY(rig.timer.fire());
+    QCOMPARE(rig.view.timeOuts, 1);
+    QCOMPARE(rig.view.messages, (Strings{"Time Out Err"}));
+    QCOMPARE(rig.view.ended, 1);
+    QVERIFY(rig.socket.isClosed());
+    QVERIFY(!rig.timer.enabled());
+    QVERIFY(rig.socket.sends.empty());
+}
+
+void TestSmtpSession::everyArrivalRestartsTheTimeOut()
+{
+    SmtpRig rig;
+    rig.session.start(sharedJob(1));
+    const int armed = rig.timer.armCount;
+    rig.socket.deliver("220-part");   // not yet a whole reply, still a sign of life
+    QCOMPARE(rig.timer.armCount, armed + 1);
+    rig.socket.deliver(" one\r\n220 done\r\n");
+    QCOMPARE(rig.timer.armCount, armed + 2);
+    QVERIFY(rig.timer.enabled());
+}
+
+void TestSmtpSession::closeWithoutQuitReplyEndsOnce()
+{
+    SmtpRig rig;
+    rig.session.start(sharedJob(1));
+    rig.socket.deliver("220 mx\r\n");
+    rig.socket.deliver("250 mx\r\n");
+    rig.socket.peerClose();
+    QCOMPARE(rig.view.ended, 1);
+    QCOMPARE(rig.view.lastStatus(), kEndStatus);
+    QVERIFY(!rig.timer.enabled());
+    QVERIFY(!rig.timer.fire());   // no "Time Out Err" ten seconds later
+    QCOMPARE(rig.view.ended, 1);
+    QVERIFY(rig.view.messages.empty());
+    QCOMPARE(rig.view.timeOuts, 0);
+}
+
+void TestSmtpSession::socketErrorOnlyShowsMessage()
+{
+    SmtpRig rig;
+    rig.session.start(sharedJob(1));
+    rig.socket.raiseError(10061, "Connection refused");
+    QCOMPARE(rig.view.messages, (Strings{"ERR(10061;Connection refused)"}));
+    QCOMPARE(rig.view.ended, 0);
+    QVERIFY(rig.timer.fire());
+    QCOMPARE(rig.view.ended, 1);
+    QCOMPARE(rig.view.messages.back(), std::string("Time Out Err"));
+}
+
+void TestSmtpSession::faultInHandlerClosesAndTimesOut()
+{
+    SmtpRig rig;
+    SmtpJob job = sharedJob(1);
+    job.bodyFor = [](int) -> std::string { throw std::out_of_range("row 7"); };
+    rig.session.start(job);
+    for (const char* r : {"220 mx\r\n", "250 mx\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n"}) rig.socket.deliver(r);
+    QVERIFY(rig.socket.isClosed());
+    QCOMPARE(rig.view.messages, (Strings{"ERR(9;row 7)"}));
+    QCOMPARE(rig.view.ended, 0);
+    QVERIFY(rig.timer.fire());
+    QCOMPARE(rig.view.ended, 1);
+    QCOMPARE(rig.view.messages.back(), std::string("Time Out Err"));
+}
+
+void TestSmtpSession::lineBreakInRecipientIsSkipped()
+{
+    SmtpRig rig;
+    SmtpJob job = sharedJob(4);
+    job.recipients[1].address = "evil@x.jp>\r\nRCPT TO:<other@x.jp";
+    job.recipients[3].address = "tail@x.jp\n";
+    rig.session.start(job);
+    for (const char* r : {"220 mx\r\n", "250 mx\r\n", "250 ok\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n", "250 ok\r\n"})
+        rig.socket.deliver(r);
+    QCOMPARE(rig.commands(), (Strings{"HELO smtp.example.jp", "MAIL FROM:<quiz@trivorn.test>",
+                                      "RCPT TO:<p0@docomo.ne.jp>", "RCPT TO:<p2@docomo.ne.jp>", "DATA",
+                                      rig.commands()[5], "QUIT"}));
+    QVERIFY(rig.view.showedStatus("name1" + sj("様のアドレスに改行が含まれるため送信しません。")));
+    QVERIFY(rig.view.showedStatus("name3" + sj("様のアドレスに改行が含まれるため送信しません。")));
+    for (const auto& s : rig.socket.sends) QVERIFY(s.find("other@x.jp") == std::string::npos);
+}
+
+void TestSmtpSession::onlyUnusableRecipients()
+{
+    for (bool perRecipient : {false, true}) {
+        SmtpRig rig;
+        SmtpJob job = sharedJob(2);
+        job.perRecipient = perRecipient;
+        job.recipients[0].address = "a@x.jp\r";
+        job.recipients[1].address = "b@x.jp\n";
+        rig.session.start(job);
+        rig.socket.deliver("220 mx\r\n");
+        rig.socket.deliver("250 mx\r\n");
+        QCOMPARE(rig.commands(), (Strings{"HELO smtp.example.jp", "QUIT"}));
+        rig.socket.deliver("221 bye\r\n");
+        QCOMPARE(rig.view.ended, 1);
+    }
+}
+
+void TestSmtpSession::lineBreakInSenderOrServerSendsQuitFirst_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("sender");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("sender with CR LF") << "smtp.example.jp" << "quiz@trivorn.test>\r\nRCPT TO:<x@y.jp"
+                                       << QStringList{"HELO smtp.example.jp", "QUIT"}
+                                       << QString::fromUtf8("送信元アドレスに改行が含まれるため送信を中止します。");
+    QTest::newRow("sender with LF") << "smtp.example.jp" << "quiz@trivorn.test\n"
+                                    << QStringList{"HELO smtp.example.jp", "QUIT"}
+                                    << QString::fromUtf8("送信元アドレスに改行が含まれるため送信を中止します。");
+    QTest::newRow("server name with CR") << "smtp.example.jp\rMAIL FROM:<x@y>" << "quiz@trivorn.test"
+                                         << QStringList{"QUIT"}
+                                         << QString::fromUtf8("送信メールサーバー名に改行が含まれるため送信を中止します。");
+}
+
+void TestSmtpSession::lineBreakInSenderOrServerSendsQuitFirst()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, sender);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, status);
+    SmtpRig rig;
+    SmtpJob job = sharedJob(1);
+    job.server = server.toStdString();
+    job.ownAddress = sender.toStdString();
+    rig.session.start(job);
+    rig.socket.deliver("220 mx\r\n");
+    rig.socket.deliver("250 mx\r\n");
+    Strings want;
+    for (const auto& e : expected) want.push_back(e.toStdString());
+    QCOMPARE(rig.commands(), want);
+    QVERIFY(rig.view.showedStatus(sj(status.toUtf8().constData())));
+}
+
+void TestSmtpSession::endlessReplyIsRefused()
+{
+    SmtpRig rig;
+    rig.session.start(sharedJob(1));
+    const std::string noLineEnd(SmtpReplyReader::kMaxReply, 'x');
+    rig.socket.deliverInPieces(noLineEnd, 4096);
+    QCOMPARE(rig.commands(), (Strings{"QUIT"}));
+    QCOMPARE(rig.view.lastStatus(), std::string("ERR : xxx"));
+}
+
+void TestSmtpSession::feedbackStyleShowsRcptToWithoutProgress()
+{
+    SmtpRig rig;
+    SmtpJob job = sharedJob(1);
+    job.showsProgress = false;
+    rig.session.start(job);
+    for (const char* r : {"220 mx\r\n", "250 mx\r\n", "250 ok\r\n"}) rig.socket.deliver(r);
+    QCOMPARE(rig.view.lastStatus(), std::string("RCPT TO"));
+    QCOMPARE(rig.view.progressMax, -1);
+    QVERIFY(rig.view.progressValues.empty());
+}
+
+void TestSmtpSession::eventsAfterTheEndAreIgnored()
+{
+    SmtpRig rig;
+    rig.session.start(sharedJob(1));
+    rig.socket.peerClose();
+    QCOMPARE(rig.view.ended, 1);
+    rig.socket.deliver("220 late\r\n");
+    rig.socket.peerClose();
+    rig.socket.raiseError(1, "gone");
+    rig.timer.setEnabled(true);
+    rig.timer.fire();
+    QVERIFY(rig.socket.sends.empty());
+    QCOMPARE(rig.view.ended, 1);
+    QVERIFY(rig.view.messages.empty());
+}
+
+QTEST_GUILESS_MAIN(TestSmtpSession)
+#include "tst_smtp_session.moc"

@@ -1,0 +1,37 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "platform/Socket.h"
+
+// A socket with no network behind it. It records what the code under test
+// sends and lets the test play the server: accept the connection, deliver
+// bytes in chunks of its choosing, close from the far end, raise errors.
+class FakeSocket : public Socket {
+public:
+    State state() const override { return state_; }
+    void connect() override;
+    void sendData(const std::string& bytes) override;
+    std::string getData() override;
+    void close() override;
+
+    // The server's side.
+    void acceptConnection();                       // Connected, fires onConnect
+    void deliver(const std::string& bytes);        // queues bytes, fires onDataArrival
+    // Delivers `bytes` split into pieces of at most `size` bytes, one arrival each.
+    void deliverInPieces(const std::string& bytes, std::size_t size);
+    void peerClose();                              // Closed, fires onClose
+    void raiseError(int number, const std::string& description);
+
+    // What the client did.
+    std::vector<std::string> sends;   // one entry per sendData call
+    std::string sentText() const;     // every send joined
+    int connectCalls = 0;
+    int closeCalls = 0;
+    std::string connectedHost;
+    int connectedPort = 0;
+
+private:
+    State state_ = State::Closed;
+    std::string pending_;
+};
