@@ -2,6 +2,13 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <optional>
+
+// Qt reaches Windows-31J through ICU, whose table agrees with Windows for
+// every double-byte code but swaps three control codes (bytes 1A, 1C, 7F
+// stand for U+001C, U+007F, U+001A there). Windows maps them to themselves,
+// so those three are converted here by hand and everything between them by
+// the codec.
 
 namespace {
 
@@ -11,9 +18,17 @@ bool isLeadByte(unsigned char b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
-// Code points that JIS-mapped sources use where Windows-31J has a
-// compatibility twin. Without this a wave dash typed through such an input
-// method would turn into "?".
+bool isTrailByte(unsigned char b) {
+    return b >= 0x40 && b <= 0xFC && b != 0x7F;
+}
+
+bool isSwappedControl(char16_t c) {
+    return c == 0x1A || c == 0x1C || c == 0x7F;
+}
+
+// Code points that JIS-based input methods and converters produce where
+// Windows-31J has a twin, and the two that Windows folds onto ASCII. Without
+// this a wave dash typed through such an input method would turn into "?".
 char16_t windowsTwin(char16_t c) {
     switch (c) {
     case 0x301C: return 0xFF5E;   // WAVE DASH -> FULLWIDTH TILDE (81 60)
@@ -23,33 +38,49 @@ char16_t windowsTwin(char16_t c) {
     case 0x00A3: return 0xFFE1;   // POUND SIGN (81 92)
     case 0x00AC: return 0xFFE2;   // NOT SIGN (81 CA)
     case 0x2014: return 0x2015;   // EM DASH -> HORIZONTAL BAR (81 5C)
+    case 0x00A5: return 0x005C;   // YEN SIGN -> 5C, shown as a yen sign in Japanese fonts
+    case 0x203E: return 0x007E;   // OVERLINE -> 7E
     default: return c;
     }
 }
 
-// The encoder marks what it cannot represent with its own substitution
-// bytes (FC FC here, no Windows-31J character). Walk the output character
-// by character and put "?" there instead.
-SjisText replaceSubstitutions(const QByteArray& encoded) {
-    SjisText out;
-    out.reserve(std::size_t(encoded.size()));
-    for (qsizetype i = 0; i < encoded.size();) {
-        const auto b = static_cast<unsigned char>(encoded[i]);
-        if (isLeadByte(b) && i + 1 < encoded.size()) {
-            const auto t = static_cast<unsigned char>(encoded[i + 1]);
-            if (b == 0xFC && t == 0xFC) {
-                out += '?';
-            } else {
-                out += char(b);
-                out += char(t);
-            }
-            i += 2;
-        } else {
-            out += char(b);
-            ++i;
-        }
+QString decoded(const char* bytes, qsizetype length) {
+    QStringDecoder decoder(kCodec, QStringConverter::Flag::Stateless);
+    return decoder.decode(QByteArrayView(bytes, length));
+}
+
+void appendDecoded(QString& out, const char* bytes, qsizetype length) {
+    if (length > 0) out += decoded(bytes, length);
+}
+
+// The bytes of `text` when every character of it has a Windows-31J code
+// that decodes back to the same character. The codec alone is not enough:
+// it marks what it cannot represent with bytes of its own, silently drops
+// an unpaired surrogate, and knows a few one-way fallbacks (a soft hyphen
+// as a hyphen) that are no part of the Windows table.
+std::optional<QByteArray> exactBytes(QStringView text) {
+    QStringEncoder encoder(kCodec, QStringConverter::Flag::Stateless);
+    QByteArray encoded = encoder.encode(text);
+    if (encoder.hasError()) return std::nullopt;
+    if (decoded(encoded.constData(), encoded.size()) != text) return std::nullopt;
+    return encoded;
+}
+
+void appendEncoded(SjisText& out, QStringView text) {
+    if (text.isEmpty()) return;
+    if (auto whole = exactBytes(text)) {
+        out.append(whole->constData(), std::size_t(whole->size()));
+        return;
     }
-    return out;
+    // Something in the run has no code: go character by character.
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype width = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+        if (auto one = exactBytes(text.mid(i, width)))
+            out.append(one->constData(), std::size_t(one->size()));
+        else
+            out += '?';
+        i += width;
+    }
 }
 
 }  // namespace
@@ -57,18 +88,53 @@ SjisText replaceSubstitutions(const QByteArray& encoded) {
 namespace Charset {
 
 QString toQt(const SjisText& bytes) {
-    QStringDecoder decoder(kCodec, QStringConverter::Flag::Stateless);
-    return decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    QString out;
+    out.reserve(qsizetype(bytes.size()));
+    const char* data = bytes.data();
+    const std::size_t n = bytes.size();
+    std::size_t runStart = 0;
+    for (std::size_t i = 0; i < n;) {
+        const auto b = static_cast<unsigned char>(data[i]);
+        if (isLeadByte(b)) {
+            if (i + 1 < n && isTrailByte(static_cast<unsigned char>(data[i + 1]))) {
+                i += 2;
+                continue;
+            }
+            // A lead byte without its partner (cut off at the end, or
+            // followed by a byte that cannot be a trail) shows as a
+            // replacement; the codec would drop it at the end unseen.
+            appendDecoded(out, data + runStart, qsizetype(i - runStart));
+            out += QChar(QChar::ReplacementCharacter);
+            runStart = ++i;
+            continue;
+        }
+        if (isSwappedControl(b)) {
+            appendDecoded(out, data + runStart, qsizetype(i - runStart));
+            out += QChar(char16_t(b));
+            runStart = i + 1;
+        }
+        ++i;
+    }
+    appendDecoded(out, data + runStart, qsizetype(n - runStart));
+    return out;
 }
 
 SjisText toSjis(const QString& text) {
     QString folded = text;
     for (QChar& c : folded) c = QChar(windowsTwin(c.unicode()));
 
-    QStringEncoder encoder(kCodec, QStringConverter::Flag::Stateless);
-    const QByteArray encoded = encoder.encode(folded);
-    if (!encoder.hasError()) return SjisText(encoded.constData(), std::size_t(encoded.size()));
-    return replaceSubstitutions(encoded);
+    SjisText out;
+    out.reserve(std::size_t(folded.size()) * 2);
+    qsizetype runStart = 0;
+    for (qsizetype i = 0; i < folded.size(); ++i) {
+        const char16_t c = folded[i].unicode();
+        if (!isSwappedControl(c)) continue;
+        appendEncoded(out, QStringView(folded).mid(runStart, i - runStart));
+        out += char(c);
+        runStart = i + 1;
+    }
+    appendEncoded(out, QStringView(folded).mid(runStart));
+    return out;
 }
 
 QString toQtMultiLine(const SjisText& bytes) {

@@ -15,8 +15,9 @@ QString toQt(const SjisText& bytes);
 // Widget text -> Shift_JIS bytes. A character that Windows-31J cannot
 // represent becomes "?". The code points that JIS-based input methods and
 // converters produce for the wave dash, double vertical line, minus sign,
-// cent, pound, not sign and em dash are taken as their Windows-31J twins, so
-// text typed on such a system does not lose them.
+// cent, pound, not sign and em dash are taken as their Windows-31J twins,
+// and yen sign and overline as 5C and 7E, so text typed on such a system
+// does not lose them.
 SjisText toSjis(const QString& text);
 
 // Multi-line boxes: the system holds CR LF, the widget holds "\n".
