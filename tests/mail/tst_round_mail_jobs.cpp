@@ -1,0 +1,131 @@
+#include <QtTest>
+
+#include "codec/Base64.h"
+#include "mail/RoundMailJobs.h"
+
+// What the sessions get from the round's shared state.
+
+class TestRoundMailJobs : public QObject {
+    Q_OBJECT
+private slots:
+    void invitationGoesToTheAddressList_data();
+    void invitationGoesToTheAddressList();
+    void perRecipientMailGoesToParticipants();
+    void fetchUsesAccountAndClearPassword_data();
+    void fetchUsesAccountAndClearPassword();
+
+private:
+    Platform platform;
+};
+
+void TestRoundMailJobs::invitationGoesToTheAddressList_data()
+{
+    QTest::addColumn<int>("lastIndex");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("three") << 2 << 3;
+    QTest::newRow("one") << 0 << 1;
+    QTest::newRow("none") << -1 << 0;
+    QTest::newRow("every slot") << 999 << 1000;
+    QTest::newRow("beyond the list") << 1500 << 1000;
+}
+
+void TestRoundMailJobs::invitationGoesToTheAddressList()
+{
+    QFETCH(int, lastIndex);
+    QFETCH(int, expected);
+    Module1 m(platform);
+    m.mailSettings.SmtpServer = "smtp.trivorn.test";
+    m.mailSettings.OwnAddress = "quiz@trivorn.test";
+    for (int i = 0; i < kAddressSlots; ++i) {
+        m.quizRun.ListNames[std::size_t(i)] = "n" + std::to_string(i);
+        m.quizRun.ListAddresses[std::size_t(i)] = "a" + std::to_string(i) + "@docomo.ne.jp";
+    }
+    m.quizRun.AddressLastIndex = std::int16_t(lastIndex);
+    m.outgoingMail.MailSubject = "Invite";
+    m.outgoingMail.MailBody = "Join us";
+    m.outgoingMail.HeaderBlock = "H: 1\r\n";
+    m.outgoingMail.PerRecipientMode = 0;
+    int completions = 0;
+    SmtpJob job = makeRoundSmtpJob(m, [&](Module1&, int, const SjisText& b) { ++completions; return b + "!"; });
+
+    QCOMPARE(job.server, std::string("smtp.trivorn.test"));
+    QCOMPARE(job.port, 25);
+    QCOMPARE(job.timeoutMs, 10000);
+    QCOMPARE(job.ownAddress, std::string("quiz@trivorn.test"));
+    QCOMPARE(job.subject, std::string("Invite"));
+    QCOMPARE(job.headerBlock, std::string("H: 1\r\n"));
+    QVERIFY(!job.perRecipient);
+    QCOMPARE(int(job.recipients.size()), expected);
+    if (expected > 0) {
+        QCOMPARE(job.recipients.back().name, "n" + std::to_string(expected - 1));
+        QCOMPARE(job.recipients.back().address, "a" + std::to_string(expected - 1) + "@docomo.ne.jp");
+    }
+    QCOMPARE(job.bodyFor(0), std::string("Join us"));
+    QCOMPARE(completions, 0);
+}
+
+void TestRoundMailJobs::perRecipientMailGoesToParticipants()
+{
+    Module1 m(platform);
+    ParticipantTable& t = m.quizRun.participants;
+    t.名前.size(0, 4);
+    t.アドレス.size(0, 4);
+    const char* names[] = {"taro", "hanako", "jiro", "", ""};
+    for (int i = 0; i < 5; ++i) {
+        t.名前[i] = names[i];
+        t.アドレス[i] = std::string(names[i]) + "@ezweb.ne.jp";
+    }
+    m.quizRun.ParticipantLastIndex = 2;
+    m.quizRun.ListNames[0] = "not a participant";
+    m.quizRun.AddressLastIndex = 0;
+    m.outgoingMail.MailBody = "Q2";
+    m.outgoingMail.PerRecipientMode = 1;
+    std::vector<std::pair<int, std::string>> calls;
+    SmtpJob job = makeRoundSmtpJob(m, [&](Module1& mm, int row, const SjisText& body) {
+        calls.push_back({row, body});
+        return body + " for " + mm.quizRun.participants.名前[row];
+    });
+    QVERIFY(job.perRecipient);
+    QCOMPARE(job.recipients.size(), std::size_t(3));
+    QCOMPARE(job.recipients[1].address, std::string("hanako@ezweb.ne.jp"));
+    QCOMPARE(job.bodyFor(1), std::string("Q2 for hanako"));
+    QCOMPARE(m.outgoingMail.PersonalBody, std::string("Q2 for hanako"));
+    QCOMPARE(job.bodyFor(2), std::string("Q2 for jiro"));
+    // Each copy starts again from the shared text, not from the previous copy.
+    QCOMPARE(calls, (std::vector<std::pair<int, std::string>>{{1, "Q2"}, {2, "Q2"}}));
+    QCOMPARE(m.outgoingMail.MailBody, std::string("Q2"));
+}
+
+void TestRoundMailJobs::fetchUsesAccountAndClearPassword_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QByteArray>("clear");
+    QTest::newRow("stored form") << QByteArray::fromStdString(EncodeBase64Text("trivorn")) << QByteArray("trivorn");
+    QTest::newRow("empty") << QByteArray() << QByteArray();
+    QTest::newRow("not Base64") << QByteArray("#!*") << QByteArray();
+}
+
+void TestRoundMailJobs::fetchUsesAccountAndClearPassword()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QByteArray, clear);
+    Module1 m(platform);
+    m.mailSettings.Pop3Server = "pop.trivorn.test";
+    m.mailSettings.AccountId = "quiz@trivorn.test";
+    m.mailSettings.Password = stored.toStdString();
+    m.quizRun.ArrivalCounter = 7;
+    int parsed = 0;
+    Pop3Job job = makeRoundPop3Job(m, [&](const std::string&) { ++parsed; return true; });
+    QCOMPARE(job.server, std::string("pop.trivorn.test"));
+    QCOMPARE(job.port, 110);
+    QCOMPARE(job.account, std::string("quiz@trivorn.test"));
+    QCOMPARE(job.password, clear.toStdString());
+    QVERIFY(job.parse("x"));
+    QCOMPARE(parsed, 1);
+    QCOMPARE(m.quizRun.ArrivalCounter, std::int16_t(7));
+    job.fetchBegins();
+    QCOMPARE(m.quizRun.ArrivalCounter, std::int16_t(0));
+}
+
+QTEST_GUILESS_MAIN(TestRoundMailJobs)
+#include "tst_round_mail_jobs.moc"
