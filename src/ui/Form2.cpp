@@ -1,0 +1,150 @@
+#include "ui/Form2.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "codec/Base64.h"
+#include "model/RecordCodec.h"
+#include "model/RecordFiles.h"
+#include "platform/qt/Charset.h"
+#include "ui/Widgets.h"
+
+namespace {
+
+constexpr const char* kFile = "trv1.dat";
+
+QString u(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// A stored field keeps its own bytes while its box still shows them, so that
+// merely opening and leaving the window never rewrites text the converter
+// cannot carry both ways (bytes outside Windows-31J, duplicate NEC/IBM codes).
+void takeIfEdited(SjisText& field, const QString& shown, const SjisText& fromBox) {
+    if (Charset::toQt(field) != shown) field = fromBox;
+}
+
+}  // namespace
+
+Form2::Form2(Module1& module1, QWidget* parent) : EditorWindow(parent), m(module1) {
+    // The close box ends the window; "戻る" only hides it.
+    setAttribute(Qt::WA_DeleteOnClose);
+    buildControls();
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    Form_Load();
+}
+
+void Form2::buildControls() {
+    setWindowTitle(u("メールの設定"));
+    setAccessibleName(u("メールの設定"));
+
+    auto label = [this](const char* caption) {
+        auto* l = new QLabel(u(caption), this);
+        l->setAccessibleName(u(caption));
+        return l;
+    };
+    auto box = [this](QLabel* beside) {
+        auto* b = new QLineEdit(this);
+        b->setMinimumWidth(260);
+        b->setAccessibleName(beside->text());
+        beside->setBuddy(b);
+        return b;
+    };
+
+    Label2 = label("メールサーバー");
+    Label1 = label("受信メール　[POP]");
+    Text1 = box(Label1);
+    Label3 = label("送信メール　[SMTP]");
+    Text2 = box(Label3);
+    Label4 = label("アカウント名");
+    Text3 = box(Label4);
+    Label5 = label("パスワード");
+    Text4 = box(Label5);
+    Label6 = label("メールアドレス");
+    Text5 = box(Label6);
+    Label7 = label("名　前");
+    Text6 = box(Label7);
+    Command1 = new QPushButton(u("戻る"), this);
+    Command1->setAccessibleName(u("戻る"));
+
+    // Every character of the password shows as "*", whatever the style's own
+    // mask. A password may hold Japanese, so the input method stays on even
+    // where Qt would switch it off for password boxes.
+    Text4->setEchoMode(QLineEdit::Password);
+    Text4->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+    Text4->setAttribute(Qt::WA_InputMethodEnabled, true);
+
+    auto* rows = new QGridLayout;
+    int row = 0;
+    for (auto [l, b] : {std::pair{Label1, Text1}, {Label3, Text2}, {Label4, Text3},
+                        {Label5, Text4}, {Label6, Text5}, {Label7, Text6}}) {
+        rows->addWidget(l, row, 0);
+        rows->addWidget(b, row, 1);
+        ++row;
+    }
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Command1);
+
+    auto* page = new QVBoxLayout;
+    page->addWidget(Label2);
+    page->addLayout(rows);
+    page->addLayout(buttons);
+    setLayout(page);
+}
+
+void Form2::Form_Load() {
+    MailSettings& s = m.mailSettings;
+    if (!readRecordFile(*m.platform.files, kFile, s)) {
+        // Unreadable: empty boxes; the shared record stays as it was.
+        for (QLineEdit* b : {Text1, Text2, Text3, Text4, Text5, Text6}) b->clear();
+        return;
+    }
+    setText(Text1, s.Pop3Server);
+    setText(Text2, s.SmtpServer);
+    setText(Text3, s.AccountId);
+    // A stored password that is not Base64 shows as empty; it stays stored
+    // as it is unless the operator types a new one.
+    setText(Text4, DecodeBase64Text(s.Password).value_or(SjisText()));
+    setText(Text5, s.OwnAddress);
+    setText(Text6, s.SenderName);
+}
+
+void Form2::trv1_Write() {
+    DataFiles& files = *m.platform.files;
+    files.close();
+    if (!files.open(kFile, DataFiles::Mode::ReadWrite)) return;   // record and file unchanged
+
+    // Boxes are taken exactly as typed: no trimming.
+    MailSettings& s = m.mailSettings;
+    takeIfEdited(s.Pop3Server, Text1->text(), textOf(Text1));
+    takeIfEdited(s.SmtpServer, Text2->text(), textOf(Text2));
+    takeIfEdited(s.AccountId, Text3->text(), textOf(Text3));
+    const QString shownPassword = Charset::toQt(DecodeBase64Text(s.Password).value_or(SjisText()));
+    if (Text4->text() != shownPassword) s.Password = EncodeBase64Text(textOf(Text4));
+    takeIfEdited(s.OwnAddress, Text5->text(), textOf(Text5));
+    takeIfEdited(s.SenderName, Text6->text(), textOf(Text6));
+
+    files.writeRecord(encodeRecord(s));
+    files.close();
+}
+
+void Form2::Command1_Click() {
+    trv1_Write();
+    // Hidden, not closed: the main window comes back (hiding counts as
+    // leaving) and this window keeps its boxes for the next time.
+    hide();
+}
+
+void Form2::Form_Unload() {
+    trv1_Write();
+}
+
+void Form2::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    EditorWindow::closeEvent(event);
+}

@@ -1,0 +1,47 @@
+#pragma once
+#include "model/Module1.h"
+#include "ui/EditorWindow.h"
+
+class QCloseEvent;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The mail settings window "メールの設定": the POP3 and SMTP servers, the
+// account, its password, the operator's own address and name, kept in
+// trv1.dat. It saves whenever it is left. "戻る" only hides it, so the boxes
+// keep their contents for the next time the main window shows it; the close
+// box ends it, and the next opening loads the file afresh.
+class Form2 : public EditorWindow {
+    Q_OBJECT
+public:
+    explicit Form2(Module1& module1, QWidget* parent = nullptr);
+
+    Module1& m;
+
+    QLabel* Label2;   // メールサーバー
+    QLabel* Label1;   // 受信メール　[POP]
+    QLineEdit* Text1;
+    QLabel* Label3;   // 送信メール　[SMTP]
+    QLineEdit* Text2;
+    QLabel* Label4;   // アカウント名
+    QLineEdit* Text3;
+    QLabel* Label5;   // パスワード
+    QLineEdit* Text4;   // the password in clear, shown as "*"
+    QLabel* Label6;   // メールアドレス
+    QLineEdit* Text5;
+    QLabel* Label7;   // 名　前
+    QLineEdit* Text6;
+    QPushButton* Command1;   // 戻る
+
+    void Form_Load();
+    void trv1_Write();
+    void Command1_Click();
+    void Form_Unload();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+};

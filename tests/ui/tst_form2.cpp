@@ -1,0 +1,283 @@
+// The mail settings window driven as the operator drives it, against files in
+// a temporary folder. What it writes is read back both by the record code and
+// by a plain reader of byte offsets written here.
+#include <QAccessible>
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <array>
+#include <memory>
+
+#include "model/RecordCodec.h"
+#include "support/TestWorld.h"
+#include "ui/Form1.h"
+#include "ui/Form2.h"
+
+namespace {
+
+QByteArray bytes(const SjisText& s) { return QByteArray(s.data(), qsizetype(s.size())); }
+
+// Six length-prefixed strings from offset 0, as the file layout has them.
+std::array<QByteArray, 6> readSixStrings(const QByteArray& file) {
+    std::array<QByteArray, 6> out;
+    int pos = 0;
+    for (QByteArray& field : out) {
+        if (pos + 2 > file.size()) break;
+        const int n = quint8(file[pos]) | (quint8(file[pos + 1]) << 8);
+        field = file.mid(pos + 2, n);
+        pos += 2 + n;
+    }
+    return out;
+}
+
+QByteArray stringField(const QByteArray& text) {
+    QByteArray b;
+    b.append(char(text.size() & 0xff)).append(char(text.size() >> 8)).append(text);
+    return b;
+}
+
+// What an input method hands a box when the operator confirms Japanese text.
+void commitText(QWidget* box, const QString& text) {
+    QInputMethodEvent event;
+    event.setCommitString(text);
+    QApplication::sendEvent(box, &event);
+}
+
+void deleteClosedWindows() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+}   // namespace
+
+class TestForm2 : public QObject {
+    Q_OBJECT
+private slots:
+    void firstStartWritesSixEmptyFields() {
+        TestWorld world;
+        auto* form = new Form2(world.module1);
+        QPointer<Form2> alive(form);
+        // Opening creates the file, empty, and shows six empty boxes.
+        QVERIFY(world.exists("trv1.dat"));
+        QCOMPARE(world.readFile("trv1.dat").size(), 0);
+        for (QLineEdit* b : {form->Text1, form->Text2, form->Text3, form->Text4, form->Text5, form->Text6})
+            QVERIFY(b->text().isEmpty());
+
+        form->show();
+        QSignalSpy closed(form, &EditorWindow::closed);
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QCOMPARE(world.readFile("trv1.dat"), QByteArray(12, '\0'));
+        QCOMPARE(closed.count(), 1);
+        // "戻る" only hides: the window is still there.
+        deleteClosedWindows();
+        QVERIFY(alive);
+        QVERIFY(form->isHidden());
+        delete form;
+    }
+
+    void saveAndReopen() {
+        TestWorld world;
+        {
+            auto* form = new Form2(world.module1);
+            form->show();
+            // Surrounding spaces are kept exactly as typed.
+            QTest::keyClicks(form->Text1, " pop.example.jp ");
+            QTest::keyClicks(form->Text2, "smtp.example.jp");
+            QTest::keyClicks(form->Text3, "taro");
+            QTest::keyClicks(form->Text4, "pa");
+            commitText(form->Text4, "す");   // a password may hold Japanese
+            QTest::keyClicks(form->Text5, "taro@example.jp");
+            commitText(form->Text6, "山田　太郎");
+            QTest::mouseClick(form->Command1, Qt::LeftButton);
+            delete form;
+        }
+
+        const QByteArray file = world.readFile("trv1.dat");
+        const SjisText password = sjis("paす");
+        const QByteArray passwordBase64 =
+            bytes(password).toBase64(QByteArray::OmitTrailingEquals);   // one line, no "="
+        const std::array<QByteArray, 6> expected = {
+            " pop.example.jp ", "smtp.example.jp", "taro", passwordBase64, "taro@example.jp",
+            bytes(sjis("山田　太郎"))};
+        QCOMPARE(readSixStrings(file), expected);
+        int total = 0;
+        for (const QByteArray& f : expected) total += 2 + int(f.size());
+        QCOMPARE(file.size(), total);
+
+        // The record code reads the same six fields.
+        MailSettings decoded;
+        decodeRecord(std::string_view(file.constData(), std::size_t(file.size())), decoded);
+        QCOMPARE(bytes(decoded.Password), passwordBase64);
+        QCOMPARE(bytes(decoded.SenderName), expected[5]);
+        QCOMPARE(bytes(decoded.Pop3Server), expected[0]);
+        QCOMPARE(world.module1.mailSettings, decoded);
+
+        // A fresh load shows the password in clear again, masked on screen.
+        world.module1.mailSettings = MailSettings{};
+        Form2 again(world.module1);
+        QCOMPARE(again.Text1->text(), QString(" pop.example.jp "));
+        QCOMPARE(again.Text4->text(), QString("paす"));
+        QCOMPARE(again.Text4->displayText(), QString("***"));
+        QCOMPARE(again.Text6->text(), QString("山田　太郎"));
+        QCOMPARE(world.module1.mailSettings, decoded);
+    }
+
+    void passwordBox_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::newRow("empty") << "" << QByteArray();
+        QTest::newRow("one byte") << "a" << QByteArray("YQ");
+        QTest::newRow("two bytes") << "ab" << QByteArray("YWI");
+        QTest::newRow("three bytes") << "abc" << QByteArray("YWJj");
+        QTest::newRow("sixty bytes, still one line") << QString(60, 'x')
+            << QByteArray(60, 'x').toBase64(QByteArray::OmitTrailingEquals);
+    }
+    void passwordBox() {
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, stored);
+        TestWorld world;
+        auto form = std::make_unique<Form2>(world.module1);
+        form->show();
+        QCOMPARE(form->Text4->echoMode(), QLineEdit::Password);
+        QTest::keyClicks(form->Text4, typed);
+        QCOMPARE(form->Text4->displayText(), QString(typed.size(), '*'));
+        // Japanese can be typed here too: the input method stays on.
+        QVERIFY(form->Text4->testAttribute(Qt::WA_InputMethodEnabled));
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        const QByteArray file = world.readFile("trv1.dat");
+        QCOMPARE(readSixStrings(file)[3], stored);
+        QVERIFY(!stored.contains('=') && !stored.contains('\n'));
+
+        form = std::make_unique<Form2>(world.module1);
+        QCOMPARE(form->Text4->text(), typed);
+    }
+
+    void closeBoxSavesAndEndsTheWindow() {
+        TestWorld world;
+        auto* form = new Form2(world.module1);
+        QPointer<Form2> alive(form);
+        form->show();
+        QSignalSpy closed(form, &EditorWindow::closed);
+        QTest::keyClicks(form->Text2, "mail.example.jp");
+        QVERIFY(form->close());
+        QCOMPARE(closed.count(), 1);
+        QCOMPARE(readSixStrings(world.readFile("trv1.dat"))[1], QByteArray("mail.example.jp"));
+        deleteClosedWindows();
+        QVERIFY(!alive);
+    }
+
+    void shorterValuesLeaveTheOldTail() {
+        TestWorld world;
+        QByteArray old;
+        for (const char* f : {"a-very-long-pop-server.example.jp", "smtp", "id", "", "me@example.jp", "x"})
+            old += stringField(f);
+        old += "TAIL";
+        world.writeFile("trv1.dat", old);
+
+        auto form = std::make_unique<Form2>(world.module1);
+        QCOMPARE(form->Text1->text(), QString("a-very-long-pop-server.example.jp"));
+        form->show();
+        form->Text1->selectAll();
+        QTest::keyClicks(form->Text1, "p");
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+
+        const QByteArray file = world.readFile("trv1.dat");
+        QCOMPARE(file.size(), old.size());   // never shortened
+        QVERIFY(file.endsWith("TAIL"));
+        QCOMPARE(readSixStrings(file)[0], QByteArray("p"));
+
+        form = std::make_unique<Form2>(world.module1);
+        QCOMPARE(form->Text1->text(), QString("p"));
+        QCOMPARE(form->Text5->text(), QString("me@example.jp"));
+    }
+
+    // Opening and leaving the window does not rewrite fields it cannot show
+    // faithfully: bytes outside Windows-31J, and a password that is not Base64.
+    void untouchedFieldsKeepTheirBytes() {
+        TestWorld world;
+        QByteArray old;
+        for (const QByteArray& f : {QByteArray("pop"), QByteArray("\xa0\xfd"), QByteArray("id"),
+                                    QByteArray("!!not base64!!"), QByteArray("me@example.jp"),
+                                    QByteArray("\x87\x40")})   // ① (NEC row 13)
+            old += stringField(f);
+        world.writeFile("trv1.dat", old);
+
+        auto form = std::make_unique<Form2>(world.module1);
+        QVERIFY(form->Text4->text().isEmpty());
+        form->show();
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QCOMPARE(world.readFile("trv1.dat"), old);
+
+        // A field the operator does change is stored from the box.
+        form->Text3->selectAll();
+        QTest::keyClicks(form->Text3, "jiro");
+        QTest::keyClicks(form->Text4, "pw");
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        const auto fields = readSixStrings(world.readFile("trv1.dat"));
+        QCOMPARE(fields[2], QByteArray("jiro"));
+        QCOMPARE(fields[3], QByteArray("cHc"));
+        QCOMPARE(fields[1], QByteArray("\xa0\xfd"));
+    }
+
+    // Through the main window: "戻る" hides the window and brings the main
+    // window back; the next opening shows the same window with its boxes as
+    // they were. After the close box the next opening loads the file afresh.
+    void mainWindowHandOver() {
+        TestWorld world;
+        Form1 form1(world.module1, [&] { return world.appFolder(); });
+        int made = 0;
+        form1.setEditorFactory(1, [&]() -> EditorWindow* { ++made; return new Form2(world.module1); });
+        form1.show();
+
+        QTest::mouseClick(form1.Command1, Qt::LeftButton);
+        auto* form = qobject_cast<Form2*>(form1.editorWindow(1));
+        QVERIFY(form);
+        QVERIFY(form->isVisible());
+        QVERIFY(form1.isHidden());
+        QTest::keyClicks(form->Text3, "typed");
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QVERIFY(form1.isVisible());
+        QVERIFY(form->isHidden());
+
+        // Someone else's copy of the file must not replace what the box holds.
+        world.writeFile("trv1.dat", QByteArray(12, '\0'));
+        QTest::mouseClick(form1.Command1, Qt::LeftButton);
+        QCOMPARE(form1.editorWindow(1), form);
+        QCOMPARE(made, 1);
+        QVERIFY(form->isVisible());
+        QCOMPARE(form->Text3->text(), QString("typed"));
+
+        QVERIFY(form->close());
+        deleteClosedWindows();
+        QVERIFY(form1.isVisible());
+        QVERIFY(!form1.editorWindow(1));
+        QTest::mouseClick(form1.Command1, Qt::LeftButton);
+        QCOMPARE(made, 2);
+        QCOMPARE(qobject_cast<Form2*>(form1.editorWindow(1))->Text3->text(), QString("typed"));
+        form1.editorWindow(1)->close();
+    }
+
+    void captionsAndAccessibleNames() {
+        TestWorld world;
+        Form2 form(world.module1);
+        QCOMPARE(form.windowTitle(), QString("メールの設定"));
+        const std::array<std::pair<QLabel*, QString>, 7> labels = {{
+            {form.Label2, "メールサーバー"}, {form.Label1, "受信メール　[POP]"},
+            {form.Label3, "送信メール　[SMTP]"}, {form.Label4, "アカウント名"},
+            {form.Label5, "パスワード"}, {form.Label6, "メールアドレス"}, {form.Label7, "名　前"}}};
+        for (auto [label, caption] : labels) QCOMPARE(label->text(), caption);
+        QCOMPARE(form.Command1->text(), QString("戻る"));
+        QCOMPARE(form.Text4->accessibleName(), QString("パスワード"));
+
+        for (QWidget* w : form.findChildren<QWidget*>()) {
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+            QVERIFY2(a && !a->text(QAccessible::Name).isEmpty(), qPrintable(w->metaObject()->className()));
+            QVERIFY2(!qobject_cast<QLineEdit*>(w) || w->testAttribute(Qt::WA_InputMethodEnabled),
+                     "input methods stay on in every box");
+        }
+    }
+};
+
+QTEST_MAIN(TestForm2)
+#include "tst_form2.moc"
