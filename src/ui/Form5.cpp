@@ -1,0 +1,624 @@
+#include "ui/Form5.h"
+
+#include <optional>
+#include <string>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include "codec/SjisChars.h"
+#include "model/QuestionRules.h"
+#include "model/RecordFiles.h"
+#include "platform/qt/Charset.h"
+#include "ui/Form5ComboLock.h"
+#include "ui/QuestionMailText.h"
+#include "ui/Widgets.h"
+
+namespace {
+
+constexpr int kMaxInt16 = 32767;
+
+SjisText decimal(long n) { return std::to_string(n); }
+
+std::optional<int> numberIn(const SjisText& text, long lowest, long highest) {
+    const auto n = WholeNumber(text);
+    if (!n || *n < lowest || *n > highest) return std::nullopt;
+    return int(*n);
+}
+
+// Sets a combo box's text the way code does: when the text is one of the list
+// entries, that entry also becomes the current one, so that merely leaving
+// the box later is not taken for choosing it.
+void setComboText(QComboBox* box, const SjisText& text) {
+    const QString shown = Charset::toQt(text);
+    const int index = box->findText(shown, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+    if (index >= 0 && index != box->currentIndex()) box->setCurrentIndex(index);
+    box->setEditText(shown);
+}
+
+void fillNumbers(QComboBox* box, int first, int last, int step = 1) {
+    box->clear();
+    for (int n = first; n <= last; n += step) box->addItem(QString::number(n));
+}
+
+// A multi-line box changes (and raises its change handler) only when the text
+// really differs, as a single-line box does.
+void setMultiLine(QPlainTextEdit* box, const SjisText& text) {
+    const QString shown = Charset::toQtMultiLine(text);
+    if (box->toPlainText() != shown) box->setPlainText(shown);
+}
+
+QLabel* label(const QString& text, QWidget* parent) { return new QLabel(text, parent); }
+
+}  // namespace
+
+Form5::Form5(Module1& module, QWidget* parent)
+    : EditorWindow(parent), m(module), set(module.questionSet) {
+    // Every opening starts from the stored file: the window is made anew each
+    // time and goes away when it closes, edits not saved with it.
+    setAttribute(Qt::WA_DeleteOnClose);
+    buildControls();
+    setInitialState();
+    connectHandlers();
+    Form_Load();
+}
+
+// ---------------------------------------------------------------------------
+// Controls
+
+void Form5::buildControls() {
+    setWindowTitle(QStringLiteral("問題入力"));
+
+    auto combo = [this](const QString& name) {
+        auto* box = new QComboBox(this);
+        box->setEditable(true);
+        // Typed text stays typed text: no entries are added and no completion
+        // is offered, so only a choice from the list counts as choosing.
+        box->setInsertPolicy(QComboBox::NoInsert);
+        box->setCompleter(nullptr);
+        box->setAccessibleName(name);
+        return box;
+    };
+    auto line = [this](const QString& name, bool centred = false) {
+        auto* box = new QLineEdit(this);
+        box->setAccessibleName(name);
+        if (centred) box->setAlignment(Qt::AlignCenter);
+        return box;
+    };
+    auto multi = [this](const QString& name) {
+        auto* box = new QPlainTextEdit(this);
+        box->setAccessibleName(name);
+        box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        box->setLineWrapMode(QPlainTextEdit::NoWrap);
+        return box;
+    };
+
+    Combo1 = combo(QStringLiteral("回目のクイズ"));
+    Combo2 = combo(QStringLiteral("問題数"));
+    Combo5 = combo(QStringLiteral("合計点"));
+    Combo3 = combo(QStringLiteral("問題"));
+    Combo4 = combo(QStringLiteral("返信時間"));
+    Text7 = line(QStringLiteral("得点"), true);
+    Text1 = line(QStringLiteral("件名"));
+    Text2 = multi(QStringLiteral("問題文"));
+    Text4 = line(QStringLiteral("セパレータ"), true);
+    for (int i = 0; i < 5; ++i) {
+        const QString row = QString::number(i + 1);
+        Text3[i] = line(QStringLiteral("回答番号 ") + row, true);
+        Text5[i] = line(QStringLiteral("選択肢のセパレータ ") + row, true);
+        Text6[i] = line(QStringLiteral("選択肢 ") + row);
+        Check1[i] = new QCheckBox(this);
+        Check1[i]->setAccessibleName(QStringLiteral("正解 ") + row);
+        Check1[i]->setAutoFillBackground(true);
+    }
+    VScroll1 = new QScrollBar(Qt::Vertical, this);
+    VScroll1->setAccessibleName(QStringLiteral("選択肢のページ"));
+    VScroll1->setRange(0, 1);
+    VScroll1->setSingleStep(1);
+    VScroll1->setPageStep(1);
+    Text8 = multi(QStringLiteral("問題メール"));
+    Text9 = line(QStringLiteral("文字数"), true);
+    Command1 = new QPushButton(QStringLiteral("確定"), this);
+    Command2 = new QPushButton(QStringLiteral("戻る"), this);
+
+    auto* title = label(QStringLiteral("問題入力"), this);
+    QFont big = title->font();
+    big.setPointSizeF(big.pointSizeF() * 1.4);
+    big.setBold(true);
+    title->setFont(big);
+
+    auto* left = new QGridLayout;
+    int r = 0;
+    auto row = [&](const QString& caption, QWidget* field, const QString& after = QString()) {
+        left->addWidget(label(caption, this), r, 0);
+        left->addWidget(field, r, 1, 1, after.isEmpty() ? 3 : 2);
+        if (!after.isEmpty()) left->addWidget(label(after, this), r, 3);
+        ++r;
+    };
+    {
+        auto* roundRow = new QHBoxLayout;
+        roundRow->addWidget(label(QStringLiteral("第"), this));
+        roundRow->addWidget(Combo1);
+        roundRow->addWidget(label(QStringLiteral("回目のクイズ"), this));
+        roundRow->addStretch();
+        left->addLayout(roundRow, r++, 0, 1, 4);
+    }
+    row(QStringLiteral("問題数"), Combo2, QStringLiteral("問"));
+    row(QStringLiteral("合計点"), Combo5);
+    {
+        auto* questionRow = new QHBoxLayout;
+        questionRow->addWidget(label(QStringLiteral("第"), this));
+        questionRow->addWidget(Combo3);
+        questionRow->addWidget(label(QStringLiteral("問"), this));
+        questionRow->addStretch();
+        left->addWidget(label(QStringLiteral("問題"), this), r, 0);
+        left->addLayout(questionRow, r++, 1, 1, 3);
+    }
+    row(QStringLiteral("得点"), Text7);
+    row(QStringLiteral("件名"), Text1);
+    row(QStringLiteral("問題文"), Text2);
+    row(QStringLiteral("セパレータ"), Text4);
+
+    auto* choices = new QGridLayout;
+    choices->addWidget(label(QStringLiteral("回答番号"), this), 0, 0);
+    for (int i = 0; i < 5; ++i) {
+        Text3[i]->setMaximumWidth(48);
+        Text5[i]->setMaximumWidth(40);
+        choices->addWidget(Text3[i], i + 1, 0);
+        choices->addWidget(Text5[i], i + 1, 1);
+        choices->addWidget(Text6[i], i + 1, 2);
+        choices->addWidget(Check1[i], i + 1, 3);
+    }
+    choices->addWidget(VScroll1, 1, 4, 5, 1);
+    left->addLayout(choices, r++, 0, 1, 4);
+
+    {
+        auto* replyRow = new QHBoxLayout;
+        replyRow->addWidget(label(QStringLiteral("返信時間"), this));
+        replyRow->addWidget(Combo4);
+        replyRow->addWidget(label(QStringLiteral("分以内に返信のない方\nは不正解といたします。"), this));
+        replyRow->addStretch();
+        left->addLayout(replyRow, r++, 0, 1, 4);
+    }
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(Text8, 1);
+    auto* countRow = new QHBoxLayout;
+    countRow->addWidget(label(QStringLiteral("文字数"), this));
+    countRow->addWidget(Text9);
+    countRow->addStretch();
+    countRow->addWidget(Command1);
+    countRow->addWidget(Command2);
+    right->addLayout(countRow);
+
+    auto* body = new QHBoxLayout;
+    body->addLayout(left, 0);
+    auto* rule = new QFrame(this);
+    rule->setFrameShape(QFrame::VLine);
+    body->addWidget(rule);
+    body->addLayout(right, 1);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->addWidget(title);
+    outer->addLayout(body);
+    resize(900, 620);
+}
+
+// What the window shows before it has loaded anything; set before the
+// handlers are connected, so none of it counts as an edit.
+void Form5::setInitialState() {
+    setText(Combo2, "1");
+    setText(Combo5, "100");
+    setText(Combo3, "1");
+    setText(Combo4, "5");
+    Text7->setReadOnly(true);
+    setText(Text4, ":");
+    for (int i = 0; i < 5; ++i) {
+        setText(Text3[i], decimal(i + 1));
+        Text3[i]->setReadOnly(true);
+        setText(Text5[i], ":");
+        Text5[i]->setReadOnly(true);
+    }
+    setText(Text9, "1000");
+    Text9->setReadOnly(true);
+}
+
+void Form5::connectHandlers() {
+    connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
+    connect(Combo2, &QComboBox::activated, this, [this] { Combo2_Click(); });
+    connect(Combo5, &QComboBox::activated, this, [this] { Combo5_Click(); });
+    connect(Combo3, &QComboBox::activated, this, [this] { Combo3_Click(); });
+    connect(Combo4, &QComboBox::activated, this, [this] { Combo4_Click(); });
+    connect(Combo4, &QComboBox::editTextChanged, this, [this] { Combo4_Change(); });
+    connect(Text1, &QLineEdit::textChanged, this, [this] { Text1_Change(); });
+    connect(Text2, &QPlainTextEdit::textChanged, this, [this] { Text2_Change(); });
+    connect(Text4, &QLineEdit::textChanged, this, [this] { Text4_Change(); });
+    connect(Text7, &QLineEdit::textChanged, this, [this] { Text7_Change(); });
+    connect(Text8, &QPlainTextEdit::textChanged, this, [this] { Text8_Change(); });
+    for (int i = 0; i < 5; ++i) {
+        connect(Text3[i], &QLineEdit::textChanged, this, [this, i] { Text3_Change(i); });
+        connect(Text5[i], &QLineEdit::textChanged, this, [this, i] { Text5_Change(i); });
+        connect(Text6[i], &QLineEdit::textChanged, this, [this, i] { Text6_Change(i); });
+        connect(Check1[i], &QCheckBox::clicked, this, [this, i] { Check1_Click(i); });
+    }
+    connect(VScroll1, &QScrollBar::valueChanged, this, [this] { VScroll1_Change(); });
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+}
+
+// ---------------------------------------------------------------------------
+// Loading and showing
+
+void Form5::Form_Load() {
+    InitQuestionForm();
+    rebuildQuestionList(numberIn(textOf(Combo2), 1, kQuestionSlots).value_or(1));
+}
+
+void Form5::InitQuestionForm() {
+    Displaying = 0;
+    CheckGuard = 0;
+
+    Combo1->clear();
+    currentRound_ = currentRoundOrFirst(*m.platform.files);
+    m.quizRun.CurrentRound = currentRound_;
+    setText(Combo1, decimal(currentRound_));
+    const SjisText round = textOf(Combo1);
+
+    for (int q = 1; q <= kQuestionSlots; ++q) {
+        set.Subject[q] = DefaultQuestionSubject(round, q);
+        set.Separator[q] = ":";
+        set.QuestionText[q].clear();
+        set.ReplyMinutes[q] = 5;
+        for (int f = 0; f < kChoiceSlots; ++f) {
+            set.ChoiceLabel[q][f] = decimal(f + 1);
+            set.ChoiceSeparator[q][f] = ":";
+            set.ChoiceText[q][f].clear();
+            set.ChoiceCorrect[q][f] = 0;
+        }
+        // The correct choice goes with the ticks: a choice left over from a
+        // round viewed earlier must not become this round's answer unseen.
+        set.CorrectChoice[q] = 0;
+    }
+
+    // The full score comes first, so that the points shared out below and the
+    // score lines of the mails all use it.
+    fillNumbers(Combo5, 100, 1000, 100);
+    setComboText(Combo5, "100");
+    set.TotalPoints = 100;
+
+    ComposeAllQuestionMails(set);
+
+    fillNumbers(Combo1, 1, currentRound_);
+    setComboText(Combo1, decimal(currentRound_));
+
+    fillNumbers(Combo2, 1, kQuestionSlots);
+    setComboText(Combo2, "1");
+    set.QuestionCount = "1";
+    setComboText(Combo3, "1");
+    Combo2_Click();
+
+    setText(Text1, DefaultQuestionSubject(round, numberIn(textOf(Combo3), 1, kQuestionSlots).value_or(1)));
+    setMultiLine(Text2, "");
+    setText(Text4, ":");
+    for (int i = 0; i < 5; ++i) {
+        setText(Text3[i], decimal(i + 1));
+        setText(Text5[i], textOf(Text4));
+        setText(Text6[i], "");
+    }
+
+    fillNumbers(Combo4, 1, 20);
+    setComboText(Combo4, "5");
+
+    ComposeQuestionMail();
+    updateByteCount();
+
+    trv5_read(textOf(Combo1));
+    trv5_hyoji();
+    setComboText(Combo2, set.QuestionCount);
+    // The count belongs to the text now on screen, which came from the file.
+    updateByteCount();
+}
+
+bool Form5::trv5_read(const SjisText& round) {
+    return readQuestionFileInto(*m.platform.files, round, set);
+}
+
+void Form5::trv5_hyoji() {
+    Displaying = 1;
+    const int q = numberIn(textOf(Combo3), 1, kQuestionSlots).value_or(shownQuestion_);
+    shownQuestion_ = q;
+
+    VScroll1->setValue(0);
+
+    setText(Text1, set.Subject[q]);
+    setMultiLine(Text2, set.QuestionText[q]);
+    // Showing a question always spreads its separator over its choices, even
+    // when the box already shows the same separator.
+    if (textOf(Text4) == set.Separator[q])
+        Text4_Change();
+    else
+        setText(Text4, set.Separator[q]);
+
+    for (int i = 0; i < 5; ++i) {
+        setText(Text3[i], set.ChoiceLabel[q][i]);
+        setText(Text5[i], set.ChoiceSeparator[q][i]);
+        setText(Text6[i], set.ChoiceText[q][i]);
+        CheckGuard = 1;
+        Check1[i]->setChecked(set.ChoiceCorrect[q][i] == 1);
+        CheckGuard = 0;
+    }
+
+    setComboText(Combo2, set.QuestionCount);
+    setComboText(Combo4, decimal(set.ReplyMinutes[q]));
+    setComboText(Combo5, decimal(set.TotalPoints));
+    setMultiLine(Text8, set.QuestionMail[q]);
+    setText(Text7, decimal(set.Points[q]));
+    Displaying = 0;
+}
+
+int Form5::page() const { return VScroll1->value() == 1 ? 1 : 0; }
+
+void Form5::fillRow(int row) {
+    const int q = shownQuestion_;
+    const int f = choiceOf(row);
+    setText(Text3[row], set.ChoiceLabel[q][f]);
+    setText(Text5[row], set.ChoiceSeparator[q][f]);
+    setText(Text6[row], set.ChoiceText[q][f]);
+    CheckGuard = 1;
+    Check1[row]->setChecked(set.ChoiceCorrect[q][f] == 1);
+    CheckGuard = 0;
+}
+
+void Form5::rebuildQuestionList(int count) {
+    fillNumbers(Combo3, 1, count);
+    setComboText(Combo3, "1");
+}
+
+void Form5::updateByteCount() { setText(Text9, decimal(long(textOf(Text8).size()))); }
+
+void Form5::updateCharacterCount() { setText(Text9, decimal(long(sjisCharCount(textOf(Text8))))); }
+
+void Form5::ComposeQuestionMail() {
+    if (Displaying == 1) return;
+    QuestionMailFields fields;
+    fields.question = shownQuestion_;
+    fields.questionText = textOf(Text2);
+    fields.replyMinutes = textOf(Combo4);
+    fields.fullScore = textOf(Combo5);
+    fields.points = textOf(Text7);
+    setMultiLine(Text8, BuildQuestionMailText(set, fields));
+}
+
+// ---------------------------------------------------------------------------
+// Handlers
+
+void Form5::Combo1_Click() {
+    const auto chosen = numberIn(textOf(Combo1), 1, kMaxInt16);
+    if (chosen && *chosen == currentRound_) {
+        showRoundState(false);
+        // Back to the current round: everything unsaved is dropped and the
+        // stored questions are read afresh.
+        InitQuestionForm();
+        rebuildQuestionList(numberIn(textOf(Combo2), 1, kQuestionSlots).value_or(1));
+    } else {
+        showRoundState(true);
+        trv5_read(textOf(Combo1));
+        // The selector goes back to question 1 before the question is shown,
+        // so that it names the question on screen.
+        rebuildQuestionList(numberIn(set.QuestionCount, 1, kQuestionSlots).value_or(1));
+        trv5_hyoji();
+    }
+    Combo2->setFocus();
+}
+
+void Form5::Combo2_Click() {
+    const auto count = numberIn(textOf(Combo2), 1, kQuestionSlots);
+    if (!count) return;
+    set.QuestionCount = decimal(*count);
+    const auto total = numberIn(textOf(Combo5), 1, kMaxInt16);
+    DistributePoints(set, *count, total ? std::int16_t(*total) : set.TotalPoints);
+    rebuildQuestionList(*count);
+    // Every question's points have just changed; their stored mails follow,
+    // or they would go out with old points and a score line the run cannot
+    // fill in.
+    ComposeAllQuestionMails(set);
+    Combo3_Click();
+}
+
+void Form5::Combo5_Click() {
+    const auto total = numberIn(textOf(Combo5), 1, kMaxInt16);
+    if (!total) return;
+    set.TotalPoints = std::int16_t(*total);
+    const int count = numberIn(textOf(Combo2), 1, kQuestionSlots)
+                          .value_or(numberIn(set.QuestionCount, 1, kQuestionSlots).value_or(1));
+    DistributePoints(set, count, set.TotalPoints);
+    rebuildQuestionList(count);
+    ComposeAllQuestionMails(set);
+    Combo3_Click();
+}
+
+void Form5::Combo3_Click() {
+    trv5_hyoji();
+    Text7_Change();
+}
+
+void Form5::Combo4_Click() {
+    if (const auto minutes = numberIn(textOf(Combo4), 1, kMaxInt16))
+        set.ReplyMinutes[shownQuestion_] = std::int16_t(*minutes);
+    ComposeQuestionMail();
+    updateCharacterCount();
+}
+
+void Form5::Combo4_Change() {
+    if (Displaying == 1) return;
+    Combo4_Click();
+}
+
+void Form5::Text1_Change() {
+    if (Displaying == 1) return;
+    set.Subject[shownQuestion_] = textOf(Text1);
+}
+
+void Form5::Text2_Change() {
+    if (Displaying == 1) return;
+    set.QuestionText[shownQuestion_] = textOf(Text2);
+    ComposeQuestionMail();
+    updateByteCount();
+}
+
+void Form5::Text3_Change(int i) {
+    set.ChoiceLabel[shownQuestion_][choiceOf(i)] = textOf(Text3[i]);
+    ComposeQuestionMail();
+    updateByteCount();
+}
+
+void Form5::Text4_Change() {
+    const int q = shownQuestion_;
+    const SjisText separator = textOf(Text4);
+    set.Separator[q] = separator;
+    for (int f = 0; f < kChoiceSlots; ++f) set.ChoiceSeparator[q][f] = separator;
+    for (int i = 0; i < 5; ++i) setText(Text5[i], separator);
+    ComposeQuestionMail();
+    updateByteCount();
+}
+
+void Form5::Text5_Change(int i) {
+    set.ChoiceSeparator[shownQuestion_][choiceOf(i)] = textOf(Text5[i]);
+    ComposeQuestionMail();
+    updateByteCount();
+}
+
+void Form5::Text6_Change(int i) {
+    if (Displaying == 1) return;
+    const SjisText text = textOf(Text6[i]);
+    set.ChoiceText[shownQuestion_][choiceOf(i)] = text;
+    if (!ChoiceInUse(text)) {
+        // An empty choice shows no tick; the stored correct choice stays.
+        CheckGuard = 1;
+        Check1[i]->setChecked(false);
+        CheckGuard = 0;
+    }
+    ComposeQuestionMail();
+    updateByteCount();
+}
+
+void Form5::Text7_Change() {
+    if (Displaying == 1) return;
+    if (const auto points = numberIn(textOf(Text7), 0, kMaxInt16))
+        set.Points[shownQuestion_] = std::int16_t(*points);
+    ComposeQuestionMail();
+    updateByteCount();
+}
+
+void Form5::Text8_Change() {
+    if (Displaying == 1) return;
+    set.QuestionMail[shownQuestion_] = textOf(Text8);
+    updateByteCount();
+}
+
+void Form5::Check1_Click(int i) {
+    if (Displaying == 1 || CheckGuard == 1) return;
+    // An empty choice cannot be the correct one.
+    if (!ChoiceInUse(textOf(Text6[i]))) {
+        CheckGuard = 1;
+        Check1[i]->setChecked(false);
+        CheckGuard = 0;
+    }
+    if (Check1[i]->isChecked()) {
+        CheckGuard = 1;
+        for (int j = 0; j < 5; ++j)
+            if (j != i) Check1[j]->setChecked(false);
+        CheckGuard = 0;
+        MarkCorrect(set, shownQuestion_, choiceOf(i));
+    }
+    ComposeQuestionMail();
+    // The next question's mail repeats this question's correct choice.
+    ComposeAllQuestionMails(set);
+    updateByteCount();
+}
+
+void Form5::VScroll1_Change() {
+    for (int i = 0; i < 5; ++i) fillRow(i);
+}
+
+void Form5::Command1_Click() {
+    if (!fieldsReadyToSave()) return;
+    // A count or full score typed but not chosen from the list is what the
+    // operator sees, so it is what gets stored.
+    if (textOf(Combo2) != set.QuestionCount) Combo2_Click();
+    if (numberIn(textOf(Combo5), 1, kMaxInt16) != std::optional<int>(set.TotalPoints)) Combo5_Click();
+    if (!writeQuestionFile(*m.platform.files, textOf(Combo1), set)) {
+        // Closing now would throw the questions away while looking saved.
+        m.platform.messageBox->show(Charset::toSjis(
+            QStringLiteral("問題を保存できませんでした。ディスクの空きや書き込みの権限を確かめて下さい。")));
+        return;
+    }
+    close();
+}
+
+void Form5::Command2_Click() { close(); }
+
+bool Form5::fieldsReadyToSave() {
+    QString problem;
+    QWidget* field = nullptr;
+    const auto round = numberIn(textOf(Combo1), 1, kMaxInt16);
+    if (!round || *round != currentRound_) {
+        problem = QStringLiteral("回目のクイズ: 今回の回数 %1 を入力して下さい。").arg(currentRound_);
+        field = Combo1;
+    } else if (!numberIn(textOf(Combo2), 1, kQuestionSlots)) {
+        problem = QStringLiteral("問題数: 1から100までの整数を入力して下さい。");
+        field = Combo2;
+    } else if (!numberIn(textOf(Combo5), 1, kMaxInt16)) {
+        problem = QStringLiteral("合計点: 1から32767までの整数を入力して下さい。");
+        field = Combo5;
+    } else if (!numberIn(textOf(Combo4), 1, kMaxInt16)) {
+        problem = QStringLiteral("返信時間: 1から32767までの整数を入力して下さい。");
+        field = Combo4;
+    } else if (!numberIn(textOf(Text7), 0, kMaxInt16)) {
+        problem = QStringLiteral("得点: 0から32767までの整数を入力して下さい。");
+        field = Text7;
+    }
+    if (!field) return true;
+    m.platform.messageBox->show(Charset::toSjis(problem), true);
+    field->setFocus();
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// Current round (black, editable) or an earlier one (red, read-only)
+
+void Form5::showRoundState(bool past) {
+    QWidget* coloured[] = {Combo1, Combo2, Combo5, Combo3, Text7, Text1, Text2, Text4, Combo4, Text8, Text9};
+    for (QWidget* w : coloured) setPastRoundColour(w, past);
+    for (int i = 0; i < 5; ++i) {
+        setPastRoundColour(Text3[i], past);
+        setPastRoundColour(Text5[i], past);
+        setPastRoundColour(Text6[i], past);
+        QPalette palette = Check1[i]->palette();
+        const QColor face = past ? QColor(255, 0, 0) : Check1[i]->style()->standardPalette().color(QPalette::Button);
+        palette.setColor(QPalette::Window, face);
+        Check1[i]->setPalette(palette);
+        Check1[i]->setEnabled(!past);
+    }
+    for (QLineEdit* box : {Text7, Text1, Text4, Text9}) box->setReadOnly(past);
+    for (int i = 0; i < 5; ++i) {
+        Text3[i]->setReadOnly(past);
+        Text5[i]->setReadOnly(past);
+        Text6[i]->setReadOnly(past);
+    }
+    Text2->setReadOnly(past);
+    Text8->setReadOnly(past);
+    for (QComboBox* box : {Combo2, Combo5, Combo4}) setComboLocked(box, past);
+    // Saving while an earlier round is shown would write a mixture of that
+    // round and the working set over the earlier round's questions.
+    Command1->setEnabled(!past);
+}

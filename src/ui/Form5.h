@@ -1,0 +1,100 @@
+#pragma once
+#include <array>
+#include <cstdint>
+
+#include "model/Module1.h"
+#include "ui/EditorWindow.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollBar;
+
+// The question editor "問題入力": the questions of the current round with
+// their choices, correct choice, reply time, points and finished mail text,
+// kept in the shared working question set until "確定" stores it. An earlier
+// round is shown red and read-only.
+class Form5 : public EditorWindow {
+    Q_OBJECT
+public:
+    explicit Form5(Module1& module, QWidget* parent = nullptr);
+
+    // Controls, named as the operator's documentation names them.
+    QComboBox* Combo1 = nullptr;   // round
+    QComboBox* Combo2 = nullptr;   // number of questions
+    QComboBox* Combo5 = nullptr;   // full score
+    QComboBox* Combo3 = nullptr;   // question shown
+    QComboBox* Combo4 = nullptr;   // reply minutes
+    QLineEdit* Text7 = nullptr;    // points of the question shown
+    QLineEdit* Text1 = nullptr;    // subject
+    QPlainTextEdit* Text2 = nullptr;   // question text
+    QLineEdit* Text4 = nullptr;    // common separator
+    std::array<QLineEdit*, 5> Text3{};   // choice numbers of the visible page
+    std::array<QLineEdit*, 5> Text5{};   // choice separators
+    std::array<QLineEdit*, 5> Text6{};   // choice texts
+    std::array<QCheckBox*, 5> Check1{};  // the correct choice
+    QScrollBar* VScroll1 = nullptr;      // page 0: choices 1-5, page 1: 6-10
+    QPlainTextEdit* Text8 = nullptr;     // the question's mail body
+    QLineEdit* Text9 = nullptr;          // its length
+    QPushButton* Command1 = nullptr;     // 確定
+    QPushButton* Command2 = nullptr;     // 戻る
+
+    // 1 while trv5_hyoji fills the controls: the guarded handlers and
+    // ComposeQuestionMail then leave the question set alone.
+    int Displaying = 0;
+    // 1 while code itself ticks or unticks a Check1 box.
+    int CheckGuard = 0;
+
+    // The question whose fields are on screen; edits go to it. Typing into
+    // the question selector without choosing does not move them elsewhere.
+    int shownQuestion() const { return shownQuestion_; }
+
+    void Form_Load();
+    void InitQuestionForm();
+    void trv5_hyoji();
+    bool trv5_read(const SjisText& round);
+    void ComposeQuestionMail();
+
+    // Handlers; the combo ..._Click ones run when an entry is chosen from the list.
+    void Combo1_Click();
+    void Combo2_Click();
+    void Combo5_Click();
+    void Combo3_Click();
+    void Combo4_Click();
+    void Combo4_Change();
+    void Text1_Change();
+    void Text2_Change();
+    void Text3_Change(int i);
+    void Text4_Change();
+    void Text5_Change(int i);
+    void Text6_Change(int i);
+    void Text7_Change();
+    void Text8_Change();
+    void Check1_Click(int i);
+    void VScroll1_Change();
+    void Command1_Click();
+    void Command2_Click();
+
+private:
+    void buildControls();
+    void setInitialState();
+    void connectHandlers();
+    void showRoundState(bool past);
+
+    int page() const;
+    int choiceOf(int row) const { return 5 * page() + row; }
+    void fillRow(int row);
+    void rebuildQuestionList(int count);
+    void updateByteCount();
+    void updateCharacterCount();
+    // The first field whose text cannot be stored, with the message naming it.
+    bool fieldsReadyToSave();
+
+    Module1& m;
+    QuestionSet& set;
+    int shownQuestion_ = 1;
+    std::int16_t currentRound_ = 1;
+};

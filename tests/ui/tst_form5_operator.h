@@ -1,0 +1,165 @@
+#pragma once
+// Driving the question editor and the quiz-end window as an operator would:
+// choosing from a combo box's list, typing, Japanese input through the input
+// method, clicking. Shared by their tests.
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QtTest>
+
+namespace op {
+
+// Opens the list and clicks the entry, as with the mouse. False when the
+// entry is not in the list or the list did not open.
+inline bool choose(QComboBox* box, const QString& entry) {
+    const int index = box->findText(entry, Qt::MatchExactly);
+    if (index < 0) return false;
+    box->showPopup();
+    QAbstractItemView* view = box->view();
+    if (!view || !view->isVisible()) return false;
+    const QModelIndex item = view->model()->index(index, box->modelColumn(), view->rootIndex());
+    view->scrollTo(item);
+    const QPoint centre = view->visualRect(item).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centre);
+    if (view->isVisible()) box->hidePopup();
+    return true;
+}
+
+inline bool isAscii(const QString& text) {
+    for (QChar c : text)
+        if (c.unicode() > 0x7E) return false;
+    return true;
+}
+
+// Input method commit: how kana-kanji conversion hands finished text over.
+inline void commit(QWidget* target, const QString& text) {
+    QInputMethodEvent event;
+    event.setCommitString(text);
+    QApplication::sendEvent(target, &event);
+}
+
+// Replaces the whole text of a box by typing (ASCII) or by the input method
+// (anything else); an empty text deletes what is there.
+inline void retype(QLineEdit* box, const QString& text) {
+    box->setFocus();
+    box->selectAll();
+    if (text.isEmpty())
+        QTest::keyClick(box, Qt::Key_Delete);
+    else if (isAscii(text))
+        QTest::keyClicks(box, text);
+    else
+        commit(box, text);
+}
+
+inline void retype(QComboBox* box, const QString& text) { retype(box->lineEdit(), text); }
+
+inline void retype(QPlainTextEdit* box, const QString& text) {
+    box->setFocus();
+    box->selectAll();
+    if (text.isEmpty()) {
+        QTest::keyClick(box, Qt::Key_Delete);
+        return;
+    }
+    const QStringList lines = text.split('\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        if (i > 0) QTest::keyClick(box, Qt::Key_Return);
+        if (lines[i].isEmpty()) continue;
+        if (isAscii(lines[i]))
+            QTest::keyClicks(box, lines[i]);
+        else
+            commit(box, lines[i]);
+    }
+}
+
+// Adds text at the end of a multi-line box.
+inline void append(QPlainTextEdit* box, const QString& text) {
+    box->setFocus();
+    box->moveCursor(QTextCursor::End);
+    commit(box, text);
+}
+
+// Whether the operator could change this box at all.
+inline bool takesTyping(QLineEdit* box) {
+    const QString before = box->text();
+    box->setFocus();
+    box->end(false);
+    QTest::keyClicks(box, "z");
+    const bool changed = box->text() != before;
+    if (changed) QTest::keyClick(box, Qt::Key_Backspace);
+    return changed;
+}
+
+inline bool takesTyping(QPlainTextEdit* box) {
+    const QString before = box->toPlainText();
+    box->setFocus();
+    box->moveCursor(QTextCursor::End);
+    QTest::keyClicks(box, "z");
+    const bool changed = box->toPlainText() != before;
+    if (changed) QTest::keyClick(box, Qt::Key_Backspace);
+    return changed;
+}
+
+inline QStringList entries(const QComboBox* box) {
+    QStringList list;
+    for (int i = 0; i < box->count(); ++i) list << box->itemText(i);
+    return list;
+}
+
+inline QStringList numbers(int first, int last, int step = 1) {
+    QStringList list;
+    for (int n = first; n <= last; n += step) list << QString::number(n);
+    return list;
+}
+
+}  // namespace op
+
+// Reads a question file by plain byte offsets, without the program's record
+// code: the counts and order of the fields are written out here once more.
+struct RawQuestionFile {
+    explicit RawQuestionFile(const QByteArray& bytes) : b(bytes) {
+        count = str();
+        for (int i = 0; i < 100; ++i) subject << str();
+        for (int i = 0; i < 100; ++i) questionText << str();
+        for (int i = 0; i < 100; ++i) separator << str();
+        for (int i = 0; i < 1000; ++i) label << str();
+        for (int i = 0; i < 1000; ++i) choiceSeparator << str();
+        for (int i = 0; i < 1000; ++i) choiceText << str();
+        for (int i = 0; i < 1000; ++i) choiceCorrect << int16();
+        for (int i = 0; i < 100; ++i) replyMinutes << int16();
+        for (int i = 0; i < 100; ++i) mail << str();
+        for (int i = 0; i < 100; ++i) reserved << int16();
+        for (int i = 0; i < 100; ++i) correct << int16();
+        for (int i = 0; i < 100; ++i) points << int16();
+        total = int16();
+        end = pos;
+    }
+    // Question q is 1..100, choice f 0..9; a 100 x 10 block runs q fastest.
+    static int at(int q, int f) { return 100 * f + (q - 1); }
+
+    QByteArray b;
+    int pos = 0;
+    bool overrun = false;
+    int end = 0;
+    QByteArray count;
+    QList<QByteArray> subject, questionText, separator, label, choiceSeparator, choiceText, mail;
+    QList<int> choiceCorrect, replyMinutes, reserved, correct, points;
+    int total = 0;
+
+private:
+    int int16() {
+        if (pos + 2 > b.size()) { overrun = true; pos += 2; return 0; }
+        const int v = qint16(quint8(b[pos]) | (quint8(b[pos + 1]) << 8));
+        pos += 2;
+        return v;
+    }
+    QByteArray str() {
+        const int n = quint16(int16());
+        if (pos + n > b.size()) { overrun = true; pos += n; return {}; }
+        const QByteArray s = b.mid(pos, n);
+        pos += n;
+        return s;
+    }
+};
