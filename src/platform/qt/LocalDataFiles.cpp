@@ -69,8 +69,15 @@ bool LocalDataFiles::writeRecord(const std::string& record) {
 
     QSaveFile save(path);
     save.setDirectWriteFallback(false);   // a failed rename must not fall back to writing in place
-    bool stored = save.open(QIODevice::WriteOnly) && save.write(content) == content.size();
-    stored = stored && save.commit();   // commit() renames only when every write succeeded
+    // The buffered bytes reach the disk in flush(); commit() has been seen to
+    // rename a temporary file cut short by a full disk and still report
+    // success, so the flush is checked here and a failed one never commits.
+    bool stored = save.open(QIODevice::WriteOnly) && save.write(content) == content.size() && save.flush() &&
+                  save.error() == QFileDevice::NoError;
+    if (stored)
+        stored = save.commit();
+    else
+        save.cancelWriting();
 
     auto reopened = std::make_unique<QFile>(path);
     if (reopened->open(QIODevice::ReadWrite)) file_ = std::move(reopened);
