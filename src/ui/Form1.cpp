@@ -404,13 +404,13 @@ void Form1::Command6_Click() {}
 // The SMTP session (Winsock1, Timer1) and the POP3 session (Winsock2,
 // Timer2) are driven from these events.
 
-void Form1::Winsock1_Connect() {}
-void Form1::Winsock1_DataArrival() {}
-void Form1::Winsock1_Close() {}
-void Form1::Winsock1_Error(int number, const SjisText& description) {}
-void Form1::Timer1_Timer() {}
-void Form1::Winsock2_Connect() {}
-void Form1::Winsock2_DataArrival() {}
-void Form1::Winsock2_Close() {}
-void Form1::Winsock2_Error(int number, const SjisText& description) {}
-void Form1::Timer2_Timer() {}
+void Form1::Winsock1_Connect() { smtpSession().connected(); }
+void Form1::Winsock1_DataArrival() { smtpSession().dataArrived(); }
+void Form1::Winsock1_Close() { smtpSession().closedByPeer(); }
+void Form1::Winsock1_Error(int number, const SjisText& description) { smtpSession().socketError(number, description); }
+void Form1::Timer1_Timer() { smtpSession().timerTick(); }
+void Form1::Winsock2_Connect() { pop3Session().connected(); }
+void Form1::Winsock2_DataArrival() { pop3Session().dataArrived(); }
+void Form1::Winsock2_Close() { pop3Session().closedByPeer(); }
+void Form1::Winsock2_Error(int number, const SjisText& description) { pop3Session().socketError(number, description); }
+void Form1::Timer2_Timer() { pop3Session().timerTick(); }

@@ -6,10 +6,13 @@
 #include <memory>
 #include <string>
 
+#include "mail/Pop3Session.h"
+#include "mail/SmtpSession.h"
 #include "model/Module1.h"
 #include "platform/Socket.h"
 #include "platform/Timer.h"
 #include "ui/EditorWindow.h"
+#include "ui/Form1SessionView.h"
 #include "ui/Form1Variables.h"
 
 class QComboBox;
@@ -100,6 +103,19 @@ public:
     void Command6_Click();
     void Command7_Click();
 
+    // A round's mail. sendMail: the mail in m.outgoingMail, to the address
+    // list or one copy per participant (PerRecipientMode); fetchReplies: every
+    // waiting message through the parser, replies to m.outgoingMail.MailSubject
+    // handed to the round, then that subject joins 遅れメール. Each returns when
+    // its session has ended (sw is 1).
+    void sendMail();
+    void fetchReplies();
+    // Where the mail servers listen and how long they may stay silent; tests
+    // point these at their own servers.
+    int smtpPort = 25;
+    int pop3Port = 110;
+    int sessionTimeoutMs = 10000;
+
     // Events of the mail connections and their timers.
     void Winsock1_Connect();
     void Winsock1_DataArrival();
@@ -132,6 +148,12 @@ private:
     FolderSource appFolder_;
     std::array<EditorFactory, 8> editorFactories_;
     std::array<QPointer<EditorWindow>, 8> editors_;
+    SmtpSession& smtpSession();
+    Pop3Session& pop3Session();
+    Form1SessionView sessionView_{*this};
+    std::unique_ptr<SmtpSession> smtpSession_;   // on Winsock1 / Timer1
+    std::unique_ptr<Pop3Session> pop3Session_;   // on Winsock2 / Timer2
+
     bool activatedOnce_ = false;
     bool unloading_ = false;
 };

@@ -1,0 +1,228 @@
+#include <QProgressBar>
+#include <QPushButton>
+#include <QtTest>
+
+#include "mail/OutgoingMessage.h"
+#include "run/Scoring.h"
+#include "support/ScriptedServer.h"
+#include "support/TestWorld.h"
+#include "ui/Form1.h"
+
+// The main window's sendMail() and fetchReplies() against scripted servers on
+// loopback, through the window's own sockets, timers and status line.
+
+namespace {
+
+using Answer = ScriptedServer::Answer;
+
+QList<QByteArray> commandsOf(const ScriptedServer& server)
+{
+    QList<QByteArray> out;
+    for (const QByteArray& u : server.received) out.append(u.endsWith("\r\n.\r\n") ? QByteArray("<message>") : u);
+    return out;
+}
+
+QByteArray bytes(const std::string& s) { return QByteArray::fromStdString(s); }
+
+ScriptedServer::Responder pop3Serving(QList<QByteArray> messages)
+{
+    return [messages](const QByteArray& u) -> Answer {
+        if (u.startsWith("USER ")) return Answer::reply("+OK\r\n");
+        if (u.startsWith("PASS ")) return Answer::reply("+OK Logged in.\r\n");
+        if (u == "STAT") return Answer::reply("+OK " + QByteArray::number(messages.size()) + " 999\r\n");
+        if (u.startsWith("RETR ")) {
+            const int n = u.mid(5).toInt();
+            if (n < 1 || n > messages.size()) return Answer::reply("-ERR no such message\r\n");
+            QByteArray m = messages[n - 1];
+            return Answer::reply("+OK " + QByteArray::number(m.size()) + " octets\r\n" + m + "\r\n.\r\n");
+        }
+        if (u.startsWith("DELE ")) return Answer::reply("+OK Marked to be deleted.\r\n");
+        if (u == "QUIT") {
+            Answer a = Answer::reply("+OK Logging out.\r\n");
+            a.close = true;
+            return a;
+        }
+        return Answer::reply("-ERR Unknown command\r\n");
+    };
+}
+
+// A reply as the POP3 server hands it out after Postfix delivered it.
+QByteArray replyFrom(const QByteArray& sender, const QByteArray& subject, const QByteArray& body)
+{
+    return "Return-Path: <" + sender + ">\r\n"
+           "X-Original-To: quiz@trivorn.test\r\n"
+           "Delivered-To: quiz@trivorn.test\r\n"
+           "Received: from phone (localhost [127.0.0.1])\r\n"
+           "\tby mx.trivorn.test (Postfix) with SMTP id 4F2A1\r\n"
+           "\tfor <quiz@trivorn.test>; Mon,  7 Dec 2026 10:00:00 +0900 (JST)\r\n"
+           "From: " + sender + "\r\n"
+           "Subject: " + subject + "\r\n"
+           "Date: Mon, 7 Dec 2026 10:00:00 +0900\r\n"
+           "\r\n" + body;
+}
+
+}  // namespace
+
+class TestRoundMailWiring : public QObject {
+    Q_OBJECT
+private slots:
+    void invitationToTheAddressList();
+    void questionMailCompletedPerParticipant();
+    void timeOutInsideARoundKeepsButtonsDisabled();
+    void fetchAcceptsRepliesAndRemembersTheSubject();
+};
+
+void TestRoundMailWiring::invitationToTheAddressList()
+{
+    TestWorld world;
+    Module1& m = world.module1;
+    Form1 form(m, [&] { return world.appFolder(); });
+    ScriptedServer server(Answer{{"220-mx.trivorn.test\r\n", "220 ready\r\n"}}, ScriptedServer::smtpAcceptingAll());
+    form.smtpPort = server.port();
+    m.mailSettings.SmtpServer = "127.0.0.1";
+    m.mailSettings.OwnAddress = "quiz@trivorn.test";
+    m.quizRun.ListNames[0] = sjis("山田");
+    m.quizRun.ListAddresses[0] = "taro@docomo.ne.jp";
+    m.quizRun.ListNames[1] = sjis("鈴木");
+    m.quizRun.ListAddresses[1] = "hana@ezweb.ne.jp";
+    m.quizRun.AddressLastIndex = 1;
+    m.outgoingMail.PerRecipientMode = 0;
+    m.outgoingMail.MailSubject = sjis("第3回クイズ大会参加確認");
+    m.outgoingMail.MailBody = sjis("参加される方は\r\n.\r\nこのまま返信して下さい。");
+
+    form.sendMail();
+
+    QCOMPARE(form.vars.sw, std::int16_t(1));
+    QCOMPARE(commandsOf(server), (QList<QByteArray>{"HELO 127.0.0.1", "MAIL FROM:<quiz@trivorn.test>",
+                                                     "RCPT TO:<taro@docomo.ne.jp>", "RCPT TO:<hana@ezweb.ne.jp>",
+                                                     "DATA", "<message>", "QUIT"}));
+    OutgoingMail expected;
+    BuildHeaderBlock(expected, "quiz@trivorn.test");
+    QCOMPARE(m.outgoingMail.HeaderBlock, expected.HeaderBlock);
+    QCOMPARE(server.received[5],
+             bytes(BuildMessageText(expected.HeaderBlock, m.outgoingMail.MailSubject, m.outgoingMail.MailBody)));
+    QCOMPARE(fromSjis(form.status()), QString::fromUtf8("送信メールサバー接続終了"));
+    QCOMPARE(form.ProgressBar1->maximum(), 2);
+    QCOMPARE(form.ProgressBar1->value(), 2);
+    QVERIFY(world.messageBox.shown.empty());
+}
+
+void TestRoundMailWiring::questionMailCompletedPerParticipant()
+{
+    TestWorld world;
+    Module1& m = world.module1;
+    Form1 form(m, [&] { return world.appFolder(); });
+    ScriptedServer server(Answer::reply("220 mx\r\n"), ScriptedServer::smtpAcceptingAll());
+    form.smtpPort = server.port();
+    m.mailSettings.SmtpServer = "127.0.0.1";
+    m.mailSettings.OwnAddress = "quiz@trivorn.test";
+
+    // Two participants after question 1: hana answered right, taro wrong.
+    sizeParticipantTable(m, 2, 2);
+    ParticipantTable& t = m.quizRun.participants;
+    const char* names[] = {"taro", "hana"};
+    for (int i = 0; i < 2; ++i) {
+        t.名前[i] = names[i];
+        t.アドレス[i] = std::string(names[i]) + "@docomo.ne.jp";
+    }
+    t.ParticipantCount = 2;
+    m.quizRun.ParticipantLastIndex = 1;
+    t.得点数[1] = 10;
+    t.採点.at(0, 1) = sjis("×");
+    t.採点.at(1, 1) = sjis("○");
+    m.questionSet.TotalPoints = 20;
+    sizeAnswerTables(m, 2, 2);
+    Rank(m);
+    m.quizRun.CurrentQuestion = 2;
+    m.outgoingMail.PerRecipientMode = 1;
+    m.outgoingMail.MailSubject = sjis("第2問");
+    m.outgoingMail.MailBody = sjis("問題1:×\r\n順位:xxx位\r\n合計得点:xxx/20");
+
+    form.sendMail();
+
+    QCOMPARE(commandsOf(server),
+             (QList<QByteArray>{"HELO 127.0.0.1", "MAIL FROM:<quiz@trivorn.test>", "RCPT TO:<taro@docomo.ne.jp>",
+                                "DATA", "<message>", "MAIL FROM:<quiz@trivorn.test>", "RCPT TO:<hana@docomo.ne.jp>",
+                                "DATA", "<message>", "QUIT"}));
+    const std::string header = m.outgoingMail.HeaderBlock;
+    const QByteArray forTaro = bytes(BuildMessageText(header, m.outgoingMail.MailSubject, CompleteMail(m, 0, m.outgoingMail.MailBody)));
+    const QByteArray forHana = bytes(BuildMessageText(header, m.outgoingMail.MailSubject, CompleteMail(m, 1, m.outgoingMail.MailBody)));
+    QVERIFY(forTaro != forHana);
+    QCOMPARE(server.received[4], forTaro);
+    QCOMPARE(server.received[8], forHana);
+    QCOMPARE(m.outgoingMail.PersonalBody, CompleteMail(m, 1, m.outgoingMail.MailBody));
+}
+
+void TestRoundMailWiring::timeOutInsideARoundKeepsButtonsDisabled()
+{
+    TestWorld world;
+    Module1& m = world.module1;
+    Form1 form(m, [&] { return world.appFolder(); });
+    ScriptedServer server(Answer::silence(), {});
+    form.smtpPort = server.port();
+    form.sessionTimeoutMs = 300;
+    m.mailSettings.SmtpServer = "127.0.0.1";
+    m.quizRun.ListAddresses[0] = "taro@docomo.ne.jp";
+    m.quizRun.AddressLastIndex = 0;
+    m.outgoingMail.MailSubject = "S";
+    for (QPushButton* b : {form.Command1, form.Command2, form.Command3, form.Command4, form.Command5,
+                           form.Command6, form.Command7})
+        b->setEnabled(false);   // as START leaves them
+
+    QElapsedTimer clock;
+    clock.start();
+    form.sendMail();
+
+    QVERIFY(clock.elapsed() >= 300);
+    QCOMPARE(form.vars.sw, std::int16_t(1));
+    QCOMPARE(world.messageBox.shown.size(), std::size_t(1));
+    QCOMPARE(world.messageBox.shown[0].text, std::string("Time Out Err"));
+    QVERIFY(!world.messageBox.shown[0].blocking);
+    for (QPushButton* b : {form.Command1, form.Command2, form.Command3, form.Command4, form.Command5,
+                           form.Command6, form.Command7})
+        QVERIFY(!b->isEnabled());
+}
+
+void TestRoundMailWiring::fetchAcceptsRepliesAndRemembersTheSubject()
+{
+    TestWorld world;
+    Module1& m = world.module1;
+    Form1 form(m, [&] { return world.appFolder(); });
+    const QByteArray invite = QByteArray::fromStdString(sjis("参加確認"));
+    const QByteArray jisSubject = "Re: \x1b$B;22C3NG'\x1b(B";   // raw ISO-2022-JP 参加確認
+    ScriptedServer server(Answer::reply("+OK Dovecot (Debian) ready.\r\n"),
+                          pop3Serving({replyFrom("taro@docomo.ne.jp", jisSubject, "join"),
+                                       replyFrom("spam@example.com", jisSubject, "join"),
+                                       replyFrom("hana@ezweb.ne.jp", "Re: other", "x")}));
+    form.pop3Port = server.port();
+    m.mailSettings.Pop3Server = "127.0.0.1";
+    m.mailSettings.AccountId = "quiz@trivorn.test";
+    m.mailSettings.Password = "dHJpdm9ybg";   // "trivorn" as stored
+    m.mailSettings.OwnAddress = "quiz@trivorn.test";
+    m.quizRun.ListNames[0] = "taro";
+    m.quizRun.ListAddresses[0] = "taro@docomo.ne.jp";
+    m.quizRun.ListNames[1] = "hana";
+    m.quizRun.ListAddresses[1] = "hana@ezweb.ne.jp";
+    m.quizRun.AddressLastIndex = 1;
+    sizeParticipantTable(m, 2, 1);
+    m.quizRun.ArrivalCounter = 9;
+    m.outgoingMail.PerRecipientMode = 0;
+    m.outgoingMail.MailSubject = "Re:" + invite.toStdString();
+    form.vars.遅れメール = "Re:earlier";
+
+    form.fetchReplies();
+
+    QCOMPARE(form.vars.sw, std::int16_t(1));
+    QCOMPARE(server.received, (QList<QByteArray>{"USER quiz@trivorn.test", "PASS trivorn", "STAT", "RETR 1",
+                                                  "RETR 2", "RETR 3", "DELE 1", "QUIT"}));
+    QCOMPARE(m.quizRun.ListJoined[0], std::int16_t(1));
+    QCOMPARE(m.quizRun.ListJoined[1], std::int16_t(0));
+    QCOMPARE(m.quizRun.ParticipantCount(), std::int16_t(1));
+    QVERIFY(m.quizRun.ArrivalCounter != 9);
+    QCOMPARE(form.vars.遅れメール, "Re:earlier" + m.outgoingMail.MailSubject);
+    QCOMPARE(fromSjis(form.status()), QString::fromUtf8("受信メールサバー接続終了"));
+    QVERIFY(world.messageBox.shown.empty());
+}
+
+QTEST_MAIN(TestRoundMailWiring)
+#include "tst_round_mail_wiring.moc"
