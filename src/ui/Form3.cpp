@@ -1,0 +1,197 @@
+#include "ui/Form3.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include "model/RecordFiles.h"
+#include "platform/qt/Charset.h"
+#include "ui/Widgets.h"
+
+namespace {
+
+constexpr const char* kFile = "trv2.dat";
+
+QString u(const char* utf8) { return QString::fromUtf8(utf8); }
+
+QFrame* frameLine(QFrame::Shape shape, QWidget* parent) {
+    auto* line = new QFrame(parent);
+    line->setFrameShape(shape);
+    line->setFrameShadow(QFrame::Plain);
+    line->setAccessibleName(QString::fromUtf8("枠線"));
+    return line;
+}
+
+// Showing a page raises the change events of its rows, which store the rows
+// back. A slot keeps its own bytes while its box still shows them, so paging
+// never rewrites text the converter cannot carry both ways.
+void takeIfEdited(SjisText& slot, const QString& shown) {
+    if (Charset::toQt(slot) != shown) slot = Charset::toSjis(shown);
+}
+
+}  // namespace
+
+Form3::Form3(Module1& module1, QWidget* parent) : EditorWindow(parent), m(module1) {
+    // Made afresh for every opening, gone when closed.
+    setAttribute(Qt::WA_DeleteOnClose);
+    buildControls();
+    wireConnections();
+    Form_Load();
+}
+
+int Form3::slotOfRow(int r) const {
+    return kRows * VScroll1->value() + r;
+}
+
+void Form3::buildControls() {
+    setWindowTitle(u("アドレス帳設定"));
+    setAccessibleName(u("アドレス帳設定"));
+
+    auto label = [this](const char* caption) {
+        auto* l = new QLabel(u(caption), this);
+        l->setAccessibleName(u(caption));
+        return l;
+    };
+    Label2 = label("アドレス帳");
+    Label1 = label("名前");
+    Label3 = label("メールアドレス");
+    Label4 = label("送信");
+    Label4->setAlignment(Qt::AlignCenter);
+
+    for (int r = 0; r < kRows; ++r) {
+        const auto i = std::size_t(r);
+        const QString row = QString::number(r);
+        Text1[i] = new QLineEdit(this);
+        Text1[i]->setFixedWidth(160);
+        Text1[i]->setAccessibleName(u("名前 ") + row);
+        Text2[i] = new QLineEdit(this);
+        Text2[i]->setFixedWidth(260);
+        Text2[i]->setAccessibleName(u("メールアドレス ") + row);
+        Check1[i] = new QCheckBox(this);
+        Check1[i]->setAccessibleName(u("送信 ") + row);
+    }
+
+    VScroll1 = new QScrollBar(Qt::Vertical, this);
+    VScroll1->setRange(0, kLastPage);
+    VScroll1->setSingleStep(1);
+    VScroll1->setPageStep(1);
+    VScroll1->setAccessibleName(u("アドレス帳のページ"));
+
+    Command1 = new QPushButton(u("戻る"), this);
+    Command1->setAccessibleName(u("戻る"));
+
+    // The list inside a frame of four lines: top, left, right, bottom.
+    Line1 = frameLine(QFrame::HLine, this);
+    Line2 = frameLine(QFrame::VLine, this);
+    Line3 = frameLine(QFrame::VLine, this);
+    Line4 = frameLine(QFrame::HLine, this);
+
+    auto* grid = new QGridLayout;
+    grid->setSpacing(2);
+    grid->addWidget(Line1, 0, 0, 1, 6);
+    grid->addWidget(Line2, 1, 0, kRows + 1, 1);
+    grid->addWidget(Label1, 1, 1);
+    grid->addWidget(Label3, 1, 2);
+    grid->addWidget(Label4, 1, 3);
+    for (int r = 0; r < kRows; ++r) {
+        const auto i = std::size_t(r);
+        grid->addWidget(Text1[i], r + 2, 1);
+        grid->addWidget(Text2[i], r + 2, 2);
+        grid->addWidget(Check1[i], r + 2, 3, Qt::AlignCenter);
+    }
+    grid->addWidget(VScroll1, 2, 4, kRows, 1);
+    grid->addWidget(Line3, 1, 5, kRows + 1, 1);
+    grid->addWidget(Line4, kRows + 2, 0, 1, 6);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Command1);
+
+    auto* page = new QVBoxLayout;
+    page->addWidget(Label2);
+    page->addLayout(grid);
+    page->addLayout(buttons);
+    setLayout(page);
+}
+
+void Form3::wireConnections() {
+    for (int r = 0; r < kRows; ++r) {
+        const auto i = std::size_t(r);
+        connect(Text1[i], &QLineEdit::textChanged, this, [this, r] { Text1_Change(r); });
+        connect(Text2[i], &QLineEdit::textChanged, this, [this, r] { Text2_Change(r); });
+        // clicked, not toggled: only the operator's click is an edit.
+        connect(Check1[i], &QCheckBox::clicked, this, [this, r] { Check1_Click(r); });
+    }
+    connect(VScroll1, &QScrollBar::valueChanged, this, [this] { VScroll1_Change(); });
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+}
+
+void Form3::Form_Load() {
+    // Unreadable: the shared record stays as it was and is shown.
+    readRecordFile(*m.platform.files, kFile, m.addressBook);
+    if (VScroll1->value() == 0)
+        VScroll1_Change();
+    else
+        VScroll1->setValue(0);   // raises VScroll1_Change
+}
+
+void Form3::VScroll1_Change() {
+    const AddressBook& book = m.addressBook;
+    for (int r = 0; r < kRows; ++r) {
+        const auto i = std::size_t(r);
+        const auto slot = std::size_t(slotOfRow(r));
+        setText(Text1[i], book.Names[slot]);
+        setText(Text2[i], book.Addresses[slot]);
+        Check1[i]->setChecked(book.SendFlags[slot] != 0);
+    }
+}
+
+void Form3::Text1_Change(int r) {
+    takeIfEdited(m.addressBook.Names[std::size_t(slotOfRow(r))], Text1[std::size_t(r)]->text());
+}
+
+void Form3::Text2_Change(int r) {
+    QLineEdit* box = Text2[std::size_t(r)];
+    const QString typed = box->text();
+    if (typed.contains(QLatin1Char(' '))) {
+        // Only U+0020 goes; the ideographic space and tabs stay. Writing the
+        // cleaned text back raises this handler once more for the same row,
+        // which finds nothing to remove and stores the cleaned text.
+        const int spacesBeforeCursor = typed.left(box->cursorPosition()).count(QLatin1Char(' '));
+        const int cursor = box->cursorPosition() - spacesBeforeCursor;
+        QString cleaned = typed;
+        cleaned.remove(QLatin1Char(' '));
+        box->setText(cleaned);
+        box->setCursorPosition(cursor);
+    }
+    takeIfEdited(m.addressBook.Addresses[std::size_t(slotOfRow(r))], box->text());
+}
+
+void Form3::Check1_Click(int r) {
+    m.addressBook.SendFlags[std::size_t(slotOfRow(r))] = Check1[std::size_t(r)]->isChecked() ? 1 : 0;
+}
+
+void Form3::Command1_Click() {
+    close();   // Form_Unload saves
+}
+
+void Form3::Form_Unload() {
+    trv2_Write();
+}
+
+void Form3::trv2_Write() {
+    // Unwritable: the edits live on in the shared record until the program ends.
+    writeRecordFile(*m.platform.files, kFile, m.addressBook);
+}
+
+void Form3::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    EditorWindow::closeEvent(event);
+}
