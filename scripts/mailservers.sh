@@ -57,31 +57,37 @@ accounts() {
 
 pid_alive() { [ -n "${1:-}" ] && [ -d "/proc/$1" ]; }
 
-# Stops the process whose pid is in $1 if its command name is $2.
-stop_pidfile() {
-    local file=$1 comm=$2 pid
-    [ -f "$file" ] || return 0
-    pid=$(head -n1 "$file" | tr -dc '0-9')
-    if pid_alive "$pid" && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = "$comm" ]; then
-        stop_pid "$pid" "$comm"
-    fi
-    rm -f "$file"
+# Pid in pid file $1 if that process is alive and its command name is $2.
+pid_from_file() {
+    local pid
+    [ -f "$1" ] || return 0
+    pid=$(head -n1 "$1" | tr -dc '0-9')
+    if pid_alive "$pid" && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = "$2" ]; then echo "$pid"; fi
 }
 
-stop_pid() {
-    local pid=$1 what=$2 i
-    kill -TERM "$pid" 2>/dev/null || return 0
-    for i in $(seq 1 100); do
-        pid_alive "$pid" || { say "stopped $what (pid $pid)"; return 0; }
+# Sends TERM to every pid given ("pid:name" words) and waits for all to end;
+# the masters take their children with them.
+stop_pids() {
+    local p i left
+    for p in "$@"; do kill -TERM "${p%%:*}" 2>/dev/null || true; done
+    for i in $(seq 1 150); do
+        left=""
+        for p in "$@"; do pid_alive "${p%%:*}" && left="$left $p"; done
+        [ -z "$left" ] && break
         sleep 0.1
     done
-    kill -KILL "$pid" 2>/dev/null || true
-    say "killed $what (pid $pid)"
+    for p in $left; do kill -KILL "${p%%:*}" 2>/dev/null || true; say "killed ${p#*:} (pid ${p%%:*})"; done
+    for p in "$@"; do say "stopped ${p#*:} (pid ${p%%:*})"; done
 }
 
 stop_instance() {  # $1: a mailservers directory
-    stop_pidfile "$1/postfix/queue/pid/master.pid" master
-    stop_pidfile "$1/dovecot/run/master.pid" dovecot
+    local pf dc pids=()
+    pf=$(pid_from_file "$1/postfix/queue/pid/master.pid" master)
+    dc=$(pid_from_file "$1/dovecot/run/master.pid" dovecot)
+    [ -n "$pf" ] && pids+=("$pf:postfix")
+    [ -n "$dc" ] && pids+=("$dc:dovecot")
+    [ ${#pids[@]} -eq 0 ] || stop_pids "${pids[@]}"
+    rm -f "$1/postfix/queue/pid/master.pid" "$1/dovecot/run/master.pid"
 }
 
 # Pids of the processes listening on 127.0.0.1:$1 or 0.0.0.0:$1 (IPv4).
@@ -111,10 +117,10 @@ stop_stale_listener() {
     for pid in $(listeners "$port"); do
         conf=$(tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | sed -n 's/^MAIL_CONFIG=//p')
         if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = master ] && [[ $conf == */mailservers/postfix ]]; then
-            stop_pid "$pid" "stale postfix ($conf)"
+            stop_pids "$pid:stale postfix ($conf)"
         elif [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = dovecot ] &&
              tr '\0' ' ' < "/proc/$pid/cmdline" | grep -q -- '-c [^ ]*/mailservers/dovecot/dovecot.conf'; then
-            stop_pid "$pid" "stale dovecot"
+            stop_pids "$pid:stale dovecot"
         fi
     done
 }
@@ -286,14 +292,17 @@ EOF
 }
 
 make_maildirs() {
-    local a d
-    rm -rf "$MAILDIRS"
-    install -d -o "$MAIL_UID" -g "$MAIL_GID" -m 755 "$MAILDIRS"
+    local a d boxes=()
+    # Empty every mailbox, Dovecot's index files included; folders stay.
+    [ -d "$MAILDIRS" ] && find "$MAILDIRS" -type f -delete
     while read -r a; do
         d=$MAILDIRS/${a#*@}/${a%@*}
-        install -d -o "$MAIL_UID" -g "$MAIL_GID" -m 755 "$MAILDIRS/${a#*@}"
-        install -d -o "$MAIL_UID" -g "$MAIL_GID" -m 700 "$d" "$d/cur" "$d/new" "$d/tmp"
+        boxes+=("$d/cur" "$d/new" "$d/tmp")
     done < "$DIR/accounts"
+    mkdir -p "${boxes[@]}"
+    chown -R "$MAIL_UID:$MAIL_GID" "$MAILDIRS"
+    chmod 755 "$MAILDIRS" "$MAILDIRS"/*
+    chmod -R go-rwx "$MAILDIRS"/*/*
 }
 
 # --- commands ----------------------------------------------------------------
@@ -325,6 +334,7 @@ start() {
     install -d -o postfix -g postfix -m 700 "$PF_DATA"
     install -d -m 755 "$DC_RUN" "$DC_DIR/state"
     : > "$DIR/postfix.log"
+    : > "$DIR/start.log"
     : > "$DC_DIR/dovecot.log"
 
     accounts > "$DIR/accounts"
@@ -332,14 +342,20 @@ start() {
     write_postfix_config
     write_dovecot_config
 
-    postfix -c "$PF_CONF" set-permissions >/dev/null 2>&1 || true
-    postfix -c "$PF_CONF" check || die "postfix configuration check failed (see $DIR/postfix.log)"
-    postfix -c "$PF_CONF" start 2>&1 | sed 's/^/  /' || true
-    dovecot -c "$DC_CONF" || die "dovecot did not start (see $DC_DIR/dovecot.log)"
+    # The daemons must not inherit our stdout: a caller reading it through a
+    # pipe would wait for them to end.
+    # Whatever fails from here on, nothing of this instance stays running.
+    trap 'stop_instance "$DIR"' EXIT
+    # "start" checks the configuration and creates the queue folders first.
+    postfix -c "$PF_CONF" start </dev/null >>"$DIR/start.log" 2>&1 ||
+        die "postfix did not start (see $DIR/start.log, $DIR/postfix.log)"
+    dovecot -c "$DC_CONF" </dev/null >>"$DIR/start.log" 2>&1 ||
+        die "dovecot did not start (see $DIR/start.log, $DC_DIR/dovecot.log)"
 
-    echo "$DIR" > "$ACTIVE_FILE"
     wait_for 25 "220 " Postfix "$DIR/postfix.log"
     wait_for 110 "+OK" Dovecot "$DC_DIR/dovecot.log"
+    echo "$DIR" > "$ACTIVE_FILE"
+    trap - EXIT
     say "$(wc -l < "$DIR/accounts") mailboxes under $MAILDIRS, password \"$PASSWORD\""
 }
 
@@ -356,6 +372,11 @@ status() {
     g=$(greeting 110); echo "pop3 127.0.0.1:110 ${g:-(no answer)}"
     echo "active directory: $(cat "$ACTIVE_FILE" 2>/dev/null || echo none)"
 }
+
+# One start or stop at a time on this machine: two starts racing for the
+# ports could leave two Postfix masters sharing port 25.
+exec 9>/tmp/trivorn-mailservers.lock
+flock -w 120 9 || die "another start/stop is still running"
 
 case "$cmd" in
     start) start ;;
