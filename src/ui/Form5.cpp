@@ -35,16 +35,6 @@ std::optional<int> numberIn(const SjisText& text, long lowest, long highest) {
     return int(*n);
 }
 
-// Sets a combo box's text the way code does: when the text is one of the list
-// entries, that entry also becomes the current one, so that merely leaving
-// the box later is not taken for choosing it.
-void setComboText(QComboBox* box, const SjisText& text) {
-    const QString shown = Charset::toQt(text);
-    const int index = box->findText(shown, Qt::MatchFixedString | Qt::MatchCaseSensitive);
-    if (index >= 0 && index != box->currentIndex()) box->setCurrentIndex(index);
-    box->setEditText(shown);
-}
-
 void fillNumbers(QComboBox* box, int first, int last, int step = 1) {
     box->clear();
     for (int n = first; n <= last; n += step) box->addItem(QString::number(n));
@@ -80,11 +70,7 @@ void Form5::buildControls() {
 
     auto combo = [this](const QString& name) {
         auto* box = new QComboBox(this);
-        box->setEditable(true);
-        // Typed text stays typed text: no entries are added and no completion
-        // is offered, so only a choice from the list counts as choosing.
-        box->setInsertPolicy(QComboBox::NoInsert);
-        box->setCompleter(nullptr);
+        makeTypedTextNoChoice(box);
         box->setAccessibleName(name);
         return box;
     };

@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QObject>
 
+#include "platform/qt/Charset.h"
+
 namespace {
 constexpr const char* kLockedProperty = "trvLocked";
 
@@ -49,3 +51,19 @@ void setComboLocked(QComboBox* box, bool locked) {
 }
 
 bool isComboLocked(const QComboBox* box) { return box->property(kLockedProperty).toBool(); }
+
+void setComboText(QComboBox* box, const SjisText& text) {
+    const QString shown = Charset::toQt(text);
+    const int index = box->findText(shown, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+    if (index >= 0 && index != box->currentIndex()) box->setCurrentIndex(index);
+    box->setEditText(shown);
+}
+
+void makeTypedTextNoChoice(QComboBox* box) {
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr);
+    // The box itself listens to its line edit finishing and, when the text
+    // matches an entry, reports that entry as chosen; cut that link.
+    QObject::disconnect(box->lineEdit(), &QLineEdit::editingFinished, box, nullptr);
+}

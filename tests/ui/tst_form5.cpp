@@ -18,13 +18,6 @@
 
 namespace {
 
-QByteArray counterFile(int round) {
-    QByteArray b(2, '\0');
-    b[0] = char(round & 0xFF);
-    b[1] = char((round >> 8) & 0xFF);
-    return b;
-}
-
 // The question set as the program's record code reads it back.
 std::unique_ptr<QuestionSet> decoded(const QByteArray& bytes) {
     auto set = std::make_unique<QuestionSet>();
@@ -33,17 +26,6 @@ std::unique_ptr<QuestionSet> decoded(const QByteArray& bytes) {
 }
 
 QByteArray bytesOf(const SjisText& s) { return QByteArray(s.data(), qsizetype(s.size())); }
-
-// Length of the box's text as the system counts it: in Shift_JIS bytes, and
-// in characters (a two-byte character is one), worked out from the Unicode
-// text without the program's converter. Line breaks are CR LF.
-int sjisBytes(const QString& widgetText) {
-    const QString text = QString(widgetText).replace("\n", "\r\n");
-    int n = 0;
-    for (QChar c : text) n += (c.unicode() < 0x80 || (c.unicode() >= 0xFF61 && c.unicode() <= 0xFF9F)) ? 1 : 2;
-    return n;
-}
-int sjisChars(const QString& widgetText) { return int(QString(widgetText).replace("\n", "\r\n").size()); }
 
 }  // namespace
 
@@ -72,8 +54,8 @@ private slots:
         QTest::addColumn<QByteArray>("counter");   // empty: no trv3.dat
         QTest::addColumn<int>("round");
         QTest::newRow("no counter file") << QByteArray() << 1;
-        QTest::newRow("counter 0") << counterFile(0) << 1;
-        QTest::newRow("counter 3") << counterFile(3) << 3;
+        QTest::newRow("counter 0") << op::counterFile(0) << 1;
+        QTest::newRow("counter 3") << op::counterFile(3) << 3;
     }
     void firstStartShowsDefaults() {
         QFETCH(QByteArray, counter);
@@ -107,7 +89,7 @@ private slots:
         QCOMPARE(w->VScroll1->value(), 0);
         QCOMPARE(mailLines().last(), QStringLiteral("答:   (点数:100)"));
         QCOMPARE(mailLines().at(3), QStringLiteral("問題1、"));
-        QCOMPARE(w->Text9->text().toInt(), sjisBytes(w->Text8->toPlainText()));
+        QCOMPARE(w->Text9->text().toInt(), op::sjisBytes(w->Text8->toPlainText()));
         QVERIFY(w->Command1->isEnabled());
         QVERIFY(!hasPastRoundColour(w->Text1));
 
@@ -206,7 +188,7 @@ private slots:
     }
 
     void commonSeparatorReachesAllTenChoices() {
-        world->writeFile("trv3.dat", counterFile(1));
+        world->writeFile("trv3.dat", op::counterFile(1));
         open();
         // Choosing the current round unlocks the per-choice boxes.
         QVERIFY(op::choose(w->Combo1, "1"));
@@ -234,23 +216,23 @@ private slots:
         op::retype(w->Text2, QStringLiteral("ああああああああああ"));   // ten full-width characters
         const QString mail = w->Text8->toPlainText();
         QVERIFY(mail.contains(QStringLiteral("ああああああああああ")));
-        QCOMPARE(w->Text9->text().toInt(), sjisBytes(mail));
+        QCOMPARE(w->Text9->text().toInt(), op::sjisBytes(mail));
 
         QVERIFY(op::choose(w->Combo4, "12"));
         QCOMPARE(set().ReplyMinutes[1], std::int16_t(12));
         QVERIFY(mailLines().contains(QStringLiteral("12分以内に返信の")));
-        QCOMPARE(w->Text9->text().toInt(), sjisChars(w->Text8->toPlainText()));
-        QVERIFY(sjisChars(w->Text8->toPlainText()) != sjisBytes(w->Text8->toPlainText()));
+        QCOMPARE(w->Text9->text().toInt(), op::sjisChars(w->Text8->toPlainText()));
+        QVERIFY(op::sjisChars(w->Text8->toPlainText()) != op::sjisBytes(w->Text8->toPlainText()));
 
         // Typing a reply time counts characters as well.
         op::retype(w->Combo4, "9");
         QCOMPARE(set().ReplyMinutes[1], std::int16_t(9));
-        QCOMPARE(w->Text9->text().toInt(), sjisChars(w->Text8->toPlainText()));
+        QCOMPARE(w->Text9->text().toInt(), op::sjisChars(w->Text8->toPlainText()));
 
         op::retype(w->Text1, QStringLiteral("件名"));   // no recomposing, no count
-        QCOMPARE(w->Text9->text().toInt(), sjisChars(w->Text8->toPlainText()));
+        QCOMPARE(w->Text9->text().toInt(), op::sjisChars(w->Text8->toPlainText()));
         op::retype(w->Text6[0], QStringLiteral("いち"));
-        QCOMPARE(w->Text9->text().toInt(), sjisBytes(w->Text8->toPlainText()));
+        QCOMPARE(w->Text9->text().toInt(), op::sjisBytes(w->Text8->toPlainText()));
     }
 
     void secondQuestionMailBuiltThroughTheWindow() {
@@ -277,7 +259,7 @@ private slots:
         open();
         op::append(w->Text8, QStringLiteral("\nよろしく"));
         QVERIFY(fromSjis(set().QuestionMail[1]).endsWith(QStringLiteral(")\r\nよろしく")));
-        QCOMPARE(w->Text9->text().toInt(), sjisBytes(w->Text8->toPlainText()));
+        QCOMPARE(w->Text9->text().toInt(), op::sjisBytes(w->Text8->toPlainText()));
         op::retype(w->Text1, QStringLiteral("別の件名"));   // the subject is not in the mail
         QVERIFY(fromSjis(set().QuestionMail[1]).endsWith(QStringLiteral("よろしく")));
         op::retype(w->Text6[0], QStringLiteral("選択肢"));
@@ -286,7 +268,7 @@ private slots:
     }
 
     void saveAndReopen() {
-        world->writeFile("trv3.dat", counterFile(2));
+        world->writeFile("trv3.dat", op::counterFile(2));
         open();
         QVERIFY(op::choose(w->Combo2, "2"));
         op::retype(w->Text1, QStringLiteral("富士山の問題"));
@@ -360,7 +342,7 @@ private slots:
         QCOMPARE(w->Combo4->currentText(), QStringLiteral("7"));
         QCOMPARE(w->Text7->text(), QStringLiteral("50"));
         QCOMPARE(w->Text8->toPlainText(), shownMail);
-        QCOMPARE(w->Text9->text().toInt(), sjisBytes(shownMail));
+        QCOMPARE(w->Text9->text().toInt(), op::sjisBytes(shownMail));
         w->VScroll1->setValue(1);
         QVERIFY(w->Check1[4]->isChecked());
     }
@@ -377,7 +359,7 @@ private slots:
 
     void pastRoundIsRedAndReadOnly() {
         // Round 1 was played with two questions; round 2 is the current one.
-        world->writeFile("trv3.dat", counterFile(2));
+        world->writeFile("trv3.dat", op::counterFile(2));
         {
             auto past = std::make_unique<QuestionSet>();
             past->QuestionCount = "2";
@@ -481,7 +463,7 @@ private slots:
         QFETCH(QString, field);
         QFETCH(QString, text);
         QFETCH(QString, named);
-        world->writeFile("trv3.dat", counterFile(1));
+        world->writeFile("trv3.dat", op::counterFile(1));
         open();
         QVERIFY(op::choose(w->Combo1, "1"));   // unlocks the points box
         const std::int16_t minutesBefore = set().ReplyMinutes[1];
@@ -530,6 +512,11 @@ private slots:
 
     void countTypedButNotChosenIsStoredAsShown() {
         open();
+        op::retype(w->Combo2, "3");
+        QTest::keyClick(w->Combo2->lineEdit(), Qt::Key_Return);
+        // Typing an entry is not choosing it: nothing is shared out yet.
+        QCOMPARE(op::entries(w->Combo3), op::numbers(1, 1));
+        QCOMPARE(set().Points[1], std::int16_t(100));
         op::retype(w->Combo2, "04");   // a whole number, not a list entry
         QTest::mouseClick(w->Command1, Qt::LeftButton);
         QTRY_VERIFY(w.isNull());

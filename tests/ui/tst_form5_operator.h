@@ -114,6 +114,25 @@ inline QStringList numbers(int first, int last, int step = 1) {
     return list;
 }
 
+// trv3.dat holding `round`.
+inline QByteArray counterFile(int round) {
+    QByteArray b(2, '\0');
+    b[0] = char(round & 0xFF);
+    b[1] = char((round >> 8) & 0xFF);
+    return b;
+}
+
+// Length of a box's text as the system counts it, in Shift_JIS bytes and in
+// characters (a two-byte character is one), worked out from the Unicode text
+// without the program's converter. Line breaks count as CR LF.
+inline int sjisBytes(const QString& widgetText) {
+    const QString text = QString(widgetText).replace("\n", "\r\n");
+    int n = 0;
+    for (QChar c : text) n += (c.unicode() < 0x80 || (c.unicode() >= 0xFF61 && c.unicode() <= 0xFF9F)) ? 1 : 2;
+    return n;
+}
+inline int sjisChars(const QString& widgetText) { return int(QString(widgetText).replace("\n", "\r\n").size()); }
+
 }  // namespace op
 
 // Reads a question file by plain byte offsets, without the program's record

@@ -1,0 +1,299 @@
+#include "ui/Form6.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <QComboBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "model/RecordFiles.h"
+#include "model/QuestionRules.h"
+#include "platform/qt/Charset.h"
+#include "ui/ClosingMailText.h"
+#include "ui/Form5ComboLock.h"
+#include "ui/QuestionMailText.h"
+#include "ui/Widgets.h"
+
+namespace {
+
+constexpr int kMaxInt16 = 32767;
+
+std::optional<int> numberIn(const SjisText& text, long lowest, long highest) {
+    const auto n = WholeNumber(text);
+    if (!n || *n < lowest || *n > highest) return std::nullopt;
+    return int(*n);
+}
+
+// A multi-line box changes (and raises its change handler) only when the text
+// really differs, as a single-line box does.
+void setMultiLine(QPlainTextEdit* box, const SjisText& text) {
+    const QString shown = Charset::toQtMultiLine(text);
+    if (box->toPlainText() != shown) box->setPlainText(shown);
+}
+
+// Whether a question file's count names at least one question: without one
+// there is no last question for the closing mail to report on.
+bool hasQuestions(const QuestionSet& set) {
+    return numberIn(set.QuestionCount, 1, kQuestionSlots).has_value();
+}
+
+}  // namespace
+
+Form6::Form6(Module1& module, QWidget* parent) : EditorWindow(parent), m(module) {
+    // Made anew for every opening, gone when closed: unsaved edits go with it.
+    setAttribute(Qt::WA_DeleteOnClose);
+    buildControls();
+    setInitialState();
+    connectHandlers();
+    Form_Load();
+}
+
+// ---------------------------------------------------------------------------
+// Controls
+
+void Form6::buildControls() {
+    setWindowTitle(QStringLiteral("クイズ終了確認"));
+
+    auto combo = [this](const QString& name) {
+        auto* box = new QComboBox(this);
+        makeTypedTextNoChoice(box);
+        box->setAccessibleName(name);
+        return box;
+    };
+    auto line = [this](const QString& name) {
+        auto* box = new QLineEdit(this);
+        box->setAccessibleName(name);
+        return box;
+    };
+    Combo1 = combo(QStringLiteral("回数"));
+    Combo0 = combo(QStringLiteral("挨拶"));
+    Text0 = line(QStringLiteral("名前"));
+    Text1 = line(QStringLiteral("件名"));
+    Text3 = line(QStringLiteral("送信文字数"));
+    Text3->setAlignment(Qt::AlignRight);
+    Text2 = new QPlainTextEdit(this);
+    Text2->setAccessibleName(QStringLiteral("クイズ終了メール"));
+    Text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text2->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Command1 = new QPushButton(QStringLiteral("確定"), this);
+    Command2 = new QPushButton(QStringLiteral("戻る"), this);
+
+    auto* title = new QLabel(QStringLiteral("クイズ終了確認"), this);
+    QFont big = title->font();
+    big.setPointSizeF(big.pointSizeF() * 1.4);
+    big.setBold(true);
+    title->setFont(big);
+
+    auto* fields = new QGridLayout;
+    int r = 0;
+    auto row = [&](const QString& caption, QWidget* field) {
+        fields->addWidget(new QLabel(caption, this), r, 0);
+        fields->addWidget(field, r, 1, 1, 2);
+        ++r;
+    };
+    row(QStringLiteral("回数"), Combo1);
+    row(QStringLiteral("挨拶"), Combo0);
+    row(QStringLiteral("名前"), Text0);
+    row(QStringLiteral("件名"), Text1);
+    fields->addWidget(new QLabel(QStringLiteral("送信文字数"), this), r++, 0, 1, 3);
+    fields->addWidget(new QLabel(QStringLiteral("文字数"), this), r, 0);
+    fields->addWidget(Text3, r, 1);
+    fields->addWidget(new QLabel(QStringLiteral("文字"), this), r++, 2);
+    fields->setRowStretch(r, 1);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(title);
+    left->addLayout(fields, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Command1);
+    buttons->addWidget(Command2);
+    left->addLayout(buttons);
+
+    auto* outer = new QHBoxLayout(this);
+    outer->addLayout(left, 0);
+    auto* rule = new QFrame(this);
+    rule->setFrameShape(QFrame::VLine);
+    outer->addWidget(rule);
+    outer->addWidget(Text2, 1);
+    resize(720, 420);
+}
+
+void Form6::setInitialState() {
+    setText(Combo0, closingtext::Greeting1);
+    setText(Text3, "250");
+    Text3->setReadOnly(true);
+}
+
+void Form6::connectHandlers() {
+    connect(Combo0, &QComboBox::activated, this, [this] { Combo0_Click(); });
+    connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
+    connect(Text0, &QLineEdit::textChanged, this, [this] { Text0_Change(); });
+    connect(Text2, &QPlainTextEdit::textChanged, this, [this] { Text2_Change(); });
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+}
+
+// ---------------------------------------------------------------------------
+// Loading
+
+void Form6::Form_Load() {
+    Loaded = 0;
+
+    MailSettings settings;
+    if (readRecordFile(*m.platform.files, "trv1.dat", settings))
+        setText(Text0, settings.SenderName);
+    else
+        setText(Text0, "");
+
+    Combo0->clear();
+    Combo0->addItem(Charset::toQt(closingtext::Greeting1));
+    Combo0->addItem(Charset::toQt(closingtext::Greeting2));
+    setComboText(Combo0, closingtext::Greeting1);
+
+    Combo1->clear();
+    currentRound_ = currentRoundOrFirst(*m.platform.files);
+    m.quizRun.CurrentRound = currentRound_;
+    for (int n = 1; n <= currentRound_; ++n) Combo1->addItem(QString::number(n));
+    setComboText(Combo1, std::to_string(currentRound_));
+    const SjisText round = textOf(Combo1);
+
+    // The round's questions: the count decides whether there is a last
+    // question to report on; the rest is taken into the working set.
+    auto stored = std::make_unique<QuestionSet>();
+    const bool opened = readRecordFile(*m.platform.files, roundFileName("trv5", round), *stored);
+    if (opened && !hasQuestions(*stored)) {
+        m.platform.messageBox->show(Charset::toSjis(QStringLiteral("問題を入力して下さい")), true);
+        setRoundColour(true);
+        setLocked(true);
+        setComboLocked(Combo1, true);
+        Command1->setEnabled(false);
+        return;   // Loaded stays 0: only "戻る" and the close box are left
+    }
+
+    setText(Text1, DefaultClosingSubject(round));
+    if (opened) takeQuestionSet(*stored, m.questionSet);
+    ComposeClosingMail();
+    updateByteCount();
+    trv6_read();
+    Loaded = 1;
+}
+
+bool Form6::trv6_read() {
+    ClosingMail& mail = m.closingMail;
+    if (!readRecordFile(*m.platform.files, roundFileName("trv6", textOf(Combo1)), mail)) return false;
+    if (mail.Round != 0) {
+        setComboText(Combo0, mail.Greeting);
+        setText(Text0, mail.SenderName);
+        setText(Text1, mail.Subject);
+        setText(Text3, std::to_string(mail.ByteCount));
+        // Last, so the stored body stays even where the name rebuilt it.
+        setMultiLine(Text2, mail.Body);
+    }
+    return true;
+}
+
+bool Form6::trv6_Write() {
+    ClosingMail& mail = m.closingMail;
+    mail.Greeting = textOf(Combo0);
+    mail.SenderName = textOf(Text0);
+    mail.Round = std::int16_t(numberIn(textOf(Combo1), 1, kMaxInt16).value_or(0));
+    mail.Subject = textOf(Text1);
+    mail.ByteCount = std::int16_t(numberIn(textOf(Text3), 0, kMaxInt16).value_or(0));
+    mail.Body = textOf(Text2);
+    // ReplyMinutes goes back as it was read.
+    return writeRecordFile(*m.platform.files, roundFileName("trv6", textOf(Combo1)), mail);
+}
+
+void Form6::ComposeClosingMail() {
+    setMultiLine(Text2, BuildClosingMailText(textOf(Combo0), textOf(Text0), textOf(Combo1), m.questionSet));
+}
+
+void Form6::updateByteCount() { setText(Text3, std::to_string(textOf(Text2).size())); }
+
+// ---------------------------------------------------------------------------
+// Handlers
+
+void Form6::Combo0_Click() { ComposeClosingMail(); }
+
+void Form6::Text0_Change() {
+    if (Loaded == 1) ComposeClosingMail();
+}
+
+void Form6::Text2_Change() { updateByteCount(); }
+
+void Form6::Combo1_Click() {
+    const SjisText chosen = textOf(Combo1);
+    const auto round = numberIn(chosen, 1, kMaxInt16);
+    if (round && *round == currentRound_) {
+        setText(Text1, DefaultClosingSubject(chosen));
+        setRoundColour(false);
+        setLocked(false);
+        Command1->setEnabled(true);
+        // Everything is loaded afresh: unsaved edits are dropped.
+        Form_Load();
+    } else {
+        setRoundColour(true);
+        setLocked(true);
+        Command1->setEnabled(false);
+        setText(Text1, DefaultClosingSubject(chosen));
+        readQuestionFileInto(*m.platform.files, chosen, m.questionSet);
+        ComposeClosingMail();
+        updateByteCount();
+        trv6_read();
+    }
+    Combo0->setFocus();
+}
+
+void Form6::Command1_Click() {
+    if (!fieldsReadyToSave()) return;
+    if (!trv6_Write()) {
+        // Closing now would lose the mail while looking saved.
+        m.platform.messageBox->show(Charset::toSjis(
+            QStringLiteral("クイズ終了メールを保存できませんでした。ディスクの空きや書き込みの権限を確かめて下さい。")));
+        return;
+    }
+    close();
+}
+
+void Form6::Command2_Click() { close(); }
+
+bool Form6::fieldsReadyToSave() {
+    QString problem;
+    QWidget* field = nullptr;
+    const auto round = numberIn(textOf(Combo1), 1, kMaxInt16);
+    if (!round || *round != currentRound_) {
+        // Another number typed here would put this mail over that round's.
+        problem = QStringLiteral("回数: 今回の回数 %1 を入力して下さい。").arg(currentRound_);
+        field = Combo1;
+    } else if (!numberIn(textOf(Text3), 0, kMaxInt16)) {
+        problem = QStringLiteral("送信文字数: 本文は32767バイトまでにして下さい。");
+        field = Text2;
+    }
+    if (!field) return true;
+    m.platform.messageBox->show(Charset::toSjis(problem), true);
+    field->setFocus();
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// Current round (black, editable), an earlier round or a blocked window (red, locked)
+
+void Form6::setRoundColour(bool red) {
+    for (QWidget* w : std::initializer_list<QWidget*>{Combo1, Combo0, Text0, Text1, Text3, Text2})
+        setPastRoundColour(w, red);
+}
+
+void Form6::setLocked(bool locked) {
+    setComboLocked(Combo0, locked);
+    Text0->setReadOnly(locked);
+    Text1->setReadOnly(locked);
+    Text2->setReadOnly(locked);
+}
