@@ -6,6 +6,8 @@
 #include "platform/qt/QtInstanceGuard.h"
 #include "platform/qt/QtServices.h"
 #include "ui/Form1.h"
+#include "ui/Form5.h"
+#include "ui/Form6.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -21,6 +23,8 @@ int main(int argc, char* argv[]) {
 
     Form1 form1(module1);
     // Editor windows: form1.setEditorFactory(<button>, [&] { return new FormN(...); });
+    form1.setEditorFactory(4, [&] { return new Form5(module1); });
+    form1.setEditorFactory(5, [&] { return new Form6(module1); });
 
     form1.show();
     return app.exec();
