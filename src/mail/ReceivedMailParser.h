@@ -1,12 +1,13 @@
 #pragma once
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "platform/SjisText.h"
 
 // One fetched message as the parser reads it.
 struct ReceivedMail {
-    SjisText sender;    // first "From: " value without "<", ">" and spaces
+    SjisText sender;    // the address of the first From header (see ReadReceivedMail)
     SjisText subject;   // decoded and normalised
     SjisText body;      // decoded body text
 };
@@ -21,7 +22,26 @@ struct ParseContext {
     std::function<void(const SjisText& sender, const SjisText& body)> scoreAnswer;
 };
 
-// Judges one complete retrieved message (server status line first, final "."
-// line last). Hands a matching reply over through the context. True when the
-// message is to be deleted from the server (a match or a late reply).
+// How a fetched message stands before its subject is compared.
+enum class MailVerdict {
+    Read,           // a message to the operator from a phone: sender, subject and body read
+    NotAddressed,   // no delivery clause "for <OwnAddress>;" in its headers
+    NotFromPhone,   // its Return-Path names none of the carrier domains
+    Unreadable,     // headers with no end, a broken encoded word, a multi-part body without delimiters
+};
+
+struct ReadResult {
+    MailVerdict verdict = MailVerdict::Unreadable;
+    ReceivedMail mail;   // filled when the verdict is Read
+};
+
+// Reads one complete retrieved message (the server's status line first, the
+// terminating "." line last, byte-stuffing already undone). Header fields are
+// looked for only in the header block and only at the start of a line.
+ReadResult ReadReceivedMail(std::string_view messageText, std::string_view ownAddress);
+
+// Judges one complete retrieved message and hands a reply whose subject is
+// the awaited one over through the context. True when the message is to be
+// deleted from the server: such a reply, or a late reply to an earlier fetch.
+// A message that cannot be read is never handed over and stays on the server.
 bool ParseReceivedMail(const std::string& messageText, ParseContext& ctx);

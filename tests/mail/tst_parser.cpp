@@ -1,0 +1,360 @@
+// Fetched messages as a Postfix/Dovecot pair delivers them: which are replies
+// from the players' phones, what sender, subject and body they carry, and
+// which are handed over or cleared from the server.
+#include <QtTest>
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <iconv.h>
+
+#include "mail/ReceivedMailParser.h"
+
+namespace {
+
+// Independent encoders for building the messages: glibc's ISO-2022-JP and
+// Qt's Windows-31J.
+QByteArray jis(const QString& text) {
+    const QByteArray in = text.toUtf8();
+    iconv_t cd = iconv_open("ISO-2022-JP", "UTF-8");
+    if (cd == iconv_t(-1)) qFatal("no ISO-2022-JP converter");
+    QByteArray out(in.size() * 4 + 16, '\0');
+    char* src = const_cast<char*>(in.constData());
+    size_t srcLeft = size_t(in.size());
+    char* dst = out.data();
+    size_t dstLeft = size_t(out.size());
+    iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+    iconv(cd, nullptr, nullptr, &dst, &dstLeft);   // back to ASCII at the end
+    iconv_close(cd);
+    out.resize(out.size() - qsizetype(dstLeft));
+    return out;
+}
+QByteArray sjis(const QString& text) {
+    QStringEncoder enc("Windows-31J");
+    return enc.encode(text);
+}
+QString unSjis(const SjisText& s) {
+    QStringDecoder dec("Windows-31J");
+    return dec.decode(QByteArray(s.data(), qsizetype(s.size())));
+}
+QByteArray encodedWord(const QString& text, const char* prefix = "=?ISO-2022-JP?B?") {
+    return QByteArray(prefix) + jis(text).toBase64() + "?=";
+}
+
+// A message as the POP3 session hands it over: status line, the headers
+// Postfix and the phone wrote, the body (byte-stuffing undone), the "." line.
+struct Mail {
+    QByteArray returnPath = "<taro@docomo.ne.jp>";   // empty: none
+    QByteArray deliveredFor = "quiz@trivorn.test";
+    QByteArray beforeFrom;                           // extra header lines
+    QByteArray from = "taro@docomo.ne.jp";           // empty: no From line
+    QByteArray beforeSubject;
+    QByteArray subject = "Re: " + encodedWord("クイズ大会");   // null: no Subject line
+    QByteArray afterSubject = "Message-ID: <20261207100000.4A1B2C@docomo.ne.jp>\r\n"
+                              "MIME-Version: 1.0\r\n"
+                              "Content-Type: text/plain; charset=\"ISO-2022-JP\"\r\n"
+                              "Content-Transfer-Encoding: 7bit\r\n";
+    QByteArray body = jis("参加します");             // null: no body lines at all
+
+    QByteArray text() const {
+        QByteArray h;
+        if (!returnPath.isEmpty()) h += "Return-Path: " + returnPath + "\r\n";
+        h += "X-Original-To: quiz@trivorn.test\r\n"
+             "Delivered-To: quiz@trivorn.test\r\n"
+             "Received: from mail.docomo.ne.jp (localhost [127.0.0.1])\r\n"
+             "\tby mail.trivorn.test (Postfix) with SMTP id 4A1B2C3D4E\r\n"
+             "\tfor <" + deliveredFor + ">; Mon,  7 Dec 2026 10:00:00 +0900 (JST)\r\n"
+             "Date: Mon, 7 Dec 2026 10:00:00 +0900\r\n";
+        h += beforeFrom;
+        if (!from.isEmpty()) h += "From: " + from + "\r\n";
+        h += "To: quiz@trivorn.test\r\n";
+        h += beforeSubject;
+        if (!subject.isNull()) h += "Subject: " + subject + "\r\n";
+        h += afterSubject;
+        QByteArray message = h + "\r\n";
+        message += body.isNull() ? QByteArray(".\r\n") : body + "\r\n.\r\n";
+        return "+OK " + QByteArray::number(message.size()) + " octets\r\n" + message;
+    }
+};
+
+QByteArray multipart(const QByteArray& contentType, const QList<QByteArray>& parts, const QByteArray& closing) {
+    Mail m;
+    m.afterSubject = "MIME-Version: 1.0\r\nContent-Type: " + contentType + "\r\n";
+    QByteArray body = "This is a multi-part message in MIME format.\r\n\r\n";
+    for (const QByteArray& p : parts) body += p;
+    body += closing;
+    m.body = body;
+    return m.text();
+}
+
+const QByteArray kPlain7bit = "Content-Type: text/plain; charset=\"ISO-2022-JP\"\r\nContent-Transfer-Encoding: 7bit\r\n\r\n";
+const QByteArray kImage = "Content-Type: image/jpeg; name=\"a.jpg\"\r\nContent-Transfer-Encoding: base64\r\n\r\n/9j/4AAQSkZJRgABAQ==\r\n";
+
+}  // namespace
+
+class TestParser : public QObject {
+    Q_OBJECT
+private slots:
+    void reading_data();
+    void reading();
+    void handOver_data();
+    void handOver();
+};
+
+void TestParser::reading_data() {
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<int>("verdict");
+    QTest::addColumn<QString>("sender");
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<QString>("body");
+
+    const int read = int(MailVerdict::Read);
+    Mail m;
+    QTest::newRow("reply: Re: and an encoded word") << m.text() << read << "taro@docomo.ne.jp"
+                                                    << "Re:クイズ大会" << "参加します";
+
+    // Subjects.
+    m = Mail{};
+    m.subject = encodedWord("Re:第1問", "=?iso-2022-jp?b?");
+    m.body = jis("答:3");
+    QTest::newRow("whole subject encoded, lower-case charset") << m.text() << read << "taro@docomo.ne.jp"
+                                                               << "Re:第1問" << "答:3";
+    m = Mail{};
+    m.subject = "Re: " + jis("第1問");
+    QTest::newRow("raw ISO-2022-JP after Re:") << m.text() << read << "taro@docomo.ne.jp" << "Re:第1問" << "参加します";
+    m.subject = jis("Re:第1問");
+    QTest::newRow("raw ISO-2022-JP, whole") << m.text() << read << "taro@docomo.ne.jp" << "Re:第1問" << "参加します";
+    m.subject = encodedWord("RE:(BCC)第1問");
+    QTest::newRow("RE:(BCC) read as Re:") << m.text() << read << "taro@docomo.ne.jp" << "Re:第1問" << "参加します";
+    m.subject = "RE:(BCC)abc";
+    QTest::newRow("plain RE:(BCC) loses its parentheses first") << m.text() << read << "taro@docomo.ne.jp"
+                                                                << "RE:BCCabc" << "参加します";
+    m.subject = "Re:\r\n " + encodedWord("第1") + "\r\n\t" + encodedWord("問");
+    QTest::newRow("folded over three lines") << m.text() << read << "taro@docomo.ne.jp" << "Re:第1問" << "参加します";
+    m.subject = encodedWord("Re:") + " " + encodedWord("第1問");
+    QTest::newRow("two words on one line") << m.text() << read << "taro@docomo.ne.jp" << "Re:第1問" << "参加します";
+    m.subject = encodedWord("Re: 第 1 問");
+    QTest::newRow("spaces removed") << m.text() << read << "taro@docomo.ne.jp" << "Re:第1問" << "参加します";
+    m.subject = "Re:" + sjis("テスト") + "1";
+    QTest::newRow("raw Shift_JIS keeps only ASCII, no trail bytes")
+        << m.text() << read << "taro@docomo.ne.jp" << "Re:1" << "参加します";
+    m.subject = "Re: quiz-1 (final)!";
+    QTest::newRow("plain text keeps letters, digits and colons") << m.text() << read << "taro@docomo.ne.jp"
+                                                                 << "Re:quiz1final" << "参加します";
+    for (const char* s : {"Re:ab", "Re:abc", "Re:abcd"}) {
+        m.subject = encodedWord(s);
+        QTest::addRow("padding of %s", s) << m.text() << read << "taro@docomo.ne.jp" << s << "参加します";
+    }
+    m.subject = "=?ISO-2022-JP?B?" + jis("Re:第1問").toBase64();
+    QTest::newRow("encoded word with no end") << m.text() << read << "taro@docomo.ne.jp" << "Re:第1問" << "参加します";
+    m.subject = QByteArray();
+    QTest::newRow("no Subject") << m.text() << read << "taro@docomo.ne.jp" << "" << "参加します";
+    m = Mail{};
+    m.subject = "Re:abc";
+    m.afterSubject = "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=\"ISO-2022-JP\"\r\n"
+                     "References: <20261207.1@trivorn.test>\r\n";
+    QTest::newRow("header lines after the Subject stay out of it")
+        << m.text() << read << "taro@docomo.ne.jp" << "Re:abc" << "参加します";
+    m = Mail{};
+    QTest::newRow("Subject: without a space")
+        << m.text().replace("Subject: ", "Subject:") << read << "taro@docomo.ne.jp" << "Re:クイズ大会" << "参加します";
+    QTest::newRow("header name in capitals")
+        << m.text().replace("Subject: ", "SUBJECT: ") << read << "taro@docomo.ne.jp" << "Re:クイズ大会" << "参加します";
+    m.beforeSubject = "X-Original-Subject: decoy\r\nThread-Subject: decoy2\r\n";
+    QTest::newRow("only a header named Subject counts")
+        << m.text() << read << "taro@docomo.ne.jp" << "Re:クイズ大会" << "参加します";
+
+    // Senders.
+    m = Mail{};
+    m.from = "Taro Yamada <taro@docomo.ne.jp>";
+    QTest::newRow("display name before the address") << m.text() << read << "taro@docomo.ne.jp" << "Re:クイズ大会"
+                                                     << "参加します";
+    m.from = encodedWord("山田太郎") + " <taro@docomo.ne.jp>";
+    QTest::newRow("encoded display name") << m.text() << read << "taro@docomo.ne.jp" << "Re:クイズ大会" << "参加します";
+    m.from = "<hanako@ezweb.ne.jp>";
+    QTest::newRow("address in brackets") << m.text() << read << "hanako@ezweb.ne.jp" << "Re:クイズ大会" << "参加します";
+    m.from = "jiro @ t.vodafone.ne.jp";
+    QTest::newRow("spaces removed from the address") << m.text() << read << "jiro@t.vodafone.ne.jp" << "Re:クイズ大会"
+                                                     << "参加します";
+    m.from = QByteArray();
+    QTest::newRow("no From") << m.text() << read << "" << "Re:クイズ大会" << "参加します";
+    m = Mail{};
+    m.beforeFrom = "Resent-From: other@docomo.ne.jp\r\nX-Original-From: third@docomo.ne.jp\r\n";
+    QTest::newRow("only a header named From counts") << m.text() << read << "taro@docomo.ne.jp" << "Re:クイズ大会"
+                                                     << "参加します";
+
+    // Which messages are replies from phones to the operator.
+    m = Mail{};
+    m.returnPath = "<bob@example.com>";
+    QTest::newRow("Return-Path outside the carriers") << m.text() << int(MailVerdict::NotFromPhone) << "" << "" << "";
+    m.returnPath = "<>";
+    QTest::newRow("empty Return-Path") << m.text() << int(MailVerdict::NotFromPhone) << "" << "" << "";
+    for (const char* path : {"<taro@DOCOMO.NE.JP>", "<hanako@ezweb.ne.jp>", "<jiro@t.vodafone.ne.jp>"}) {
+        m.returnPath = path;
+        QTest::addRow("carrier %s", path) << m.text() << read << "taro@docomo.ne.jp" << "Re:クイズ大会" << "参加します";
+    }
+    m.returnPath = QByteArray();
+    QTest::newRow("no Return-Path passes") << m.text() << read << "taro@docomo.ne.jp" << "Re:クイズ大会" << "参加します";
+    m = Mail{};
+    m.deliveredFor = "other@trivorn.test";
+    QTest::newRow("delivered to someone else") << m.text() << int(MailVerdict::NotAddressed) << "" << "" << "";
+    m.body = "forwarded: for <quiz@trivorn.test>; yesterday";
+    QTest::newRow("delivery clause only in the body") << m.text() << int(MailVerdict::NotAddressed) << "" << "" << "";
+    m = Mail{};
+    m.deliveredFor = "Quiz@Trivorn.TEST";
+    QTest::newRow("delivery clause in other letter case") << m.text() << read << "taro@docomo.ne.jp"
+                                                          << "Re:クイズ大会" << "参加します";
+
+    // Messages that cannot be read.
+    const int unreadable = int(MailVerdict::Unreadable);
+    m = Mail{};
+    m.subject = "Re: =?ISO-2022-JP?B?GyRC!!?=";
+    QTest::newRow("encoded word with a non-Base64 character") << m.text() << unreadable << "" << "" << "";
+    QByteArray noEnd = Mail{}.text();
+    noEnd.replace("7bit\r\n\r\n", "7bit\r\n");
+    QTest::newRow("headers with no end") << noEnd << unreadable << "" << "" << "";
+
+    // Bodies.
+    m = Mail{};
+    m.body = jis("第1問の答え\r\n答:3");
+    QTest::newRow("answer on the last line kept whole") << m.text() << read << "taro@docomo.ne.jp" << "Re:クイズ大会"
+                                                        << "第1問の答え\r\n答:3";
+    m.body = sjis("答:2 です");
+    QTest::newRow("raw Shift_JIS body") << m.text() << read << "taro@docomo.ne.jp" << "Re:クイズ大会" << "答:2 です";
+    m.body = QByteArray();
+    QTest::newRow("no body at all") << m.text() << read << "taro@docomo.ne.jp" << "Re:クイズ大会" << "";
+    m.body = "";
+    QTest::newRow("one empty body line") << m.text() << read << "taro@docomo.ne.jp" << "Re:クイズ大会" << "";
+    m.body = "3\r\n";
+    QTest::newRow("ending with an empty line") << m.text() << read << "taro@docomo.ne.jp" << "Re:クイズ大会" << "3\r\n";
+    m.body = "a\r\n.\r\n.x\r\nend.";
+    QTest::newRow("dot lines inside the body") << m.text() << read << "taro@docomo.ne.jp" << "Re:クイズ大会"
+                                               << "a\r\n.\r\n.x\r\nend.";
+    m.body = "x";
+    QTest::newRow("one character") << m.text() << read << "taro@docomo.ne.jp" << "Re:クイズ大会" << "x";
+
+    // Multi-part bodies.
+    const QByteArray quoted = "multipart/mixed; boundary=\"----=_Part_1\"";
+    QTest::newRow("multi-part, quoted boundary")
+        << multipart(quoted, {"------=_Part_1\r\n" + kPlain7bit + jis("よろしく\r\n答:4") + "\r\n",
+                              "------=_Part_1\r\n" + kImage},
+                     "------=_Part_1--")
+        << read << "taro@docomo.ne.jp" << "Re:クイズ大会" << "よろしく\r\n答:4";
+    QTest::newRow("multi-part, bare boundary")
+        << multipart("multipart/mixed; boundary=b1a2", {"--b1a2\r\n" + kPlain7bit + jis("答:5") + "\r\n"}, "--b1a2--")
+        << read << "taro@docomo.ne.jp" << "Re:クイズ大会" << "答:5";
+    QTest::newRow("multi-part, bare boundary then a parameter")
+        << multipart("multipart/mixed; boundary=b1a2; charset=x", {"--b1a2\r\n" + kPlain7bit + "6\r\n"}, "--b1a2--")
+        << read << "taro@docomo.ne.jp" << "Re:クイズ大会" << "6";
+    QTest::newRow("multi-part, boundary on a continuation line")
+        << multipart("multipart/mixed;\r\n\tboundary=\"xyz\"", {"--xyz\r\n" + kPlain7bit + "7\r\n"}, "--xyz--")
+        << read << "taro@docomo.ne.jp" << "Re:クイズ大会" << "7";
+    QTest::newRow("multi-part, the 7bit part is the text")
+        << multipart("multipart/mixed; boundary=\"q\"",
+                     {"--q\r\n" + kImage,
+                      "--q\r\n" + kPlain7bit + jis("答:8") + "\r\n"},
+                     "--q--")
+        << read << "taro@docomo.ne.jp" << "Re:クイズ大会" << "答:8";
+    QTest::newRow("multi-part, no 7bit part: the first part")
+        << multipart("multipart/mixed; boundary=\"q\"",
+                     {"--q\r\nContent-Type: text/plain; charset=Shift_JIS\r\nContent-Transfer-Encoding: 8bit\r\n\r\n" +
+                      sjis("答:9") + "\r\n"},
+                     "--q--")
+        << read << "taro@docomo.ne.jp" << "Re:クイズ大会" << "答:9";
+    QTest::newRow("multi-part, empty text")
+        << multipart("multipart/mixed; boundary=\"q\"", {"--q\r\n" + kPlain7bit}, "--q--")
+        << read << "taro@docomo.ne.jp" << "Re:クイズ大会" << "";
+    QTest::newRow("multi-part without a boundary parameter")
+        << multipart("multipart/mixed", {"--q\r\n" + kPlain7bit + "1\r\n"}, "--q--")
+        << unreadable << "" << "" << "";
+    QTest::newRow("multi-part without a delimiter line")
+        << multipart("multipart/mixed; boundary=\"q\"", {kPlain7bit + "1\r\n"}, "")
+        << unreadable << "" << "" << "";
+    QTest::newRow("multi-part whose text never ends")
+        << multipart("multipart/mixed; boundary=\"q\"", {"--q\r\n" + kPlain7bit + "1"}, "")
+        << unreadable << "" << "" << "";
+}
+
+void TestParser::reading() {
+    QFETCH(QByteArray, message);
+    QFETCH(int, verdict);
+    QFETCH(QString, sender);
+    QFETCH(QString, subject);
+    QFETCH(QString, body);
+    const ReadResult r = ReadReceivedMail(message.toStdString(), "quiz@trivorn.test");
+    QCOMPARE(int(r.verdict), verdict);
+    QCOMPARE(QString::fromStdString(r.mail.sender), sender);
+    QCOMPARE(unSjis(r.mail.subject), subject);
+    QCOMPARE(unSjis(r.mail.body), body);
+}
+
+void TestParser::handOver_data() {
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<QString>("awaited");     // MailSubject
+    QTest::addColumn<QString>("late");        // 遅れメール
+    QTest::addColumn<bool>("questionPhase");
+    QTest::addColumn<bool>("remove");
+    QTest::addColumn<QString>("handed");      // what went to acceptance or scoring
+
+    Mail m;
+    m.subject = "Re: " + encodedWord("第1問");
+    m.body = jis("答:3");
+    const QByteArray q1 = m.text();
+    QTest::newRow("invitation reply joins") << Mail{}.text() << "Re:クイズ大会" << "" << false << true
+                                            << "accept taro@docomo.ne.jp";
+    QTest::newRow("answer is scored") << q1 << "Re:第1問" << "Re:クイズ大会" << true << true
+                                      << "score taro@docomo.ne.jp 答:3";
+    QTest::newRow("other subject stays") << q1 << "Re:第2問" << "" << true << false << "";
+    QTest::newRow("late reply is only cleared") << q1 << "Re:第2問" << "Re:クイズ大会Re:第1問" << true << true << "";
+    m.subject = "re:QUIZ1";
+    QTest::newRow("late reply, letter case ignored") << m.text() << "Re:Quiz2" << "Re:Quiz1" << true << true << "";
+    QTest::newRow("late and awaited at once: handed over once")
+        << q1 << "Re:第1問" << "Re:第1問" << true << true << "score taro@docomo.ne.jp 答:3";
+    m.subject = QByteArray();
+    QTest::newRow("no subject after a fetch: cleared") << m.text() << "Re:第1問" << "Re:クイズ大会" << true << true << "";
+    QTest::newRow("no subject, first fetch: stays") << m.text() << "Re:クイズ大会" << "" << false << false << "";
+    m = Mail{};
+    m.returnPath = "<bob@example.com>";
+    QTest::newRow("not from a phone: stays though awaited") << m.text() << "Re:クイズ大会" << "Re:x" << false << false
+                                                            << "";
+    m = Mail{};
+    m.subject = "=?ISO-2022-JP?B?GyRC*?=";
+    QTest::newRow("unreadable: stays, even after a fetch") << m.text() << "Re:クイズ大会" << "Re:x" << false << false
+                                                           << "";
+    m = Mail{};
+    m.subject = "Re: Quiz 1";
+    QTest::newRow("awaited subject with a space never matches") << m.text() << "Re:Quiz 1" << "" << false << false
+                                                                << "";
+    m.body = QByteArray();
+    m.subject = "Re: " + encodedWord("クイズ大会");
+    QTest::newRow("empty reply joins") << m.text() << "Re:クイズ大会" << "" << false << true
+                                       << "accept taro@docomo.ne.jp";
+    m = Mail{};
+    m.subject = "ERe:Q1";
+    // テ is 83 65: its trail byte is an "e", which no case folding may touch.
+    QTest::newRow("late test never folds a trail byte") << m.text() << "Re:Q2" << "Re:テRe:Q1" << true << false << "";
+}
+
+void TestParser::handOver() {
+    QFETCH(QByteArray, message);
+    QFETCH(QString, awaited);
+    QFETCH(QString, late);
+    QFETCH(bool, questionPhase);
+    QFETCH(bool, remove);
+    QFETCH(QString, handed);
+
+    QStringList calls;
+    ParseContext ctx;
+    ctx.ownAddress = "quiz@trivorn.test";
+    ctx.mailSubject = sjis(awaited).toStdString();
+    ctx.lateMail = sjis(late).toStdString();
+    ctx.perRecipientMode = questionPhase;
+    ctx.acceptReply = [&](const SjisText& s) { calls << "accept " + QString::fromStdString(s); };
+    ctx.scoreAnswer = [&](const SjisText& s, const SjisText& b) {
+        calls << "score " + QString::fromStdString(s) + " " + unSjis(b);
+    };
+    QCOMPARE(ParseReceivedMail(message.toStdString(), ctx), remove);
+    QCOMPARE(calls.join('|'), handed);
+}
+
+QTEST_GUILESS_MAIN(TestParser)
+#include "tst_parser.moc"
