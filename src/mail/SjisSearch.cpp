@@ -56,9 +56,3 @@ SjisText sjisReplaceAll(std::string_view text, std::string_view from, std::strin
     if (pos < text.size()) out.append(text, pos, std::string_view::npos);
     return out;
 }
-
-std::size_t sjisBoundaryAtOrAfter(std::string_view s, std::size_t start, std::size_t pos) {
-    std::size_t p = start;
-    while (p < pos && p < s.size()) p += sjisCharLen(s, p);
-    return p;
-}

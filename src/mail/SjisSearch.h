@@ -42,8 +42,3 @@ inline bool sjisContainsNoCase(std::string_view hay, std::string_view needle) {
 // Every occurrence of `from` (on character boundaries, exact) replaced by `to`,
 // scanning left to right; replaced text is not searched again.
 SjisText sjisReplaceAll(std::string_view text, std::string_view from, std::string_view to);
-
-// The position just past the next character boundary at or after `pos`:
-// walking from `start` (a boundary) up to `pos`. Used to step into a text
-// found by a byte search without landing on a trail byte.
-std::size_t sjisBoundaryAtOrAfter(std::string_view s, std::size_t start, std::size_t pos);
