@@ -1,0 +1,416 @@
+// The main window: round selector from the counter file, the hand-over to an
+// editor window and back, accessibility, and one copy per folder.
+#include <QtTest>
+#include <QAccessible>
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include "platform/qt/QtInstanceGuard.h"
+#include "support/TestWorld.h"
+#include "ui/Form1.h"
+#include "ui/Widgets.h"
+
+namespace {
+
+QByteArray counter(qint16 value) {
+    QByteArray b(2, '\0');
+    b[0] = char(value & 0xFF);
+    b[1] = char((value >> 8) & 0xFF);
+    return b;
+}
+
+QStringList items(const QComboBox* box) {
+    QStringList list;
+    for (int i = 0; i < box->count(); ++i) list << box->itemText(i);
+    return list;
+}
+
+QStringList oneTo(int n) {
+    QStringList list;
+    for (int i = 1; i <= n; ++i) list << QString::number(i);
+    return list;
+}
+
+// The operator choosing an entry from the selector's list.
+void choose(QComboBox* box, const QString& entry) {
+    const int index = box->findText(entry);
+    QVERIFY2(index >= 0, qPrintable(entry));
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+}
+
+QList<QLineEdit*> allCells(Form1& f) {
+    QList<QLineEdit*> cells;
+    for (auto* column : {&f.Text1, &f.Text2, &f.Text3, &f.Text4, &f.Text5, &f.Text6})
+        for (QLineEdit* c : *column) cells << c;
+    return cells;
+}
+
+// A stand-in for the editor windows the other buttons open.
+class ProbeEditor : public EditorWindow {
+public:
+    int activations = 0;
+    void Form_Activate() override { ++activations; }
+};
+
+struct Fixture {
+    TestWorld world;
+    std::unique_ptr<Form1> form;
+
+    Form1& make() {
+        form = std::make_unique<Form1>(world.module1, [this] { return world.appFolder(); });
+        return *form;
+    }
+};
+
+}  // namespace
+
+class TestForm1 : public QObject {
+    Q_OBJECT
+private slots:
+    void selectorFollowsTheCounterFile_data();
+    void selectorFollowsTheCounterFile();
+    void pastRoundLocksStartAndCurrentRoundClearsEverything();
+    void typedRoundIsUsedVerbatim();
+    void returningFromAnEditorRefreshesTheWindow_data();
+    void returningFromAnEditorRefreshesTheWindow();
+    void closingAnEditorDoesNotEndTheProgram();
+    void buttonsWithoutAWindowDoNothing();
+    void focusComingBackDoesNotResetTheWindow();
+    void closingTheMainWindowClosesTheEditors();
+    void captionsAndCells();
+    void everyControlHasAnAccessibleName();
+    void mailConnectionsStartIdle();
+    void secondCopyInTheSameFolderEndsAtOnce();
+};
+
+void TestForm1::selectorFollowsTheCounterFile_data() {
+    QTest::addColumn<bool>("present");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("current");
+    QTest::newRow("holds 3") << true << counter(3) << 3;
+    QTest::newRow("holds 0") << true << counter(0) << 1;
+    QTest::newRow("absent") << false << QByteArray() << 1;
+    QTest::newRow("holds 1") << true << counter(1) << 1;
+    QTest::newRow("holds 12") << true << counter(12) << 12;
+    QTest::newRow("negative") << true << counter(-2) << 1;
+    QTest::newRow("empty file") << true << QByteArray() << 1;
+    QTest::newRow("longer file, counter first") << true << (counter(5) + QByteArray("\x09\x00", 2)) << 5;
+}
+
+void TestForm1::selectorFollowsTheCounterFile() {
+    QFETCH(bool, present);
+    QFETCH(QByteArray, file);
+    QFETCH(int, current);
+    Fixture fx;
+    if (present) fx.world.writeFile(QStringLiteral("trv3.dat"), file);
+    Form1& f = fx.make();
+    f.show();
+    QCOMPARE(f.Combo1->currentText(), QString::number(current));
+    QCOMPARE(items(f.Combo1), oneTo(current));
+    QCOMPARE(int(fx.world.module1.quizRun.CurrentRound), current);
+    QCOMPARE(fx.world.module1.quizRun.RoundNumber, std::to_string(current));
+    QVERIFY(f.Command6->isEnabled());
+    // Reading the counter never creates or changes it.
+    QCOMPARE(fx.world.exists(QStringLiteral("trv3.dat")), present);
+    if (present) QCOMPARE(fx.world.readFile(QStringLiteral("trv3.dat")), file);
+}
+
+void TestForm1::pastRoundLocksStartAndCurrentRoundClearsEverything() {
+    Fixture fx;
+    fx.world.writeFile(QStringLiteral("trv3.dat"), counter(3));
+    Form1& f = fx.make();
+    f.show();
+
+    for (QLineEdit* c : allCells(f)) c->setText(QStringLiteral("x"));
+    choose(f.Combo1, QStringLiteral("1"));
+    QVERIFY(!f.Command6->isEnabled());
+    QVERIFY(hasPastRoundColour(f.Combo1));
+    for (QLineEdit* c : allCells(f)) {
+        QVERIFY(hasPastRoundColour(c));
+        QVERIFY(c->text().isEmpty());
+    }
+    QCOMPARE(fx.world.module1.quizRun.RoundNumber, std::string("1"));
+
+    // What a past round's display leaves behind must all go.
+    for (QLineEdit* c : allCells(f)) c->setText(QStringLiteral("y"));
+    f.Label6->setText(QStringLiteral("a"));
+    f.Label9->setText(QStringLiteral("b"));
+    for (QScrollBar* bar : {f.VScroll1, f.VScroll2}) {
+        bar->setRange(0, 5);
+        bar->setValue(2);
+    }
+    choose(f.Combo1, QStringLiteral("3"));
+    QVERIFY(f.Command6->isEnabled());
+    QVERIFY(!hasPastRoundColour(f.Combo1));
+    for (QLineEdit* c : allCells(f)) {
+        QVERIFY(!hasPastRoundColour(c));
+        QVERIFY(c->text().isEmpty());
+    }
+    QVERIFY(f.Label6->text().isEmpty());
+    QVERIFY(f.Label9->text().isEmpty());
+    for (QScrollBar* bar : {f.VScroll1, f.VScroll2}) {
+        QCOMPARE(bar->value(), 0);
+        QCOMPARE(bar->maximum(), 0);
+    }
+}
+
+// File names use the selector's text as typed: "03" is not round "3".
+void TestForm1::typedRoundIsUsedVerbatim() {
+    Fixture fx;
+    fx.world.writeFile(QStringLiteral("trv3.dat"), counter(3));
+    Form1& f = fx.make();
+    f.show();
+    f.Combo1->lineEdit()->clear();
+    QTest::keyClicks(f.Combo1->lineEdit(), QStringLiteral("03"));
+    QCOMPARE(fx.world.module1.quizRun.RoundNumber, std::string("03"));
+}
+
+void TestForm1::returningFromAnEditorRefreshesTheWindow_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("close box") << QStringLiteral("close");
+    QTest::newRow("a button that hides") << QStringLiteral("hide");
+    QTest::newRow("window deleted") << QStringLiteral("delete");
+}
+
+void TestForm1::returningFromAnEditorRefreshesTheWindow() {
+    QFETCH(QString, how);
+    Fixture fx;
+    fx.world.writeFile(QStringLiteral("trv3.dat"), counter(2));
+    Form1& f = fx.make();
+    int made = 0;
+    f.setEditorFactory(1, [&] {
+        ++made;
+        return new ProbeEditor;
+    });
+    f.show();
+    choose(f.Combo1, QStringLiteral("1"));
+    QVERIFY(!f.Command6->isEnabled());
+
+    QTest::mouseClick(f.Command1, Qt::LeftButton);
+    auto* editor = static_cast<ProbeEditor*>(f.editorWindow(1));
+    QVERIFY(editor);
+    QCOMPARE(made, 1);
+    QVERIFY(editor->isVisible());
+    QVERIFY(!f.isVisible());
+    QCOMPARE(editor->activations, 1);
+    QSignalSpy closed(editor, &EditorWindow::closed);
+
+    // Meanwhile a round has been played elsewhere.
+    fx.world.writeFile(QStringLiteral("trv3.dat"), counter(4));
+    if (how == QStringLiteral("close"))
+        QVERIFY(editor->close());
+    else if (how == QStringLiteral("hide"))
+        editor->hide();
+    else
+        delete editor;
+    QCoreApplication::processEvents();
+
+    if (how != QStringLiteral("delete")) QCOMPARE(closed.count(), 1);
+    QVERIFY(f.isVisible());
+    QCOMPARE(f.Combo1->currentText(), QStringLiteral("4"));
+    QCOMPARE(items(f.Combo1), oneTo(4));
+    QVERIFY(f.Command6->isEnabled());
+    QVERIFY(!hasPastRoundColour(f.Combo1));
+
+    // The same window comes back next time, unless it is gone.
+    QTest::mouseClick(f.Command1, Qt::LeftButton);
+    QCOMPARE(made, how == QStringLiteral("delete") ? 2 : 1);
+    auto* again = static_cast<ProbeEditor*>(f.editorWindow(1));
+    QVERIFY(again && again->isVisible());
+    QCOMPARE(again->activations, how == QStringLiteral("delete") ? 1 : 2);
+    QVERIFY(!f.isVisible());
+    again->close();
+    QVERIFY(f.isVisible());
+    if (how != QStringLiteral("delete")) QCOMPARE(closed.count(), 2);
+}
+
+// With the main window hidden, the editor is the last window on screen:
+// closing it must hand over to the main window, not end the program. This
+// only shows inside the application's own event loop.
+void TestForm1::closingAnEditorDoesNotEndTheProgram() {
+    Fixture fx;
+    Form1& f = fx.make();
+    f.setEditorFactory(3, [] { return new ProbeEditor; });
+    f.show();
+    QSignalSpy lastWindow(qApp, &QGuiApplication::lastWindowClosed);
+    bool mainWindowBack = false;
+    QTimer::singleShot(0, [&] { QTest::mouseClick(f.Command3, Qt::LeftButton); });
+    QTimer::singleShot(50, [&] {
+        if (f.editorWindow(3)) f.editorWindow(3)->close();
+    });
+    QTimer::singleShot(300, [&] {
+        mainWindowBack = f.isVisible();
+        QCoreApplication::exit(7);
+    });
+    const int code = QCoreApplication::exec();
+    QCOMPARE(code, 7);   // ended by the test, not by the last window closing
+    QVERIFY(mainWindowBack);
+    QCOMPARE(lastWindow.count(), 0);
+}
+
+void TestForm1::buttonsWithoutAWindowDoNothing() {
+    Fixture fx;
+    Form1& f = fx.make();
+    f.setEditorFactory(4, [] { return nullptr; });   // a window that cannot be made
+    f.show();
+    for (QPushButton* b : {f.Command1, f.Command2, f.Command3, f.Command4, f.Command5, f.Command7}) {
+        QTest::mouseClick(b, Qt::LeftButton);
+        QVERIFY(f.isVisible());
+    }
+}
+
+// Only the first showing and the return from an editor refresh the window;
+// the focus coming back (a message box closed during a round) must not.
+void TestForm1::focusComingBackDoesNotResetTheWindow() {
+    Fixture fx;
+    fx.world.writeFile(QStringLiteral("trv3.dat"), counter(2));
+    Form1& f = fx.make();
+    f.show();
+    choose(f.Combo1, QStringLiteral("1"));
+    f.Text1[0]->setText(QStringLiteral("kept"));
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(&f, &activate);
+    f.hide();
+    f.show();   // a minimised window restored
+    QCOMPARE(f.Combo1->currentText(), QStringLiteral("1"));
+    QVERIFY(!f.Command6->isEnabled());
+    QCOMPARE(f.Text1[0]->text(), QStringLiteral("kept"));
+}
+
+void TestForm1::closingTheMainWindowClosesTheEditors() {
+    Fixture fx;
+    Form1& f = fx.make();
+    f.show();
+    auto* editor = new ProbeEditor;
+    f.setEditorFactory(2, [&] { return editor; });
+    QTest::mouseClick(f.Command2, Qt::LeftButton);
+    QVERIFY(editor->isVisible());
+    f.Form_Unload();
+    QVERIFY(!editor->isVisible());
+    QVERIFY(!f.isVisible());   // closing the editor did not bring it back
+}
+
+// The window's own texts, byte for byte, and the cells the operator cannot edit.
+void TestForm1::captionsAndCells() {
+    Fixture fx;
+    Form1& f = fx.make();
+    const QList<QPair<QString, QString>> captions = {
+        {f.windowTitle(), QStringLiteral("メニュー")},
+        {f.Command1->text(), QStringLiteral("メールの設定")},
+        {f.Command2->text(), QStringLiteral("アドレス帳設定")},
+        {f.Command3->text(), QStringLiteral("クイズ参加確認")},
+        {f.Command4->text(), QStringLiteral("問題入力")},
+        {f.Command5->text(), QStringLiteral("クイズ終了")},
+        {f.Command6->text(), QStringLiteral("ＳＴＡＲＴ")},
+        {f.Command7->text(), QStringLiteral("質問＆バグ＆感想")},
+        {f.Label10->text(), QStringLiteral("第")},
+        {f.Label11->text(), QStringLiteral("回クイズ大会")},
+        {f.Label1->text(), QStringLiteral("名前")},
+        {f.Label2->text(), QStringLiteral("順位")},
+        {f.Label3->text(), QStringLiteral("点数")},
+        {f.Label4->text(), QStringLiteral("正解率")},
+        {f.Label7->text(), QStringLiteral("名前")},
+        {f.Label8->text(), QStringLiteral("参加")},
+    };
+    for (const auto& [shown, expected] : captions) QCOMPARE(shown, expected);
+    QVERIFY(f.Combo1->isEditable());
+    for (QLineEdit* c : allCells(f)) QVERIFY(c->isReadOnly());
+    for (auto* column : {&f.Text2, &f.Text3, &f.Text4, &f.Text6})
+        for (QLineEdit* c : *column) QCOMPARE(c->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+}
+
+// What a screen reader or UI automation sees: every control of the window
+// has a name, and grid cells carry their row.
+void TestForm1::everyControlHasAnAccessibleName() {
+    Fixture fx;
+    Form1& f = fx.make();
+    f.show();
+    QStringList names;
+    int controls = 0;
+    for (QWidget* w : f.findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(&f)) continue;
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
+        QVERIFY2(iface, w->metaObject()->className());
+        const QString name = iface->text(QAccessible::Name);
+        QVERIFY2(!name.isEmpty(), qPrintable(QStringLiteral("%1 %2").arg(w->metaObject()->className(), w->objectName())));
+        // Reachable from the window through the accessibility tree.
+        QAccessibleInterface* up = iface;
+        while (up && up->object() != &f) up = up->parent();
+        QVERIFY2(up, qPrintable(name));
+        names << name;
+        ++controls;
+    }
+    // 7 buttons, 3 selector parts, the frame, 2 grid panes, 6 headings,
+    // 60 cells, 2 scroll bars, 2 count lines, status line, progress bar.
+    QVERIFY2(controls >= 86, qPrintable(QString::number(controls)));
+    for (const char* expected : {"名前 0", "名前 9", "順位 3", "点数 3", "正解率 3", "参加 3", "ＳＴＡＲＴ"})
+        QVERIFY2(names.contains(QString::fromUtf8(expected)), expected);
+    QCOMPARE(names.count(QStringLiteral("名前 3")), 2);   // one per grid, told apart by their pane
+    QCOMPARE(QAccessible::queryAccessibleInterface(f.Text5[3])->parent()->text(QAccessible::Name),
+             QStringLiteral("参加者一覧"));
+}
+
+void TestForm1::mailConnectionsStartIdle() {
+    Fixture fx;
+    Form1& f = fx.make();
+    QVERIFY(!f.Timer1->enabled());
+    QVERIFY(!f.Timer2->enabled());
+    QVERIFY(f.Winsock1->isClosed());
+    QVERIFY(f.Winsock2->isClosed());
+    QCOMPARE(f.vars.受信, std::string());
+    QCOMPARE(f.vars.遅れメール, std::string());
+}
+
+// Two real processes from one folder: the second ends at once with 0, the
+// first goes on. A copy killed without a chance to clean up does not lock
+// the folder for good.
+void TestForm1::secondCopyInTheSameFolderEndsAtOnce() {
+    const QString built = qEnvironmentVariable("TRV_BINARY_DIR") + QStringLiteral("/src/trivorn");
+    QVERIFY2(QFile::exists(built), qPrintable(QStringLiteral("build the program first: ") + built));
+    QTemporaryDir folder;
+    const QString program = folder.filePath(QStringLiteral("trivorn"));
+    QVERIFY(QFile::copy(built, program));
+    const QString lock = QtInstanceGuard::lockFilePathFor(folder.path());
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    auto start = [&](QProcess& p) {
+        p.setProcessEnvironment(env);
+        p.setProgram(program);
+        p.setWorkingDirectory(folder.path());
+        p.start();
+        QVERIFY(p.waitForStarted(5000));
+    };
+
+    QProcess first;
+    start(first);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lock), 10000);
+    QTest::qWait(300);
+    QCOMPARE(first.state(), QProcess::Running);
+
+    QProcess second;
+    start(second);
+    QVERIFY(second.waitForFinished(5000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(first.state(), QProcess::Running);
+
+    first.kill();
+    QVERIFY(first.waitForFinished(5000));
+    QProcess third;
+    start(third);
+    QVERIFY2(!third.waitForFinished(1500), "a new copy after a crash must start");
+    third.kill();
+    third.waitForFinished(5000);
+}
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"
