@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -112,6 +113,8 @@ void Form5::buildControls() {
     VScroll1->setSingleStep(1);
     VScroll1->setPageStep(1);
     Text8 = multi(QStringLiteral("問題メール"));
+    // The mail's banner lines line up only in a fixed-pitch font, as on the phones.
+    Text8->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     Text9 = line(QStringLiteral("文字数"), true);
     Command1 = new QPushButton(QStringLiteral("確定"), this);
     Command2 = new QPushButton(QStringLiteral("戻る"), this);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -83,6 +84,8 @@ void Form6::buildControls() {
     Text2->setAccessibleName(QStringLiteral("クイズ終了メール"));
     Text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text2->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // The mail's banner lines line up only in a fixed-pitch font, as on the phones.
+    Text2->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     Command1 = new QPushButton(QStringLiteral("確定"), this);
     Command2 = new QPushButton(QStringLiteral("戻る"), this);
 

@@ -12,6 +12,7 @@
 #include "model/RecordFiles.h"
 #include "support/TestWorld.h"
 #include "tst_form5_operator.h"
+#include "ui/Form1.h"
 #include "ui/Form5.h"
 #include "ui/Form5ComboLock.h"
 #include "ui/Widgets.h"
@@ -510,6 +511,22 @@ private slots:
         QVERIFY(RawQuestionFile(world->readFile("trv51.dat")).end > 9604);
     }
 
+    void failedSaveKeepsTheWindowOpen() {
+        op::WritesFail full(world->files);
+        world->platform.files = &full;
+        open();
+        op::retype(w->Text1, QStringLiteral("残したい件名"));
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QCOMPARE(world->messageBox.shown.size(), std::size_t(1));
+        QVERIFY(world->messageBox.texts()[0].contains(QStringLiteral("保存できませんでした")));
+        QVERIFY(w && w->isVisible());
+        QCOMPARE(w->Text1->text(), QStringLiteral("残したい件名"));
+        world->platform.files = &world->files;   // space freed: the same window saves
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QTRY_VERIFY(w.isNull());
+        QCOMPARE(RawQuestionFile(world->readFile("trv51.dat")).subject[0], bytesOf(sjis("残したい件名")));
+    }
+
     void countTypedButNotChosenIsStoredAsShown() {
         open();
         op::retype(w->Combo2, "3");
@@ -523,6 +540,43 @@ private slots:
         const RawQuestionFile raw(world->readFile("trv51.dat"));
         QCOMPARE(raw.count, QByteArray("4"));
         QCOMPARE(raw.points.mid(0, 4), (QList<int>{25, 25, 25, 25}));
+    }
+
+    void mainWindowComesBackHoweverTheEditorCloses_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("確定") << "save" << true;
+        QTest::newRow("戻る") << "back" << false;
+        QTest::newRow("close box") << "close" << false;
+    }
+    void mainWindowComesBackHoweverTheEditorCloses() {
+        QFETCH(QString, how);
+        QFETCH(bool, saved);
+        Form1 menu(world->module1, [this] { return world->appFolder(); });
+        menu.setEditorFactory(4, [this] { return new Form5(world->module1); });
+        menu.show();
+        QTest::mouseClick(menu.Command4, Qt::LeftButton);
+        w = qobject_cast<Form5*>(menu.editorWindow(4));
+        QVERIFY(w && w->isVisible());
+        QVERIFY(!menu.isVisible());
+        op::retype(w->Text1, QStringLiteral("新しい件名"));
+
+        if (how == "save")
+            QTest::mouseClick(w->Command1, Qt::LeftButton);
+        else if (how == "back")
+            QTest::mouseClick(w->Command2, Qt::LeftButton);
+        else
+            QVERIFY(w->close());
+        QVERIFY(menu.isVisible());
+        QTRY_VERIFY(w.isNull());
+
+        // The next opening starts from what is stored.
+        QTest::mouseClick(menu.Command4, Qt::LeftButton);
+        w = qobject_cast<Form5*>(menu.editorWindow(4));
+        QVERIFY(w && w->isVisible());
+        QCOMPARE(w->Text1->text(), saved ? QStringLiteral("新しい件名") : QStringLiteral("第1回のクイズ第1問"));
+        delete w.data();
+        QVERIFY(menu.isVisible());
     }
 
     void everyControlIsNamedAndTakesJapanese() {

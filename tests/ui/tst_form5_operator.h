@@ -10,6 +10,8 @@
 #include <QPlainTextEdit>
 #include <QtTest>
 
+#include "platform/DataFiles.h"
+
 namespace op {
 
 // Opens the list and clicks the entry, as with the mouse. False when the
@@ -132,6 +134,20 @@ inline int sjisBytes(const QString& widgetText) {
     return n;
 }
 inline int sjisChars(const QString& widgetText) { return int(QString(widgetText).replace("\n", "\r\n").size()); }
+
+// The folder's files, except that no write ever succeeds (a full disk).
+class WritesFail : public DataFiles {
+public:
+    explicit WritesFail(DataFiles& real) : real_(real) {}
+    bool open(const std::string& name, Mode mode) override { return real_.open(name, mode); }
+    std::optional<std::string> readRecord() override { return real_.readRecord(); }
+    bool writeRecord(const std::string&) override { return false; }
+    void close() override { real_.close(); }
+    bool isOpen() const override { return real_.isOpen(); }
+
+private:
+    DataFiles& real_;
+};
 
 }  // namespace op
 

@@ -11,6 +11,7 @@
 #include "support/TestWorld.h"
 #include "tst_form5_operator.h"
 #include "ui/Form5ComboLock.h"
+#include "ui/Form1.h"
 #include "ui/Form6.h"
 #include "ui/Widgets.h"
 
@@ -244,6 +245,21 @@ private slots:
         QVERIFY(!world->exists("trv61.dat"));
     }
 
+    void blockedWindowStillLeadsBackToTheMainWindow() {
+        Form1 menu(world->module1, [this] { return world->appFolder(); });
+        menu.setEditorFactory(5, [this] { return new Form6(world->module1); });
+        menu.show();
+        QTest::mouseClick(menu.Command5, Qt::LeftButton);
+        w = qobject_cast<Form6*>(menu.editorWindow(5));
+        QVERIFY(w && w->isVisible());
+        QVERIFY(!menu.isVisible());
+        QCOMPARE(world->messageBox.texts(), QStringList{QStringLiteral("問題を入力して下さい")});
+        QTest::mouseClick(w->Command2, Qt::LeftButton);
+        QVERIFY(menu.isVisible());
+        QTRY_VERIFY(w.isNull());
+        QVERIFY(!world->exists("trv61.dat"));
+    }
+
     void saveAndReopen() {
         writeCounter(2);
         writeName("山田");
@@ -287,6 +303,22 @@ private slots:
         QCOMPARE(w->Text1->text(), QStringLiteral("今回の締め"));
         QCOMPARE(w->Text2->toPlainText(), body);
         QCOMPARE(w->Text3->text().toInt(), raw.byteCount);
+    }
+
+    void failedSaveKeepsTheWindowOpen() {
+        writeQuestions("1", 1, 1, 100);
+        op::WritesFail full(world->files);
+        world->platform.files = &full;
+        open();
+        op::retype(w->Text1, QStringLiteral("残したい件名"));
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QCOMPARE(world->messageBox.shown.size(), std::size_t(1));
+        QVERIFY(world->messageBox.texts()[0].contains(QStringLiteral("保存できませんでした")));
+        QVERIFY(w && w->isVisible());
+        world->platform.files = &world->files;
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QTRY_VERIFY(w.isNull());
+        QCOMPARE(RawClosingMail(world->readFile("trv61.dat")).subject, bytesOf(sjis("残したい件名")));
     }
 
     void backSavesNothing() {
