@@ -1,0 +1,406 @@
+#include "ui/Form4.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <array>
+#include <optional>
+
+#include "model/RecordCodec.h"
+#include "model/RecordFiles.h"
+#include "platform/qt/Charset.h"
+#include "ui/InvitationText.h"
+#include "ui/Widgets.h"
+
+namespace {
+
+constexpr const char* kSettingsFile = "trv1.dat";
+constexpr int kMaxReplyMinutesInList = 20;
+constexpr int kInt16Max = 32767;
+
+QString u(const char* utf8) { return QString::fromUtf8(utf8); }
+
+QFrame* frameLine(QFrame::Shape shape, QWidget* parent) {
+    auto* line = new QFrame(parent);
+    line->setFrameShape(shape);
+    line->setFrameShadow(QFrame::Plain);
+    line->setAccessibleName(u("枠線"));
+    return line;
+}
+
+// `content` inside a frame of four lines: top, left, right, bottom.
+QGridLayout* framed(QLayout* content, QFrame* top, QFrame* left, QFrame* right, QFrame* bottom) {
+    auto* grid = new QGridLayout;
+    grid->setSpacing(4);
+    grid->addWidget(top, 0, 0, 1, 3);
+    grid->addWidget(left, 1, 0);
+    grid->addLayout(content, 1, 1);
+    grid->addWidget(right, 1, 2);
+    grid->addWidget(bottom, 2, 0, 1, 3);
+    return grid;
+}
+
+// Refills a combo's list without losing the text it shows: Qt would put the
+// first entry into the box as soon as an empty list gets one.
+void fillList(QComboBox* box, const QStringList& items) {
+    const QString shown = box->currentText();
+    box->clear();
+    box->addItems(items);
+    box->setEditText(shown);
+}
+
+QStringList numberList(int last) {
+    QStringList items;
+    for (int n = 1; n <= last; ++n) items << QString::number(n);
+    return items;
+}
+
+// A locked combo box keeps showing its text but takes no typing and opens no
+// list; neither mouse, wheel nor arrow keys can step to another entry.
+class ComboLock : public QObject {
+public:
+    using QObject::QObject;
+    bool locked = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!locked) return false;
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+            return true;
+        case QEvent::KeyPress: {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            switch (key->key()) {
+            case Qt::Key_Up: case Qt::Key_Down: case Qt::Key_PageUp: case Qt::Key_PageDown:
+            case Qt::Key_Home: case Qt::Key_End: case Qt::Key_F4:
+                return true;
+            default:
+                return false;
+            }
+        }
+        default:
+            return false;
+        }
+    }
+};
+
+void setComboLocked(QComboBox* box, bool locked) {
+    // Found by dynamic_cast: the filter has no meta-object of its own, so
+    // findChild would take any child for it.
+    ComboLock* lock = nullptr;
+    for (QObject* child : box->children())
+        if ((lock = dynamic_cast<ComboLock*>(child))) break;
+    if (!lock) {
+        lock = new ComboLock(box);
+        box->installEventFilter(lock);
+    }
+    lock->locked = locked;
+    if (locked) box->hidePopup();
+    box->lineEdit()->setReadOnly(locked);
+}
+
+// A number the operator typed: optional sign and decimal digits, nothing
+// else, inside [low, high]. Nothing otherwise (also on overflow).
+std::optional<int> wholeNumberIn(const SjisText& text, int low, int high) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    if (i == text.size()) return std::nullopt;
+    long long value = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+        value = value * 10 + (text[i] - '0');
+        if (value > 1'000'000) return std::nullopt;   // far outside any range here
+    }
+    if (negative) value = -value;
+    if (value < low || value > high) return std::nullopt;
+    return int(value);
+}
+
+}  // namespace
+
+Form4::Form4(Module1& module1, QWidget* parent) : EditorWindow(parent), m(module1) {
+    // Made afresh for every opening, gone when closed.
+    setAttribute(Qt::WA_DeleteOnClose);
+    buildControls();
+    wireConnections();
+    Form_Load();
+}
+
+void Form4::buildControls() {
+    setWindowTitle(u("クイズ参加確認"));
+    setAccessibleName(u("クイズ参加確認"));
+
+    auto label = [this](const char* caption) {
+        auto* l = new QLabel(u(caption), this);
+        l->setAccessibleName(u(caption));
+        return l;
+    };
+    auto combo = [this](QLabel* beside) {
+        auto* c = new QComboBox(this);
+        c->setEditable(true);
+        c->setInsertPolicy(QComboBox::NoInsert);
+        c->setAccessibleName(beside->text());
+        c->lineEdit()->setAccessibleName(beside->text());
+        beside->setBuddy(c);
+        return c;
+    };
+    auto box = [this](QLabel* beside) {
+        auto* b = new QLineEdit(this);
+        b->setAccessibleName(beside->text());
+        beside->setBuddy(b);
+        return b;
+    };
+
+    Label7 = label("クイズ参加確認");
+    Label1 = label("回数");
+    Combo1 = combo(Label1);
+    Combo1->setFixedWidth(80);
+    Label11 = label("回");
+    Label8 = label("挨拶");
+    Combo0 = combo(Label8);
+    Combo0->setMinimumWidth(200);
+    Label9 = label("名前");
+    Text0 = box(Label9);
+    Label2 = label("返信時間");
+    Combo2 = combo(Label2);
+    Combo2->setFixedWidth(80);
+    Combo2->setEditText(QStringLiteral("5"));   // until a stored record says otherwise
+    Label10 = label("分");
+    Label3 = label("件名");
+    Text1 = box(Label3);
+    Text1->setMinimumWidth(240);
+    Label4 = label("送信文字数");
+    Label5 = label("文字数");
+    Text3 = box(Label5);
+    Text3->setFixedWidth(80);
+    Text3->setReadOnly(true);   // until the current round is chosen from the list
+    Label6 = label("文字");
+
+    Text2 = new QPlainTextEdit(this);
+    Text2->setAccessibleName(u("本文"));
+    Text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text2->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Text2->setMinimumSize(300, 380);
+
+    Command1 = new QPushButton(u("確定"), this);
+    Command1->setAccessibleName(u("確定"));
+    Command2 = new QPushButton(u("戻る"), this);
+    Command2->setAccessibleName(u("戻る"));
+
+    Line1 = frameLine(QFrame::HLine, this);
+    Line2 = frameLine(QFrame::VLine, this);
+    Line3 = frameLine(QFrame::VLine, this);
+    Line4 = frameLine(QFrame::HLine, this);
+    Line5 = frameLine(QFrame::HLine, this);
+    Line6 = frameLine(QFrame::VLine, this);
+    Line7 = frameLine(QFrame::VLine, this);
+    Line8 = frameLine(QFrame::HLine, this);
+    Line9 = frameLine(QFrame::HLine, this);
+    Line10 = frameLine(QFrame::VLine, this);
+    Line11 = frameLine(QFrame::VLine, this);
+    Line12 = frameLine(QFrame::HLine, this);
+
+    // Left: the fields, label beside each, then the byte count; right: the body.
+    auto* fields = new QGridLayout;
+    fields->addWidget(Label1, 0, 0);
+    fields->addWidget(Combo1, 0, 1);
+    fields->addWidget(Label11, 0, 2);
+    fields->addWidget(Label8, 1, 0);
+    fields->addWidget(Combo0, 1, 1, 1, 2);
+    fields->addWidget(Label9, 2, 0);
+    fields->addWidget(Text0, 2, 1, 1, 2);
+    fields->addWidget(Label2, 3, 0);
+    fields->addWidget(Combo2, 3, 1);
+    fields->addWidget(Label10, 3, 2);
+    fields->addWidget(Label3, 4, 0);
+    fields->addWidget(Text1, 4, 1, 1, 2);
+
+    auto* count = new QGridLayout;
+    count->addWidget(Label4, 0, 0, 1, 3);
+    count->addWidget(Label5, 1, 0);
+    count->addWidget(Text3, 1, 1);
+    count->addWidget(Label6, 1, 2);
+
+    auto* body = new QVBoxLayout;
+    body->addWidget(Text2);
+
+    auto* left = new QVBoxLayout;
+    left->addLayout(framed(fields, Line1, Line2, Line3, Line4));
+    left->addLayout(framed(count, Line5, Line6, Line7, Line8));
+    left->addStretch();
+
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(left);
+    columns->addLayout(framed(body, Line9, Line10, Line11, Line12), 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Command1);
+    buttons->addWidget(Command2);
+
+    auto* page = new QVBoxLayout;
+    page->addWidget(Label7);
+    page->addLayout(columns);
+    page->addLayout(buttons);
+    setLayout(page);
+}
+
+void Form4::wireConnections() {
+    // A combo's _Click is a choice from its list; typing into it composes nothing.
+    connect(Combo0, &QComboBox::activated, this, [this] { Combo0_Click(); });
+    connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
+    connect(Combo2, &QComboBox::activated, this, [this] { Combo2_Click(); });
+    connect(Text0, &QLineEdit::textChanged, this, [this] { Text0_Change(); });
+    connect(Text2, &QPlainTextEdit::textChanged, this, [this] { Text2_Change(); });
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+}
+
+void Form4::Form_Load() {
+    DataFiles& files = *m.platform.files;
+
+    setText(Combo0, GreetingByClock(m.platform.clock->localTimeHHMM()));
+
+    if (readRecordFile(files, kSettingsFile, m.mailSettings))
+        setText(Text0, m.mailSettings.SenderName);
+    else
+        Text0->clear();
+
+    fillList(Combo0, {Charset::toQt(kGreetingMorning), Charset::toQt(kGreetingAfternoon),
+                      Charset::toQt(kGreetingEvening)});
+
+    int lastRound = 1;
+    if (std::optional<std::int16_t> stored = readRoundCounter(files)) {
+        m.quizRun.CurrentRound = *stored;   // a stored 0 already reads as 1
+        lastRound = *stored;
+        Combo1->setEditText(QString::number(*stored));
+    } else {
+        // No counter: round 1 only; the main window's CurrentRound stands.
+        Combo1->setEditText(QStringLiteral("1"));
+    }
+    fillList(Combo1, numberList(lastRound));
+    fillList(Combo2, numberList(kMaxReplyMinutesInList));
+
+    setText(Text1, InvitationSubject(textOf(Combo1)));
+    ComposeInvitationText();
+    Text2_Change();
+    trv4_read();
+}
+
+void Form4::ComposeInvitationText() {
+    setText(Text2, InvitationBody(textOf(Combo0), textOf(Text0), textOf(Combo1), textOf(Combo2)));
+}
+
+void Form4::trv4_read() {
+    InvitationMail& mail = m.invitationMail;
+    // A missing file is created empty by the open and shows nothing.
+    if (!readRecordFile(*m.platform.files, roundFileName("trv4", textOf(Combo1)), mail)) return;
+    if (mail.Round == 0) return;   // never saved
+    setText(Combo0, mail.Greeting);
+    setText(Text0, mail.SenderName);   // recomposes the body ...
+    Combo2->setEditText(QString::number(mail.ReplyMinutes));
+    setText(Text1, mail.Subject);
+    Text3->setText(QString::number(mail.ByteCount));
+    setText(Text2, mail.Body);         // ... so the stored body goes in last
+}
+
+bool Form4::trv4_Write() {
+    // Every number is checked before anything is stored, so a refused save
+    // leaves both the file and the shared record as they were.
+    struct NumberField {
+        const char* name;
+        SjisText text;
+        int low, high;
+        std::optional<int> value;
+    };
+    // An earlier round's invitation was sent already: typing its number into
+    // the selector must not overwrite it.
+    const int firstEditableRound = std::max<int>(1, m.quizRun.CurrentRound);
+    std::array<NumberField, 3> numbers = {{
+        {"回数", textOf(Combo1), firstEditableRound, kInt16Max, {}},
+        {"返信時間", textOf(Combo2), 1, kInt16Max, {}},
+        {"文字数", textOf(Text3), 0, kInt16Max, {}},
+    }};
+    for (NumberField& f : numbers) {
+        f.value = wholeNumberIn(f.text, f.low, f.high);
+        if (!f.value) {
+            m.platform.messageBox->show(Charset::toSjis(
+                u("「%1」には %2 から %3 までの整数を入力して下さい。").arg(u(f.name)).arg(f.low).arg(f.high)));
+            return false;
+        }
+    }
+
+    DataFiles& files = *m.platform.files;
+    files.close();
+    if (!files.open(roundFileName("trv4", numbers[0].text), DataFiles::Mode::ReadWrite))
+        return true;   // file errors are not reported; the window closes as usual
+    InvitationMail& mail = m.invitationMail;
+    mail.Round = std::int16_t(*numbers[0].value);
+    mail.Greeting = textOf(Combo0);
+    mail.SenderName = textOf(Text0);
+    mail.ReplyMinutes = std::int16_t(*numbers[1].value);
+    mail.Subject = textOf(Text1);
+    mail.ByteCount = std::int16_t(*numbers[2].value);
+    mail.Body = textOf(Text2);
+    files.writeRecord(encodeRecord(mail));
+    files.close();
+    return true;
+}
+
+void Form4::Combo0_Click() { ComposeInvitationText(); }
+void Form4::Combo2_Click() { ComposeInvitationText(); }
+void Form4::Text0_Change() { ComposeInvitationText(); }
+
+void Form4::Combo1_Click() {
+    const SjisText round = textOf(Combo1);
+    if (round == std::to_string(m.quizRun.CurrentRound)) {
+        // Back to the current round: the fields keep what they show (even if
+        // it came from an earlier round just viewed) and the body is composed
+        // from them afresh.
+        setText(Text1, InvitationSubject(round));
+        ComposeInvitationText();
+        setPastRound(false);
+    } else {
+        setPastRound(true);
+        trv4_read();
+    }
+}
+
+void Form4::setPastRound(bool past) {
+    pastRound_ = past;
+    for (QWidget* w : std::initializer_list<QWidget*>{Combo1, Combo0, Text0, Combo2, Text1, Text3, Text2}) {
+        setPastRoundColour(w, past);
+    }
+    for (QComboBox* c : {Combo1, Combo0, Combo2}) setPastRoundColour(c->lineEdit(), past);
+    setComboLocked(Combo0, past);
+    setComboLocked(Combo2, past);
+    Text0->setReadOnly(past);
+    Text1->setReadOnly(past);
+    Text3->setReadOnly(past);
+    Text2->setReadOnly(past);
+    Command1->setEnabled(!past);
+}
+
+void Form4::Text2_Change() {
+    Text3->setText(QString::number(textOf(Text2).size()));
+}
+
+void Form4::Command1_Click() {
+    if (trv4_Write()) close();
+}
+
+void Form4::Command2_Click() {
+    close();   // nothing saved
+}
