@@ -6,6 +6,9 @@
 #include "platform/qt/QtInstanceGuard.h"
 #include "platform/qt/QtServices.h"
 #include "ui/Form1.h"
+#include "ui/Form2.h"
+#include "ui/Form3.h"
+#include "ui/Form4.h"
 #include "ui/Form5.h"
 #include "ui/Form6.h"
 
@@ -23,6 +26,9 @@ int main(int argc, char* argv[]) {
 
     Form1 form1(module1);
     // Editor windows: form1.setEditorFactory(<button>, [&] { return new FormN(...); });
+    form1.setEditorFactory(1, [&] { return new Form2(module1); });
+    form1.setEditorFactory(2, [&] { return new Form3(module1); });
+    form1.setEditorFactory(3, [&] { return new Form4(module1); });
     form1.setEditorFactory(4, [&] { return new Form5(module1); });
     form1.setEditorFactory(5, [&] { return new Form6(module1); });
 
