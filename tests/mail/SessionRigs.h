@@ -1,13 +1,12 @@
 #pragma once
 #include <string>
 
-#include <QStringEncoder>
-
 #include "mail/Pop3Session.h"
 #include "mail/SmtpSession.h"
 #include "mail/RecordingSessionView.h"
 #include "support/FakeSocket.h"
 #include "support/FakeTimer.h"
+#include "support/TestWorld.h"   // sjis(): UTF-8 source text to Shift_JIS
 
 // A session wired to a fake socket, a fake timer and a recording view, the
 // way a window routes its socket and timer events.
@@ -40,11 +39,3 @@ struct SessionRig {
 
 using SmtpRig = SessionRig<SmtpSession>;
 using Pop3Rig = SessionRig<Pop3Session>;
-
-// UTF-8 source text to the system's Shift_JIS bytes.
-inline std::string sj(const char* utf8)
-{
-    QStringEncoder enc("Windows-31J");
-    QByteArray b = enc.encode(QString::fromUtf8(utf8));
-    return std::string(b.constData(), std::size_t(b.size()));
-}

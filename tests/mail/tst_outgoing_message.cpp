@@ -58,13 +58,13 @@ void TestOutgoingMessage::messageText_data()
         << b("Quiz 3") << b("Hello\r\nBye") << b("Subject: Quiz 3\r\nHello\r\nBye\r\n.\r\n");
     // 問題 = JIS 4C 64 3F 4A
     QTest::newRow("subject ending in kanji ends with ESC ( J")
-        << b(sj("第1問題")) << b("x")
+        << b(sjis("第1問題")) << b("x")
         << b("Subject: " + ESC + "$B" + "\x42\x68" + ESC + "(J1" + ESC + "$B\x4c\x64\x42\x6a" + ESC + "(J\r\nx\r\n.\r\n");
     QTest::newRow("empty body") << b("S") << QByteArray()
                                 << b("Subject: S\r\n\r\n.\r\n");
     // あ = JIS 24 22; ｱ (half-width) = ESC ( I 31
     QTest::newRow("body in ISO-2022-JP, no blank line before it")
-        << b("S") << b(sj("あ\r\nｱ"))
+        << b("S") << b(sjis("あ\r\nｱ"))
         << b("Subject: S\r\n" + ESC + "$B\x24\x22" + ESC + "(J\r\n" + ESC + "(I\x31" + ESC + "(J\r\n.\r\n");
     QTest::newRow("body lines . and .x are stuffed")
         << b("S") << b(".\r\nmid\r\n.x")

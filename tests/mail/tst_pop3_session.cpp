@@ -40,7 +40,7 @@ void logIn(Pop3Rig& rig)
     rig.socket.deliver("+OK Logged in.\r\n");
 }
 
-const std::string kEndStatus = sj("受信メールサバー接続終了");
+const std::string kEndStatus = sjis("受信メールサバー接続終了");
 
 }  // namespace
 
@@ -83,7 +83,7 @@ void TestPop3Session::startConnectsWithTimeout()
     QCOMPARE(rig.timer.interval(), 10000);
     QVERIFY(rig.timer.enabled());
     rig.socket.acceptConnection();
-    QCOMPARE(rig.view.lastStatus(), sj("受信メールサバー接続成功"));
+    QCOMPARE(rig.view.lastStatus(), sjis("受信メールサバー接続成功"));
 }
 
 void TestPop3Session::threeMessagesFirstAndThirdRecorded()
@@ -110,7 +110,7 @@ void TestPop3Session::threeMessagesFirstAndThirdRecorded()
     QCOMPARE(rig.view.ended, 1);
     QVERIFY(rig.socket.isClosed());
     QVERIFY(!rig.timer.enabled());
-    QCOMPARE(rig.view.statuses, (Strings{sj("受信メールサバー接続成功"), "User", "Pass", "Stat", "Retr", "Dele",
+    QCOMPARE(rig.view.statuses, (Strings{sjis("受信メールサバー接続成功"), "User", "Pass", "Stat", "Retr", "Dele",
                                          "Dele2", kEndStatus}));
 }
 
@@ -403,7 +403,7 @@ void TestPop3Session::lineBreakInAccountOrPassword()
     Strings want;
     for (const QString& c : commands) want.push_back(c.toStdString());
     QCOMPARE(rig.commands(), want);
-    QVERIFY(rig.view.showedStatus(sj(status.toUtf8().constData())));
+    QVERIFY(rig.view.showedStatus(sjis(status)));
 }
 
 void TestPop3Session::statusLineSplitAcrossReads()

@@ -73,7 +73,7 @@ QByteArray encodedWord(const char* utf8)
 
 QByteArray sjisBytes(const char* utf8)
 {
-    return QByteArray::fromStdString(sj(utf8));
+    return QByteArray::fromStdString(sjis(utf8));
 }
 
 // One stored message: the subject bytes of the Subject line we wrote, and
@@ -140,7 +140,7 @@ void TestRealRoundMail::send(Module1& m)
     const std::string boxes = rig.view.messages.empty() ? std::string() : rig.view.messages.front();
     QVERIFY2(rig.view.messages.empty(), boxes.c_str());
     for (const auto& s : rig.view.statuses) QVERIFY2(s.rfind("ERR", 0) != 0, s.c_str());
-    QCOMPARE(rig.view.lastStatus(), sj("送信メールサバー接続終了"));
+    QCOMPARE(rig.view.lastStatus(), sjis("送信メールサバー接続終了"));
 }
 
 void TestRealRoundMail::fetch(Module1& m, const SjisText& lateMail)
@@ -156,7 +156,7 @@ void TestRealRoundMail::fetch(Module1& m, const SjisText& lateMail)
     }));
     QTRY_COMPARE_WITH_TIMEOUT(rig.view.ended, 1, 30000);
     QVERIFY(rig.view.messages.empty());
-    QCOMPARE(rig.view.lastStatus(), sj("受信メールサバー接続終了"));
+    QCOMPARE(rig.view.lastStatus(), sjis("受信メールサバー接続終了"));
 }
 
 void TestRealRoundMail::deliverReply(const QByteArray& envelopeSender, const QByteArray& message)
@@ -173,7 +173,7 @@ void TestRealRoundMail::invitationToThreePlayersInOneTransaction()
     Module1 m(platform);
     const char* players[] = {"taro@docomo.ne.jp", "hanako@ezweb.ne.jp", "jiro@t.vodafone.ne.jp"};
     for (int i = 0; i < 3; ++i) {
-        m.quizRun.ListNames[std::size_t(i)] = sj("参加者");
+        m.quizRun.ListNames[std::size_t(i)] = sjis("参加者");
         m.quizRun.ListAddresses[std::size_t(i)] = players[i];
     }
     m.quizRun.AddressLastIndex = 2;
@@ -183,8 +183,8 @@ void TestRealRoundMail::invitationToThreePlayersInOneTransaction()
         "********************\r\n* TRIVORN          *\r\n--------------------\r\n"
         "山田様　こんにちは。ﾄﾘﾎﾞｰﾝ事務局です。\r\n.\r\n.これは点で始まる行\r\n"
         "ご参加の方はこのまま返信して下さい。\r\n返信時間は5分です。";
-    m.outgoingMail.MailSubject = sj(subject);
-    m.outgoingMail.MailBody = sj(body);
+    m.outgoingMail.MailSubject = sjis(subject);
+    m.outgoingMail.MailBody = sjis(body);
     send(m);
 
     for (const char* player : players) {
@@ -217,11 +217,11 @@ void TestRealRoundMail::questionMailsCarryEachPlayersOwnResult()
     const int arrival[] = {1001, 1, 2};
     const char* marks[] = {"×", "○", "○"};
     for (int i = 0; i < 3; ++i) {
-        t.名前[i] = sj("参加者");
+        t.名前[i] = sjis("参加者");
         t.アドレス[i] = players[i];
         t.得点数[i] = std::int16_t(points[i]);
         t.着信順[i] = std::int16_t(arrival[i]);
-        t.採点.at(i, 1) = sj(marks[i]);
+        t.採点.at(i, 1) = sjis(marks[i]);
     }
     t.ParticipantCount = 3;
     m.quizRun.ParticipantLastIndex = 2;
@@ -230,8 +230,8 @@ void TestRealRoundMail::questionMailsCarryEachPlayersOwnResult()
     Rank(m);
     m.quizRun.CurrentQuestion = 2;
     m.outgoingMail.PerRecipientMode = 1;
-    m.outgoingMail.MailSubject = sj("第2問");
-    m.outgoingMail.MailBody = sj("問題1:×\r\n順位:xxx位\r\n合計得点:xxx/30\r\n問題2　答:");
+    m.outgoingMail.MailSubject = sjis("第2問");
+    m.outgoingMail.MailBody = sjis("問題1:×\r\n順位:xxx位\r\n合計得点:xxx/30\r\n問題2　答:");
     send(m);
 
     const char* expected[] = {"問題1:×\n順位:3位\n合計得点:0/30\n問題2　答:\n",
@@ -284,7 +284,7 @@ void TestRealRoundMail::repliesJoinScoreAndAreDeleted()
                  replyMessage("hanako@ezweb.ne.jp", "Re: " + encodedWord("別件"), "x"));
 
     m.outgoingMail.PerRecipientMode = 0;
-    m.outgoingMail.MailSubject = "Re:" + sj(invitation);
+    m.outgoingMail.MailSubject = "Re:" + sjis(invitation);
     fetch(m, "");
     SjisText lateMail = m.outgoingMail.MailSubject;
 
@@ -302,7 +302,7 @@ void TestRealRoundMail::repliesJoinScoreAndAreDeleted()
     sizeAnswerTables(m, 4, 1);
     m.quizRun.CurrentQuestion = 1;
     m.outgoingMail.PerRecipientMode = 1;
-    m.outgoingMail.MailSubject = "Re:" + sj("第1問");
+    m.outgoingMail.MailSubject = "Re:" + sjis("第1問");
     deliverReply("hanako@ezweb.ne.jp",
                  replyMessage("hanako@ezweb.ne.jp", "Re: " + jis("第1問"), jis("答:2"),
                               "Content-Type: text/plain; charset=ISO-2022-JP\r\n"));
@@ -315,13 +315,13 @@ void TestRealRoundMail::repliesJoinScoreAndAreDeleted()
     fetch(m, lateMail);
 
     const ParticipantTable& t = m.quizRun.participants;
-    QCOMPARE(t.採点.at(0, 1), sj("○"));   // taro
+    QCOMPARE(t.採点.at(0, 1), sjis("○"));   // taro
     QCOMPARE(t.回答.at(0, 1), std::int16_t(3));
     QCOMPARE(t.得点数[0], std::int16_t(10));
-    QCOMPARE(t.採点.at(1, 1), sj("×"));   // hanako@ezweb
+    QCOMPARE(t.採点.at(1, 1), sjis("×"));   // hanako@ezweb
     QCOMPARE(t.回答.at(1, 1), std::int16_t(2));
     QCOMPARE(t.得点数[1], std::int16_t(0));
-    QCOMPARE(t.採点.at(2, 1), sj("×"));   // jiro: a full-width digit cannot be read
+    QCOMPARE(t.採点.at(2, 1), sjis("×"));   // jiro: a full-width digit cannot be read
     QCOMPARE(t.回答.at(2, 1), std::int16_t(-1));
     QCOMPARE(m.quizRun.Answered.at(3, 1), std::uint8_t(0));   // hanako@docomo did not answer
     QVERIFY(t.着信順[0] < t.着信順[1]);   // right answers rank before wrong ones

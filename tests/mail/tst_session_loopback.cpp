@@ -40,10 +40,10 @@ SmtpJob job(quint16 port, int recipients)
     j.port = port;
     j.ownAddress = "quiz@trivorn.test";
     j.headerBlock = "X-Test: loopback\r\n";
-    j.subject = sj("第1問");
+    j.subject = sjis("第1問");
     for (int i = 0; i < recipients; ++i)
         j.recipients.push_back({"p" + std::to_string(i), "p" + std::to_string(i) + "@docomo.ne.jp"});
-    j.bodyFor = [](int) { return sj("問題です。\r\n.\r\n答:"); };
+    j.bodyFor = [](int) { return sjis("問題です。\r\n.\r\n答:"); };
     j.timeoutMs = 2000;
     return j;
 }
@@ -83,7 +83,7 @@ void TestSessionLoopback::splitMultiLineGreeting()
     QCOMPARE(server.received[5], QByteArray::fromStdString(expected));
     QVERIFY(server.received[5].contains("\r\n..\r\n"));
     QVERIFY(rig.view.messages.empty());
-    QCOMPARE(rig.view.lastStatus(), sj("送信メールサバー接続終了"));
+    QCOMPARE(rig.view.lastStatus(), sjis("送信メールサバー接続終了"));
     QVERIFY(!rig.timer.enabled());
 }
 
@@ -138,7 +138,7 @@ void TestSessionLoopback::closeWithoutQuitReply()
     j.timeoutMs = 300;
     rig.session.start(j);
     QTRY_COMPARE_WITH_TIMEOUT(rig.view.ended, 1, 5000);
-    QCOMPARE(rig.view.lastStatus(), sj("送信メールサバー接続終了"));
+    QCOMPARE(rig.view.lastStatus(), sjis("送信メールサバー接続終了"));
     // Well past the time-out: no late "Time Out Err", no second end.
     QTest::qWait(900);
     QCOMPARE(rig.view.ended, 1);

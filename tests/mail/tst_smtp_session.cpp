@@ -25,11 +25,11 @@ SmtpJob sharedJob(int recipients)
 // Per-recipient status line: name様へ subject の送信中です。しばらくお待ち下さい。 n/k 件処理中です。
 std::string recipientStatus(const std::string& name, const std::string& subject, int n, int k)
 {
-    return name + sj("様へ") + subject + sj("の送信中です。しばらくお待ち下さい。") + std::to_string(n) + "/" +
-           std::to_string(k) + sj("件処理中です。");
+    return name + sjis("様へ") + subject + sjis("の送信中です。しばらくお待ち下さい。") + std::to_string(n) + "/" +
+           std::to_string(k) + sjis("件処理中です。");
 }
 
-const std::string kEndStatus = sj("送信メールサバー接続終了");
+const std::string kEndStatus = sjis("送信メールサバー接続終了");
 
 }  // namespace
 
@@ -76,7 +76,7 @@ void TestSmtpSession::startConnectsWithTimeout()
     QVERIFY(rig.timer.enabled());
     QCOMPARE(rig.session.state(), SmtpSession::State::Connect);
     rig.socket.acceptConnection();
-    QCOMPARE(rig.view.lastStatus(), sj("送信メールサバー接続成功"));
+    QCOMPARE(rig.view.lastStatus(), sjis("送信メールサバー接続成功"));
 }
 
 void TestSmtpSession::sharedModeDialogue()
@@ -368,8 +368,8 @@ void TestSmtpSession::lineBreakInRecipientIsSkipped()
     QCOMPARE(rig.commands(), (Strings{"HELO smtp.example.jp", "MAIL FROM:<quiz@trivorn.test>",
                                       "RCPT TO:<p0@docomo.ne.jp>", "RCPT TO:<p2@docomo.ne.jp>", "DATA",
                                       rig.commands()[5], "QUIT"}));
-    QVERIFY(rig.view.showedStatus("name1" + sj("様のアドレスに改行が含まれるため送信しません。")));
-    QVERIFY(rig.view.showedStatus("name3" + sj("様のアドレスに改行が含まれるため送信しません。")));
+    QVERIFY(rig.view.showedStatus("name1" + sjis("様のアドレスに改行が含まれるため送信しません。")));
+    QVERIFY(rig.view.showedStatus("name3" + sjis("様のアドレスに改行が含まれるため送信しません。")));
     for (const auto& s : rig.socket.sends) QVERIFY(s.find("other@x.jp") == std::string::npos);
 }
 
@@ -423,7 +423,7 @@ void TestSmtpSession::lineBreakInSenderOrServerSendsQuitFirst()
     Strings want;
     for (const auto& e : expected) want.push_back(e.toStdString());
     QCOMPARE(rig.commands(), want);
-    QVERIFY(rig.view.showedStatus(sj(status.toUtf8().constData())));
+    QVERIFY(rig.view.showedStatus(sjis(status)));
 }
 
 void TestSmtpSession::endlessReplyIsRefused()
