@@ -481,7 +481,7 @@ private slots:
         else
             op::retype(qobject_cast<QLineEdit*>(box), text);
 
-        // Handlers never store a value out of range; where no part of the
+        // Handlers never store a value out of range; where no prefix of the
         // typed text was a valid number they keep what they held.
         QVERIFY(set().ReplyMinutes[1] >= 1 && set().Points[1] >= 0 && set().TotalPoints >= 1);
         if (text != QStringLiteral("1.5")) {
