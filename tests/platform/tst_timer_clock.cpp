@@ -42,15 +42,17 @@ void TestTimerClock::startsDisabled() {
     QVERIFY(log.at.isEmpty());
 }
 
+// A slow machine may delay ticks, never bring them early.
 void TestTimerClock::ticksEveryIntervalWhileEnabled() {
     QtTimer t;
     TickLog log;
     log.attach(t);
     t.setInterval(100);
     t.setEnabled(true);
-    QTest::qWait(550);
-    QVERIFY2(log.at.size() >= 4 && log.at.size() <= 6, qPrintable(QString::number(log.at.size())));
-    QVERIFY(log.at.first() >= 90);
+    QTRY_VERIFY_WITH_TIMEOUT(log.at.size() >= 4, 3000);
+    QVERIFY2(log.at.first() >= 95, qPrintable(QString::number(log.at.first())));
+    for (qsizetype i = 1; i < log.at.size(); ++i)
+        QVERIFY2(log.at[i] - log.at[i - 1] >= 80, qPrintable(QString::number(log.at[i] - log.at[i - 1])));
     QVERIFY(t.enabled());   // stays enabled after ticking
 }
 
@@ -85,12 +87,12 @@ void TestTimerClock::enablingARunningTimerKeepsItsSchedule() {
     QtTimer t;
     TickLog log;
     log.attach(t);
-    t.setInterval(300);
+    t.setInterval(600);
     t.setEnabled(true);
-    QTest::qWait(200);
-    t.setEnabled(true);
-    QTRY_VERIFY_WITH_TIMEOUT(!log.at.isEmpty(), 2000);
-    QVERIFY2(log.at.first() < 450, qPrintable(QString::number(log.at.first())));
+    QTest::qWait(400);
+    t.setEnabled(true);   // a restart would put the tick at 1000 ms or later
+    QTRY_VERIFY_WITH_TIMEOUT(!log.at.isEmpty(), 3000);
+    QVERIFY2(log.at.first() < 900, qPrintable(QString::number(log.at.first())));
 }
 
 void TestTimerClock::newIntervalCountsFromNow() {
@@ -138,14 +140,17 @@ void TestTimerClock::tickHandlerMayRestartItsTimer() {
 
 void TestTimerClock::tickCountFollowsRealTime() {
     QtClock clock;
-    QElapsedTimer wall;
+    QElapsedTimer outer;
+    outer.start();
     const std::uint32_t first = clock.tickCount();
-    wall.start();
+    QElapsedTimer inner;
+    inner.start();
     QTest::qWait(250);
+    const qint64 atLeast = inner.elapsed();
     const std::uint32_t passed = clock.tickCount() - first;
-    const qint64 real = wall.elapsed();
-    QVERIFY2(qAbs(qint64(passed) - real) <= 20, qPrintable(QStringLiteral("%1 vs %2").arg(passed).arg(real)));
-    QVERIFY(passed >= 240);
+    const qint64 atMost = outer.elapsed();
+    QVERIFY2(qint64(passed) >= atLeast - 1 && qint64(passed) <= atMost + 1,
+             qPrintable(QStringLiteral("%1 not within %2..%3").arg(passed).arg(atLeast).arg(atMost)));
 }
 
 void TestTimerClock::localTimeIsHoursAndMinutes() {

@@ -410,6 +410,7 @@ void TestForm1::secondCopyInTheSameFolderEndsAtOnce() {
     QVERIFY2(!third.waitForFinished(1500), "a new copy after a crash must start");
     third.kill();
     third.waitForFinished(5000);
+    QFile::remove(lock);   // a killed copy leaves its lock behind
 }
 
 QTEST_MAIN(TestForm1)
