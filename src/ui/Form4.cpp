@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QEvent>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -193,6 +194,8 @@ void Form4::buildControls() {
     Text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text2->setLineWrapMode(QPlainTextEdit::NoWrap);
     Text2->setMinimumSize(300, 380);
+    // Phones show mail in fixed pitch: the banner lines line up only so.
+    Text2->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
     Command1 = new QPushButton(u("確定"), this);
     Command1->setAccessibleName(u("確定"));
