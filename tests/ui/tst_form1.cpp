@@ -348,7 +348,7 @@ void TestForm1::everyControlHasAnAccessibleName() {
         names << name;
         ++controls;
     }
-    // 7 buttons, 3 selector parts, the frame, 2 grid panes, 6 headings,
+    // 7 buttons, label-combo-label of the selector, the frame, 2 grid panes, 6 headings,
     // 60 cells, 2 scroll bars, 2 count lines, status line, progress bar.
     QVERIFY2(controls >= 86, qPrintable(QString::number(controls)));
     for (const char* expected : {"名前 0", "名前 9", "順位 3", "点数 3", "正解率 3", "参加 3", "ＳＴＡＲＴ"})
