@@ -250,17 +250,6 @@ private slots:
         QCOMPARE(plain.addresses[1], QByteArray("cd"));
     }
 
-    void closeBoxSavesToo() {
-        TestWorld world;
-        auto* form = new Form3(world.module1);
-        form->show();
-        QSignalSpy closed(form, &EditorWindow::closed);
-        QTest::keyClicks(form->Text1[1], "x");
-        QVERIFY(form->close());
-        QCOMPARE(closed.count(), 1);
-        QCOMPARE(readPlainBook(world.readFile("trv2.dat")).names[1], QByteArray("x"));
-    }
-
     void captionsAndAccessibleNames() {
         TestWorld world;
         Form3 form(world.module1);

@@ -61,12 +61,6 @@ private slots:
         QCOMPARE(GreetingByClock(time.toStdString()), sj(greeting));
     }
 
-    void greetingListTexts() {
-        QCOMPARE(kGreetingMorning, sj("お早うございます。"));
-        QCOMPARE(kGreetingAfternoon, sj("こんにちは、"));
-        QCOMPARE(kGreetingEvening, sj("今晩は、"));
-    }
-
     void body_data() {
         QTest::addColumn<QString>("greeting");
         QTest::addColumn<QString>("name");
@@ -102,11 +96,6 @@ private slots:
             }
         }
         QCOMPARE(crlf, 16);
-    }
-
-    void bannerLinesAreTwentyCharacters() {
-        const SjisText got = InvitationBody("", "", "", "");
-        for (int line = 0; line < 3; ++line) QCOMPARE(got.substr(std::size_t(line) * 22, 22).find("\r\n"), std::size_t(20));
     }
 
     void subject_data() {
