@@ -18,20 +18,20 @@ std::size_t storedStringLength(const SjisText& text) {
 
 void Writer::operator()(const SjisText& text) {
     const std::size_t n = storedStringLength(text);
-    out_.push_back(char(n & 0xFF));
-    out_.push_back(char((n >> 8) & 0xFF));
-    out_.append(text, 0, n);
+    putInt16(std::int16_t(std::uint16_t(n)));
+    out_.append(text.data(), n);
 }
 
 void Writer::putInt16(std::int16_t value) {
     const auto u = std::uint16_t(value);
-    out_.push_back(char(u & 0xFF));
-    out_.push_back(char(u >> 8));
+    const char le[2] = {char(u & 0xFF), char(u >> 8)};
+    out_.append(le, 2);
 }
 
 void Writer::putInt32(std::int32_t value) {
     const auto u = std::uint32_t(value);
-    for (int shift = 0; shift < 32; shift += 8) out_.push_back(char((u >> shift) & 0xFF));
+    const char le[4] = {char(u & 0xFF), char((u >> 8) & 0xFF), char((u >> 16) & 0xFF), char(u >> 24)};
+    out_.append(le, 4);
 }
 
 namespace {
@@ -49,17 +49,18 @@ std::int32_t int32At(std::string_view bytes, std::size_t pos) {
 }  // namespace
 
 void Reader::operator()(std::int16_t& value) {
-    if (!ok_) return;
-    if (bytes_.size() - pos_ < 2) { stop(); return; }
+    if (ok_ && bytes_.size() - pos_ < 2) stop();
+    if (!ok_) { value = 0; return; }
     value = std::int16_t(uint16At(bytes_, pos_));
     pos_ += 2;
 }
 
 void Reader::operator()(SjisText& text) {
-    if (!ok_) return;
-    if (bytes_.size() - pos_ < 2) { stop(); return; }
+    if (ok_ && bytes_.size() - pos_ < 2) stop();
+    // A count running past the end: the String is cut off and reads as empty.
+    if (ok_ && bytes_.size() - pos_ - 2 < uint16At(bytes_, pos_)) stop();
+    if (!ok_) { text.clear(); return; }
     const std::size_t n = uint16At(bytes_, pos_);
-    if (bytes_.size() - pos_ - 2 < n) { stop(); return; }   // cut off by the end
     text.assign(bytes_.data() + pos_ + 2, n);
     pos_ += 2 + n;
 }

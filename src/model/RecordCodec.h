@@ -92,19 +92,22 @@ public:
     explicit Reader(std::string_view bytes) : bytes_(bytes) {}
 
     // False once the bytes have run out or turned out to be garbage; from then
-    // on every member is left as it is (empty, as decodeRecord cleared it).
+    // on every member handed in is emptied instead of read.
     bool ok() const { return ok_; }
 
+    // Every member handed in is either read or emptied, so a record needs no
+    // clearing of its own before a read.
     void operator()(std::int16_t& value);
     void operator()(SjisText& text);
 
     template <class T, std::size_t N>
     void operator()(std::array<T, N>& items) {
-        for (std::size_t i = 0; i < N && ok_; ++i) (*this)(items[i]);
+        for (T& item : items) (*this)(item);
     }
 
     template <class T>
     void operator()(SizedArray1<T>& a) {
+        a.clear();
         std::int32_t count[1], lower[1];
         if (!readDescriptor(1, count, lower, std::is_same_v<T, SjisText>)) return;
         a.lower = lower[0];
@@ -114,6 +117,7 @@ public:
 
     template <class T>
     void operator()(SizedArray2<T>& a) {
+        a.clear();
         std::int32_t count[2], lower[2];
         if (!readDescriptor(2, count, lower, std::is_same_v<T, SjisText>)) return;
         a.count1 = count[0]; a.lower1 = lower[0];
@@ -122,15 +126,18 @@ public:
         for (T& item : a.items) (*this)(item);
     }
 
+    // Slot 0 is not on disk; it reads as empty like everything else.
     template <class T, std::size_t N>
     void perQuestion(std::array<T, N>& bySlot) {
-        for (std::size_t q = 1; q < N && ok_; ++q) (*this)(bySlot[q]);
+        bySlot[0] = T{};
+        for (std::size_t q = 1; q < N; ++q) (*this)(bySlot[q]);
     }
 
     template <class T, std::size_t F, std::size_t N>
     void perChoice(std::array<std::array<T, F>, N>& bySlot) {
+        bySlot[0].fill(T{});
         for (std::size_t f = 0; f < F; ++f)
-            for (std::size_t q = 1; q < N && ok_; ++q) (*this)(bySlot[q][f]);
+            for (std::size_t q = 1; q < N; ++q) (*this)(bySlot[q][f]);
     }
 
 private:
@@ -162,9 +169,10 @@ std::string encodeRecord(const R& record) {
     return out;
 }
 
+// Empties every member of `out` and fills it from `bytes`; members beyond
+// the end of the bytes, or beyond anything not to be trusted, stay empty.
 template <class R>
 void decodeRecord(std::string_view bytes, R& out) {
-    out = R{};
     record_codec::Reader reader(bytes);
-    out.visit(reader);
+    out.visit(reader);   // reads or empties every member the record lists
 }
