@@ -217,6 +217,7 @@ private slots:
     void everyCutReadsAsThePrefix();
     void garbageReadsWithoutHarm_data();
     void garbageReadsWithoutHarm();
+    void emptyBytesEmptyEverything();
     void untrustworthyDescriptors_data();
     void untrustworthyDescriptors();
     void largeRecordIsOnePass();
@@ -462,6 +463,26 @@ void TestRecordCodec::garbageReadsWithoutHarm() {
     case 4: checkGarbage<QuestionSet>(seed); break;
     case 5: checkGarbage<ParticipantTable>(seed); break;
     }
+}
+
+// Reading empties the whole record first: a file of no bytes leaves nothing
+// of what the record held before, not even the unused question slot 0.
+void TestRecordCodec::emptyBytesEmptyEverything() {
+    auto set = randomRecord<QuestionSet>(7, false);
+    set->Subject[0] = "slot 0";
+    set->ChoiceText[0][3] = "slot 0";
+    set->Points[0] = 5;
+    decodeRecord("", *set);
+    QVERIFY(*set == QuestionSet{});
+    auto table = randomRecord<ParticipantTable>(7, false);
+    decodeRecord("", *table);
+    QVERIFY(*table == ParticipantTable{});
+    auto book = randomRecord<AddressBook>(7, false);
+    decodeRecord(std::string(1, '\0'), *book);
+    QVERIFY(*book == AddressBook{});
+    auto mail = randomRecord<InvitationMail>(7, false);
+    decodeRecord("", *mail);
+    QVERIFY(*mail == InvitationMail{});
 }
 
 // Results files whose first array (着信順) has a descriptor that cannot be
