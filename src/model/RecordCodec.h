@@ -68,7 +68,7 @@ public:
         for (const T& item : a.items) (*this)(item);
     }
 
-    // Question bySlot 1..100; slot 0 is never stored.
+    // Question slots 1..100; slot 0 is never stored.
     template <class T, std::size_t N>
     void perQuestion(const std::array<T, N>& bySlot) {
         for (std::size_t q = 1; q < N; ++q) (*this)(bySlot[q]);

@@ -220,6 +220,8 @@ private slots:
     void emptyBytesEmptyEverything();
     void untrustworthyDescriptors_data();
     void untrustworthyDescriptors();
+    void twoDimensionalDescriptors_data();
+    void twoDimensionalDescriptors();
     void largeRecordIsOnePass();
 };
 
@@ -521,6 +523,39 @@ void TestRecordCodec::untrustworthyDescriptors() {
         QVERIFY(!t.得点数.sized());
     }
     QVERIFY(!t.回答.sized() && !t.採点.sized() && !t.名前.sized());
+}
+
+// The same for 回答, the first two-dimensional array: seven unsized arrays
+// before it, 採点 (one element "ok") and the reserved array after it.
+void TestRecordCodec::twoDimensionalDescriptors_data() {
+    QTest::addColumn<QByteArray>("descriptor");
+    QTest::addColumn<bool>("restRead");
+    auto b = [](const std::string& s) { return QByteArray(s.data(), qsizetype(s.size())); };
+    QTest::newRow("65536 x 65536") << b(le16(2) + le32(65536) + le32(0) + le32(65536) + le32(1)) << false;
+    QTest::newRow("2^31-1 x 2") << b(le16(2) + le32(INT32_MAX) + le32(0) + le32(2) + le32(1)) << false;
+    QTest::newRow("negative second count") << b(le16(2) + le32(3) + le32(0) + le32(-4) + le32(1)) << false;
+    QTest::newRow("second upper bound past 2^31") << b(le16(2) + le32(1) + le32(0) + le32(2) + le32(INT32_MAX) + le16(7) + le16(7)) << false;
+    QTest::newRow("one dimension for a two-dimensional array") << b(le16(1) + le32(1) + le32(0) + le16(7)) << false;
+    QTest::newRow("no questions: sized to nothing") << b(le16(2) + le32(3) + le32(0) + le32(0) + le32(1)) << true;
+    QTest::newRow("never sized") << b(le16(0)) << true;
+}
+
+void TestRecordCodec::twoDimensionalDescriptors() {
+    QFETCH(QByteArray, descriptor);
+    QFETCH(bool, restRead);
+    const std::string after = le16(2) + le32(1) + le32(0) + le32(1) + le32(1) + str("ok") + le16(0);
+    const std::string bytes = le16(3) + std::string(14, '\0') + descriptor.toStdString() + after;
+    ParticipantTable t;
+    decodeRecord(bytes, t);
+    QCOMPARE(t.ParticipantCount, std::int16_t(3));
+    QVERIFY(!t.回答.sized());
+    QCOMPARE(t.回答.items.size(), std::size_t(0));
+    if (restRead) {
+        QVERIFY(t.採点.has(0, 1));
+        QCOMPARE(t.採点.at(0, 1), std::string("ok"));
+    } else {
+        QVERIFY(!t.採点.sized());
+    }
 }
 
 void TestRecordCodec::largeRecordIsOnePass() {
