@@ -342,14 +342,14 @@ start() {
     write_postfix_config
     write_dovecot_config
 
-    # The daemons must not inherit our stdout: a caller reading it through a
-    # pipe would wait for them to end.
     # Whatever fails from here on, nothing of this instance stays running.
     trap 'stop_instance "$DIR"' EXIT
-    # "start" checks the configuration and creates the queue folders first.
-    postfix -c "$PF_CONF" start </dev/null >>"$DIR/start.log" 2>&1 ||
+    # The daemons must not inherit our stdout (a caller reading it through a
+    # pipe would wait for them to end) nor the lock (held as long as they run).
+    # "postfix start" checks the configuration and creates the queue folders.
+    postfix -c "$PF_CONF" start </dev/null >>"$DIR/start.log" 2>&1 9>&- ||
         die "postfix did not start (see $DIR/start.log, $DIR/postfix.log)"
-    dovecot -c "$DC_CONF" </dev/null >>"$DIR/start.log" 2>&1 ||
+    dovecot -c "$DC_CONF" </dev/null >>"$DIR/start.log" 2>&1 9>&- ||
         die "dovecot did not start (see $DIR/start.log, $DC_DIR/dovecot.log)"
 
     wait_for 25 "220 " Postfix "$DIR/postfix.log"

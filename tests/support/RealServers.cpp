@@ -158,6 +158,15 @@ bool emptyAllMailboxes(QString* error) {
         if (error) *error = "no mailboxes under " + directory();
         return false;
     }
+    // Mail still on its way from an earlier test would land after the sweep.
+    QDeadlineTimer deadline(10000);
+    while (queuedMessageCount() > 0 && !deadline.hasExpired()) QThread::msleep(20);
+    if (const int queued = queuedMessageCount(); queued != 0) {
+        if (error)
+            *error = queued < 0 ? "cannot read the Postfix queue under " + directory()
+                                : QString("Postfix queue does not drain: %1 message(s) waiting").arg(queued);
+        return false;
+    }
     for (const QString& address : all) {
         for (const QString& path : messageFiles(address)) {
             if (!QFile::remove(path) && QFile::exists(path)) {

@@ -42,7 +42,8 @@ QStringList accounts();
 // message saying what is missing and how to start the servers.
 QString unavailableReason();
 
-// Deletes every message of every mailbox. False (with *error) if a file stays.
+// Waits for Postfix's queue to drain, then deletes every message of every
+// mailbox. False (with *error) if mail stays queued or a file stays.
 bool emptyAllMailboxes(QString* error = nullptr);
 
 // Raw bytes of each message in the mailbox, oldest delivery first.
