@@ -5,9 +5,12 @@ set -euo pipefail
 
 packages="cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev fonts-noto-cjk"
 mail_packages="postfix dovecot-core dovecot-pop3d"
+# The accessibility test runs the program on a private X display with its own
+# session and accessibility buses.
+a11y_packages="dbus at-spi2-core xvfb"
 with_mail=no
 [ "${1:-}" = --mail ] && with_mail=yes
-[ "$with_mail" = yes ] && packages="$packages $mail_packages"
+[ "$with_mail" = yes ] && packages="$packages $mail_packages $a11y_packages"
 
 missing=""
 for p in $packages; do
