@@ -21,14 +21,6 @@ constexpr const char* kFile = "trv2.dat";
 
 QString u(const char* utf8) { return QString::fromUtf8(utf8); }
 
-QFrame* frameLine(QFrame::Shape shape, QWidget* parent) {
-    auto* line = new QFrame(parent);
-    line->setFrameShape(shape);
-    line->setFrameShadow(QFrame::Plain);
-    line->setAccessibleName(QString::fromUtf8("枠線"));
-    return line;
-}
-
 // Showing a page raises the change events of its rows, which store the rows
 // back. A slot keeps its own bytes while its box still shows them, so paging
 // never rewrites text the converter cannot carry both ways.

@@ -1,12 +1,10 @@
 #include "ui/Form4.h"
 
 #include <QComboBox>
-#include <QEvent>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -19,7 +17,9 @@
 #include "model/RecordCodec.h"
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
+#include "ui/ComboLock.h"
 #include "ui/InvitationText.h"
+#include "ui/NumberField.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -29,14 +29,6 @@ constexpr int kMaxReplyMinutesInList = 20;
 constexpr int kInt16Max = 32767;
 
 QString u(const char* utf8) { return QString::fromUtf8(utf8); }
-
-QFrame* frameLine(QFrame::Shape shape, QWidget* parent) {
-    auto* line = new QFrame(parent);
-    line->setFrameShape(shape);
-    line->setFrameShadow(QFrame::Plain);
-    line->setAccessibleName(u("枠線"));
-    return line;
-}
 
 // `content` inside a frame of four lines: top, left, right, bottom.
 QGridLayout* framed(QLayout* content, QFrame* top, QFrame* left, QFrame* right, QFrame* bottom) {
@@ -63,70 +55,6 @@ QStringList numberList(int last) {
     QStringList items;
     for (int n = 1; n <= last; ++n) items << QString::number(n);
     return items;
-}
-
-// A locked combo box keeps showing its text but takes no typing and opens no
-// list; neither mouse, wheel nor arrow keys can step to another entry.
-class ComboLock : public QObject {
-public:
-    using QObject::QObject;
-    bool locked = false;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (!locked) return false;
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::Wheel:
-            return true;
-        case QEvent::KeyPress: {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            switch (key->key()) {
-            case Qt::Key_Up: case Qt::Key_Down: case Qt::Key_PageUp: case Qt::Key_PageDown:
-            case Qt::Key_Home: case Qt::Key_End: case Qt::Key_F4:
-                return true;
-            default:
-                return false;
-            }
-        }
-        default:
-            return false;
-        }
-    }
-};
-
-void setComboLocked(QComboBox* box, bool locked) {
-    // Found by dynamic_cast: the filter has no meta-object of its own, so
-    // findChild would take any child for it.
-    ComboLock* lock = nullptr;
-    for (QObject* child : box->children())
-        if ((lock = dynamic_cast<ComboLock*>(child))) break;
-    if (!lock) {
-        lock = new ComboLock(box);
-        box->installEventFilter(lock);
-    }
-    lock->locked = locked;
-    if (locked) box->hidePopup();
-    box->lineEdit()->setReadOnly(locked);
-}
-
-// A number the operator typed: optional sign and decimal digits, nothing
-// else, inside [low, high]. Nothing otherwise (also on overflow).
-std::optional<int> wholeNumberIn(const SjisText& text, int low, int high) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    if (i == text.size()) return std::nullopt;
-    long long value = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return std::nullopt;
-        value = value * 10 + (text[i] - '0');
-        if (value > 1'000'000) return std::nullopt;   // far outside any range here
-    }
-    if (negative) value = -value;
-    if (value < low || value > high) return std::nullopt;
-    return int(value);
 }
 
 }  // namespace

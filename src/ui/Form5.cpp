@@ -20,7 +20,8 @@
 #include "model/QuestionRules.h"
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
-#include "ui/Form5ComboLock.h"
+#include "ui/ComboLock.h"
+#include "ui/NumberField.h"
 #include "ui/QuestionMailText.h"
 #include "ui/Widgets.h"
 
@@ -30,22 +31,9 @@ constexpr int kMaxInt16 = 32767;
 
 SjisText decimal(long n) { return std::to_string(n); }
 
-std::optional<int> numberIn(const SjisText& text, long lowest, long highest) {
-    const auto n = WholeNumber(text);
-    if (!n || *n < lowest || *n > highest) return std::nullopt;
-    return int(*n);
-}
-
 void fillNumbers(QComboBox* box, int first, int last, int step = 1) {
     box->clear();
     for (int n = first; n <= last; n += step) box->addItem(QString::number(n));
-}
-
-// A multi-line box changes (and raises its change handler) only when the text
-// really differs, as a single-line box does.
-void setMultiLine(QPlainTextEdit* box, const SjisText& text) {
-    const QString shown = Charset::toQtMultiLine(text);
-    if (box->toPlainText() != shown) box->setPlainText(shown);
 }
 
 QLabel* label(const QString& text, QWidget* parent) { return new QLabel(text, parent); }
@@ -249,7 +237,7 @@ void Form5::connectHandlers() {
 
 void Form5::Form_Load() {
     InitQuestionForm();
-    rebuildQuestionList(numberIn(textOf(Combo2), 1, kQuestionSlots).value_or(1));
+    rebuildQuestionList(wholeNumberIn(textOf(Combo2), 1, kQuestionSlots).value_or(1));
 }
 
 void Form5::InitQuestionForm() {
@@ -281,22 +269,22 @@ void Form5::InitQuestionForm() {
     // The full score comes first, so that the points shared out below and the
     // score lines of the mails all use it.
     fillNumbers(Combo5, 100, 1000, 100);
-    setComboText(Combo5, "100");
+    setText(Combo5, "100");
     set.TotalPoints = 100;
 
     ComposeAllQuestionMails(set);
 
     fillNumbers(Combo1, 1, currentRound_);
-    setComboText(Combo1, decimal(currentRound_));
+    setText(Combo1, decimal(currentRound_));
 
     fillNumbers(Combo2, 1, kQuestionSlots);
-    setComboText(Combo2, "1");
+    setText(Combo2, "1");
     set.QuestionCount = "1";
-    setComboText(Combo3, "1");
+    setText(Combo3, "1");
     Combo2_Click();
 
-    setText(Text1, DefaultQuestionSubject(round, numberIn(textOf(Combo3), 1, kQuestionSlots).value_or(1)));
-    setMultiLine(Text2, "");
+    setText(Text1, DefaultQuestionSubject(round, wholeNumberIn(textOf(Combo3), 1, kQuestionSlots).value_or(1)));
+    setTextIfChanged(Text2, "");
     setText(Text4, ":");
     for (int i = 0; i < 5; ++i) {
         setText(Text3[i], decimal(i + 1));
@@ -305,14 +293,14 @@ void Form5::InitQuestionForm() {
     }
 
     fillNumbers(Combo4, 1, 20);
-    setComboText(Combo4, "5");
+    setText(Combo4, "5");
 
     ComposeQuestionMail();
     updateByteCount();
 
     trv5_read(textOf(Combo1));
     trv5_hyoji();
-    setComboText(Combo2, set.QuestionCount);
+    setText(Combo2, set.QuestionCount);
     // The count belongs to the text now on screen, which came from the file.
     updateByteCount();
 }
@@ -323,13 +311,13 @@ bool Form5::trv5_read(const SjisText& round) {
 
 void Form5::trv5_hyoji() {
     Displaying = 1;
-    const int q = numberIn(textOf(Combo3), 1, kQuestionSlots).value_or(shownQuestion_);
+    const int q = wholeNumberIn(textOf(Combo3), 1, kQuestionSlots).value_or(shownQuestion_);
     shownQuestion_ = q;
 
     VScroll1->setValue(0);
 
     setText(Text1, set.Subject[q]);
-    setMultiLine(Text2, set.QuestionText[q]);
+    setTextIfChanged(Text2, set.QuestionText[q]);
     // Showing a question always spreads its separator over its choices, even
     // when the box already shows the same separator.
     if (textOf(Text4) == set.Separator[q])
@@ -346,10 +334,10 @@ void Form5::trv5_hyoji() {
         CheckGuard = 0;
     }
 
-    setComboText(Combo2, set.QuestionCount);
-    setComboText(Combo4, decimal(set.ReplyMinutes[q]));
-    setComboText(Combo5, decimal(set.TotalPoints));
-    setMultiLine(Text8, set.QuestionMail[q]);
+    setText(Combo2, set.QuestionCount);
+    setText(Combo4, decimal(set.ReplyMinutes[q]));
+    setText(Combo5, decimal(set.TotalPoints));
+    setTextIfChanged(Text8, set.QuestionMail[q]);
     setText(Text7, decimal(set.Points[q]));
     Displaying = 0;
 }
@@ -369,7 +357,7 @@ void Form5::fillRow(int row) {
 
 void Form5::rebuildQuestionList(int count) {
     fillNumbers(Combo3, 1, count);
-    setComboText(Combo3, "1");
+    setText(Combo3, "1");
 }
 
 void Form5::updateByteCount() { setText(Text9, decimal(long(textOf(Text8).size()))); }
@@ -384,36 +372,36 @@ void Form5::ComposeQuestionMail() {
     fields.replyMinutes = textOf(Combo4);
     fields.fullScore = textOf(Combo5);
     fields.points = textOf(Text7);
-    setMultiLine(Text8, BuildQuestionMailText(set, fields));
+    setTextIfChanged(Text8, BuildQuestionMailText(set, fields));
 }
 
 // ---------------------------------------------------------------------------
 // Handlers
 
 void Form5::Combo1_Click() {
-    const auto chosen = numberIn(textOf(Combo1), 1, kMaxInt16);
+    const auto chosen = wholeNumberIn(textOf(Combo1), 1, kMaxInt16);
     if (chosen && *chosen == currentRound_) {
         showRoundState(false);
         // Back to the current round: everything unsaved is dropped and the
         // stored questions are read afresh.
         InitQuestionForm();
-        rebuildQuestionList(numberIn(textOf(Combo2), 1, kQuestionSlots).value_or(1));
+        rebuildQuestionList(wholeNumberIn(textOf(Combo2), 1, kQuestionSlots).value_or(1));
     } else {
         showRoundState(true);
         trv5_read(textOf(Combo1));
         // The selector goes back to question 1 before the question is shown,
         // so that it names the question on screen.
-        rebuildQuestionList(numberIn(set.QuestionCount, 1, kQuestionSlots).value_or(1));
+        rebuildQuestionList(wholeNumberIn(set.QuestionCount, 1, kQuestionSlots).value_or(1));
         trv5_hyoji();
     }
     Combo2->setFocus();
 }
 
 void Form5::Combo2_Click() {
-    const auto count = numberIn(textOf(Combo2), 1, kQuestionSlots);
+    const auto count = wholeNumberIn(textOf(Combo2), 1, kQuestionSlots);
     if (!count) return;
     set.QuestionCount = decimal(*count);
-    const auto total = numberIn(textOf(Combo5), 1, kMaxInt16);
+    const auto total = wholeNumberIn(textOf(Combo5), 1, kMaxInt16);
     DistributePoints(set, *count, total ? std::int16_t(*total) : set.TotalPoints);
     rebuildQuestionList(*count);
     // Every question's points have just changed; their stored mails follow,
@@ -424,11 +412,11 @@ void Form5::Combo2_Click() {
 }
 
 void Form5::Combo5_Click() {
-    const auto total = numberIn(textOf(Combo5), 1, kMaxInt16);
+    const auto total = wholeNumberIn(textOf(Combo5), 1, kMaxInt16);
     if (!total) return;
     set.TotalPoints = std::int16_t(*total);
-    const int count = numberIn(textOf(Combo2), 1, kQuestionSlots)
-                          .value_or(numberIn(set.QuestionCount, 1, kQuestionSlots).value_or(1));
+    const int count = wholeNumberIn(textOf(Combo2), 1, kQuestionSlots)
+                          .value_or(wholeNumberIn(set.QuestionCount, 1, kQuestionSlots).value_or(1));
     DistributePoints(set, count, set.TotalPoints);
     rebuildQuestionList(count);
     ComposeAllQuestionMails(set);
@@ -441,7 +429,7 @@ void Form5::Combo3_Click() {
 }
 
 void Form5::Combo4_Click() {
-    if (const auto minutes = numberIn(textOf(Combo4), 1, kMaxInt16))
+    if (const auto minutes = wholeNumberIn(textOf(Combo4), 1, kMaxInt16))
         set.ReplyMinutes[shownQuestion_] = std::int16_t(*minutes);
     ComposeQuestionMail();
     updateCharacterCount();
@@ -502,7 +490,7 @@ void Form5::Text6_Change(int i) {
 
 void Form5::Text7_Change() {
     if (Displaying == 1) return;
-    if (const auto points = numberIn(textOf(Text7), 0, kMaxInt16))
+    if (const auto points = wholeNumberIn(textOf(Text7), 0, kMaxInt16))
         set.Points[shownQuestion_] = std::int16_t(*points);
     ComposeQuestionMail();
     updateByteCount();
@@ -544,7 +532,7 @@ void Form5::Command1_Click() {
     // A count or full score typed but not chosen from the list is what the
     // operator sees, so it is what gets stored.
     if (textOf(Combo2) != set.QuestionCount) Combo2_Click();
-    if (numberIn(textOf(Combo5), 1, kMaxInt16) != std::optional<int>(set.TotalPoints)) Combo5_Click();
+    if (wholeNumberIn(textOf(Combo5), 1, kMaxInt16) != std::optional<int>(set.TotalPoints)) Combo5_Click();
     if (!writeQuestionFile(*m.platform.files, textOf(Combo1), set)) {
         // Closing now would throw the questions away while looking saved.
         m.platform.messageBox->show(Charset::toSjis(
@@ -559,20 +547,20 @@ void Form5::Command2_Click() { close(); }
 bool Form5::fieldsReadyToSave() {
     QString problem;
     QWidget* field = nullptr;
-    const auto round = numberIn(textOf(Combo1), 1, kMaxInt16);
+    const auto round = wholeNumberIn(textOf(Combo1), 1, kMaxInt16);
     if (!round || *round != currentRound_) {
         problem = QStringLiteral("回目のクイズ: 今回の回数 %1 を入力して下さい。").arg(currentRound_);
         field = Combo1;
-    } else if (!numberIn(textOf(Combo2), 1, kQuestionSlots)) {
+    } else if (!wholeNumberIn(textOf(Combo2), 1, kQuestionSlots)) {
         problem = QStringLiteral("問題数: 1から100までの整数を入力して下さい。");
         field = Combo2;
-    } else if (!numberIn(textOf(Combo5), 1, kMaxInt16)) {
+    } else if (!wholeNumberIn(textOf(Combo5), 1, kMaxInt16)) {
         problem = QStringLiteral("合計点: 1から32767までの整数を入力して下さい。");
         field = Combo5;
-    } else if (!numberIn(textOf(Combo4), 1, kMaxInt16)) {
+    } else if (!wholeNumberIn(textOf(Combo4), 1, kMaxInt16)) {
         problem = QStringLiteral("返信時間: 1から32767までの整数を入力して下さい。");
         field = Combo4;
-    } else if (!numberIn(textOf(Text7), 0, kMaxInt16)) {
+    } else if (!wholeNumberIn(textOf(Text7), 0, kMaxInt16)) {
         problem = QStringLiteral("得点: 0から32767までの整数を入力して下さい。");
         field = Text7;
     }

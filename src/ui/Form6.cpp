@@ -19,7 +19,8 @@
 #include "model/QuestionRules.h"
 #include "platform/qt/Charset.h"
 #include "ui/ClosingMailText.h"
-#include "ui/Form5ComboLock.h"
+#include "ui/ComboLock.h"
+#include "ui/NumberField.h"
 #include "ui/QuestionMailText.h"
 #include "ui/Widgets.h"
 
@@ -27,23 +28,10 @@ namespace {
 
 constexpr int kMaxInt16 = 32767;
 
-std::optional<int> numberIn(const SjisText& text, long lowest, long highest) {
-    const auto n = WholeNumber(text);
-    if (!n || *n < lowest || *n > highest) return std::nullopt;
-    return int(*n);
-}
-
-// A multi-line box changes (and raises its change handler) only when the text
-// really differs, as a single-line box does.
-void setMultiLine(QPlainTextEdit* box, const SjisText& text) {
-    const QString shown = Charset::toQtMultiLine(text);
-    if (box->toPlainText() != shown) box->setPlainText(shown);
-}
-
 // Whether a question file's count names at least one question: without one
 // there is no last question for the closing mail to report on.
 bool hasQuestions(const QuestionSet& set) {
-    return numberIn(set.QuestionCount, 1, kQuestionSlots).has_value();
+    return wholeNumberIn(set.QuestionCount, 1, kQuestionSlots).has_value();
 }
 
 }  // namespace
@@ -159,13 +147,13 @@ void Form6::Form_Load() {
     Combo0->clear();
     Combo0->addItem(Charset::toQt(closingtext::Greeting1));
     Combo0->addItem(Charset::toQt(closingtext::Greeting2));
-    setComboText(Combo0, closingtext::Greeting1);
+    setText(Combo0, closingtext::Greeting1);
 
     Combo1->clear();
     currentRound_ = currentRoundOrFirst(*m.platform.files);
     m.quizRun.CurrentRound = currentRound_;
     for (int n = 1; n <= currentRound_; ++n) Combo1->addItem(QString::number(n));
-    setComboText(Combo1, std::to_string(currentRound_));
+    setText(Combo1, std::to_string(currentRound_));
     const SjisText round = textOf(Combo1);
 
     // The round's questions: the count decides whether there is a last
@@ -193,12 +181,12 @@ bool Form6::trv6_read() {
     ClosingMail& mail = m.closingMail;
     if (!readRecordFile(*m.platform.files, roundFileName("trv6", textOf(Combo1)), mail)) return false;
     if (mail.Round != 0) {
-        setComboText(Combo0, mail.Greeting);
+        setText(Combo0, mail.Greeting);
         setText(Text0, mail.SenderName);
         setText(Text1, mail.Subject);
         setText(Text3, std::to_string(mail.ByteCount));
         // Last, so the stored body stays even where the name rebuilt it.
-        setMultiLine(Text2, mail.Body);
+        setTextIfChanged(Text2, mail.Body);
     }
     return true;
 }
@@ -207,16 +195,16 @@ bool Form6::trv6_Write() {
     ClosingMail& mail = m.closingMail;
     mail.Greeting = textOf(Combo0);
     mail.SenderName = textOf(Text0);
-    mail.Round = std::int16_t(numberIn(textOf(Combo1), 1, kMaxInt16).value_or(0));
+    mail.Round = std::int16_t(wholeNumberIn(textOf(Combo1), 1, kMaxInt16).value_or(0));
     mail.Subject = textOf(Text1);
-    mail.ByteCount = std::int16_t(numberIn(textOf(Text3), 0, kMaxInt16).value_or(0));
+    mail.ByteCount = std::int16_t(wholeNumberIn(textOf(Text3), 0, kMaxInt16).value_or(0));
     mail.Body = textOf(Text2);
     // ReplyMinutes goes back as it was read.
     return writeRecordFile(*m.platform.files, roundFileName("trv6", textOf(Combo1)), mail);
 }
 
 void Form6::ComposeClosingMail() {
-    setMultiLine(Text2, BuildClosingMailText(textOf(Combo0), textOf(Text0), textOf(Combo1), m.questionSet));
+    setTextIfChanged(Text2, BuildClosingMailText(textOf(Combo0), textOf(Text0), textOf(Combo1), m.questionSet));
 }
 
 void Form6::updateByteCount() { setText(Text3, std::to_string(textOf(Text2).size())); }
@@ -234,7 +222,7 @@ void Form6::Text2_Change() { updateByteCount(); }
 
 void Form6::Combo1_Click() {
     const SjisText chosen = textOf(Combo1);
-    const auto round = numberIn(chosen, 1, kMaxInt16);
+    const auto round = wholeNumberIn(chosen, 1, kMaxInt16);
     if (round && *round == currentRound_) {
         setText(Text1, DefaultClosingSubject(chosen));
         setRoundColour(false);
@@ -271,12 +259,12 @@ void Form6::Command2_Click() { close(); }
 bool Form6::fieldsReadyToSave() {
     QString problem;
     QWidget* field = nullptr;
-    const auto round = numberIn(textOf(Combo1), 1, kMaxInt16);
+    const auto round = wholeNumberIn(textOf(Combo1), 1, kMaxInt16);
     if (!round || *round != currentRound_) {
         // Another number typed here would put this mail over that round's.
         problem = QStringLiteral("回数: 今回の回数 %1 を入力して下さい。").arg(currentRound_);
         field = Combo1;
-    } else if (!numberIn(textOf(Text3), 0, kMaxInt16)) {
+    } else if (!wholeNumberIn(textOf(Text3), 0, kMaxInt16)) {
         problem = QStringLiteral("送信文字数: 本文は32767バイトまでにして下さい。");
         field = Text2;
     }

@@ -1,6 +1,5 @@
 #include "ui/QuestionMailText.h"
 
-#include <charconv>
 #include <string>
 
 namespace {
@@ -35,17 +34,6 @@ SjisText CorrectAnswerLine(const SjisText& correctChoice) { return kCorrect + co
 SjisText RankLine() { return kRank; }
 SjisText ScoreLine(const SjisText& fullScore) { return kScore + fullScore; }
 }  // namespace mailtext
-
-std::optional<long> WholeNumber(const SjisText& text) {
-    const char* first = text.data();
-    const char* last = first + text.size();
-    if (first == last) return std::nullopt;
-    // from_chars takes a leading '-' but no '+' and no spaces, which is what we want.
-    long value = 0;
-    auto [end, ec] = std::from_chars(first, last, value);
-    if (ec != std::errc() || end != last) return std::nullopt;
-    return value;
-}
 
 SjisText PlainNumberText(const SjisText& text) {
     if (auto n = WholeNumber(text)) return decimal(*n);

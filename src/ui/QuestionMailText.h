@@ -1,8 +1,7 @@
 #pragma once
-#include <optional>
-
 #include "model/Records.h"
 #include "platform/SjisText.h"
+#include "ui/NumberField.h"
 
 // The body of a question mail, built from the question set. The run sends the
 // stored text as it is, apart from three per-player markers (previous result,
@@ -22,11 +21,6 @@ SjisText CorrectAnswerLine(const SjisText& correctChoice);       // 正解:<n>
 SjisText RankLine();                                             // 順位:xxx位
 SjisText ScoreLine(const SjisText& fullScore);                   // 合計得点:xxx/<n>
 }  // namespace mailtext
-
-// A whole number written as ASCII digits with an optional leading '-', no
-// spaces; nothing for anything else (empty, full-width digits, "1.5", " 3")
-// and for values beyond a long's reach.
-std::optional<long> WholeNumber(const SjisText& text);
 
 // The text of a number field as it goes into a mail: a whole number in plain
 // decimal ("05" gives "5"), any other text unchanged.

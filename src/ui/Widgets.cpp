@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -24,15 +25,29 @@ void setText(QPlainTextEdit* box, const SjisText& text) {
     box->setPlainText(Charset::toQtMultiLine(text));
 }
 
+void setTextIfChanged(QPlainTextEdit* box, const SjisText& text) {
+    const QString shown = Charset::toQtMultiLine(text);
+    if (box->toPlainText() != shown) box->setPlainText(shown);
+}
+
 SjisText textOf(const QComboBox* box) {
     return Charset::toSjis(box->currentText());
 }
 
 void setText(QComboBox* box, const SjisText& text) {
-    if (box->isEditable())
-        box->setEditText(Charset::toQt(text));
-    else
-        box->setCurrentText(Charset::toQt(text));
+    const QString shown = Charset::toQt(text);
+    const int index = box->findText(shown, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+    if (index >= 0 && index != box->currentIndex()) box->setCurrentIndex(index);
+    box->setEditText(shown);
+}
+
+void makeTypedTextNoChoice(QComboBox* box) {
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr);
+    // The box itself listens to its line edit finishing and, when the text
+    // matches an entry, reports that entry as chosen; cut that link.
+    QObject::disconnect(box->lineEdit(), &QLineEdit::editingFinished, box, nullptr);
 }
 
 SjisText textOf(const QLabel* label) {
@@ -41,6 +56,14 @@ SjisText textOf(const QLabel* label) {
 
 void setText(QLabel* label, const SjisText& text) {
     label->setText(Charset::toQt(text));
+}
+
+QFrame* frameLine(QFrame::Shape shape, QWidget* parent) {
+    auto* line = new QFrame(parent);
+    line->setFrameShape(shape);
+    line->setFrameShadow(QFrame::Plain);
+    line->setAccessibleName(QString::fromUtf8("枠線"));
+    return line;
 }
 
 void setPastRoundColour(QWidget* widget, bool past) {

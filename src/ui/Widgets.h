@@ -1,4 +1,6 @@
 #pragma once
+#include <QFrame>
+
 #include "platform/SjisText.h"
 
 class QComboBox;
@@ -15,12 +17,27 @@ void setText(QLineEdit* box, const SjisText& text);
 
 SjisText textOf(const QPlainTextEdit* box);   // "\n" in the box, CR LF outside
 void setText(QPlainTextEdit* box, const SjisText& text);
+// Changes the box (and raises its change handler) only when the text really
+// differs, as a single-line box does.
+void setTextIfChanged(QPlainTextEdit* box, const SjisText& text);
 
 SjisText textOf(const QComboBox* box);        // the editable text
+// Sets a combo box's text the way code does: when the text is one of the list
+// entries, that entry also becomes the current one, so that merely leaving
+// the box later is not taken for choosing it from the list.
 void setText(QComboBox* box, const SjisText& text);
+
+// Makes `box` an editable combo whose typed text stays typed text: nothing is
+// completed or added to the list, and pressing Enter or leaving the box after
+// typing one of the entries is not taken for choosing it. Only a choice from
+// the list raises activated().
+void makeTypedTextNoChoice(QComboBox* box);
 
 SjisText textOf(const QLabel* label);
 void setText(QLabel* label, const SjisText& text);
+
+// A thin plain line for framing a group of fields; "枠線" to screen readers.
+QFrame* frameLine(QFrame::Shape shape, QWidget* parent);
 
 // The text colour of a past round, red (255, 0, 0), or the normal colour.
 void setPastRoundColour(QWidget* widget, bool past);

@@ -14,7 +14,7 @@
 #include "tst_form5_operator.h"
 #include "ui/Form1.h"
 #include "ui/Form5.h"
-#include "ui/Form5ComboLock.h"
+#include "ui/ComboLock.h"
 #include "ui/Widgets.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "model/RecordFiles.h"
 #include "support/TestWorld.h"
 #include "tst_form5_operator.h"
-#include "ui/Form5ComboLock.h"
+#include "ui/ComboLock.h"
 #include "ui/Form1.h"
 #include "ui/Form6.h"
 #include "ui/Widgets.h"
