@@ -36,7 +36,14 @@ void fillNumbers(QComboBox* box, int first, int last, int step = 1) {
     for (int n = first; n <= last; n += step) box->addItem(QString::number(n));
 }
 
-QLabel* label(const QString& text, QWidget* parent) { return new QLabel(text, parent); }
+// A label; the field it stands beside becomes its buddy, so assistive
+// technology reads the field as labelled by it.
+QLabel* label(const QString& text, QWidget* parent, QWidget* buddy = nullptr)
+{
+    auto* l = new QLabel(text, parent);
+    if (buddy) l->setBuddy(buddy);
+    return l;
+}
 
 }  // namespace
 
@@ -116,14 +123,14 @@ void Form5::buildControls() {
     auto* left = new QGridLayout;
     int r = 0;
     auto row = [&](const QString& caption, QWidget* field, const QString& after = QString()) {
-        left->addWidget(label(caption, this), r, 0);
+        left->addWidget(label(caption, this, field), r, 0);
         left->addWidget(field, r, 1, 1, after.isEmpty() ? 3 : 2);
         if (!after.isEmpty()) left->addWidget(label(after, this), r, 3);
         ++r;
     };
     {
         auto* roundRow = new QHBoxLayout;
-        roundRow->addWidget(label(QStringLiteral("第"), this));
+        roundRow->addWidget(label(QStringLiteral("第"), this, Combo1));
         roundRow->addWidget(Combo1);
         roundRow->addWidget(label(QStringLiteral("回目のクイズ"), this));
         roundRow->addStretch();
@@ -133,7 +140,7 @@ void Form5::buildControls() {
     row(QStringLiteral("合計点"), Combo5);
     {
         auto* questionRow = new QHBoxLayout;
-        questionRow->addWidget(label(QStringLiteral("第"), this));
+        questionRow->addWidget(label(QStringLiteral("第"), this, Combo3));
         questionRow->addWidget(Combo3);
         questionRow->addWidget(label(QStringLiteral("問"), this));
         questionRow->addStretch();
@@ -160,7 +167,7 @@ void Form5::buildControls() {
 
     {
         auto* replyRow = new QHBoxLayout;
-        replyRow->addWidget(label(QStringLiteral("返信時間"), this));
+        replyRow->addWidget(label(QStringLiteral("返信時間"), this, Combo4));
         replyRow->addWidget(Combo4);
         replyRow->addWidget(label(QStringLiteral("分以内に返信のない方\nは不正解といたします。"), this));
         replyRow->addStretch();
@@ -170,7 +177,7 @@ void Form5::buildControls() {
     auto* right = new QVBoxLayout;
     right->addWidget(Text8, 1);
     auto* countRow = new QHBoxLayout;
-    countRow->addWidget(label(QStringLiteral("文字数"), this));
+    countRow->addWidget(label(QStringLiteral("文字数"), this, Text9));
     countRow->addWidget(Text9);
     countRow->addStretch();
     countRow->addWidget(Command1);

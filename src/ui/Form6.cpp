@@ -86,7 +86,9 @@ void Form6::buildControls() {
     auto* fields = new QGridLayout;
     int r = 0;
     auto row = [&](const QString& caption, QWidget* field) {
-        fields->addWidget(new QLabel(caption, this), r, 0);
+        auto* beside = new QLabel(caption, this);
+        beside->setBuddy(field);   // read by assistive technology as the field's label
+        fields->addWidget(beside, r, 0);
         fields->addWidget(field, r, 1, 1, 2);
         ++r;
     };
@@ -95,7 +97,9 @@ void Form6::buildControls() {
     row(QStringLiteral("名前"), Text0);
     row(QStringLiteral("件名"), Text1);
     fields->addWidget(new QLabel(QStringLiteral("送信文字数"), this), r++, 0, 1, 3);
-    fields->addWidget(new QLabel(QStringLiteral("文字数"), this), r, 0);
+    auto* countLabel = new QLabel(QStringLiteral("文字数"), this);
+    countLabel->setBuddy(Text3);
+    fields->addWidget(countLabel, r, 0);
     fields->addWidget(Text3, r, 1);
     fields->addWidget(new QLabel(QStringLiteral("文字"), this), r++, 2);
     fields->setRowStretch(r, 1);
