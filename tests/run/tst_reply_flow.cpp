@@ -2,24 +2,12 @@
 // how answers are scored, what each player's next mail then says.
 #include <QtTest>
 
-#include <QStringDecoder>
-#include <QStringEncoder>
-
+#include "support/SjisLiterals.h"
 #include "mail/ReceivedMailParser.h"
 #include "model/Module1.h"
 #include "run/Scoring.h"
 
 namespace {
-
-SjisText sj(const QString& s) {
-    QStringEncoder enc("Windows-31J");
-    const QByteArray b = enc.encode(s);
-    return SjisText(b.constData(), std::size_t(b.size()));
-}
-QString un(const SjisText& s) {
-    QStringDecoder dec("Windows-31J");
-    return dec.decode(QByteArray(s.data(), qsizetype(s.size())));
-}
 
 // A reply as delivered to quiz@trivorn.test: plain subject, raw Shift_JIS body.
 std::string reply(const std::string& returnPath, const std::string& from, const std::string& subject,

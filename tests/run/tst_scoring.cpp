@@ -2,23 +2,13 @@
 // completion of each participant's mail, played through small rounds.
 #include <QtTest>
 
-#include <QStringEncoder>
 
+#include "support/SjisLiterals.h"
 #include "model/Module1.h"
 #include "run/AnswerMarker.h"
 #include "run/Scoring.h"
 
 namespace {
-
-SjisText sj(const QString& s) {
-    QStringEncoder enc("Windows-31J");
-    const QByteArray b = enc.encode(s);
-    return SjisText(b.constData(), std::size_t(b.size()));
-}
-QString un(const SjisText& s) {
-    QStringDecoder dec("Windows-31J");
-    return dec.decode(QByteArray(s.data(), qsizetype(s.size())));
-}
 
 // A round with invitees A, B, C, … (address "a@docomo.ne.jp" …) and Q
 // questions with the given points and correct choices.

@@ -2,25 +2,15 @@
 // a mail session, on fake time (minutes in an instant) and on the real loop.
 #include <QtTest>
 
-#include <QStringEncoder>
 #include <sys/resource.h>
 
+#include "support/SjisLiterals.h"
 #include "platform/qt/QtClock.h"
 #include "platform/qt/QtEventLoop.h"
 #include "run/Waiting.h"
 #include "support/FakeTime.h"
 
 namespace {
-
-QString un(const SjisText& s) {
-    QStringDecoder dec("Windows-31J");
-    return dec.decode(QByteArray(s.data(), qsizetype(s.size())));
-}
-SjisText sj(const QString& s) {
-    QStringEncoder enc("Windows-31J");
-    const QByteArray b = enc.encode(s);
-    return SjisText(b.constData(), std::size_t(b.size()));
-}
 
 // Records what the countdown shows, in order.
 struct RecordingView : CountdownView {

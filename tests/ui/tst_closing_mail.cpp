@@ -1,20 +1,7 @@
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <QtTest>
 
+#include "support/SjisLiterals.h"
 #include "ui/ClosingMailText.h"
-
-namespace {
-SjisText sj(const QString& text) {
-    QStringEncoder enc("Windows-31J");
-    const QByteArray bytes = enc.encode(text);
-    return SjisText(bytes.constData(), std::size_t(bytes.size()));
-}
-QString un(const SjisText& bytes) {
-    QStringDecoder dec("Windows-31J");
-    return dec.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-}
-}  // namespace
 
 class TestClosingMail : public QObject {
     Q_OBJECT

@@ -1,19 +1,13 @@
 // The invitation texts byte for byte: the expected texts are written here in
 // UTF-8 and converted with Qt's own Windows-31J encoder, independently of the
 // byte literals the composer uses.
-#include <QStringEncoder>
 #include <QStringList>
 #include <QTest>
 
+#include "support/SjisLiterals.h"
 #include "ui/InvitationText.h"
 
 namespace {
-
-SjisText sj(const QString& s) {
-    QStringEncoder enc("Windows-31J");
-    QByteArray b = enc.encode(s);
-    return SjisText(b.constData(), std::size_t(b.size()));
-}
 
 // The sixteen lines of the invitation for the given inserted values.
 QStringList expectedLines(const QString& greeting, const QString& name, const QString& round,
