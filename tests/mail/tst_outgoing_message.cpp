@@ -1,7 +1,7 @@
 #include <QtTest>
 
 #include "mail/OutgoingMessage.h"
-#include "mail/SessionRigs.h"
+#include "support/SessionRigs.h"
 
 // The text that goes to the server after "354", byte for byte.
 

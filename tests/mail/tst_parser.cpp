@@ -3,41 +3,18 @@
 // which are handed over or cleared from the server.
 #include <QtTest>
 
-#include <QStringDecoder>
 #include <QStringEncoder>
-#include <iconv.h>
 
 #include "mail/ReceivedMailParser.h"
+#include "support/IconvText.h"
+#include "support/SjisLiterals.h"
 
 namespace {
 
-// Independent encoders for building the messages: glibc's ISO-2022-JP and
-// Qt's Windows-31J.
-QByteArray jis(const QString& text) {
-    const QByteArray in = text.toUtf8();
-    iconv_t cd = iconv_open("ISO-2022-JP", "UTF-8");
-    if (cd == iconv_t(-1)) qFatal("no ISO-2022-JP converter");
-    QByteArray out(in.size() * 4 + 16, '\0');
-    char* src = const_cast<char*>(in.constData());
-    size_t srcLeft = size_t(in.size());
-    char* dst = out.data();
-    size_t dstLeft = size_t(out.size());
-    iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-    iconv(cd, nullptr, nullptr, &dst, &dstLeft);   // back to ASCII at the end
-    iconv_close(cd);
-    out.resize(out.size() - qsizetype(dstLeft));
-    return out;
-}
+// Qt's Windows-31J, independent of the program's converter.
 QByteArray sjis(const QString& text) {
     QStringEncoder enc("Windows-31J");
     return enc.encode(text);
-}
-QString unSjis(const SjisText& s) {
-    QStringDecoder dec("Windows-31J");
-    return dec.decode(QByteArray(s.data(), qsizetype(s.size())));
-}
-QByteArray encodedWord(const QString& text, const char* prefix = "=?ISO-2022-JP?B?") {
-    return QByteArray(prefix) + jis(text).toBase64() + "?=";
 }
 
 // A message as the POP3 session hands it over: status line, the headers
@@ -283,8 +260,8 @@ void TestParser::reading() {
     const ReadResult r = ReadReceivedMail(message.toStdString(), "quiz@trivorn.test");
     QCOMPARE(int(r.verdict), verdict);
     QCOMPARE(QString::fromStdString(r.mail.sender), sender);
-    QCOMPARE(unSjis(r.mail.subject), subject);
-    QCOMPARE(unSjis(r.mail.body), body);
+    QCOMPARE(un(r.mail.subject), subject);
+    QCOMPARE(un(r.mail.body), body);
 }
 
 void TestParser::handOver_data() {
@@ -350,7 +327,7 @@ void TestParser::handOver() {
     ctx.perRecipientMode = questionPhase;
     ctx.acceptReply = [&](const SjisText& s) { calls << "accept " + QString::fromStdString(s); };
     ctx.scoreAnswer = [&](const SjisText& s, const SjisText& b) {
-        calls << "score " + QString::fromStdString(s) + " " + unSjis(b);
+        calls << "score " + QString::fromStdString(s) + " " + un(b);
     };
     QCOMPARE(ParseReceivedMail(message.toStdString(), ctx), remove);
     QCOMPARE(calls.join('|'), handed);

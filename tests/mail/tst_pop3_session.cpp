@@ -1,6 +1,6 @@
 #include <QtTest>
 
-#include "mail/SessionRigs.h"
+#include "support/SessionRigs.h"
 
 // The POP3 dialogue driven chunk by chunk against a fake server.
 

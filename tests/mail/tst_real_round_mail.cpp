@@ -3,72 +3,22 @@
 // the players' replies fetched, accepted or scored, the matching ones deleted
 // and the rest left on the server. What arrives is read back from the
 // mailboxes and decoded by glibc's iconv, not by the program's own codecs.
-#include <iconv.h>
-
 #include <QtTest>
 
 #include "codec/Base64.h"
 #include "mail/OutgoingMessage.h"
 #include "mail/RoundMailJobs.h"
-#include "mail/SessionRigs.h"
-#include "platform/qt/QtSocket.h"
-#include "platform/qt/QtTimer.h"
 #include "run/Scoring.h"
+#include "support/IconvText.h"
+#include "support/SessionRigs.h"
 #include "support/RealServers.h"
 
 namespace {
-
-template <class Session>
-struct RealRig {
-    QtSocket socket;
-    QtTimer timer;
-    RecordingSessionView view;
-    Session session{socket, timer, view};
-
-    RealRig()
-    {
-        socket.onConnect = [this] { session.connected(); };
-        socket.onDataArrival = [this] { session.dataArrived(); };
-        socket.onClose = [this] { session.closedByPeer(); };
-        socket.onError = [this](int n, const std::string& d) { session.socketError(n, d); };
-        timer.onTimer = [this] { session.timerTick(); };
-    }
-};
-
-QByteArray iconvBytes(const QByteArray& in, const char* to, const char* from)
-{
-    iconv_t cd = iconv_open(to, from);
-    if (cd == iconv_t(-1)) return "(iconv cannot open)";
-    QByteArray src = in;
-    QByteArray out(in.size() * 4 + 16, '\0');
-    char* inPtr = src.data();
-    size_t inLeft = size_t(src.size());
-    char* outPtr = out.data();
-    size_t outLeft = size_t(out.size());
-    const size_t r = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-    // Flush the shift state back to ASCII.
-    iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
-    iconv_close(cd);
-    if (r == size_t(-1)) return "(iconv failed)";
-    out.truncate(out.size() - qsizetype(outLeft));
-    return out;
-}
 
 // ISO-2022-JP (with JIS X 0201 Roman and katakana) as Unicode.
 QString decodeJis(const QByteArray& bytes)
 {
     return QString::fromUtf8(iconvBytes(bytes, "UTF-8", "ISO-2022-JP-3"));
-}
-
-// Unicode as ISO-2022-JP, the way a phone writes it.
-QByteArray jis(const char* utf8)
-{
-    return iconvBytes(QByteArray(utf8), "ISO-2022-JP", "UTF-8");
-}
-
-QByteArray encodedWord(const char* utf8)
-{
-    return "=?ISO-2022-JP?B?" + jis(utf8).toBase64() + "?=";
 }
 
 QByteArray sjisBytes(const char* utf8)
@@ -130,7 +80,7 @@ private:
 
 void TestRealRoundMail::send(Module1& m)
 {
-    RealRig<SmtpSession> rig;
+    QtSessionRig<SmtpSession> rig;
     m.mailSettings.SmtpServer = RealServers::host;
     m.mailSettings.OwnAddress = RealServers::operatorAddress;
     OutgoingMail& mail = m.outgoingMail;
@@ -145,7 +95,7 @@ void TestRealRoundMail::send(Module1& m)
 
 void TestRealRoundMail::fetch(Module1& m, const SjisText& lateMail)
 {
-    RealRig<Pop3Session> rig;
+    QtSessionRig<Pop3Session> rig;
     m.mailSettings.Pop3Server = RealServers::host;
     m.mailSettings.AccountId = RealServers::operatorAddress;
     m.mailSettings.Password = EncodeBase64Text(RealServers::password);

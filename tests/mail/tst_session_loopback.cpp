@@ -2,9 +2,7 @@
 #include <QtTest>
 
 #include "mail/OutgoingMessage.h"
-#include "mail/SessionRigs.h"
-#include "platform/qt/QtSocket.h"
-#include "platform/qt/QtTimer.h"
+#include "support/SessionRigs.h"
 #include "support/ScriptedServer.h"
 
 // The sessions over real loopback connections, with the program's own Qt
@@ -15,23 +13,6 @@
 namespace {
 
 using Answer = ScriptedServer::Answer;
-
-template <class Session>
-struct LoopbackRig {
-    QtSocket socket;
-    QtTimer timer;
-    RecordingSessionView view;
-    Session session{socket, timer, view};
-
-    LoopbackRig()
-    {
-        socket.onConnect = [this] { session.connected(); };
-        socket.onDataArrival = [this] { session.dataArrived(); };
-        socket.onClose = [this] { session.closedByPeer(); };
-        socket.onError = [this](int n, const std::string& d) { session.socketError(n, d); };
-        timer.onTimer = [this] { session.timerTick(); };
-    }
-};
 
 SmtpJob job(quint16 port, int recipients)
 {
@@ -46,13 +27,6 @@ SmtpJob job(quint16 port, int recipients)
     j.bodyFor = [](int) { return sjis("問題です。\r\n.\r\n答:"); };
     j.timeoutMs = 2000;
     return j;
-}
-
-QList<QByteArray> commandsOf(const ScriptedServer& server)
-{
-    QList<QByteArray> out;
-    for (const QByteArray& u : server.received) out.append(u.endsWith("\r\n.\r\n") ? QByteArray("<message>") : u);
-    return out;
 }
 
 }  // namespace
@@ -71,12 +45,12 @@ void TestSessionLoopback::splitMultiLineGreeting()
 {
     Answer greeting{{"220-mx.trivorn.test ES", "MTP welcome\r\n220-second line\r\n", "220 ready\r\n"}};
     ScriptedServer server(greeting, ScriptedServer::smtpAcceptingAll());
-    LoopbackRig<SmtpSession> rig;
+    QtSessionRig<SmtpSession> rig;
     SmtpJob j = job(server.port(), 2);
     rig.session.start(j);
     QTRY_COMPARE_WITH_TIMEOUT(rig.view.ended, 1, 5000);
 
-    QCOMPARE(commandsOf(server), (QList<QByteArray>{"HELO 127.0.0.1", "MAIL FROM:<quiz@trivorn.test>",
+    QCOMPARE(server.commands(), (QList<QByteArray>{"HELO 127.0.0.1", "MAIL FROM:<quiz@trivorn.test>",
                                                      "RCPT TO:<p0@docomo.ne.jp>", "RCPT TO:<p1@docomo.ne.jp>",
                                                      "DATA", "<message>", "QUIT"}));
     const std::string expected = BuildMessageText(j.headerBlock, j.subject, j.bodyFor(0));
@@ -95,10 +69,10 @@ void TestSessionLoopback::thirdOfFiveRecipientsRejected()
                                   return Answer::reply("550 5.1.1 <p2@docomo.ne.jp>: Recipient address rejected\r\n");
                               return std::nullopt;
                           }));
-    LoopbackRig<SmtpSession> rig;
+    QtSessionRig<SmtpSession> rig;
     rig.session.start(job(server.port(), 5));
     QTRY_COMPARE_WITH_TIMEOUT(rig.view.ended, 1, 5000);
-    QCOMPARE(commandsOf(server), (QList<QByteArray>{"HELO 127.0.0.1", "MAIL FROM:<quiz@trivorn.test>",
+    QCOMPARE(server.commands(), (QList<QByteArray>{"HELO 127.0.0.1", "MAIL FROM:<quiz@trivorn.test>",
                                                      "RCPT TO:<p0@docomo.ne.jp>", "RCPT TO:<p1@docomo.ne.jp>",
                                                      "RCPT TO:<p2@docomo.ne.jp>", "QUIT"}));
     QVERIFY(rig.view.showedStatus("ERR : 550"));
@@ -108,7 +82,7 @@ void TestSessionLoopback::thirdOfFiveRecipientsRejected()
 void TestSessionLoopback::silenceUntilTimeOut()
 {
     ScriptedServer server(Answer::silence(), {});
-    LoopbackRig<SmtpSession> rig;
+    QtSessionRig<SmtpSession> rig;
     SmtpJob j = job(server.port(), 1);
     j.timeoutMs = 400;
     QElapsedTimer clock;
@@ -133,7 +107,7 @@ void TestSessionLoopback::closeWithoutQuitReply()
                               }
                               return std::nullopt;
                           }));
-    LoopbackRig<SmtpSession> rig;
+    QtSessionRig<SmtpSession> rig;
     SmtpJob j = job(server.port(), 1);
     j.timeoutMs = 300;
     rig.session.start(j);
@@ -174,7 +148,7 @@ void TestSessionLoopback::pop3MessagesInPieces()
         }
         return Answer::reply("-ERR Unknown command\r\n");
     });
-    LoopbackRig<Pop3Session> rig;
+    QtSessionRig<Pop3Session> rig;
     QList<QByteArray> parsed;
     Pop3Job j;
     j.server = "127.0.0.1";

@@ -1,7 +1,7 @@
 #include <QtTest>
 
 #include "mail/OutgoingMessage.h"
-#include "mail/SessionRigs.h"
+#include "support/SessionRigs.h"
 
 // The SMTP dialogue driven chunk by chunk against a fake server.
 

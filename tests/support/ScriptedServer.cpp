@@ -107,3 +107,10 @@ ScriptedServer::Responder ScriptedServer::smtpAcceptingAll(
         return Answer::reply("502 5.5.2 Error: command not recognized\r\n");
     };
 }
+
+QList<QByteArray> ScriptedServer::commands() const
+{
+    QList<QByteArray> out;
+    for (const QByteArray& u : received) out.append(u.endsWith("\r\n.\r\n") ? QByteArray("<message>") : u);
+    return out;
+}

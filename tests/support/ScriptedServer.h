@@ -34,6 +34,8 @@ public:
     quint16 port() const { return server_.serverPort(); }
 
     QList<QByteArray> received;   // every unit, in order
+    // The units received, with each DATA text shown as "<message>".
+    QList<QByteArray> commands() const;
     int connections = 0;
     bool clientClosed = false;    // the client closed its end
 

@@ -15,13 +15,6 @@ namespace {
 
 using Answer = ScriptedServer::Answer;
 
-QList<QByteArray> commandsOf(const ScriptedServer& server)
-{
-    QList<QByteArray> out;
-    for (const QByteArray& u : server.received) out.append(u.endsWith("\r\n.\r\n") ? QByteArray("<message>") : u);
-    return out;
-}
-
 QByteArray bytes(const std::string& s) { return QByteArray::fromStdString(s); }
 
 ScriptedServer::Responder pop3Serving(QList<QByteArray> messages)
@@ -93,7 +86,7 @@ void TestRoundMailWiring::invitationToTheAddressList()
     form.sendMail();
 
     QCOMPARE(form.vars.sw, std::int16_t(1));
-    QCOMPARE(commandsOf(server), (QList<QByteArray>{"HELO 127.0.0.1", "MAIL FROM:<quiz@trivorn.test>",
+    QCOMPARE(server.commands(), (QList<QByteArray>{"HELO 127.0.0.1", "MAIL FROM:<quiz@trivorn.test>",
                                                      "RCPT TO:<taro@docomo.ne.jp>", "RCPT TO:<hana@ezweb.ne.jp>",
                                                      "DATA", "<message>", "QUIT"}));
     OutgoingMail expected;
@@ -140,7 +133,7 @@ void TestRoundMailWiring::questionMailCompletedPerParticipant()
 
     form.sendMail();
 
-    QCOMPARE(commandsOf(server),
+    QCOMPARE(server.commands(),
              (QList<QByteArray>{"HELO 127.0.0.1", "MAIL FROM:<quiz@trivorn.test>", "RCPT TO:<taro@docomo.ne.jp>",
                                 "DATA", "<message>", "MAIL FROM:<quiz@trivorn.test>", "RCPT TO:<hana@docomo.ne.jp>",
                                 "DATA", "<message>", "QUIT"}));

@@ -1,0 +1,33 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "mail/SessionView.h"
+
+// Stands in for the window that owns a session: keeps everything the session
+// showed and counts how it ended.
+class RecordingSessionView : public SessionView {
+public:
+    void setStatus(const SjisText& text) override { statuses.push_back(text); }
+    void setProgressRange(int min, int max) override { progressMin = min; progressMax = max; }
+    void setProgressValue(int value) override { progressValues.push_back(value); }
+    void setProgressStyle(int style) override { progressStyle = style; }
+    void showMessage(const SjisText& text) override { messages.push_back(text); }
+    void timedOut() override { ++timeOuts; }
+    void sessionEnded() override { ++ended; }
+
+    std::string lastStatus() const { return statuses.empty() ? std::string() : statuses.back(); }
+    bool showedStatus(const std::string& s) const
+    {
+        for (const auto& t : statuses)
+            if (t == s) return true;
+        return false;
+    }
+
+    std::vector<SjisText> statuses;
+    std::vector<SjisText> messages;
+    std::vector<int> progressValues;
+    int progressMin = -1, progressMax = -1, progressStyle = -1;
+    int timeOuts = 0;
+    int ended = 0;
+};

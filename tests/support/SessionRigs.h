@@ -1,0 +1,49 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "mail/Pop3Session.h"
+#include "mail/SmtpSession.h"
+#include "platform/qt/QtSocket.h"
+#include "platform/qt/QtTimer.h"
+#include "support/FakeSocket.h"
+#include "support/FakeTimer.h"
+#include "support/RecordingSessionView.h"
+#include "support/TestWorld.h"   // sjis(): UTF-8 source text to Shift_JIS
+
+// A session wired to a socket, a timer and a recording view, the way a
+// window routes its socket and timer events. Fakes unless told otherwise.
+template <class Session, class SocketType = FakeSocket, class TimerType = FakeTimer>
+struct SessionRig {
+    SocketType socket;
+    TimerType timer;
+    RecordingSessionView view;
+    Session session{socket, timer, view};
+
+    SessionRig()
+    {
+        socket.onConnect = [this] { session.connected(); };
+        socket.onDataArrival = [this] { session.dataArrived(); };
+        socket.onClose = [this] { session.closedByPeer(); };
+        socket.onError = [this](int n, const std::string& d) { session.socketError(n, d); };
+        timer.onTimer = [this] { session.timerTick(); };
+    }
+
+    // With a fake socket: what the session sent.
+    std::string lastSent() const { return socket.sends.empty() ? std::string() : socket.sends.back(); }
+    // The command lines sent, each without its CR LF; a message text counts as one.
+    std::vector<std::string> commands() const
+    {
+        std::vector<std::string> out;
+        for (const auto& s : socket.sends)
+            out.push_back(s.size() >= 2 && s.compare(s.size() - 2, 2, "\r\n") == 0 ? s.substr(0, s.size() - 2) : s);
+        return out;
+    }
+};
+
+using SmtpRig = SessionRig<SmtpSession>;
+using Pop3Rig = SessionRig<Pop3Session>;
+
+// Over real connections, with the program's own Qt socket and timer.
+template <class Session>
+using QtSessionRig = SessionRig<Session, QtSocket, QtTimer>;
