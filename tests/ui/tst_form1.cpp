@@ -13,30 +13,13 @@
 #include <QScrollBar>
 
 #include "platform/qt/QtInstanceGuard.h"
+#include "support/OperatorActions.h"
+#include "support/RawRecord.h"
 #include "support/TestWorld.h"
 #include "ui/Form1.h"
 #include "ui/Widgets.h"
 
 namespace {
-
-QByteArray counter(qint16 value) {
-    QByteArray b(2, '\0');
-    b[0] = char(value & 0xFF);
-    b[1] = char((value >> 8) & 0xFF);
-    return b;
-}
-
-QStringList items(const QComboBox* box) {
-    QStringList list;
-    for (int i = 0; i < box->count(); ++i) list << box->itemText(i);
-    return list;
-}
-
-QStringList oneTo(int n) {
-    QStringList list;
-    for (int i = 1; i <= n; ++i) list << QString::number(i);
-    return list;
-}
 
 // The operator choosing an entry from the selector's list.
 void choose(QComboBox* box, const QString& entry) {
@@ -95,14 +78,14 @@ void TestForm1::selectorFollowsTheCounterFile_data() {
     QTest::addColumn<bool>("present");
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<int>("current");
-    QTest::newRow("holds 3") << true << counter(3) << 3;
-    QTest::newRow("holds 0") << true << counter(0) << 1;
+    QTest::newRow("holds 3") << true << counterFile(3) << 3;
+    QTest::newRow("holds 0") << true << counterFile(0) << 1;
     QTest::newRow("absent") << false << QByteArray() << 1;
-    QTest::newRow("holds 1") << true << counter(1) << 1;
-    QTest::newRow("holds 12") << true << counter(12) << 12;
-    QTest::newRow("negative") << true << counter(-2) << 1;
+    QTest::newRow("holds 1") << true << counterFile(1) << 1;
+    QTest::newRow("holds 12") << true << counterFile(12) << 12;
+    QTest::newRow("negative") << true << counterFile(-2) << 1;
     QTest::newRow("empty file") << true << QByteArray() << 1;
-    QTest::newRow("longer file, counter first") << true << (counter(5) + QByteArray("\x09\x00", 2)) << 5;
+    QTest::newRow("longer file, counter first") << true << (counterFile(5) + QByteArray("\x09\x00", 2)) << 5;
 }
 
 void TestForm1::selectorFollowsTheCounterFile() {
@@ -114,7 +97,7 @@ void TestForm1::selectorFollowsTheCounterFile() {
     Form1& f = fx.make();
     f.show();
     QCOMPARE(f.Combo1->currentText(), QString::number(current));
-    QCOMPARE(items(f.Combo1), oneTo(current));
+    QCOMPARE(op::entries(f.Combo1), op::numbers(1, current));
     QCOMPARE(int(fx.world.module1.quizRun.CurrentRound), current);
     QCOMPARE(fx.world.module1.quizRun.RoundNumber, std::to_string(current));
     QVERIFY(f.Command6->isEnabled());
@@ -125,7 +108,7 @@ void TestForm1::selectorFollowsTheCounterFile() {
 
 void TestForm1::pastRoundLocksStartAndCurrentRoundClearsEverything() {
     Fixture fx;
-    fx.world.writeFile(QStringLiteral("trv3.dat"), counter(3));
+    fx.world.writeFile(QStringLiteral("trv3.dat"), counterFile(3));
     Form1& f = fx.make();
     f.show();
 
@@ -165,7 +148,7 @@ void TestForm1::pastRoundLocksStartAndCurrentRoundClearsEverything() {
 // File names use the selector's text as typed: "03" is not round "3".
 void TestForm1::typedRoundIsUsedVerbatim() {
     Fixture fx;
-    fx.world.writeFile(QStringLiteral("trv3.dat"), counter(3));
+    fx.world.writeFile(QStringLiteral("trv3.dat"), counterFile(3));
     Form1& f = fx.make();
     f.show();
     f.Combo1->lineEdit()->clear();
@@ -183,7 +166,7 @@ void TestForm1::returningFromAnEditorRefreshesTheWindow_data() {
 void TestForm1::returningFromAnEditorRefreshesTheWindow() {
     QFETCH(QString, how);
     Fixture fx;
-    fx.world.writeFile(QStringLiteral("trv3.dat"), counter(2));
+    fx.world.writeFile(QStringLiteral("trv3.dat"), counterFile(2));
     Form1& f = fx.make();
     int made = 0;
     f.setEditorFactory(1, [&] {
@@ -204,7 +187,7 @@ void TestForm1::returningFromAnEditorRefreshesTheWindow() {
     QSignalSpy closed(editor, &EditorWindow::closed);
 
     // Meanwhile a round has been played elsewhere.
-    fx.world.writeFile(QStringLiteral("trv3.dat"), counter(4));
+    fx.world.writeFile(QStringLiteral("trv3.dat"), counterFile(4));
     if (how == QStringLiteral("close"))
         QVERIFY(editor->close());
     else if (how == QStringLiteral("hide"))
@@ -216,7 +199,7 @@ void TestForm1::returningFromAnEditorRefreshesTheWindow() {
     if (how != QStringLiteral("delete")) QCOMPARE(closed.count(), 1);
     QVERIFY(f.isVisible());
     QCOMPARE(f.Combo1->currentText(), QStringLiteral("4"));
-    QCOMPARE(items(f.Combo1), oneTo(4));
+    QCOMPARE(op::entries(f.Combo1), op::numbers(1, 4));
     QVERIFY(f.Command6->isEnabled());
     QVERIFY(!hasPastRoundColour(f.Combo1));
 
@@ -271,7 +254,7 @@ void TestForm1::buttonsWithoutAWindowDoNothing() {
 // the focus coming back (a message box closed during a round) must not.
 void TestForm1::focusComingBackDoesNotResetTheWindow() {
     Fixture fx;
-    fx.world.writeFile(QStringLiteral("trv3.dat"), counter(2));
+    fx.world.writeFile(QStringLiteral("trv3.dat"), counterFile(2));
     Form1& f = fx.make();
     f.show();
     choose(f.Combo1, QStringLiteral("1"));

@@ -13,38 +13,26 @@
 #include <memory>
 
 #include "model/RecordCodec.h"
+#include "support/OperatorActions.h"
+#include "support/RawRecord.h"
 #include "support/TestWorld.h"
 #include "ui/Form1.h"
 #include "ui/Form2.h"
 
 namespace {
 
-QByteArray bytes(const SjisText& s) { return QByteArray(s.data(), qsizetype(s.size())); }
-
 // Six length-prefixed strings from offset 0, as the file layout has them.
 std::array<QByteArray, 6> readSixStrings(const QByteArray& file) {
     std::array<QByteArray, 6> out;
-    int pos = 0;
-    for (QByteArray& field : out) {
-        if (pos + 2 > file.size()) break;
-        const int n = quint8(file[pos]) | (quint8(file[pos + 1]) << 8);
-        field = file.mid(pos + 2, n);
-        pos += 2 + n;
-    }
+    RawReader r(file);
+    for (QByteArray& field : out) field = r.str();
     return out;
 }
 
 QByteArray stringField(const QByteArray& text) {
     QByteArray b;
-    b.append(char(text.size() & 0xff)).append(char(text.size() >> 8)).append(text);
+    putString(b, text);
     return b;
-}
-
-// What an input method hands a box when the operator confirms Japanese text.
-void commitText(QWidget* box, const QString& text) {
-    QInputMethodEvent event;
-    event.setCommitString(text);
-    QApplication::sendEvent(box, &event);
 }
 
 void deleteClosedWindows() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
@@ -86,9 +74,9 @@ private slots:
             QTest::keyClicks(form->Text2, "smtp.example.jp");
             QTest::keyClicks(form->Text3, "taro");
             QTest::keyClicks(form->Text4, "pa");
-            commitText(form->Text4, "す");   // a password may hold Japanese
+            op::commit(form->Text4, "す");   // a password may hold Japanese
             QTest::keyClicks(form->Text5, "taro@example.jp");
-            commitText(form->Text6, "山田　太郎");
+            op::commit(form->Text6, "山田　太郎");
             QTest::mouseClick(form->Command1, Qt::LeftButton);
             delete form;
         }
@@ -96,10 +84,10 @@ private slots:
         const QByteArray file = world.readFile("trv1.dat");
         const SjisText password = sjis("paす");
         const QByteArray passwordBase64 =
-            bytes(password).toBase64(QByteArray::OmitTrailingEquals);   // one line, no "="
+            bytesOf(password).toBase64(QByteArray::OmitTrailingEquals);   // one line, no "="
         const std::array<QByteArray, 6> expected = {
             " pop.example.jp ", "smtp.example.jp", "taro", passwordBase64, "taro@example.jp",
-            bytes(sjis("山田　太郎"))};
+            bytesOf(sjis("山田　太郎"))};
         QCOMPARE(readSixStrings(file), expected);
         int total = 0;
         for (const QByteArray& f : expected) total += 2 + int(f.size());
@@ -108,9 +96,9 @@ private slots:
         // The record code reads the same six fields.
         MailSettings decoded;
         decodeRecord(std::string_view(file.constData(), std::size_t(file.size())), decoded);
-        QCOMPARE(bytes(decoded.Password), passwordBase64);
-        QCOMPARE(bytes(decoded.SenderName), expected[5]);
-        QCOMPARE(bytes(decoded.Pop3Server), expected[0]);
+        QCOMPARE(bytesOf(decoded.Password), passwordBase64);
+        QCOMPARE(bytesOf(decoded.SenderName), expected[5]);
+        QCOMPARE(bytesOf(decoded.Pop3Server), expected[0]);
         QCOMPARE(world.module1.mailSettings, decoded);
 
         // A fresh load shows the password in clear again, masked on screen.

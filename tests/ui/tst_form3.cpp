@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "model/RecordCodec.h"
+#include "support/OperatorActions.h"
+#include "support/RawRecord.h"
 #include "support/TestWorld.h"
 #include "ui/Form3.h"
 
 namespace {
-
-QByteArray bytes(const SjisText& s) { return QByteArray(s.data(), qsizetype(s.size())); }
 
 // trv2.dat read by offsets: 1000 counted strings, 1000 more, 1000 integers.
 struct PlainBook {
@@ -29,37 +29,20 @@ struct PlainBook {
 };
 PlainBook readPlainBook(const QByteArray& file) {
     PlainBook book;
-    int pos = 0;
-    auto u16 = [&](int at) { return quint8(file[at]) | (quint8(file[at + 1]) << 8); };
-    for (auto* list : {&book.names, &book.addresses}) {
-        for (int i = 0; i < 1000; ++i) {
-            const int n = u16(pos);
-            list->push_back(file.mid(pos + 2, n));
-            pos += 2 + n;
-        }
-    }
-    for (int i = 0; i < 1000; ++i, pos += 2) book.flags.push_back(qint16(u16(pos)));
+    RawReader r(file);
+    for (auto* list : {&book.names, &book.addresses})
+        for (int i = 0; i < 1000; ++i) list->push_back(r.str());
+    for (int i = 0; i < 1000; ++i) book.flags.push_back(r.int16());
     return book;
 }
 
 QByteArray plainBookFile(const std::vector<QByteArray>& names, const std::vector<QByteArray>& addresses,
                          const std::vector<int>& flags) {
     QByteArray file;
-    auto put16 = [&](int v) { file.append(char(v & 0xff)).append(char((v >> 8) & 0xff)); };
     for (auto* list : {&names, &addresses})
-        for (int i = 0; i < 1000; ++i) {
-            const QByteArray s = i < int(list->size()) ? (*list)[std::size_t(i)] : QByteArray();
-            put16(int(s.size()));
-            file += s;
-        }
-    for (int i = 0; i < 1000; ++i) put16(i < int(flags.size()) ? flags[std::size_t(i)] : 0);
+        for (int i = 0; i < 1000; ++i) putString(file, i < int(list->size()) ? (*list)[std::size_t(i)] : QByteArray());
+    for (int i = 0; i < 1000; ++i) put16(file, i < int(flags.size()) ? flags[std::size_t(i)] : 0);
     return file;
-}
-
-void commitText(QWidget* box, const QString& text) {
-    QInputMethodEvent event;
-    event.setCommitString(text);
-    QApplication::sendEvent(box, &event);
 }
 
 void toPage(Form3& form, int page) {
@@ -121,7 +104,7 @@ private slots:
         QTest::keyClicks(box, before);
         box->setCursorPosition(cursor);
         if (viaInputMethod)
-            commitText(box, typed);
+            op::commit(box, typed);
         else
             QTest::keyClicks(box, typed);
 
@@ -130,7 +113,7 @@ private slots:
         QCOMPARE(world.module1.addressBook.Addresses[47], sjis(after));
 
         QTest::mouseClick(form->Command1, Qt::LeftButton);
-        QCOMPARE(readPlainBook(world.readFile("trv2.dat")).addresses[47], bytes(sjis(after)));
+        QCOMPARE(readPlainBook(world.readFile("trv2.dat")).addresses[47], bytesOf(sjis(after)));
     }
 
     void checkRowThreeOnPageFive() {
@@ -192,7 +175,7 @@ private slots:
         {
             auto form = std::make_unique<Form3>(world.module1);
             form->show();
-            commitText(form->Text1[0], "山田　太郎");
+            op::commit(form->Text1[0], "山田　太郎");
             QTest::keyClicks(form->Text2[0], "yamada@example.jp");
             QTest::keyClick(form->Check1[0], Qt::Key_Space);
             toPage(*form, 2);
@@ -202,7 +185,7 @@ private slots:
         }
         const QByteArray file = world.readFile("trv2.dat");
         const PlainBook plain = readPlainBook(file);
-        QCOMPARE(plain.names[0], bytes(sjis("山田　太郎")));
+        QCOMPARE(plain.names[0], bytesOf(sjis("山田　太郎")));
         QCOMPARE(plain.addresses[0], QByteArray("yamada@example.jp"));
         QCOMPARE(plain.names[29], QByteArray("no address"));
         QCOMPARE(plain.addresses[29], QByteArray());
@@ -214,8 +197,8 @@ private slots:
         AddressBook decoded;
         decodeRecord(std::string_view(file.constData(), std::size_t(file.size())), decoded);
         for (int i = 0; i < 1000; ++i) {
-            QCOMPARE(bytes(decoded.Names[std::size_t(i)]), plain.names[std::size_t(i)]);
-            QCOMPARE(bytes(decoded.Addresses[std::size_t(i)]), plain.addresses[std::size_t(i)]);
+            QCOMPARE(bytesOf(decoded.Names[std::size_t(i)]), plain.names[std::size_t(i)]);
+            QCOMPARE(bytesOf(decoded.Addresses[std::size_t(i)]), plain.addresses[std::size_t(i)]);
             QCOMPARE(int(decoded.SendFlags[std::size_t(i)]), plain.flags[std::size_t(i)]);
         }
 

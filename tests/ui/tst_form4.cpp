@@ -16,54 +16,15 @@
 
 #include "model/RecordCodec.h"
 #include "support/FakeTime.h"
+#include "support/OperatorActions.h"
+#include "support/RawRecord.h"
 #include "support/TestWorld.h"
 #include "ui/Form4.h"
 
 namespace {
 
-QByteArray bytes(const SjisText& s) { return QByteArray(s.data(), qsizetype(s.size())); }
-QByteArray sj(const QString& s) { return bytes(sjis(s)); }
+QByteArray sj(const QString& s) { return bytesOf(sjis(s)); }
 
-void put16(QByteArray& b, int v) { b.append(char(v & 0xff)).append(char((v >> 8) & 0xff)); }
-void putString(QByteArray& b, const QByteArray& s) { put16(b, int(s.size())); b += s; }
-
-// trv4<N>.dat by plain offsets: text, text, integer, integer, text, integer, text.
-struct PlainInvitation {
-    QByteArray greeting, name;
-    int round = 0, minutes = 0;
-    QByteArray subject;
-    int byteCount = 0;
-    QByteArray body;
-    int size = 0;   // bytes the record takes
-};
-PlainInvitation readPlain(const QByteArray& f) {
-    PlainInvitation p;
-    int pos = 0;
-    auto i16 = [&] { const int v = qint16(quint8(f[pos]) | (quint8(f[pos + 1]) << 8)); pos += 2; return v; };
-    auto str = [&] { const int n = i16() & 0xffff; QByteArray s = f.mid(pos, n); pos += n; return s; };
-    p.greeting = str();
-    p.name = str();
-    p.round = i16();
-    p.minutes = i16();
-    p.subject = str();
-    p.byteCount = i16();
-    p.body = str();
-    p.size = pos;
-    return p;
-}
-QByteArray plainFile(const PlainInvitation& p) {
-    QByteArray b;
-    putString(b, p.greeting);
-    putString(b, p.name);
-    put16(b, p.round);
-    put16(b, p.minutes);
-    putString(b, p.subject);
-    put16(b, p.byteCount);
-    putString(b, p.body);
-    return b;
-}
-
-QByteArray counterFile(int round) { QByteArray b; put16(b, round); return b; }
 QByteArray settingsFileWithName(const QString& name) {
     QByteArray b;
     for (int i = 0; i < 5; ++i) putString(b, "x");
@@ -79,12 +40,6 @@ QString bodyShown(const QString& greeting, const QString& name, const QString& r
         "なにも記入せずに、", "返信してください。", "不参加の方は、", "返信しなくて結構です。",
         minutes + "分以内に返信の", "ない方は不参加", "といたします。"};
     return lines.join('\n') + '\n';
-}
-
-void commitText(QWidget* box, const QString& text) {
-    QInputMethodEvent event;
-    event.setCommitString(text);
-    QApplication::sendEvent(box, &event);
 }
 
 // The operator opens the list, moves to an entry and takes it with Enter.
@@ -110,12 +65,6 @@ bool listOpensOnArrowPress(QComboBox* box) {
 }
 
 bool isRed(QWidget* w) { return w->palette().color(QPalette::Text) == QColor(255, 0, 0); }
-
-QStringList listOf(QComboBox* box) {
-    QStringList items;
-    for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
-    return items;
-}
 
 }   // namespace
 
@@ -146,10 +95,10 @@ private slots:
         World w("09:00", 0, "");
         auto form = w.open();
         QCOMPARE(form->Combo0->currentText(), QString("お早うございます。"));
-        QCOMPARE(listOf(form->Combo0), QStringList({"お早うございます。", "こんにちは、", "今晩は、"}));
+        QCOMPARE(op::entries(form->Combo0), QStringList({"お早うございます。", "こんにちは、", "今晩は、"}));
         QVERIFY(form->Text0->text().isEmpty());
         QCOMPARE(form->Combo1->currentText(), QString("1"));
-        QCOMPARE(listOf(form->Combo1), QStringList({"1"}));
+        QCOMPARE(op::entries(form->Combo1), QStringList({"1"}));
         QCOMPARE(form->Combo2->currentText(), QString("5"));
         QCOMPARE(form->Combo2->count(), 20);
         QCOMPARE(form->Combo2->itemText(19), QString("20"));
@@ -200,7 +149,7 @@ private slots:
             auto form = w.open();
             QCOMPARE(form->Text0->text(), QString("山田"));
             QCOMPARE(form->Combo1->currentText(), QString("3"));
-            QCOMPARE(listOf(form->Combo1), QStringList({"1", "2", "3"}));
+            QCOMPARE(op::entries(form->Combo1), QStringList({"1", "2", "3"}));
             QCOMPARE(form->Text1->text(), QString("第3回のクイズ参加ご確認"));
             QCOMPARE(form->Text2->toPlainText(), expectedBody);
             QCOMPARE(form->Text3->text(), QString("308"));
@@ -211,26 +160,26 @@ private slots:
         }
 
         const QByteArray file = w.world.readFile("trv43.dat");
-        const PlainInvitation p = readPlain(file);
+        const RawMailFile p(file);
         QCOMPARE(p.greeting, sj("お早うございます。"));
         QCOMPARE(p.name, sj("山田"));
         QCOMPARE(p.round, 3);
-        QCOMPARE(p.minutes, 5);
+        QCOMPARE(p.replyMinutes, 5);
         QCOMPARE(p.subject, sj("第3回のクイズ参加ご確認"));
         QCOMPARE(p.byteCount, 308);
         QCOMPARE(p.body.size(), 308);
         QCOMPARE(p.body, sj(QString(expectedBody).replace("\n", "\r\n")));
-        QCOMPARE(p.size, file.size());
+        QCOMPARE(p.end, file.size());
 
         InvitationMail decoded;
         decodeRecord(std::string_view(file.constData(), std::size_t(file.size())), decoded);
-        QCOMPARE(bytes(decoded.Greeting), p.greeting);
-        QCOMPARE(bytes(decoded.SenderName), p.name);
+        QCOMPARE(bytesOf(decoded.Greeting), p.greeting);
+        QCOMPARE(bytesOf(decoded.SenderName), p.name);
         QCOMPARE(int(decoded.Round), p.round);
-        QCOMPARE(int(decoded.ReplyMinutes), p.minutes);
-        QCOMPARE(bytes(decoded.Subject), p.subject);
+        QCOMPARE(int(decoded.ReplyMinutes), p.replyMinutes);
+        QCOMPARE(bytesOf(decoded.Subject), p.subject);
         QCOMPARE(int(decoded.ByteCount), p.byteCount);
-        QCOMPARE(bytes(decoded.Body), p.body);
+        QCOMPARE(bytesOf(decoded.Body), p.body);
         QCOMPARE(w.world.module1.invitationMail, decoded);
 
         // Evening now: the stored invitation is shown as it was saved.
@@ -247,12 +196,12 @@ private slots:
         auto form = w.open();
         QCOMPARE(form->Text3->text(), QString("298"));   // こんにちは、 and no name
         form->Text2->moveCursor(QTextCursor::End);
-        commitText(form->Text2, "よろしく");
+        op::commit(form->Text2, "よろしく");
         QTest::keyClick(form->Text2, Qt::Key_Return);
         QCOMPARE(form->Text3->text(), QString("308"));   // 8 bytes and CR LF
         QTest::mouseClick(form->Command1, Qt::LeftButton);
 
-        const PlainInvitation p = readPlain(w.world.readFile("trv42.dat"));
+        const RawMailFile p(w.world.readFile("trv42.dat"));
         QCOMPARE(p.byteCount, 308);
         QCOMPARE(p.body.size(), 308);
         QVERIFY(p.body.endsWith(sj("といたします。\r\nよろしく\r\n")));
@@ -265,7 +214,7 @@ private slots:
         World w("09:00", 1, "");
         auto form = w.open();
         // Typing a name recomposes line 5 and the count.
-        commitText(form->Text0, "鈴木");
+        op::commit(form->Text0, "鈴木");
         QCOMPARE(form->Text2->toPlainText(), bodyShown("お早うございます。", "鈴木", "1", "5"));
         QCOMPARE(form->Text3->text(), QString("308"));
         // Choosing a reply time from the list recomposes line 14.
@@ -290,15 +239,15 @@ private slots:
     // Round 1 of three was saved; round 2 never was.
     void pastRoundsAreRedAndReadOnly() {
         World w("09:00", 3, "山田");
-        PlainInvitation old;
+        RawMailFile old;
         old.greeting = sj("今晩は、");
         old.name = sj("佐藤");
         old.round = 1;
-        old.minutes = 7;
+        old.replyMinutes = 7;
         old.subject = sj("第1回");
         old.body = sj("昔の本文\r\n");
         old.byteCount = int(old.body.size());
-        w.world.writeFile("trv41.dat", plainFile(old));
+        w.world.writeFile("trv41.dat", old.bytes());
 
         auto form = w.open();
         QVERIFY(listOpensOnArrowPress(form->Combo2));   // unlocked at first
@@ -351,8 +300,8 @@ private slots:
         QCOMPARE(form->Text1->text(), QString("第3回のクイズ参加ご確認"));
         QCOMPARE(form->Text2->toPlainText(), bodyShown("今晩は、", "佐藤", "3", "7"));
         QTest::mouseClick(form->Command1, Qt::LeftButton);
-        QCOMPARE(readPlain(w.world.readFile("trv43.dat")).name, sj("佐藤"));
-        QCOMPARE(w.world.readFile("trv41.dat"), plainFile(old));   // the past round untouched
+        QCOMPARE(RawMailFile(w.world.readFile("trv43.dat")).name, sj("佐藤"));
+        QCOMPARE(w.world.readFile("trv41.dat"), old.bytes());   // the past round untouched
     }
 
     void numbersOutOfRangeSaveNothing_data() {
@@ -390,7 +339,7 @@ private slots:
             if (minutes.isEmpty())
                 QTest::keyClick(form->Combo2, Qt::Key_Delete);
             else
-                commitText(form->Combo2->lineEdit(), minutes);
+                op::commit(form->Combo2->lineEdit(), minutes);
         }
         if (!count.isEmpty()) {
             form->Text3->selectAll();
@@ -412,9 +361,9 @@ private slots:
         chooseFromList(form->Combo2, "20");
         QTest::mouseClick(form->Command1, Qt::LeftButton);
         QVERIFY(!form->isVisible());
-        const PlainInvitation p = readPlain(w.world.readFile("trv43.dat"));
+        const RawMailFile p(w.world.readFile("trv43.dat"));
         QCOMPARE(p.round, 3);
-        QCOMPARE(p.minutes, 20);
+        QCOMPARE(p.replyMinutes, 20);
         QCOMPARE(p.byteCount, int(p.body.size()));
     }
 
@@ -425,18 +374,18 @@ private slots:
         QTest::keyClicks(form->Combo2, "45");   // beyond the list, within range
         QTest::mouseClick(form->Command1, Qt::LeftButton);
         QVERIFY(w.world.messageBox.shown.empty());
-        const PlainInvitation p = readPlain(w.world.readFile("trv43.dat"));
-        QCOMPARE(p.minutes, 45);
+        const RawMailFile p(w.world.readFile("trv43.dat"));
+        QCOMPARE(p.replyMinutes, 45);
         // Typing into the combo did not recompose: the body still says 5.
         QVERIFY(p.body.contains(sj("5分以内に返信の")));
     }
 
     void storedRoundZeroCountsAsNeverSaved() {
         World w("09:00", 1, "");
-        PlainInvitation blank;
+        RawMailFile blank;
         blank.greeting = sj("今晩は、");
         blank.body = sj("X\r\n");
-        w.world.writeFile("trv41.dat", plainFile(blank));
+        w.world.writeFile("trv41.dat", blank.bytes());
         auto form = w.open();
         QCOMPARE(form->Combo0->currentText(), QString("お早うございます。"));
         QCOMPARE(form->Text3->text(), QString("304"));

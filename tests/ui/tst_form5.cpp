@@ -10,8 +10,9 @@
 #include "model/QuestionRules.h"
 #include "model/RecordCodec.h"
 #include "model/RecordFiles.h"
+#include "support/OperatorActions.h"
+#include "support/RawRecord.h"
 #include "support/TestWorld.h"
-#include "tst_form5_operator.h"
 #include "ui/Form1.h"
 #include "ui/Form5.h"
 #include "ui/ComboLock.h"
@@ -25,8 +26,6 @@ std::unique_ptr<QuestionSet> decoded(const QByteArray& bytes) {
     decodeRecord(std::string_view(bytes.constData(), std::size_t(bytes.size())), *set);
     return set;
 }
-
-QByteArray bytesOf(const SjisText& s) { return QByteArray(s.data(), qsizetype(s.size())); }
 
 }  // namespace
 
@@ -55,8 +54,8 @@ private slots:
         QTest::addColumn<QByteArray>("counter");   // empty: no trv3.dat
         QTest::addColumn<int>("round");
         QTest::newRow("no counter file") << QByteArray() << 1;
-        QTest::newRow("counter 0") << op::counterFile(0) << 1;
-        QTest::newRow("counter 3") << op::counterFile(3) << 3;
+        QTest::newRow("counter 0") << counterFile(0) << 1;
+        QTest::newRow("counter 3") << counterFile(3) << 3;
     }
     void firstStartShowsDefaults() {
         QFETCH(QByteArray, counter);
@@ -189,7 +188,7 @@ private slots:
     }
 
     void commonSeparatorReachesAllTenChoices() {
-        world->writeFile("trv3.dat", op::counterFile(1));
+        world->writeFile("trv3.dat", counterFile(1));
         open();
         // Choosing the current round unlocks the per-choice boxes.
         QVERIFY(op::choose(w->Combo1, "1"));
@@ -269,7 +268,7 @@ private slots:
     }
 
     void saveAndReopen() {
-        world->writeFile("trv3.dat", op::counterFile(2));
+        world->writeFile("trv3.dat", counterFile(2));
         open();
         QVERIFY(op::choose(w->Combo2, "2"));
         op::retype(w->Text1, QStringLiteral("富士山の問題"));
@@ -360,7 +359,7 @@ private slots:
 
     void pastRoundIsRedAndReadOnly() {
         // Round 1 was played with two questions; round 2 is the current one.
-        world->writeFile("trv3.dat", op::counterFile(2));
+        world->writeFile("trv3.dat", counterFile(2));
         {
             auto past = std::make_unique<QuestionSet>();
             past->QuestionCount = "2";
@@ -464,7 +463,7 @@ private slots:
         QFETCH(QString, field);
         QFETCH(QString, text);
         QFETCH(QString, named);
-        world->writeFile("trv3.dat", op::counterFile(1));
+        world->writeFile("trv3.dat", counterFile(1));
         open();
         QVERIFY(op::choose(w->Combo1, "1"));   // unlocks the points box
         const std::int16_t minutesBefore = set().ReplyMinutes[1];

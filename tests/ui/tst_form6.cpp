@@ -8,52 +8,15 @@
 #include "model/QuestionRules.h"
 #include "model/RecordCodec.h"
 #include "model/RecordFiles.h"
+#include "support/OperatorActions.h"
+#include "support/RawRecord.h"
 #include "support/TestWorld.h"
-#include "tst_form5_operator.h"
 #include "ui/ComboLock.h"
 #include "ui/Form1.h"
 #include "ui/Form6.h"
 #include "ui/Widgets.h"
 
 namespace {
-
-QByteArray bytesOf(const SjisText& s) { return QByteArray(s.data(), qsizetype(s.size())); }
-
-// A closing-mail file read by plain byte offsets: text, text, two integers,
-// text, integer, text.
-struct RawClosingMail {
-    explicit RawClosingMail(const QByteArray& bytes) : b(bytes) {
-        greeting = str();
-        name = str();
-        round = int16();
-        replyMinutes = int16();
-        subject = str();
-        byteCount = int16();
-        body = str();
-        end = pos;
-    }
-    QByteArray b;
-    int pos = 0;
-    bool overrun = false;
-    int end = 0;
-    QByteArray greeting, name, subject, body;
-    int round = 0, replyMinutes = 0, byteCount = 0;
-
-private:
-    int int16() {
-        if (pos + 2 > b.size()) { overrun = true; pos += 2; return 0; }
-        const int v = qint16(quint8(b[pos]) | (quint8(b[pos + 1]) << 8));
-        pos += 2;
-        return v;
-    }
-    QByteArray str() {
-        const int n = quint16(int16());
-        if (pos + n > b.size()) { overrun = true; pos += n; return {}; }
-        const QByteArray s = b.mid(pos, n);
-        pos += n;
-        return s;
-    }
-};
 
 QString crlfLines(const QStringList& lines) {
     QString text;
@@ -76,7 +39,7 @@ class TestForm6 : public QObject {
     }
     QStringList bodyLines() const { return w->Text2->toPlainText().split('\n'); }
 
-    void writeCounter(int round) { world->writeFile("trv3.dat", op::counterFile(round)); }
+    void writeCounter(int round) { world->writeFile("trv3.dat", counterFile(round)); }
     void writeName(const char* name) {
         MailSettings settings;
         settings.SenderName = sjis(name);
@@ -174,7 +137,7 @@ private slots:
         op::retype(w->Combo0, QStringLiteral("こんばんは"));
         QTest::mouseClick(w->Command1, Qt::LeftButton);
         QTRY_VERIFY(w.isNull());
-        const RawClosingMail raw(world->readFile("trv61.dat"));
+        const RawMailFile raw(world->readFile("trv61.dat"));
         QCOMPARE(raw.greeting, bytesOf(sjis("こんばんは")));
         QVERIFY(raw.body.contains(bytesOf(sjis("\r\nお疲れさまです。\r\n鈴木です。\r\n"))));
     }
@@ -278,7 +241,7 @@ private slots:
         QTRY_VERIFY(w.isNull());
 
         const QByteArray bytes = world->readFile("trv62.dat");
-        const RawClosingMail raw(bytes);
+        const RawMailFile raw(bytes);
         ClosingMail stored;
         decodeRecord(std::string_view(bytes.constData(), std::size_t(bytes.size())), stored);
         QVERIFY(!raw.overrun);
@@ -318,7 +281,7 @@ private slots:
         world->platform.files = &world->files;
         QTest::mouseClick(w->Command1, Qt::LeftButton);
         QTRY_VERIFY(w.isNull());
-        QCOMPARE(RawClosingMail(world->readFile("trv61.dat")).subject, bytesOf(sjis("残したい件名")));
+        QCOMPARE(RawMailFile(world->readFile("trv61.dat")).subject, bytesOf(sjis("残したい件名")));
     }
 
     void backSavesNothing() {
@@ -379,7 +342,7 @@ private slots:
         QTRY_VERIFY(w.isNull());
         QCOMPARE(world->readFile("trv61.dat"), firstBytes);
         QCOMPARE(world->readFile("trv62.dat").size(), 0);
-        QCOMPARE(RawClosingMail(world->readFile("trv63.dat")).round, 3);
+        QCOMPARE(RawMailFile(world->readFile("trv63.dat")).round, 3);
     }
 
     void roundTypedInsteadOfChosenIsRefused_data() {
