@@ -69,7 +69,26 @@ int closedPort() {
     return port;
 }
 
+// A socket aimed at a fresh local server, its events logged.
+struct Link {
+    Server srv;
+    QtSocket s;
+    EventLog log;
+    Link() {
+        log.attach(s);
+        aim(s, srv.port());
+    }
+};
+
 }  // namespace
+
+// Connects and waits until both ends have seen the connection.
+#define CONNECT_AND_WAIT(link)                \
+    do {                                      \
+        (link).s.connect();                   \
+        QTRY_COMPARE((link).log.connects, 1); \
+        QTRY_VERIFY((link).srv.peer != nullptr); \
+    } while (false)
 
 class TestQtSocket : public QObject {
     Q_OBJECT
@@ -121,14 +140,9 @@ void TestQtSocket::dataArrivalDrainsEverything_data() {
 void TestQtSocket::dataArrivalDrainsEverything() {
     QFETCH(QList<QByteArray>, chunks);
     QFETCH(int, pauseMs);
-    Server srv;
-    QtSocket s;
-    EventLog log;
-    log.attach(s);
-    aim(s, srv.port());
-    s.connect();
-    QTRY_VERIFY(srv.peer != nullptr);
-    QTRY_COMPARE(log.connects, 1);
+    Link link;
+    CONNECT_AND_WAIT(link);
+    auto& [srv, s, log] = link;
 
     QByteArray all;
     for (const QByteArray& c : chunks) {
@@ -145,14 +159,9 @@ void TestQtSocket::dataArrivalDrainsEverything() {
 }
 
 void TestQtSocket::sendDataDeliversEveryByteInOrder() {
-    Server srv;
-    QtSocket s;
-    EventLog log;
-    log.attach(s);
-    aim(s, srv.port());
-    s.connect();
-    QTRY_COMPARE(log.connects, 1);
-    QTRY_VERIFY(srv.peer != nullptr);
+    Link link;
+    CONNECT_AND_WAIT(link);
+    auto& [srv, s, log] = link;
 
     std::string expected;
     for (int i = 0; i < 2000; ++i) {
@@ -171,14 +180,9 @@ void TestQtSocket::sendDataDeliversEveryByteInOrder() {
 // A server that answers and hangs up at once: the owner reads the answer
 // first, then hears of the close, once, and no error.
 void TestQtSocket::peerCloseRaisesCloseOnceAfterItsData() {
-    Server srv;
-    QtSocket s;
-    EventLog log;
-    log.attach(s);
-    aim(s, srv.port());
-    s.connect();
-    QTRY_VERIFY(srv.peer != nullptr);
-    QTRY_COMPARE(log.connects, 1);
+    Link link;
+    CONNECT_AND_WAIT(link);
+    auto& [srv, s, log] = link;
 
     srv.peer->write("221 bye\r\n");
     srv.peer->disconnectFromHost();
@@ -200,14 +204,9 @@ void TestQtSocket::peerCloseRaisesCloseOnceAfterItsData() {
 // Our own close is not the peer's: no event; a QUIT written just before
 // still reaches the server.
 void TestQtSocket::ownCloseRaisesNothingAndStillSendsWhatWasWritten() {
-    Server srv;
-    QtSocket s;
-    EventLog log;
-    log.attach(s);
-    aim(s, srv.port());
-    s.connect();
-    QTRY_COMPARE(log.connects, 1);
-    QTRY_VERIFY(srv.peer != nullptr);
+    Link link;
+    CONNECT_AND_WAIT(link);
+    auto& [srv, s, log] = link;
 
     s.sendData("QUIT\r\n");
     s.close();
@@ -252,11 +251,8 @@ void TestQtSocket::unknownHostRaisesError() {
 
 // The sessions reuse one socket for every connection of a round.
 void TestQtSocket::socketConnectsAgainAfterClose() {
-    Server srv;
-    QtSocket s;
-    EventLog log;
-    log.attach(s);
-    aim(s, srv.port());
+    Link link;
+    auto& [srv, s, log] = link;
     for (int round = 1; round <= 3; ++round) {
         srv.peer = nullptr;
         s.connect();
@@ -271,14 +267,9 @@ void TestQtSocket::socketConnectsAgainAfterClose() {
 }
 
 void TestQtSocket::connectWhileConnectedStartsAfresh() {
-    Server srv;
-    QtSocket s;
-    EventLog log;
-    log.attach(s);
-    aim(s, srv.port());
-    s.connect();
-    QTRY_COMPARE(log.connects, 1);
-    QTRY_VERIFY(srv.peer != nullptr);
+    Link link;
+    CONNECT_AND_WAIT(link);
+    auto& [srv, s, log] = link;
     QTcpSocket* first = srv.peer;
     s.connect();
     QTRY_COMPARE(log.connects, 2);
