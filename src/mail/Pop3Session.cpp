@@ -2,15 +2,9 @@
 
 #include <utility>
 
-#include "mail/RuntimeFault.h"
 #include "mail/SessionTexts.h"
 
 namespace {
-
-bool holdsLineBreak(const std::string& s)
-{
-    return s.find_first_of("\r\n") != std::string::npos;
-}
 
 // Every positive reply begins with "+OK", bare or followed by text; "-ERR"
 // and anything else is negative.
@@ -22,7 +16,7 @@ bool positive(const std::string& line)
 }  // namespace
 
 Pop3Session::Pop3Session(Socket& socket, Timer& timer, SessionView& view)
-    : socket_(socket), timer_(timer), view_(view)
+    : MailSession(socket, timer, view, SessionTexts::kPop3Connected, SessionTexts::kPop3Closed)
 {
 }
 
@@ -42,7 +36,6 @@ const char* Pop3Session::stateName(State s)
 
 void Pop3Session::start(Pop3Job job)
 {
-    if (!socket_.isClosed()) socket_.close();
     job_ = std::move(job);
     buffer_.clear();
     state_ = State::Connect;
@@ -51,68 +44,23 @@ void Pop3Session::start(Pop3Job job)
     messageText_.clear();
     deleteList_.clear();
     deleteCount_ = 0;
-    running_ = true;
-    faulted_ = false;
-    socket_.remoteHost = job_.server;
-    socket_.remotePort = job_.port;
-    socket_.localPort = 0;
-    timer_.setInterval(job_.timeoutMs);
-    timer_.setEnabled(true);
-    socket_.connect();
+    open(job_.server, job_.port, job_.timeoutMs);
 }
 
-void Pop3Session::connected()
+void Pop3Session::received(const std::string& bytes)
 {
-    if (!running_) return;
-    view_.setStatus(SessionTexts::kPop3Connected);
-}
-
-void Pop3Session::dataArrived()
-{
-    std::string bytes = socket_.getData();
-    if (!running_ || faulted_) return;
     buffer_ += bytes;
-    restartTimer();
-    if (handling_) return;   // the handler further up the stack takes it
-    handling_ = true;
-    try {
-        if (state_ == State::Quit) {
-            // Any data after QUIT ends the session.
-            if (!buffer_.empty()) finish();
-        } else {
-            while (running_ && !faulted_ && state_ != State::Quit && step()) {
-            }
-        }
-    } catch (...) {
-        faulted_ = true;
-        socket_.close();
-        RuntimeFault f = describeFault(std::current_exception());
-        view_.showMessage(faultMessage(f.number, f.description));
+}
+
+void Pop3Session::takeReplies()
+{
+    if (state_ == State::Quit) {
+        // Any data after QUIT ends the session.
+        if (!buffer_.empty()) finish();
+        return;
     }
-    handling_ = false;
-}
-
-void Pop3Session::closedByPeer()
-{
-    if (!running_) return;
-    finish();
-}
-
-void Pop3Session::socketError(int number, const std::string& description)
-{
-    if (!running_) return;
-    view_.showMessage(faultMessage(number, description));
-}
-
-void Pop3Session::timerTick()
-{
-    if (!running_) return;
-    timer_.setEnabled(false);
-    socket_.close();
-    running_ = false;
-    view_.timedOut();
-    view_.showMessage(SessionTexts::kTimeOut);
-    view_.sessionEnded();
+    while (active() && state_ != State::Quit && step()) {
+    }
 }
 
 bool Pop3Session::step()
@@ -281,32 +229,12 @@ void Pop3Session::requestMessage()
     send("RETR " + std::to_string(messageNumber_) + "\r\n");
 }
 
-void Pop3Session::send(const std::string& bytes)
-{
-    socket_.sendData(bytes);
-}
-
 void Pop3Session::sendQuit()
 {
     send("QUIT\r\n");
     state_ = State::Quit;
     // Only what the server says after QUIT counts as its answer.
     buffer_.clear();
-}
-
-void Pop3Session::restartTimer()
-{
-    timer_.setEnabled(false);
-    timer_.setEnabled(true);
-}
-
-void Pop3Session::finish()
-{
-    socket_.close();
-    timer_.setEnabled(false);
-    view_.setStatus(SessionTexts::kPop3Closed);
-    running_ = false;
-    view_.sessionEnded();
 }
 
 std::string Pop3Session::unstuff(const std::string& message)

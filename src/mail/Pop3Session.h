@@ -4,10 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "mail/SessionView.h"
+#include "mail/MailSession.h"
 #include "platform/SjisText.h"
-#include "platform/Socket.h"
-#include "platform/Timer.h"
 
 // One fetch: where from, and what to do with each message.
 struct Pop3Job {
@@ -23,10 +21,9 @@ struct Pop3Job {
     int timeoutMs = 10000;
 };
 
-// The POP3 dialogue as a reply-driven state machine over one socket and its
-// time-out timer: USER, PASS, STAT, RETR 1..n, DELE for every message the
-// parser kept, QUIT. The owner routes the socket's and timer's events here.
-class Pop3Session {
+// The POP3 dialogue as a reply-driven state machine: USER, PASS, STAT,
+// RETR 1..n, DELE for every message the parser kept, QUIT.
+class Pop3Session final : public MailSession {
 public:
     enum class State { Connect, User, Pass, Stat, Retr, Dele, Quit };
 
@@ -38,16 +35,10 @@ public:
     // Closes the socket if it is open, arms the time-out and connects.
     void start(Pop3Job job);
 
-    // Event handlers (Winsock2_Connect, _DataArrival, _Close, _Error, Timer2_Timer).
-    void connected();
-    void dataArrived();
-    void closedByPeer();
-    void socketError(int number, const std::string& description);
-    void timerTick();
+    // Its events arrive from Winsock2 and Timer2.
 
     State state() const { return state_; }
     static const char* stateName(State s);
-    bool running() const { return running_; }
     int messageCount() const { return messageCount_; }
     const std::vector<int>& deleteList() const { return deleteList_; }
 
@@ -58,6 +49,8 @@ public:
     static int statCount(const std::string& statusLine);
 
 private:
+    void received(const std::string& bytes) override;
+    void takeReplies() override;
     // Takes whatever the buffer holds in the current state; false when it
     // needs more bytes.
     bool step();
@@ -66,14 +59,8 @@ private:
     bool takeMessage();
     void messageComplete(const std::string& message);
     void requestMessage();
-    void send(const std::string& bytes);
     void sendQuit();
-    void restartTimer();
-    void finish();
 
-    Socket& socket_;
-    Timer& timer_;
-    SessionView& view_;
     Pop3Job job_;
     std::string buffer_;        // bytes not yet taken by a state
     State state_ = State::Connect;
@@ -84,7 +71,4 @@ private:
     std::size_t searched_ = 0;  // how far the terminator has been looked for
     std::vector<int> deleteList_;
     std::size_t deleteCount_ = 0;   // DELE commands sent
-    bool running_ = false;
-    bool faulted_ = false;
-    bool handling_ = false;
 };

@@ -3,20 +3,10 @@
 #include <utility>
 
 #include "mail/OutgoingMessage.h"
-#include "mail/RuntimeFault.h"
 #include "mail/SessionTexts.h"
 
-namespace {
-
-bool holdsLineBreak(const std::string& s)
-{
-    return s.find_first_of("\r\n") != std::string::npos;
-}
-
-}  // namespace
-
 SmtpSession::SmtpSession(Socket& socket, Timer& timer, SessionView& view)
-    : socket_(socket), timer_(timer), view_(view)
+    : MailSession(socket, timer, view, SessionTexts::kSmtpConnected, SessionTexts::kSmtpClosed)
 {
 }
 
@@ -36,77 +26,26 @@ const char* SmtpSession::stateName(State s)
 
 void SmtpSession::start(SmtpJob job)
 {
-    if (!socket_.isClosed()) socket_.close();
     job_ = std::move(job);
     reader_.clear();
     state_ = State::Connect;
     replyCode_.clear();
     recipientIndex_ = 0;
-    running_ = true;
-    faulted_ = false;
-    socket_.remoteHost = job_.server;
-    socket_.remotePort = job_.port;
-    socket_.localPort = 0;
-    timer_.setInterval(job_.timeoutMs);
-    timer_.setEnabled(true);
-    socket_.connect();
+    open(job_.server, job_.port, job_.timeoutMs);
 }
 
-void SmtpSession::connected()
+void SmtpSession::received(const std::string& bytes)
 {
-    if (!running_) return;
-    view_.setStatus(SessionTexts::kSmtpConnected);
-}
-
-void SmtpSession::dataArrived()
-{
-    std::string bytes = socket_.getData();
-    if (!running_ || faulted_) return;
     reader_.append(bytes);
-    // Any arrival, even part of a reply, shows the server is alive.
-    restartTimer();
-    // A handler further up the stack (a nested event loop) takes the replies.
-    if (handling_) return;
-    handling_ = true;
-    try {
-        while (running_ && !faulted_) {
-            auto reply = reader_.next();
-            if (!reply) break;
-            handleReply(*reply);
-        }
-    } catch (...) {
-        // The socket is closed and the fault shown; the still-running timer
-        // then ends the session.
-        faulted_ = true;
-        socket_.close();
-        RuntimeFault f = describeFault(std::current_exception());
-        view_.showMessage(faultMessage(f.number, f.description));
+}
+
+void SmtpSession::takeReplies()
+{
+    while (active()) {
+        auto reply = reader_.next();
+        if (!reply) break;
+        handleReply(*reply);
     }
-    handling_ = false;
-}
-
-void SmtpSession::closedByPeer()
-{
-    if (!running_) return;
-    finish(SessionTexts::kSmtpClosed);
-}
-
-void SmtpSession::socketError(int number, const std::string& description)
-{
-    // Only shown: the time-out (or a close) ends the session.
-    if (!running_) return;
-    view_.showMessage(faultMessage(number, description));
-}
-
-void SmtpSession::timerTick()
-{
-    if (!running_) return;
-    timer_.setEnabled(false);
-    socket_.close();
-    running_ = false;   // nothing else is handled while the message is up
-    view_.timedOut();
-    view_.showMessage(SessionTexts::kTimeOut);
-    view_.sessionEnded();
 }
 
 void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
@@ -196,7 +135,7 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
         return;
 
     case State::Quit:
-        finish(SessionTexts::kSmtpClosed);
+        finish();
         return;
     }
 }
@@ -210,21 +149,10 @@ bool SmtpSession::expect(const char* code)
     return false;
 }
 
-void SmtpSession::send(const std::string& bytes)
-{
-    socket_.sendData(bytes);
-}
-
 void SmtpSession::sendQuit()
 {
     send("QUIT\r\n");
     state_ = State::Quit;
-}
-
-void SmtpSession::restartTimer()
-{
-    timer_.setEnabled(false);
-    timer_.setEnabled(true);
 }
 
 int SmtpSession::nextUsableRecipient(int from)
@@ -250,18 +178,4 @@ void SmtpSession::reportRecipient(int index)
     view_.setStatus(job_.recipients[std::size_t(index)].name + SessionTexts::kToName + job_.subject +
                     SessionTexts::kSendingWait + std::to_string(n) + "/" + std::to_string(k) +
                     SessionTexts::kInProgress);
-}
-
-void SmtpSession::finish(const SjisText& status)
-{
-    socket_.close();
-    timer_.setEnabled(false);
-    view_.setStatus(status);
-    end();
-}
-
-void SmtpSession::end()
-{
-    running_ = false;
-    view_.sessionEnded();
 }

@@ -1,0 +1,65 @@
+#pragma once
+#include <string>
+
+#include "mail/SessionView.h"
+#include "platform/SjisText.h"
+#include "platform/Socket.h"
+#include "platform/Timer.h"
+
+// What every mail dialogue shares: one socket, its time-out timer and the view
+// it reports to. The owner routes the socket's and the timer's events to the
+// handlers below; a derived session supplies only its own dialogue.
+class MailSession {
+public:
+    virtual ~MailSession() = default;
+    MailSession(const MailSession&) = delete;
+    MailSession& operator=(const MailSession&) = delete;
+
+    // Event handlers (WinsockN_Connect, _DataArrival, _Close, _Error, TimerN_Timer).
+    void connected();
+    void dataArrived();
+    void closedByPeer();
+    void socketError(int number, const std::string& description);
+    void timerTick();
+
+    bool running() const { return running_; }
+
+protected:
+    // The two status texts name the server: shown once connected, and when
+    // the connection ends.
+    MailSession(Socket& socket, Timer& timer, SessionView& view, const char* connectedStatus,
+                const char* closedStatus);
+
+    // Closes the socket if it is open, arms the time-out and connects. The
+    // derived start() has reset its own dialogue first.
+    void open(const SjisText& server, int port, int timeoutMs);
+
+    // Bytes the server sent, kept until the dialogue takes them.
+    virtual void received(const std::string& bytes) = 0;
+    // Takes every whole reply the kept bytes hold. Runs once at a time: bytes
+    // arriving meanwhile (a nested event loop) are kept and taken by this same
+    // call. A fault thrown here closes the socket and leaves the ending to the
+    // time-out.
+    virtual void takeReplies() = 0;
+
+    // Whether the dialogue should go on taking replies.
+    bool active() const { return running_ && !faulted_; }
+    void send(const std::string& bytes);
+    void restartTimer();
+    // The orderly end: closes, stops the time-out, shows the closing status.
+    void finish();
+
+    // A command argument holding a line break would smuggle in a command of its own.
+    static bool holdsLineBreak(const std::string& s);
+
+    Socket& socket_;
+    Timer& timer_;
+    SessionView& view_;
+
+private:
+    const char* connectedStatus_;
+    const char* closedStatus_;
+    bool running_ = false;    // between start() and the end of the session
+    bool faulted_ = false;    // a fault closed the socket; the time-out ends the session
+    bool handling_ = false;   // inside takeReplies (guards a nested event loop)
+};
