@@ -18,22 +18,9 @@ QString fromSjis(const SjisText& bytes) {
     return Charset::toQt(bytes);
 }
 
-namespace {
-Platform makePlatform(EventLoop& loop, Clock& clock, DataFiles& files, MessageBox& box, std::string folder) {
-    Platform p;
-    p.eventLoop = &loop;
-    p.clock = &clock;
-    p.files = &files;
-    p.messageBox = &box;
-    p.appFolder = std::move(folder);
-    useQtSocketsAndTimers(p);
-    return p;
-}
-}  // namespace
-
 TestWorld::TestWorld()
     : files(dir.path()),
-      platform(makePlatform(eventLoop, clock, files, messageBox, appFolder())),
+      platform(makeQtPlatform(eventLoop, clock, files, messageBox, appFolder())),
       module1(platform) {}
 
 std::string TestWorld::appFolder() const {

@@ -8,11 +8,16 @@ void useQtSocketsAndTimers(Platform& platform) {
     platform.makeTimer = [] { return std::unique_ptr<Timer>(new QtTimer); };
 }
 
-QtServices::QtServices(DataFiles& files, std::string appFolder) {
-    platform.eventLoop = &eventLoop;
-    platform.clock = &clock;
-    platform.files = &files;
-    platform.messageBox = &messageBox;
-    platform.appFolder = std::move(appFolder);
-    useQtSocketsAndTimers(platform);
+Platform makeQtPlatform(EventLoop& loop, Clock& clock, DataFiles& files, MessageBox& box, std::string appFolder) {
+    Platform p;
+    p.eventLoop = &loop;
+    p.clock = &clock;
+    p.files = &files;
+    p.messageBox = &box;
+    p.appFolder = std::move(appFolder);
+    useQtSocketsAndTimers(p);
+    return p;
 }
+
+QtServices::QtServices(DataFiles& files, std::string appFolder)
+    : platform(makeQtPlatform(eventLoop, clock, files, messageBox, std::move(appFolder))) {}

@@ -9,6 +9,9 @@
 // Hands out Qt sockets and timers for the windows that own them.
 void useQtSocketsAndTimers(Platform& platform);
 
+// A Platform bundle over the given services, with Qt sockets and timers.
+Platform makeQtPlatform(EventLoop& loop, Clock& clock, DataFiles& files, MessageBox& box, std::string appFolder);
+
 // The Qt adapters the program runs on, gathered into one Platform bundle.
 // The data files come from outside (they live over the program's folder).
 struct QtServices {
