@@ -7,6 +7,20 @@ REPO_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=$REPO_DIR/build
 keep_going=()
 if [ "${1:-}" = --keep-going ]; then keep_going=(-- -k); shift; fi
+# A build folder that came along when the checkout was copied or moved was
+# configured for the old place, and CMake refuses to reuse it. Its cache and
+# per-target state (objects included) are dropped; the data files the program
+# keeps next to itself stay.
+cache=$BUILD_DIR/CMakeCache.txt
+if [ -f "$cache" ]; then
+    cached_source=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$cache")
+    cached_build=$(sed -n 's/^CMAKE_CACHEFILE_DIR:INTERNAL=//p' "$cache")
+    if ! [ "$cached_source" -ef "$REPO_DIR" ] || ! [ "$cached_build" -ef "$BUILD_DIR" ]; then
+        echo "build: $BUILD_DIR was configured for $cached_source; configuring it afresh" >&2
+        find "$BUILD_DIR" -name CMakeFiles -type d -prune -exec rm -rf {} +
+        rm -f "$cache"
+    fi
+fi
 cmake -S "$REPO_DIR" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 if [ $# -gt 0 ]; then
     for t in "$@"; do cmake --build "$BUILD_DIR" --target "$t" -j2; done

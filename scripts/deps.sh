@@ -31,15 +31,25 @@ echo "postfix postfix/main_mailer_type select No configuration" | debconf-set-se
 
 # Package scripts must not start system-wide postfix/dovecot services, which
 # would take the ports the tests need. The standard way is a policy-rc.d that
-# refuses; it is removed again afterwards if it was ours.
-policy=/usr/sbin/policy-rc.d
+# refuses; it is removed again afterwards if it was ours. The path can be
+# overridden so that the install path can be exercised without touching the
+# machine's own file.
+policy=${TRV_POLICY_RC_D:-/usr/sbin/policy-rc.d}
+# Our file says so: one left behind by a run that was killed before it could
+# clean up is ours to remove, not the machine's to keep (it would stop every
+# service from ever starting through package scripts).
+own_marker="# Written by TRIVORN's scripts/deps.sh while it installs; removed afterwards."
 own_policy=no
-if [ ! -e "$policy" ]; then
-    printf '#!/bin/sh\nexit 101\n' > "$policy"
+if [ ! -e "$policy" ] || grep -qxF "$own_marker" "$policy" 2>/dev/null; then
+    printf '#!/bin/sh\n%s\nexit 101\n' "$own_marker" > "$policy"
     chmod 755 "$policy"
     own_policy=yes
 fi
-cleanup() { [ "$own_policy" = yes ] && rm -f "$policy"; }
+# An EXIT trap's last status becomes the script's: it must end in success
+# when there is nothing to clean up (a policy-rc.d that was already there).
+cleanup() {
+    if [ "$own_policy" = yes ]; then rm -f "$policy"; fi
+}
 trap cleanup EXIT
 
 apt-get update -q

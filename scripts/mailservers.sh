@@ -5,12 +5,13 @@
 #   scripts/mailservers.sh start [BUILD_DIR]   (re)start both, mailboxes empty
 #   scripts/mailservers.sh stop  [BUILD_DIR]   stop both
 #   scripts/mailservers.sh status [BUILD_DIR]
+#   scripts/mailservers.sh dir [BUILD_DIR]     print the servers' folder only
 #
-# Everything lives under BUILD_DIR/mailservers (default: build/ in the
-# checkout): configuration, queue, logs and the Maildirs that Postfix delivers
-# into and Dovecot serves. Nothing is relayed off the machine: only the test
-# domains below are accepted at RCPT time, every other destination is refused,
-# and the default transport is "error" in case anything slips through.
+# Everything lives in one folder (see servers_dir; BUILD_DIR defaults to build/
+# in the checkout): configuration, queue, logs and the Maildirs that Postfix
+# delivers into and Dovecot serves. Nothing is relayed off the machine: only
+# the test domains below are accepted at RCPT time, every other destination is
+# refused, and the default transport is "error" in case anything slips through.
 # The ports are fixed, so only one instance can run on the machine; the
 # directory of the running one is recorded in $ACTIVE_FILE for the tests.
 set -euo pipefail
@@ -28,18 +29,49 @@ MAIL_GID=8
 die() { echo "mailservers: $*" >&2; exit 1; }
 say() { echo "mailservers: $*"; }
 
-cmd=${1:-}
-build_dir=${2:-$REPO_DIR/build}
-mkdir -p "$build_dir"
-build_dir=$(cd "$build_dir" && pwd)
-DIR=$build_dir/mailservers
-PF_CONF=$DIR/postfix
-PF_QUEUE=$DIR/postfix/queue
-PF_DATA=$DIR/postfix/data
-DC_DIR=$DIR/dovecot
-DC_CONF=$DC_DIR/dovecot.conf
-DC_RUN=$DC_DIR/run
-MAILDIRS=$DIR/maildirs
+# Postfix runs as "postfix" and delivers as "mail"; Dovecot's login and auth
+# processes run as "dovecot". All of them must reach the servers' folder.
+SERVER_USERS="mail postfix dovecot"
+# Unix socket paths are limited to 107 bytes; the deepest ones the servers
+# create under their folder need the rest.
+MAX_DIR_LENGTH=60
+# Fallback folders are named after the build folder, so that start, stop and
+# the tests of one build always agree on it.
+FALLBACK_PREFIX=/tmp/trivorn-ms-
+
+reachable_by_servers() {  # $1: a folder
+    local u
+    for u in $SERVER_USERS; do
+        setpriv --reuid="$u" --regid="$(id -g "$u" 2>/dev/null)" --clear-groups test -x "$1" 2>/dev/null ||
+            return 1
+    done
+}
+
+# Where the instance of build folder $1 lives: inside it when the servers can
+# use that path, else a short folder outside the checkout. A checkout in a
+# deep folder or in one the mail users cannot enter (anywhere under /root)
+# must run the tests just the same.
+servers_dir() {
+    local inside=$1/mailservers
+    # Only root can take on the other users to see what they can reach.
+    [ "$(id -u)" = 0 ] || die "must run as root"
+    if [ ${#inside} -le "$MAX_DIR_LENGTH" ] && reachable_by_servers "$1"; then
+        echo "$inside"
+    else
+        echo "$FALLBACK_PREFIX$(printf '%s' "$1" | sha256sum | cut -c1-12)"
+    fi
+}
+
+use_dir() {
+    DIR=$1
+    PF_CONF=$DIR/postfix
+    PF_QUEUE=$DIR/postfix/queue
+    PF_DATA=$DIR/postfix/data
+    DC_DIR=$DIR/dovecot
+    DC_CONF=$DC_DIR/dovecot.conf
+    DC_RUN=$DC_DIR/run
+    MAILDIRS=$DIR/maildirs
+}
 
 # Every mailbox, one address a line.
 accounts() {
@@ -110,17 +142,26 @@ describe_pid() {
     echo "pid $1: $(tr '\0' ' ' < "/proc/$1/cmdline" 2>/dev/null)"
 }
 
+# Whether $1 is a folder this script puts an instance in (see servers_dir).
+is_servers_dir() {
+    case "$1" in */mailservers | "$FALLBACK_PREFIX"*) return 0 ;; *) return 1 ;; esac
+}
+
 # A listener left behind by an earlier run of this script (perhaps from a build
 # directory that is gone) is recognised by its configuration path and stopped.
 stop_stale_listener() {
     local port=$1 pid conf
     for pid in $(listeners "$port"); do
-        conf=$(tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | sed -n 's/^MAIL_CONFIG=//p')
-        if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = master ] && [[ $conf == */mailservers/postfix ]]; then
-            stop_pids "$pid:stale postfix ($conf)"
-        elif [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = dovecot ] &&
-             tr '\0' ' ' < "/proc/$pid/cmdline" | grep -q -- '-c [^ ]*/mailservers/dovecot/dovecot.conf'; then
-            stop_pids "$pid:stale dovecot"
+        if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = master ]; then
+            conf=$(tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | sed -n 's/^MAIL_CONFIG=//p')
+            if [[ $conf == */postfix ]] && is_servers_dir "${conf%/postfix}"; then
+                stop_pids "$pid:stale postfix ($conf)"
+            fi
+        elif [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = dovecot ]; then
+            conf=$(tr '\0' ' ' < "/proc/$pid/cmdline" 2>/dev/null | sed -n 's/.*-c \([^ ]*\).*/\1/p')
+            if [[ $conf == */dovecot/dovecot.conf ]] && is_servers_dir "${conf%/dovecot/dovecot.conf}"; then
+                stop_pids "$pid:stale dovecot ($conf)"
+            fi
         fi
     done
 }
@@ -158,14 +199,6 @@ wait_for() {  # port, expected start of the greeting, name, log
 }
 
 # --- configuration -----------------------------------------------------------
-
-# Postfix and Dovecot run their deliveries and logins as other users, who must
-# be able to reach the build directory.
-check_reachable() {
-    local user=$1 path=$2
-    setpriv --reuid="$user" --regid="$(id -g "$user")" --clear-groups test -x "$path" ||
-        die "user $user cannot reach $path; make its parent folders searchable (chmod o+x) or clone elsewhere"
-}
 
 write_postfix_config() {
     local d
@@ -311,8 +344,6 @@ start() {
     [ "$(id -u)" = 0 ] || die "must run as root (ports 25 and 110)"
     [ -x /usr/sbin/postfix ] && [ -x /usr/sbin/dovecot ] ||
         die "postfix or dovecot missing: run scripts/deps.sh --mail"
-    # Unix socket paths are limited to 107 bytes.
-    [ ${#DIR} -le 60 ] || die "$DIR is too long for the servers' socket paths (60 characters at most)"
 
     if [ -f "$ACTIVE_FILE" ]; then
         local other; other=$(cat "$ACTIVE_FILE")
@@ -324,10 +355,12 @@ start() {
     require_free 25
     require_free 110
 
-    chmod 755 "$build_dir"
+    # A fallback folder is in /tmp, where anyone may have made that name first.
+    if [ -L "$DIR" ] || { [ -e "$DIR" ] && [ "$(stat -c %u "$DIR")" != 0 ]; }; then
+        die "$DIR is a link or belongs to another user; remove it and retry"
+    fi
     install -d -m 755 "$DIR" "$PF_CONF" "$DC_DIR"
-    check_reachable mail "$DIR"
-    check_reachable postfix "$DIR"
+    reachable_by_servers "$DIR" || die "one of $SERVER_USERS cannot reach $DIR"
     # A fresh queue: nothing from an earlier run may be delivered into this one.
     rm -rf "$PF_QUEUE" "$PF_DATA" "$DC_RUN" "$DC_DIR/state"
     install -d -m 755 "$PF_QUEUE"
@@ -373,6 +406,22 @@ status() {
     echo "active directory: $(cat "$ACTIVE_FILE" 2>/dev/null || echo none)"
 }
 
+cmd=${1:-}
+case "$cmd" in
+    start | stop | status | dir) ;;
+    *) echo "usage: $0 start|stop|status|dir [BUILD_DIR]" >&2; exit 2 ;;
+esac
+build_dir=${2:-$REPO_DIR/build}
+mkdir -p "$build_dir"
+build_dir=$(cd "$build_dir" && pwd)
+
+case "$cmd" in
+    status) status; exit 0 ;;
+    dir) servers_dir "$build_dir"; exit 0 ;;
+esac
+dir=$(servers_dir "$build_dir")
+use_dir "$dir"
+
 # One start or stop at a time on this machine: two starts racing for the
 # ports could leave two Postfix masters sharing port 25.
 exec 9>/tmp/trivorn-mailservers.lock
@@ -381,6 +430,4 @@ flock -w 120 9 || die "another start/stop is still running"
 case "$cmd" in
     start) start ;;
     stop) stop ;;
-    status) status ;;
-    *) echo "usage: $0 start|stop|status [BUILD_DIR]" >&2; exit 2 ;;
 esac

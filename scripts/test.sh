@@ -6,16 +6,22 @@
 set -euo pipefail
 REPO_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=$REPO_DIR/build
-"$REPO_DIR/scripts/deps.sh" --mail
+# Through bash, as the README does: a checkout that lost the executable bits
+# (copied from an archive or a shared drive) must run just the same.
+bash "$REPO_DIR/scripts/deps.sh" --mail
 
 # A target that fails to build must not hide the results of all the others:
 # keep going, run what was built, and fail at the end.
 build_status=0
-"$REPO_DIR/scripts/build.sh" --keep-going || build_status=$?
+bash "$REPO_DIR/scripts/build.sh" --keep-going || build_status=$?
 
-trap '"$REPO_DIR/scripts/mailservers.sh" stop "$BUILD_DIR"' EXIT
+trap 'bash "$REPO_DIR/scripts/mailservers.sh" stop "$BUILD_DIR"' EXIT
 trap 'exit 130' INT TERM
-"$REPO_DIR/scripts/mailservers.sh" start "$BUILD_DIR"
+bash "$REPO_DIR/scripts/mailservers.sh" start "$BUILD_DIR"
+# The tests are told where these servers live rather than relying on what
+# /tmp says about whichever instance ran last.
+TRV_MAILSERVERS_DIR=$(bash "$REPO_DIR/scripts/mailservers.sh" dir "$BUILD_DIR")
+export TRV_MAILSERVERS_DIR
 
 export QT_QPA_PLATFORM=offscreen
 test_status=0
