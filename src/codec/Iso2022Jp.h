@@ -16,5 +16,7 @@ std::string ToIso2022Jp(const SjisText& sjis);
 // One two-byte Shift_JIS character to its JIS X 0208 row and cell.
 std::pair<std::uint8_t, std::uint8_t> SjisToJisPair(std::uint8_t lead, std::uint8_t trail);
 
-// ISO-2022-JP and/or raw Shift_JIS bytes to Shift_JIS text.
+// ISO-2022-JP and/or raw Shift_JIS bytes to Shift_JIS text. Reads what
+// ToIso2022Jp writes and what phones send back: kanji runs in ESC $ B,
+// half-width katakana runs in ESC ( I, ended by ESC ( J or ESC ( B.
 SjisText JisToSjis(const std::string& bytes);

@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "codec/Iso2022Jp.h"
+#include "support/SjisLiterals.h"
 
 namespace {
 
@@ -34,6 +35,8 @@ private slots:
     void sjisToJisPair();
     void jisToSjis_data();
     void jisToSjis();
+    void katakanaTextSurvivesRoundTrip_data();
+    void katakanaTextSurvivesRoundTrip();
     void everyJisRangeCodeSurvivesRoundTrip();
     void mixedTextSurvivesRoundTrip();
     void outputIsSevenBitForEveryInput();
@@ -150,6 +153,31 @@ void TestIso2022Jp::jisToSjis_data() {
     row("switch-back then kanji", "1b2842 1b2442 2422 1b2842", "82a0");
     // A line break inside an unclosed run is no JIS code and passes through.
     row("line break inside run", "1b2442 2422 0d0a 2424 1b2842", "82a0 0d0a 82a2");
+    // Half-width katakana runs: 21-5F stand for A1-DF, any other byte is kept.
+    row("katakana run", "1b2849 31 32 1b284a", "b1 b2");
+    row("katakana range ends", "1b2849 21 5f 1b284a", "a1 df");
+    row("katakana then ESC ( B back to ascii", "1b2849 31 1b2842 31", "b1 31");
+    row("katakana run keeps space and CR LF", "1b2849 31 20 0d0a 32 1b284a", "b1 20 0d0a b2");
+    row("no katakana above 5f", "1b2849 60 7e 1b284a", "60 7e");
+    row("8-bit byte in katakana run stands alone", "1b2849 82 31 1b284a", "82 b1");
+    row("katakana straight into kanji", "1b2849 31 1b2442 2422 1b284a", "b1 82a0");
+    row("kanji straight into katakana", "1b2442 2422 1b2849 31 1b284a", "82a0 b1");
+    row("katakana run left open at the end", "41 1b2849 31", "41 b1");
+    row("katakana switch with nothing after", "1b2849", "");
+    row("ESC ( cut off inside katakana run", "1b2849 31 1b28", "b1 1b28");
+}
+
+void TestIso2022Jp::katakanaTextSurvivesRoundTrip_data() {
+    QTest::addColumn<QString>("text");
+    for (const char* text : {"ｸｲｽﾞ第2問", "ｱあ", "あｱ", "Quiz ｸｲｽﾞ\r\nｺﾀｴ:3\r\n", "第1問ﾃｽﾄ", "｡｢｣､･ｰﾞﾟ",
+                             "ｱ ｲ\r\nｳ"})
+        QTest::addRow("%s", qPrintable(QString::fromUtf8(text).replace("\r\n", "|"))) << QString::fromUtf8(text);
+}
+
+void TestIso2022Jp::katakanaTextSurvivesRoundTrip() {
+    QFETCH(QString, text);
+    const SjisText sjis = sj(text);
+    QCOMPARE(hex(JisToSjis(ToIso2022Jp(sjis))), hex(sjis));
 }
 
 void TestIso2022Jp::jisToSjis() {
@@ -173,18 +201,18 @@ void TestIso2022Jp::everyJisRangeCodeSurvivesRoundTrip() {
 }
 
 void TestIso2022Jp::mixedTextSurvivesRoundTrip() {
-    // Random text of ASCII (ESC aside: raw escapes are not text), line breaks
-    // and two-byte characters; half-width katakana is left out because the
-    // reader takes incoming katakana raw only.
+    // Random text of ASCII (ESC aside: raw escapes are not text), line breaks,
+    // two-byte characters and half-width katakana (A1-DF; A0 is no character).
     const auto codes = allJisRangeCodes();
     auto* rng = QRandomGenerator::global();
     for (int round = 0; round < 300; ++round) {
         std::string text;
         const int chars = int(rng->bounded(200));
         for (int k = 0; k < chars; ++k) {
-            switch (rng->bounded(4)) {
+            switch (rng->bounded(5)) {
             case 0: text += codes[rng->bounded(quint32(codes.size()))]; break;
             case 1: text += "\r\n"; break;
+            case 2: text += char(0xA1 + rng->bounded(0xDF - 0xA1 + 1)); break;
             default: {
                 char c = char(rng->bounded(0x7F));
                 text += (c == 0x1B ? 'x' : c);

@@ -1,11 +1,14 @@
 // The ISO-2022-JP output agrees with glibc's iconv for every character that
 // iconv's Shift_JIS table maps into ISO-2022-JP (the JIS X 0208 set, JIS
-// mapping, so the wave dash and its kin compare fairly).
+// mapping, so the wave dash and its kin compare fairly); and half-width
+// katakana as iconv writes it in ESC ( I is read back to Windows-31J.
 #include <iconv.h>
 
 #include <QtTest>
 
 #include "codec/Iso2022Jp.h"
+#include "support/IconvText.h"
+#include "support/SjisLiterals.h"
 
 namespace {
 
@@ -47,6 +50,8 @@ class TestIso2022JpIconv : public QObject {
     Q_OBJECT
 private slots:
     void agreesWithIconvOnEveryJisX0208Character();
+    void readsIconvHalfWidthKatakana_data();
+    void readsIconvHalfWidthKatakana();
 };
 
 void TestIso2022JpIconv::agreesWithIconvOnEveryJisX0208Character() {
@@ -67,6 +72,28 @@ void TestIso2022JpIconv::agreesWithIconvOnEveryJisX0208Character() {
     }
     // JIS X 0208 holds 6879 characters; fewer means the enumeration missed some.
     QCOMPARE(compared, 6879);
+}
+
+void TestIso2022JpIconv::readsIconvHalfWidthKatakana_data() {
+    QTest::addColumn<QString>("text");
+    // U+FF61-U+FF9F are the 63 half-width katakana, A1-DF in Windows-31J.
+    QString all;
+    for (char16_t u = 0xFF61; u <= 0xFF9F; ++u) {
+        QTest::addRow("U+%04X", unsigned(u)) << QString(QChar(u));
+        all += QChar(u);
+    }
+    QTest::newRow("all in one run") << all;
+    QTest::newRow("subject with kanji") << QStringLiteral("ｸｲｽﾞ第2問");
+    QTest::newRow("katakana, ascii, kanji, line break") << QStringLiteral("ｺﾀｴ 3:ｱ\r\nあｲ");
+}
+
+void TestIso2022JpIconv::readsIconvHalfWidthKatakana() {
+    QFETCH(QString, text);
+    // glibc's plain ISO-2022-JP refuses half-width katakana; its ISO-2022-JP-3
+    // writes it in ESC ( I, as a phone echoing such a subject does.
+    const QByteArray jis = iconvBytes(text.toUtf8(), "ISO-2022-JP-3", "UTF-8");
+    QVERIFY2(jis.contains("\x1b(I"), jis.constData());
+    QCOMPARE(hex(JisToSjis(jis.toStdString())), hex(sj(text)));
 }
 
 QTEST_GUILESS_MAIN(TestIso2022JpIconv)
