@@ -135,12 +135,16 @@ bool ParseReceivedMail(const std::string& messageText, ParseContext& ctx) {
     if (read.verdict != MailVerdict::Read) return false;
     const ReceivedMail& mail = read.mail;
 
+    // The reply's subject has lost its spaces and line breaks; the awaited
+    // ones lose them alike, or an operator's "第1問 (2点)" would never match.
+    const SjisText awaited = SqueezeSubject(ctx.mailSubject);
+
     // A late reply to an earlier fetch is only cleared from the server. An
     // empty subject occurs in any text, so once there has been a fetch, a
     // message with no readable subject is cleared too.
-    bool remove = !ctx.lateMail.empty() && sjisContainsNoCase(ctx.lateMail, mail.subject);
+    bool remove = !ctx.lateMail.empty() && sjisContainsNoCase(SqueezeSubject(ctx.lateMail), mail.subject);
 
-    if (mail.subject == ctx.mailSubject) {
+    if (mail.subject == awaited) {
         remove = true;
         if (ctx.perRecipientMode) {
             if (ctx.scoreAnswer) ctx.scoreAnswer(mail.sender, mail.body);

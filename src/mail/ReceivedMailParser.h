@@ -8,15 +8,17 @@
 // One fetched message as the parser reads it.
 struct ReceivedMail {
     SjisText sender;    // the address of the first From header (see ReadReceivedMail)
-    SjisText subject;   // decoded and normalised
+    SjisText subject;   // decoded and normalised (NormaliseSubject)
     SjisText body;      // decoded body text
 };
 
 // What the parser needs to know of the run, and where it hands a reply over.
 struct ParseContext {
     SjisText ownAddress;         // the operator's address (delivery clause)
+    // mailSubject and lateMail are compared with their spaces and CR LF
+    // squeezed out, as the reply's subject is (SqueezeSubject).
     SjisText mailSubject;        // the expected reply subject, "Re:" + subject
-    SjisText lateMail;           // 遅れメール: expected subjects of earlier fetches
+    SjisText lateMail;           // 遅れメール: expected subjects of earlier fetches, joined
     bool perRecipientMode = false;   // off: invitation phase; on: question phase
     std::function<void(const SjisText& sender)> acceptReply;
     std::function<void(const SjisText& sender, const SjisText& body)> scoreAnswer;

@@ -9,7 +9,9 @@ namespace {
 // The start of an encoded word of ISO-2022-JP text in Base64. Charset and
 // encoding letters are matched without case, as mailers write them either way.
 constexpr std::string_view kEncodedWord = "=?iso-2022-jp?b?";
-constexpr std::string_view kKanjiIn = "\x1b$B";
+// A raw ISO-2022-JP stretch begins at its first switch out of one-byte text:
+// into kanji, or into half-width katakana when the subject starts with it.
+constexpr std::string_view kJisRunStarts[] = {"\x1b$B", "\x1b(I"};
 
 bool startsAt(std::string_view s, std::size_t pos, std::string_view what) {
     return s.size() - pos >= what.size() && s.compare(pos, what.size(), what) == 0;
@@ -20,9 +22,16 @@ bool encodedWordAt(std::string_view s, std::size_t pos) {
     return sjisFindNoCase(s.substr(pos, kEncodedWord.size()), kEncodedWord) == 0;
 }
 
-bool isKeptPlain(char c) {
-    return c == ':' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+bool jisRunAt(std::string_view s, std::size_t pos) {
+    for (std::string_view start : kJisRunStarts)
+        if (startsAt(s, pos, start)) return true;
+    return false;
 }
+
+// Printable ASCII but the space, which the squeeze would drop anyway. Control
+// bytes, such as the ESC of an escape this reader does not follow, are no
+// part of what anyone typed.
+bool isKeptPlain(char c) { return c > ' ' && c <= '~'; }
 
 // The Base64 text of one encoded word, starting after its prefix. Spaces are
 // left out; it ends at its "?=" (with any "=" padding in front of it), at a
@@ -54,7 +63,7 @@ std::optional<SjisText> DecodeSubject(std::string_view field) {
             const std::optional<SjisText> bytes = Base64Decode(collectEncodedText(field, pos));
             if (!bytes) return std::nullopt;
             out += JisToSjis(*bytes);
-        } else if (startsAt(field, pos, kKanjiIn)) {
+        } else if (jisRunAt(field, pos)) {
             // Raw ISO-2022-JP runs to the end of its line.
             const std::size_t eol = field.find("\r\n", pos);
             const std::size_t end = eol == std::string_view::npos ? field.size() : eol;
@@ -67,7 +76,7 @@ std::optional<SjisText> DecodeSubject(std::string_view field) {
             // a kanji is never taken for a letter.
             while (pos < field.size()) {
                 if (startsAt(field, pos, "\r\n")) { pos += 2; break; }
-                if (encodedWordAt(field, pos) || startsAt(field, pos, kKanjiIn)) break;
+                if (encodedWordAt(field, pos) || jisRunAt(field, pos)) break;
                 const std::size_t len = sjisCharLen(field, pos);
                 if (len == 1 && isKeptPlain(field[pos])) out += field[pos];
                 pos += len;
@@ -77,15 +86,19 @@ std::optional<SjisText> DecodeSubject(std::string_view field) {
     return out;
 }
 
-SjisText NormaliseSubject(const SjisText& decoded) {
-    SjisText stripped;
-    stripped.reserve(decoded.size());
-    for (std::size_t i = 0; i < decoded.size();) {
-        const std::size_t len = sjisCharLen(decoded, i);
-        if (len == 1 && decoded[i] == ' ') { i += 1; continue; }
-        if (len == 1 && decoded[i] == '\r' && i + 1 < decoded.size() && decoded[i + 1] == '\n') { i += 2; continue; }
-        stripped.append(decoded, i, len);
+SjisText SqueezeSubject(std::string_view subject) {
+    SjisText squeezed;
+    squeezed.reserve(subject.size());
+    for (std::size_t i = 0; i < subject.size();) {
+        const std::size_t len = sjisCharLen(subject, i);
+        if (len == 1 && subject[i] == ' ') { i += 1; continue; }
+        if (startsAt(subject, i, "\r\n")) { i += 2; continue; }
+        squeezed.append(subject, i, len);
         i += len;
     }
-    return sjisReplaceAll(stripped, "RE:(BCC)", "Re:");
+    return squeezed;
+}
+
+SjisText NormaliseSubject(const SjisText& decoded) {
+    return sjisReplaceAll(SqueezeSubject(decoded), "RE:(BCC)", "Re:");
 }

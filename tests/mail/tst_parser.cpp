@@ -63,6 +63,30 @@ QByteArray multipart(const QByteArray& contentType, const QList<QByteArray>& par
     return m.text();
 }
 
+// A subject as a phone's reply carries it back, written by glibc: raw
+// ISO-2022-JP, and inside an encoded word.
+struct Written {
+    QByteArray raw;
+    QByteArray word;
+};
+
+Written written(const QString& subject) { return {jis(subject), encodedWord(subject)}; }
+
+// glibc's ISO-2022-JP refuses half-width katakana; its ISO-2022-JP-3 writes
+// it in ESC ( I, as a phone that echoes such a subject does.
+Written writtenWithKatakana(const QString& subject) {
+    const QByteArray raw = iconvBytes(subject.toUtf8(), "ISO-2022-JP-3", "UTF-8");
+    return {raw, "=?ISO-2022-JP?B?" + raw.toBase64() + "?="};
+}
+
+// The Subject fields of a reply: "Re: " or a plain "RE:(BCC)" in front.
+QList<QPair<const char*, QByteArray>> replyFields(const Written& w) {
+    return {{"Re: encoded word", "Re: " + w.word},
+            {"Re: raw", "Re: " + w.raw},
+            {"RE:(BCC) encoded word", "RE:(BCC) " + w.word},
+            {"RE:(BCC) raw", "RE:(BCC)" + w.raw}};
+}
+
 const QByteArray kPlain7bit = "Content-Type: text/plain; charset=\"ISO-2022-JP\"\r\nContent-Transfer-Encoding: 7bit\r\n\r\n";
 const QByteArray kImage = "Content-Type: image/jpeg; name=\"a.jpg\"\r\nContent-Transfer-Encoding: base64\r\n\r\n/9j/4AAQSkZJRgABAQ==\r\n";
 
@@ -103,8 +127,7 @@ void TestParser::reading_data() {
     m.subject = encodedWord("RE:(BCC)第1問");
     QTest::newRow("RE:(BCC) read as Re:") << m.text() << read << "taro@docomo.ne.jp" << "Re:第1問" << "参加します";
     m.subject = "RE:(BCC)abc";
-    QTest::newRow("plain RE:(BCC) loses its parentheses first") << m.text() << read << "taro@docomo.ne.jp"
-                                                                << "RE:BCCabc" << "参加します";
+    QTest::newRow("plain RE:(BCC) read as Re:") << m.text() << read << "taro@docomo.ne.jp" << "Re:abc" << "参加します";
     m.subject = "Re:\r\n " + encodedWord("第1") + "\r\n\t" + encodedWord("問");
     QTest::newRow("folded over three lines") << m.text() << read << "taro@docomo.ne.jp" << "Re:第1問" << "参加します";
     m.subject = encodedWord("Re:") + " " + encodedWord("第1問");
@@ -114,9 +137,19 @@ void TestParser::reading_data() {
     m.subject = "Re:" + sjis("テスト") + "1";
     QTest::newRow("raw Shift_JIS keeps only ASCII, no trail bytes")
         << m.text() << read << "taro@docomo.ne.jp" << "Re:1" << "参加します";
-    m.subject = "Re: quiz-1 (final)!";
-    QTest::newRow("plain text keeps letters, digits and colons") << m.text() << read << "taro@docomo.ne.jp"
-                                                                 << "Re:quiz1final" << "参加します";
+    m.subject = "Re: quiz-1 (final)!\t~";
+    QTest::newRow("plain text keeps printable ASCII") << m.text() << read << "taro@docomo.ne.jp"
+                                                      << "Re:quiz-1(final)!~" << "参加します";
+    for (const QString s : {"第3回のクイズ参加ご確認", "第3回のクイズ第2問", "第3回のクイズ終了ご確認"}) {
+        for (const auto& [form, field] : replyFields(written(s))) {
+            m.subject = field;
+            QTest::addRow("default %s, %s", qPrintable(s), form) << m.text() << read << "taro@docomo.ne.jp"
+                                                                 << "Re:" + s << "参加します";
+        }
+    }
+    m.subject = "Re: " + writtenWithKatakana("ｸｲｽﾞ").raw + " 1";
+    QTest::newRow("raw ISO-2022-JP starting with half-width katakana")
+        << m.text() << read << "taro@docomo.ne.jp" << "Re:ｸｲｽﾞ1" << "参加します";
     for (const char* s : {"Re:ab", "Re:abc", "Re:abcd"}) {
         m.subject = encodedWord(s);
         QTest::addRow("padding of %s", s) << m.text() << read << "taro@docomo.ne.jp" << s << "参加します";
@@ -299,12 +332,40 @@ void TestParser::handOver_data() {
                                                            << "";
     m = Mail{};
     m.subject = "Re: Quiz 1";
-    QTest::newRow("awaited subject with a space never matches") << m.text() << "Re:Quiz 1" << "" << false << false
-                                                                << "";
+    QTest::newRow("awaited subject with a space matches") << m.text() << "Re:Quiz 1" << "" << false << true
+                                                          << "accept taro@docomo.ne.jp";
     m.body = QByteArray();
     m.subject = "Re: " + encodedWord("クイズ大会");
     QTest::newRow("empty reply joins") << m.text() << "Re:クイズ大会" << "" << false << true
                                        << "accept taro@docomo.ne.jp";
+    // Question subjects with spaces and ASCII punctuation, awaited and late.
+    const QList<QPair<QString, Written>> punctuated = {{"第1問 (2点)", written("第1問 (2点)")},
+                                                       {"Quiz-1", written("Quiz-1")},
+                                                       {"Q.1 [a/b]", written("Q.1 [a/b]")},
+                                                       {"ｸｲｽﾞ第2問", writtenWithKatakana("ｸｲｽﾞ第2問")}};
+    for (const auto& [s, w] : punctuated) {
+        for (const auto& [form, field] : replyFields(w)) {
+            m = Mail{};
+            m.subject = field;
+            m.body = jis("答:3");
+            QTest::addRow("awaited %s, %s", qPrintable(s), form)
+                << m.text() << "Re:" + s << "" << true << true << "score taro@docomo.ne.jp 答:3";
+            QTest::addRow("late %s, %s", qPrintable(s), form)
+                << m.text() << "Re:第9問" << "Re:クイズ大会Re:" + s << true << true << "";
+        }
+    }
+    // Punctuation is compared as it is: neither awaited nor late matches.
+    const QList<QPair<QString, QByteArray>> nearMisses = {{"第1問 (2点)", "Re: " + encodedWord("第1問 [2点]")},
+                                                          {"Quiz-1", "Re: Quiz_1"},
+                                                          {"Quiz-1", "Re: Quiz1"},
+                                                          {"Q.1 [a/b]", "RE:(BCC)Q.1 (a/b)"}};
+    int k = 0;
+    for (const auto& [s, field] : nearMisses) {
+        m = Mail{};
+        m.subject = field;
+        QTest::addRow("punctuation differs: %s, reply %d", qPrintable(s), ++k)
+            << m.text() << "Re:" + s << "Re:クイズ大会Re:" + s << true << false << "";
+    }
     m = Mail{};
     m.subject = "ERe:Q1";
     // テ is 83 65: its trail byte is an "e", which no case folding may touch.

@@ -1,9 +1,10 @@
-// Searching Shift_JIS text by characters, and the boundary parameter of a
-// multi-part message.
+// Searching Shift_JIS text by characters, squeezing a subject for comparison,
+// and the boundary parameter of a multi-part message.
 #include <QtTest>
 
 #include "mail/MailBody.h"
 #include "mail/SjisSearch.h"
+#include "mail/SubjectDecoder.h"
 
 namespace {
 constexpr std::size_t npos = std::string_view::npos;
@@ -16,6 +17,8 @@ private slots:
     void find();
     void replaceAll_data();
     void replaceAll();
+    void squeeze_data();
+    void squeeze();
     void boundary_data();
     void boundary();
 };
@@ -86,6 +89,29 @@ void TestParserText::replaceAll() {
     QFETCH(QByteArray, expected);
     QCOMPARE(QByteArray::fromStdString(sjisReplaceAll(text.toStdString(), from.toStdString(), to.toStdString())),
              expected);
+}
+
+void TestParserText::squeeze_data() {
+    QTest::addColumn<QByteArray>("subject");
+    QTest::addColumn<QByteArray>("squeezed");
+    QTest::addColumn<QByteArray>("normalised");
+    QTest::newRow("spaces and folding") << QByteArray("Re: Q 1\r\n 2") << QByteArray("Re:Q12") << QByteArray("Re:Q12");
+    QTest::newRow("punctuation stays") << QByteArray("Re:Q.1 [a/b] (2)-x") << QByteArray("Re:Q.1[a/b](2)-x")
+                                       << QByteArray("Re:Q.1[a/b](2)-x");
+    QTest::newRow("lone CR or LF stays") << QByteArray("a\rb\nc") << QByteArray("a\rb\nc") << QByteArray("a\rb\nc");
+    // 第 (91 E6) 1 and a full-width space (81 40): only the ASCII space goes.
+    QTest::newRow("two-byte characters whole") << QByteArray("\x91\xe6 1\x81\x40") << QByteArray("\x91\xe6" "1\x81\x40")
+                                               << QByteArray("\x91\xe6" "1\x81\x40");
+    QTest::newRow("RE: (BCC) squeezed, then read as Re:") << QByteArray("RE: (BCC) x") << QByteArray("RE:(BCC)x")
+                                                          << QByteArray("Re:x");
+}
+
+void TestParserText::squeeze() {
+    QFETCH(QByteArray, subject);
+    QFETCH(QByteArray, squeezed);
+    QFETCH(QByteArray, normalised);
+    QCOMPARE(QByteArray::fromStdString(SqueezeSubject(subject.toStdString())), squeezed);
+    QCOMPARE(QByteArray::fromStdString(NormaliseSubject(subject.toStdString())), normalised);
 }
 
 void TestParserText::boundary_data() {
