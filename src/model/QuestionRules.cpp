@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "model/FileNames.h"
 #include "model/RecordFiles.h"
 
 void takeQuestionSet(const QuestionSet& buffer, QuestionSet& working) {
@@ -28,13 +29,13 @@ void takeQuestionSet(const QuestionSet& buffer, QuestionSet& working) {
 
 bool readQuestionFileInto(DataFiles& files, const SjisText& round, QuestionSet& working) {
     auto buffer = std::make_unique<QuestionSet>();
-    if (!readRecordFile(files, roundFileName("trv5", round), *buffer)) return false;
+    if (!readRecordFile(files, roundFileName(FileNames::kQuestionPrefix, round), *buffer)) return false;
     takeQuestionSet(*buffer, working);
     return true;
 }
 
 bool writeQuestionFile(DataFiles& files, const SjisText& round, const QuestionSet& set) {
-    return writeRecordFile(files, roundFileName("trv5", round), set);
+    return writeRecordFile(files, roundFileName(FileNames::kQuestionPrefix, round), set);
 }
 
 void DistributePoints(QuestionSet& set, int n, std::int16_t total) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/FileNames.h"
 #include "model/RecordCodec.h"
 #include "platform/DataFiles.h"
 #include "platform/SjisText.h"
@@ -44,7 +45,7 @@ bool writeRecordFile(DataFiles& files, const std::string& name, const R& record)
 }
 
 // The round counter trv3.dat: the round that START plays next.
-inline constexpr const char* kRoundCounterFile = "trv3.dat";
+inline constexpr const char* kRoundCounterFile = FileNames::kRoundCounter;
 
 // The stored counter, opened for reading only: nothing when the file cannot be
 // opened (absent); a stored value below 1 (0, or a damaged file) reads as 1.

@@ -4,12 +4,13 @@
 #include <memory>
 #include <string>
 
+#include "model/FileNames.h"
 #include "model/RecordFiles.h"
 
 namespace {
-constexpr const char* kRosterPrefix = "trv2s";
-constexpr const char* kResultsPrefix = "trv7";
-constexpr const char* kQuestionPrefix = "trv5";
+using FileNames::kQuestionPrefix;
+using FileNames::kResultsPrefix;
+using FileNames::kRosterPrefix;
 
 void clearAddressList(QuizRun& run) {
     run.ListNames.fill(SjisText());

@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr const char* kFile = "trv1.dat";
+constexpr const char* kFile = FileNames::kMailSettings;
 
 QString u(const char* utf8) { return QString::fromUtf8(utf8); }
 

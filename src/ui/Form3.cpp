@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr const char* kFile = "trv2.dat";
+constexpr const char* kFile = FileNames::kAddressBook;
 
 QString u(const char* utf8) { return QString::fromUtf8(utf8); }
 

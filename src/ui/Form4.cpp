@@ -15,16 +15,16 @@
 #include <optional>
 
 #include "model/RecordCodec.h"
+#include "model/NumberField.h"
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
 #include "ui/ComboLock.h"
 #include "ui/InvitationText.h"
-#include "ui/NumberField.h"
 #include "ui/Widgets.h"
 
 namespace {
 
-constexpr const char* kSettingsFile = "trv1.dat";
+constexpr const char* kSettingsFile = FileNames::kMailSettings;
 constexpr int kMaxReplyMinutesInList = 20;
 constexpr int kInt16Max = 32767;
 
@@ -237,7 +237,7 @@ void Form4::ComposeInvitationText() {
 void Form4::trv4_read() {
     InvitationMail& mail = m.invitationMail;
     // A missing file is created empty by the open and shows nothing.
-    if (!readRecordFile(*m.platform.files, roundFileName("trv4", textOf(Combo1)), mail)) return;
+    if (!readRecordFile(*m.platform.files, roundFileName(FileNames::kInvitationPrefix, textOf(Combo1)), mail)) return;
     if (mail.Round == 0) return;   // never saved
     setText(Combo0, mail.Greeting);
     setText(Text0, mail.SenderName);   // recomposes the body ...
@@ -275,7 +275,7 @@ bool Form4::trv4_Write() {
 
     DataFiles& files = *m.platform.files;
     files.close();
-    if (!files.open(roundFileName("trv4", numbers[0].text), DataFiles::Mode::ReadWrite))
+    if (!files.open(roundFileName(FileNames::kInvitationPrefix, numbers[0].text), DataFiles::Mode::ReadWrite))
         return true;   // file errors are not reported; the window closes as usual
     InvitationMail& mail = m.invitationMail;
     mail.Round = std::int16_t(*numbers[0].value);

@@ -18,10 +18,10 @@
 
 #include "codec/SjisChars.h"
 #include "model/QuestionRules.h"
+#include "model/NumberField.h"
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
 #include "ui/ComboLock.h"
-#include "ui/NumberField.h"
 #include "ui/QuestionMailText.h"
 #include "ui/Widgets.h"
 

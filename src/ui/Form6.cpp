@@ -15,12 +15,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "model/NumberField.h"
 #include "model/RecordFiles.h"
 #include "model/QuestionRules.h"
 #include "platform/qt/Charset.h"
 #include "ui/ClosingMailText.h"
 #include "ui/ComboLock.h"
-#include "ui/NumberField.h"
 #include "ui/QuestionMailText.h"
 #include "ui/Widgets.h"
 
@@ -143,7 +143,7 @@ void Form6::Form_Load() {
     Loaded = 0;
 
     MailSettings settings;
-    if (readRecordFile(*m.platform.files, "trv1.dat", settings))
+    if (readRecordFile(*m.platform.files, FileNames::kMailSettings, settings))
         setText(Text0, settings.SenderName);
     else
         setText(Text0, "");
@@ -163,7 +163,7 @@ void Form6::Form_Load() {
     // The round's questions: the count decides whether there is a last
     // question to report on; the rest is taken into the working set.
     auto stored = std::make_unique<QuestionSet>();
-    const bool opened = readRecordFile(*m.platform.files, roundFileName("trv5", round), *stored);
+    const bool opened = readRecordFile(*m.platform.files, roundFileName(FileNames::kQuestionPrefix, round), *stored);
     if (opened && !hasQuestions(*stored)) {
         m.platform.messageBox->show(Charset::toSjis(QStringLiteral("問題を入力して下さい")), true);
         setRoundColour(true);
@@ -183,7 +183,7 @@ void Form6::Form_Load() {
 
 bool Form6::trv6_read() {
     ClosingMail& mail = m.closingMail;
-    if (!readRecordFile(*m.platform.files, roundFileName("trv6", textOf(Combo1)), mail)) return false;
+    if (!readRecordFile(*m.platform.files, roundFileName(FileNames::kClosingMailPrefix, textOf(Combo1)), mail)) return false;
     if (mail.Round != 0) {
         setText(Combo0, mail.Greeting);
         setText(Text0, mail.SenderName);
@@ -204,7 +204,7 @@ bool Form6::trv6_Write() {
     mail.ByteCount = std::int16_t(wholeNumberIn(textOf(Text3), 0, kMaxInt16).value_or(0));
     mail.Body = textOf(Text2);
     // ReplyMinutes goes back as it was read.
-    return writeRecordFile(*m.platform.files, roundFileName("trv6", textOf(Combo1)), mail);
+    return writeRecordFile(*m.platform.files, roundFileName(FileNames::kClosingMailPrefix, textOf(Combo1)), mail);
 }
 
 void Form6::ComposeClosingMail() {

@@ -1,7 +1,7 @@
 #pragma once
 #include "model/Records.h"
 #include "platform/SjisText.h"
-#include "ui/NumberField.h"
+#include "model/NumberField.h"
 
 // The body of a question mail, built from the question set. The run sends the
 // stored text as it is, apart from three per-player markers (previous result,
