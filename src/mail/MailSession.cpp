@@ -78,6 +78,13 @@ void MailSession::timerTick()
     view_.sessionEnded();
 }
 
+void MailSession::abandon()
+{
+    timer_.setEnabled(false);
+    if (!socket_.isClosed()) socket_.close();
+    running_ = false;
+}
+
 void MailSession::send(const std::string& bytes)
 {
     socket_.sendData(bytes);

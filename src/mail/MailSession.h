@@ -6,6 +6,10 @@
 #include "platform/Socket.h"
 #include "platform/Timer.h"
 
+// How long a mail server may stay silent before the session gives up: any
+// arrival, even part of a reply, starts the time again.
+inline constexpr int kSessionTimeoutMs = 10000;
+
 // What every mail dialogue shares: one socket, its time-out timer and the view
 // it reports to. The owner routes the socket's and the timer's events to the
 // handlers below; a derived session supplies only its own dialogue.
@@ -23,6 +27,10 @@ public:
     void timerTick();
 
     bool running() const { return running_; }
+
+    // Drops the session where it stands: the socket is closed and the time-out
+    // stopped, nothing is shown and no end is reported (the owner is going away).
+    void abandon();
 
 protected:
     // The two status texts name the server: shown once connected, and when

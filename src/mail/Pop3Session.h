@@ -18,7 +18,7 @@ struct Pop3Job {
     std::function<bool(const std::string& messageText)> parse;
     // A fetch pass begins: the mailbox holds at least one message.
     std::function<void()> fetchBegins;
-    int timeoutMs = 10000;
+    int timeoutMs = kSessionTimeoutMs;
 };
 
 // The POP3 dialogue as a reply-driven state machine: USER, PASS, STAT,

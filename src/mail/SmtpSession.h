@@ -31,7 +31,7 @@ struct SmtpJob {
     // The main window shows a progress bar and one status line per recipient;
     // the feedback window shows "RCPT TO" and has no bar.
     bool showsProgress = true;
-    int timeoutMs = 10000;
+    int timeoutMs = kSessionTimeoutMs;
 };
 
 // The SMTP dialogue as a reply-driven state machine: it advances one state per
