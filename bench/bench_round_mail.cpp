@@ -89,7 +89,7 @@ int main(int argc, char** argv)
     QElapsedTimer clock;
     clock.start();
     double cpu = cpuSeconds();
-    form.sendMail();
+    form.roundMail().send();
     const qint64 sendMs = clock.elapsed();
     const double sendCpu = cpuSeconds() - cpu;
     bool allDelivered = true;
@@ -117,7 +117,7 @@ int main(int argc, char** argv)
     m.outgoingMail.MailSubject = "Re:" + subject;
     clock.restart();
     cpu = cpuSeconds();
-    form.fetchReplies();
+    form.roundMail().fetch();
     const qint64 fetchMs = clock.elapsed();
     const double fetchCpu = cpuSeconds() - cpu;
     int answered = 0;

@@ -6,13 +6,13 @@
 
 #include "mail/SjisSearch.h"
 #include "run/AnswerMarker.h"
+#include "run/RunTexts.h"
 #include "run/ShellSort.h"
 
 namespace {
 
-// The marks of the participant table.
-const SjisText kRight = "\x81\x9b";   // ○
-const SjisText kWrong = "\x81\x7e";   // ×
+const SjisText kRight = RunTexts::kRight;   // ○
+const SjisText kWrong = RunTexts::kWrong;   // ×
 
 // Placeholders of the question and closing mails that CompleteMail fills in.
 const SjisText kQuestionWord = "\x96\xe2\x91\xe8";                        // 問題

@@ -12,10 +12,11 @@ const SjisText kSeconds = "\x95\x62";                                           
 
 }  // namespace
 
-void wait(Platform& p, std::uint32_t ms) {
+void wait(Platform& p, std::uint32_t ms, const bool* stop) {
     // Differences of the 32-bit tick count stay right across its wrap.
     const std::uint32_t start = p.clock->tickCount();
     for (;;) {
+        if (stop && *stop) return;
         const std::uint32_t elapsed = p.clock->tickCount() - start;
         if (elapsed >= ms) return;
         // Sleep on the loop, but never past the end of the delay and never so
@@ -25,7 +26,7 @@ void wait(Platform& p, std::uint32_t ms) {
     }
 }
 
-void Countdown(Platform& p, CountdownView& view, const SjisText& subject, int minutes) {
+void Countdown(Platform& p, CountdownView& view, const SjisText& subject, int minutes, const bool* stop) {
     view.setStatusText(subject + kAwaitingReplies + std::to_string(minutes) + kMinutes + kPleaseWait);
 
     // At most 32767 minutes: 1 966 020 000 ms, which an int holds.
@@ -35,6 +36,7 @@ void Countdown(Platform& p, CountdownView& view, const SjisText& subject, int mi
     view.setProgressStyle(1);
 
     for (long long elapsed = 1000; elapsed <= total; elapsed += 1000) {
+        if (stop && *stop) return;
         view.setProgressValue(int(elapsed));
         const long long remaining = total - elapsed;
         const long long mins = remaining / 60000;
@@ -44,7 +46,7 @@ void Countdown(Platform& p, CountdownView& view, const SjisText& subject, int mi
         // Each step lasts a full second from its own start, after the window
         // has been brought up to date: the countdown never ends early.
         p.eventLoop->yieldOnce();
-        wait(p, 1000);
+        wait(p, 1000, stop);
     }
 }
 

@@ -26,15 +26,17 @@ public:
 constexpr int kWaitSliceMs = 50;
 
 // Returns once at least `ms` milliseconds have passed since the call; 0
-// returns at once without touching the event loop.
-void wait(Platform& p, std::uint32_t ms);
+// returns at once without touching the event loop. A round that is being
+// ended (the window closes) sets `*stop`, and the wait returns at once.
+void wait(Platform& p, std::uint32_t ms, const bool* stop = nullptr);
 
 // Shows "<subject>の返信待ちです。 <minutes>分お待ち下さい。", then counts down
 // minutes × 60 steps of one second each, showing the time left and moving the
 // progress bar from 1000 to minutes × 60000. A step lasts one second plus the
 // time taken to update the window, so the whole never takes less than the
-// minutes given.
-void Countdown(Platform& p, CountdownView& view, const SjisText& subject, int minutes);
+// minutes given. It ends early only when `*stop` is set.
+void Countdown(Platform& p, CountdownView& view, const SjisText& subject, int minutes,
+               const bool* stop = nullptr);
 
 // Returns once `sw` is 1: the running mail session has ended. The sessions'
 // own time-outs guarantee that it does.

@@ -17,12 +17,12 @@
 #include "model/RecordFiles.h"
 #include "platform/qt/AppFolder.h"
 #include "platform/qt/Charset.h"
+#include "ui/ResultCells.h"
 #include "ui/Widgets.h"
 
 namespace {
 
-constexpr int kRows = 10;
-constexpr int kSessionTimeoutMs = 10000;
+constexpr int kRows = kGridRows;
 
 QString u(const char* utf8) {
     return QString::fromUtf8(utf8);
@@ -64,6 +64,7 @@ Form1::Form1(Module1& module1, FolderSource appFolder, QWidget* parent)
     : QWidget(parent), m(module1), appFolder_(std::move(appFolder)) {
     if (!appFolder_) appFolder_ = [] { return AppFolder(); };
     buildControls();
+    roundMail_ = std::make_unique<RoundMailer>(m, vars, sessionView_, *Winsock1, *Timer1, *Winsock2, *Timer2);
     wireConnections();
     Form_Load();
 }
@@ -218,18 +219,18 @@ void Form1::buildControls() {
 }
 
 void Form1::wireConnections() {
-    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
-    connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
-    connect(Command4, &QPushButton::clicked, this, [this] { Command4_Click(); });
-    connect(Command5, &QPushButton::clicked, this, [this] { Command5_Click(); });
-    connect(Command6, &QPushButton::clicked, this, [this] { Command6_Click(); });
-    connect(Command7, &QPushButton::clicked, this, [this] { Command7_Click(); });
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
+    connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
+    connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
 
-    // The selector's text is the round every file operation uses.
-    connect(Combo1, &QComboBox::editTextChanged, this,
-            [this](const QString& text) { m.quizRun.RoundNumber = Charset::toSjis(text); });
-    connect(Combo1, &QComboBox::activated, this, [this](int) { Combo1_Click(); });
+    connect(Combo1, &QComboBox::editTextChanged, this, &Form1::Combo1_Change);
+    connect(Combo1, &QComboBox::activated, this, &Form1::Combo1_Click);
+    connect(VScroll1, &QScrollBar::valueChanged, this, &Form1::VScroll1_Change);
+    connect(VScroll2, &QScrollBar::valueChanged, this, &Form1::VScroll2_Change);
 
     Winsock1->onConnect = [this] { Winsock1_Connect(); };
     Winsock1->onDataArrival = [this] { Winsock1_DataArrival(); };
@@ -280,7 +281,11 @@ void Form1::showEvent(QShowEvent* event) {
 
 void Form1::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
-    if (event->isAccepted()) Form_Unload();
+    if (!event->isAccepted()) return;
+    // Closing the window ends a running round where it stands: START returns
+    // without sending or storing anything more, and the program ends after it.
+    if (round_) round_->stop();
+    Form_Unload();
 }
 
 void Form1::fillRoundSelector() {
@@ -290,51 +295,9 @@ void Form1::fillRoundSelector() {
     for (int round = 1; round <= m.quizRun.CurrentRound; ++round) Combo1->addItem(QString::number(round));
     Combo1->setEditText(current);
     m.quizRun.RoundNumber = Charset::toSjis(current);
-}
-
-// ---- Round selector ------------------------------------------------------
-
-void Form1::Combo1_Click() {
-    bool numeric = false;
-    const int shown = Combo1->currentText().trimmed().toInt(&numeric);
-    if (numeric && shown == m.quizRun.CurrentRound)
-        showCurrentRound();
-    else
-        showPastRound();
-}
-
-void Form1::showCurrentRound() {
-    Command6->setEnabled(true);
-    setGridColours(false);
-    clearGrids();
-    Label6->clear();
-    Label9->clear();
-    resetScrollBar(VScroll1);
-    resetScrollBar(VScroll2);
-}
-
-void Form1::showPastRound() {
-    Command6->setEnabled(false);
-    setGridColours(true);
-    clearGrids();
-    // RESULTS DISPLAY: the stored roster and results of the round are read
-    // and shown here (joined players, ranking, count lines, page ranges).
-}
-
-void Form1::clearGrids() {
-    for (auto* column : {&Text1, &Text2, &Text3, &Text4, &Text5, &Text6})
-        for (QLineEdit* cell : *column) cell->clear();
-}
-
-void Form1::setGridColours(bool past) {
-    setPastRoundColour(Combo1, past);
-    for (auto* column : {&Text1, &Text2, &Text3, &Text4, &Text5, &Text6})
-        for (QLineEdit* cell : *column) setPastRoundColour(cell, past);
-}
-
-void Form1::resetScrollBar(QScrollBar* bar) {
-    bar->setValue(0);
-    bar->setMaximum(0);
+    // Refilling passes through other texts on the way; the selector now
+    // shows the current round, which START may play (not inside a round).
+    Command6->setEnabled(!roundRunning());
 }
 
 // ---- Status line ---------------------------------------------------------
@@ -360,6 +323,7 @@ EditorWindow* Form1::editorWindow(int command) const {
 }
 
 void Form1::openEditorFor(int command) {
+    if (roundRunning()) return;
     if (command < 1 || command >= int(editorFactories_.size())) return;
     auto& editor = editors_[std::size_t(command)];
     if (!editor) {
@@ -390,6 +354,8 @@ void Form1::editorClosed() {
     Form_Activate();
 }
 
+// No editor opens while a round runs: its set-up files must not change
+// under it, even after a session time-out.
 void Form1::Command1_Click() { openEditorFor(1); }
 void Form1::Command2_Click() { openEditorFor(2); }
 void Form1::Command3_Click() { openEditorFor(3); }
@@ -397,20 +363,27 @@ void Form1::Command4_Click() { openEditorFor(4); }
 void Form1::Command5_Click() { openEditorFor(5); }
 void Form1::Command7_Click() { openEditorFor(7); }
 
-// START: the round sequence is wired in here.
-void Form1::Command6_Click() {}
+// START: plays one round of the round the selector shows, which is the
+// current one. It returns when the round has ended, however it ended.
+void Form1::Command6_Click() {
+    if (roundRunning() || !selectorShowsCurrentRound()) return;
+    QuizRound round(m, vars, roundView_, *roundMail_);
+    round_ = &round;
+    round.play();
+    round_ = nullptr;
+}
 
 // ---- Mail connections ----------------------------------------------------
 // The SMTP session (Winsock1, Timer1) and the POP3 session (Winsock2,
 // Timer2) are driven from these events.
 
-void Form1::Winsock1_Connect() { smtpSession().connected(); }
-void Form1::Winsock1_DataArrival() { smtpSession().dataArrived(); }
-void Form1::Winsock1_Close() { smtpSession().closedByPeer(); }
-void Form1::Winsock1_Error(int number, const SjisText& description) { smtpSession().socketError(number, description); }
-void Form1::Timer1_Timer() { smtpSession().timerTick(); }
-void Form1::Winsock2_Connect() { pop3Session().connected(); }
-void Form1::Winsock2_DataArrival() { pop3Session().dataArrived(); }
-void Form1::Winsock2_Close() { pop3Session().closedByPeer(); }
-void Form1::Winsock2_Error(int number, const SjisText& description) { pop3Session().socketError(number, description); }
-void Form1::Timer2_Timer() { pop3Session().timerTick(); }
+void Form1::Winsock1_Connect() { roundMail_->smtp().connected(); }
+void Form1::Winsock1_DataArrival() { roundMail_->smtp().dataArrived(); }
+void Form1::Winsock1_Close() { roundMail_->smtp().closedByPeer(); }
+void Form1::Winsock1_Error(int number, const SjisText& description) { roundMail_->smtp().socketError(number, description); }
+void Form1::Timer1_Timer() { roundMail_->smtp().timerTick(); }
+void Form1::Winsock2_Connect() { roundMail_->pop3().connected(); }
+void Form1::Winsock2_DataArrival() { roundMail_->pop3().dataArrived(); }
+void Form1::Winsock2_Close() { roundMail_->pop3().closedByPeer(); }
+void Form1::Winsock2_Error(int number, const SjisText& description) { roundMail_->pop3().socketError(number, description); }
+void Form1::Timer2_Timer() { roundMail_->pop3().timerTick(); }

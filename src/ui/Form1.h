@@ -6,14 +6,15 @@
 #include <memory>
 #include <string>
 
-#include "mail/Pop3Session.h"
-#include "mail/SmtpSession.h"
 #include "model/Module1.h"
 #include "platform/Socket.h"
 #include "platform/Timer.h"
+#include "run/Form1Variables.h"
+#include "run/QuizRound.h"
+#include "run/RoundMail.h"
 #include "ui/EditorWindow.h"
+#include "ui/Form1RoundView.h"
 #include "ui/Form1SessionView.h"
-#include "ui/Form1Variables.h"
 
 class QComboBox;
 class QGroupBox;
@@ -92,8 +93,14 @@ public:
     void Form_Unload();
     // Fills the round selector from the round counter.
     void fillRoundSelector();
-    // Shows the round the selector names.
+    // Shows the round the selector names: the current round empty, a past
+    // round from its stored files, in red.
     void Combo1_Click();
+    // Typing in the selector names a round without choosing it.
+    void Combo1_Change();
+    // Page the ranking grid and the joined-players grid.
+    void VScroll1_Change();
+    void VScroll2_Change();
 
     void Command1_Click();
     void Command2_Click();
@@ -103,18 +110,21 @@ public:
     void Command6_Click();
     void Command7_Click();
 
-    // A round's mail. sendMail: the mail in m.outgoingMail, to the address
-    // list or one copy per participant (PerRecipientMode); fetchReplies: every
-    // waiting message through the parser, replies to m.outgoingMail.MailSubject
-    // handed to the round, then that subject joins 遅れメール. Each returns when
-    // its session has ended (sw is 1).
-    void sendMail();
-    void fetchReplies();
-    // Where the mail servers listen and how long they may stay silent; tests
-    // point these at their own servers.
-    int smtpPort = 25;
-    int pop3Port = 110;
-    int sessionTimeoutMs = 10000;
+    // The round's mail on Winsock1/Timer1 (SMTP) and Winsock2/Timer2 (POP3);
+    // tests point its ports at servers of their own.
+    RoundMailer& roundMail() { return *roundMail_; }
+    // Whether START is playing a round (it has not returned yet).
+    bool roundRunning() const { return round_ != nullptr; }
+
+    // The grids as a round or the selector writes them: page `page` of the
+    // ranking (from quizRun.Ranking) and of the joined players (from the
+    // address list and 受信), and the scroll bar of each set to page through
+    // `entries` entries.
+    void showRankingPage(int page);
+    void showJoinedPage(int page);
+    void setRankingPages(int entries);
+    void setJoinedPages(int entries);
+    void clearGrids();
 
     // Events of the mail connections and their timers.
     void Winsock1_Connect();
@@ -141,18 +151,18 @@ private:
     void openEditorFor(int command);
     void showCurrentRound();
     void showPastRound();
-    void clearGrids();
     void setGridColours(bool past);
     void resetScrollBar(QScrollBar* bar);
+    // Whether the selector's text is the round START plays next, as listed.
+    bool selectorShowsCurrentRound() const;
 
     FolderSource appFolder_;
     std::array<EditorFactory, 8> editorFactories_;
     std::array<QPointer<EditorWindow>, 8> editors_;
-    SmtpSession& smtpSession();
-    Pop3Session& pop3Session();
     Form1SessionView sessionView_{*this};
-    std::unique_ptr<SmtpSession> smtpSession_;   // on Winsock1 / Timer1
-    std::unique_ptr<Pop3Session> pop3Session_;   // on Winsock2 / Timer2
+    Form1RoundView roundView_{*this};
+    std::unique_ptr<RoundMailer> roundMail_;
+    QuizRound* round_ = nullptr;   // the round START is playing
 
     bool activatedOnce_ = false;
     bool unloading_ = false;

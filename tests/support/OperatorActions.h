@@ -126,18 +126,27 @@ inline int sjisBytes(const QString& widgetText) {
 }
 inline int sjisChars(const QString& widgetText) { return int(QString(widgetText).replace("\n", "\r\n").size()); }
 
-// The folder's files, except that no write ever succeeds (a full disk).
+// The folder's files, except that no write ever succeeds (a full disk), or
+// only writes to the one file named `only` fail.
 class WritesFail : public DataFiles {
 public:
-    explicit WritesFail(DataFiles& real) : real_(real) {}
-    bool open(const std::string& name, Mode mode) override { return real_.open(name, mode); }
+    explicit WritesFail(DataFiles& real, std::string only = {}) : real_(real), only_(std::move(only)) {}
+    bool open(const std::string& name, Mode mode) override {
+        name_ = name;
+        return real_.open(name, mode);
+    }
     std::optional<std::string> readRecord() override { return real_.readRecord(); }
-    bool writeRecord(const std::string&) override { return false; }
+    bool writeRecord(const std::string& record) override {
+        if (only_.empty() || name_ == only_) return false;
+        return real_.writeRecord(record);
+    }
     void close() override { real_.close(); }
     bool isOpen() const override { return real_.isOpen(); }
 
 private:
     DataFiles& real_;
+    std::string only_;
+    std::string name_;
 };
 
 }  // namespace op

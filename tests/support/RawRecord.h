@@ -35,6 +35,13 @@ struct RawReader {
         pos += 2;
         return v;
     }
+    qint32 int32() {
+        if (pos + 4 > b.size()) { overrun = true; pos += 4; return 0; }
+        qint32 v = 0;
+        for (int k = 3; k >= 0; --k) v = (v << 8) | quint8(b[pos + k]);
+        pos += 4;
+        return v;
+    }
     QByteArray str() {
         const int n = quint16(int16());
         if (pos + n > b.size()) overrun = true;
@@ -106,4 +113,77 @@ struct RawMailFile : RawReader {
     int end = 0;   // bytes the record takes
     QByteArray greeting, name, subject, body;
     int round = 0, replyMinutes = 0, byteCount = 0;
+};
+
+// The roster of a round (trv2s<N>.dat): 1000 names, 1000 addresses, 1000
+// joined marks.
+struct RawRoster : RawReader {
+    explicit RawRoster(const QByteArray& bytes) : RawReader(bytes) {
+        for (int i = 0; i < 1000; ++i) names << str();
+        for (int i = 0; i < 1000; ++i) addresses << str();
+        for (int i = 0; i < 1000; ++i) joined << int16();
+        end = pos;
+    }
+    int end = 0;
+    QList<QByteArray> names, addresses;
+    QList<int> joined;
+};
+
+// The results of a round (trv7<N>.dat): the participant count, then sized
+// arrays, each a descriptor (dimension count, then per dimension an element
+// count and a lower bound, 32 bits each) and its elements, the first index
+// running fastest.
+struct RawResults : RawReader {
+    struct Bounds {
+        int dims = 0;
+        QList<QPair<int, int>> countAndLower;   // per dimension, in file order
+    };
+    explicit RawResults(const QByteArray& bytes) : RawReader(bytes) {
+        participants = int16();
+        arrival = intArray();
+        points = intArray();
+        rank = intArray();
+        names = strArray();
+        addresses = strArray();
+        correct = intArray();
+        rate = intArray();
+        answers = intArray();
+        marks = strArray();
+        reserved = intArray();
+        end = pos;
+    }
+    // Element [p][q] of a two-dimensional array with rows 0..C-1, q from 1.
+    int at(int p, int q) const { return p + (q - 1) * rows(); }
+    int rows() const { return descriptors.size() > 7 ? descriptors[7].countAndLower.value(0).first : 0; }
+
+    int end = 0;
+    int participants = 0;
+    QList<Bounds> descriptors;   // the ten arrays' descriptors, in file order
+    QList<int> arrival, points, rank, correct, rate, answers, reserved;
+    QList<QByteArray> names, addresses, marks;
+
+private:
+    int descriptor() {
+        Bounds bounds;
+        bounds.dims = int16();
+        int elements = bounds.dims > 0 ? 1 : 0;
+        for (int d = 0; d < bounds.dims && !overrun; ++d) {
+            const int count = int32();
+            const int lower = int32();
+            bounds.countAndLower << qMakePair(count, lower);
+            elements *= count;
+        }
+        descriptors << bounds;
+        return overrun || elements < 0 || elements > b.size() ? 0 : elements;
+    }
+    QList<int> intArray() {
+        QList<int> out;
+        for (int n = descriptor(), i = 0; i < n; ++i) out << int16();
+        return out;
+    }
+    QList<QByteArray> strArray() {
+        QList<QByteArray> out;
+        for (int n = descriptor(), i = 0; i < n; ++i) out << str();
+        return out;
+    }
 };

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QHostAddress>
 #include <QTimer>
+#include <memory>
 #include <optional>
 
 ScriptedServer::ScriptedServer(Answer greeting, Responder responder)
@@ -106,6 +107,47 @@ ScriptedServer::Responder ScriptedServer::smtpAcceptingAll(
         }
         return Answer::reply("502 5.5.2 Error: command not recognized\r\n");
     };
+}
+
+ScriptedServer::Responder ScriptedServer::pop3Serving(std::function<QList<QByteArray>()> mailbox)
+{
+    auto messages = std::make_shared<QList<QByteArray>>();
+    return [mailbox, messages](const QByteArray& u) -> Answer {
+        if (u.startsWith("USER ")) {
+            *messages = mailbox();
+            return Answer::reply("+OK\r\n");
+        }
+        if (u.startsWith("PASS ")) return Answer::reply("+OK Logged in.\r\n");
+        if (u == "STAT") return Answer::reply("+OK " + QByteArray::number(messages->size()) + " 999\r\n");
+        if (u.startsWith("RETR ")) {
+            const int n = u.mid(5).toInt();
+            if (n < 1 || n > messages->size()) return Answer::reply("-ERR no such message\r\n");
+            const QByteArray m = messages->at(n - 1);
+            return Answer::reply("+OK " + QByteArray::number(m.size()) + " octets\r\n" + m + "\r\n.\r\n");
+        }
+        if (u.startsWith("DELE ")) return Answer::reply("+OK Marked to be deleted.\r\n");
+        if (u == "QUIT") {
+            Answer a = Answer::reply("+OK Logging out.\r\n");
+            a.close = true;
+            return a;
+        }
+        return Answer::reply("-ERR Unknown command\r\n");
+    };
+}
+
+QByteArray deliveredReply(const QByteArray& sender, const QByteArray& subject, const QByteArray& body,
+                          const QByteArray& from)
+{
+    return "Return-Path: <" + sender + ">\r\n"
+           "X-Original-To: quiz@trivorn.test\r\n"
+           "Delivered-To: quiz@trivorn.test\r\n"
+           "Received: from phone (localhost [127.0.0.1])\r\n"
+           "\tby mx.trivorn.test (Postfix) with SMTP id 4F2A1\r\n"
+           "\tfor <quiz@trivorn.test>; Mon,  7 Dec 2026 10:00:00 +0900 (JST)\r\n"
+           "From: " + (from.isEmpty() ? sender : from) + "\r\n"
+           "Subject: " + subject + "\r\n"
+           "Date: Mon, 7 Dec 2026 10:00:00 +0900\r\n"
+           "\r\n" + body;
 }
 
 QList<QByteArray> ScriptedServer::commands() const

@@ -8,6 +8,12 @@
 #include <functional>
 #include <optional>
 
+// A reply from `sender` to the operator quiz@trivorn.test as the POP3 server
+// hands it out after Postfix delivered it: Return-Path, the delivery clause
+// "for <quiz@trivorn.test>;", From (`from`, else the sender), Subject, body.
+QByteArray deliveredReply(const QByteArray& sender, const QByteArray& subject, const QByteArray& body,
+                          const QByteArray& from = {});
+
 // A mail server on 127.0.0.1 that plays a script: it greets, then answers
 // each unit the client sends (a command line, or a whole DATA text up to its
 // CR LF "." CR LF) with what the test's responder says. Answers can be cut
@@ -42,6 +48,9 @@ public:
     // The usual answers of an SMTP server that accepts everything; the
     // override, when it gives an answer, wins.
     static Responder smtpAcceptingAll(std::function<std::optional<Answer>(const QByteArray&)> override = {});
+    // A POP3 server that accepts any login and serves the messages that
+    // `mailbox` gives when the session logs in (each session asks afresh).
+    static Responder pop3Serving(std::function<QList<QByteArray>()> mailbox);
 
 private:
     void accept();

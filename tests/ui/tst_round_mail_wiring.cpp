@@ -8,7 +8,7 @@
 #include "support/TestWorld.h"
 #include "ui/Form1.h"
 
-// The main window's sendMail() and fetchReplies() against scripted servers on
+// The main window's round mail (send and fetch) against scripted servers on
 // loopback, through the window's own sockets, timers and status line.
 
 namespace {
@@ -16,43 +16,6 @@ namespace {
 using Answer = ScriptedServer::Answer;
 
 QByteArray bytes(const std::string& s) { return QByteArray::fromStdString(s); }
-
-ScriptedServer::Responder pop3Serving(QList<QByteArray> messages)
-{
-    return [messages](const QByteArray& u) -> Answer {
-        if (u.startsWith("USER ")) return Answer::reply("+OK\r\n");
-        if (u.startsWith("PASS ")) return Answer::reply("+OK Logged in.\r\n");
-        if (u == "STAT") return Answer::reply("+OK " + QByteArray::number(messages.size()) + " 999\r\n");
-        if (u.startsWith("RETR ")) {
-            const int n = u.mid(5).toInt();
-            if (n < 1 || n > messages.size()) return Answer::reply("-ERR no such message\r\n");
-            QByteArray m = messages[n - 1];
-            return Answer::reply("+OK " + QByteArray::number(m.size()) + " octets\r\n" + m + "\r\n.\r\n");
-        }
-        if (u.startsWith("DELE ")) return Answer::reply("+OK Marked to be deleted.\r\n");
-        if (u == "QUIT") {
-            Answer a = Answer::reply("+OK Logging out.\r\n");
-            a.close = true;
-            return a;
-        }
-        return Answer::reply("-ERR Unknown command\r\n");
-    };
-}
-
-// A reply as the POP3 server hands it out after Postfix delivered it.
-QByteArray replyFrom(const QByteArray& sender, const QByteArray& subject, const QByteArray& body)
-{
-    return "Return-Path: <" + sender + ">\r\n"
-           "X-Original-To: quiz@trivorn.test\r\n"
-           "Delivered-To: quiz@trivorn.test\r\n"
-           "Received: from phone (localhost [127.0.0.1])\r\n"
-           "\tby mx.trivorn.test (Postfix) with SMTP id 4F2A1\r\n"
-           "\tfor <quiz@trivorn.test>; Mon,  7 Dec 2026 10:00:00 +0900 (JST)\r\n"
-           "From: " + sender + "\r\n"
-           "Subject: " + subject + "\r\n"
-           "Date: Mon, 7 Dec 2026 10:00:00 +0900\r\n"
-           "\r\n" + body;
-}
 
 }  // namespace
 
@@ -71,7 +34,7 @@ void TestRoundMailWiring::invitationToTheAddressList()
     Module1& m = world.module1;
     Form1 form(m, [&] { return world.appFolder(); });
     ScriptedServer server(Answer{{"220-mx.trivorn.test\r\n", "220 ready\r\n"}}, ScriptedServer::smtpAcceptingAll());
-    form.smtpPort = server.port();
+    form.roundMail().smtpPort = server.port();
     m.mailSettings.SmtpServer = "127.0.0.1";
     m.mailSettings.OwnAddress = "quiz@trivorn.test";
     m.quizRun.ListNames[0] = sjis("山田");
@@ -83,7 +46,7 @@ void TestRoundMailWiring::invitationToTheAddressList()
     m.outgoingMail.MailSubject = sjis("第3回クイズ大会参加確認");
     m.outgoingMail.MailBody = sjis("参加される方は\r\n.\r\nこのまま返信して下さい。");
 
-    form.sendMail();
+    form.roundMail().send();
 
     QCOMPARE(form.vars.sw, std::int16_t(1));
     QCOMPARE(server.commands(), (QList<QByteArray>{"HELO 127.0.0.1", "MAIL FROM:<quiz@trivorn.test>",
@@ -106,7 +69,7 @@ void TestRoundMailWiring::questionMailCompletedPerParticipant()
     Module1& m = world.module1;
     Form1 form(m, [&] { return world.appFolder(); });
     ScriptedServer server(Answer::reply("220 mx\r\n"), ScriptedServer::smtpAcceptingAll());
-    form.smtpPort = server.port();
+    form.roundMail().smtpPort = server.port();
     m.mailSettings.SmtpServer = "127.0.0.1";
     m.mailSettings.OwnAddress = "quiz@trivorn.test";
 
@@ -131,7 +94,7 @@ void TestRoundMailWiring::questionMailCompletedPerParticipant()
     m.outgoingMail.MailSubject = sjis("第2問");
     m.outgoingMail.MailBody = sjis("問題1:×\r\n順位:xxx位\r\n合計得点:xxx/20");
 
-    form.sendMail();
+    form.roundMail().send();
 
     QCOMPARE(server.commands(),
              (QList<QByteArray>{"HELO 127.0.0.1", "MAIL FROM:<quiz@trivorn.test>", "RCPT TO:<taro@docomo.ne.jp>",
@@ -152,8 +115,8 @@ void TestRoundMailWiring::timeOutInsideARoundKeepsButtonsDisabled()
     Module1& m = world.module1;
     Form1 form(m, [&] { return world.appFolder(); });
     ScriptedServer server(Answer::silence(), {});
-    form.smtpPort = server.port();
-    form.sessionTimeoutMs = 300;
+    form.roundMail().smtpPort = server.port();
+    form.roundMail().sessionTimeoutMs = 300;
     m.mailSettings.SmtpServer = "127.0.0.1";
     m.quizRun.ListAddresses[0] = "taro@docomo.ne.jp";
     m.quizRun.AddressLastIndex = 0;
@@ -164,7 +127,7 @@ void TestRoundMailWiring::timeOutInsideARoundKeepsButtonsDisabled()
 
     QElapsedTimer clock;
     clock.start();
-    form.sendMail();
+    form.roundMail().send();
 
     QVERIFY(clock.elapsed() >= 300);
     QCOMPARE(form.vars.sw, std::int16_t(1));
@@ -184,10 +147,12 @@ void TestRoundMailWiring::fetchAcceptsRepliesAndRemembersTheSubject()
     const QByteArray invite = QByteArray::fromStdString(sjis("参加確認"));
     const QByteArray jisSubject = "Re: \x1b$B;22C3NG'\x1b(B";   // raw ISO-2022-JP 参加確認
     ScriptedServer server(Answer::reply("+OK Dovecot (Debian) ready.\r\n"),
-                          pop3Serving({replyFrom("taro@docomo.ne.jp", jisSubject, "join"),
-                                       replyFrom("spam@example.com", jisSubject, "join"),
-                                       replyFrom("hana@ezweb.ne.jp", "Re: other", "x")}));
-    form.pop3Port = server.port();
+                          ScriptedServer::pop3Serving([=] {
+                              return QList<QByteArray>{deliveredReply("taro@docomo.ne.jp", jisSubject, "join"),
+                                                       deliveredReply("spam@example.com", jisSubject, "join"),
+                                                       deliveredReply("hana@ezweb.ne.jp", "Re: other", "x")};
+                          }));
+    form.roundMail().pop3Port = server.port();
     m.mailSettings.Pop3Server = "127.0.0.1";
     m.mailSettings.AccountId = "quiz@trivorn.test";
     m.mailSettings.Password = "dHJpdm9ybg";   // "trivorn" as stored
@@ -203,7 +168,7 @@ void TestRoundMailWiring::fetchAcceptsRepliesAndRemembersTheSubject()
     m.outgoingMail.MailSubject = "Re:" + invite.toStdString();
     form.vars.遅れメール = "Re:earlier";
 
-    form.fetchReplies();
+    form.roundMail().fetch();
 
     QCOMPARE(form.vars.sw, std::int16_t(1));
     QCOMPARE(server.received, (QList<QByteArray>{"USER quiz@trivorn.test", "PASS trivorn", "STAT", "RETR 1",

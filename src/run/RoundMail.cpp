@@ -1,0 +1,58 @@
+#include "run/RoundMail.h"
+
+#include <utility>
+
+#include "mail/OutgoingMessage.h"
+#include "mail/ReceivedMailParser.h"
+#include "mail/RoundMailJobs.h"
+#include "run/RunTexts.h"
+#include "run/Scoring.h"
+#include "run/Waiting.h"
+
+RoundMailer::RoundMailer(Module1& m, Form1Variables& vars, SessionView& view, Socket& smtpSocket,
+                         Timer& smtpTimer, Socket& pop3Socket, Timer& pop3Timer)
+    : m_(m), vars_(vars), view_(view), smtpSocket_(smtpSocket), pop3Socket_(pop3Socket),
+      smtp_(smtpSocket, smtpTimer, view), pop3_(pop3Socket, pop3Timer, view)
+{
+}
+
+void RoundMailer::send()
+{
+    OutgoingMail& mail = m_.outgoingMail;
+    if (!smtpSocket_.isClosed()) smtpSocket_.close();
+    view_.setStatus(mail.MailSubject + RunTexts::kSending);
+    vars_.sw = 0;
+    BuildHeaderBlock(mail, m_.mailSettings.OwnAddress);
+    m_.quizRun.SessionState = "Connect";
+
+    SmtpJob job = makeRoundSmtpJob(m_, CompleteMail);
+    job.port = smtpPort;
+    job.timeoutMs = sessionTimeoutMs;
+    smtp_.start(std::move(job));
+    waitForSessionEnd(m_.platform, vars_.sw);
+}
+
+void RoundMailer::fetch()
+{
+    if (!pop3Socket_.isClosed()) pop3Socket_.close();
+    vars_.sw = 0;
+    m_.quizRun.SessionState = "Connect";
+
+    Pop3Job job = makeRoundPop3Job(m_, [this](const std::string& messageText) {
+        ParseContext context = replyContext(m_, vars_.遅れメール);
+        return ParseReceivedMail(messageText, context);
+    });
+    job.port = pop3Port;
+    job.timeoutMs = sessionTimeoutMs;
+    pop3_.start(std::move(job));
+    waitForSessionEnd(m_.platform, vars_.sw);
+    vars_.遅れメール += m_.outgoingMail.MailSubject;
+}
+
+void RoundMailer::stop()
+{
+    smtp_.abandon();
+    pop3_.abandon();
+    // Whoever waits for the session's end goes on at once.
+    vars_.sw = 1;
+}

@@ -1,0 +1,54 @@
+#pragma once
+#include "mail/Pop3Session.h"
+#include "mail/SessionView.h"
+#include "mail/SmtpSession.h"
+#include "model/Module1.h"
+#include "run/Form1Variables.h"
+
+// How a round sends and fetches. Each call returns once its mail session has
+// ended, by whatever road: a failed session never stops the round.
+class RoundMail {
+public:
+    virtual ~RoundMail() = default;
+    // The mail in outgoingMail (MailSubject, MailBody) to the address list
+    // (PerRecipientMode 0) or one completed copy per participant (1).
+    virtual void send() = 0;
+    // Every waiting message through the parser; replies whose subject is
+    // outgoingMail.MailSubject go to the round. Afterwards that subject counts
+    // as an earlier fetch's (遅れメール).
+    virtual void fetch() = 0;
+    // Both connections closed at once and their time-outs stopped; a send or
+    // fetch in progress returns.
+    virtual void stop() = 0;
+};
+
+// The round's mail over the main window's two connections: SMTP on one socket
+// and its time-out timer, POP3 on the other pair. The window routes the
+// sockets' and timers' events to smtp() and pop3().
+class RoundMailer final : public RoundMail {
+public:
+    RoundMailer(Module1& m, Form1Variables& vars, SessionView& view, Socket& smtpSocket, Timer& smtpTimer,
+                Socket& pop3Socket, Timer& pop3Timer);
+
+    void send() override;
+    void fetch() override;
+    void stop() override;
+
+    SmtpSession& smtp() { return smtp_; }
+    Pop3Session& pop3() { return pop3_; }
+
+    // Where the servers listen and how long they may stay silent; tests point
+    // these at servers of their own.
+    int smtpPort = 25;
+    int pop3Port = 110;
+    int sessionTimeoutMs = kSessionTimeoutMs;
+
+private:
+    Module1& m_;
+    Form1Variables& vars_;
+    SessionView& view_;
+    Socket& smtpSocket_;
+    Socket& pop3Socket_;
+    SmtpSession smtp_;
+    Pop3Session pop3_;
+};

@@ -1,0 +1,79 @@
+#include "ui/Form1RoundView.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include "ui/Form1.h"
+#include "ui/ResultCells.h"
+#include "ui/Widgets.h"
+
+void Form1RoundView::setStatusText(const SjisText& text) { form_.setStatus(text); }
+
+// The bar never goes below its minimum, so a maximum is set before the
+// minimum the way the countdown sets them, and a range the bar cannot hold
+// (a negative reply time from a damaged file) leaves it empty.
+void Form1RoundView::setProgressMax(int max) { form_.ProgressBar1->setMaximum(max); }
+void Form1RoundView::setProgressMin(int min) { form_.ProgressBar1->setMinimum(min); }
+
+void Form1RoundView::setProgressStyle(int style) {
+    // Qt's bar always fills smoothly; the style asked for is kept on the bar.
+    form_.ProgressBar1->setProperty("trvStyle", style);
+}
+
+void Form1RoundView::setProgressValue(int value) { form_.ProgressBar1->setValue(value); }
+
+void Form1RoundView::setControlsEnabled(bool on) {
+    for (QPushButton* b : {form_.Command1, form_.Command2, form_.Command3, form_.Command4, form_.Command5,
+                           form_.Command6, form_.Command7})
+        b->setEnabled(on);
+    // The selector too: showing another round would replace the running
+    // round's address list and participants, which live in the same fields.
+    form_.Combo1->setEnabled(on);
+    if (on) {
+        form_.VScroll1->setEnabled(true);
+        form_.VScroll2->setEnabled(true);
+    }
+}
+
+void Form1RoundView::clearGrids() {
+    form_.clearGrids();
+    form_.Label6->clear();
+    form_.Label9->clear();
+}
+
+namespace {
+// The scroll bars are off while the round rewrites a grid, so a page chosen
+// meanwhile cannot write over it.
+template <class Rewrite>
+void withPagingOff(Form1& form, Rewrite rewrite) {
+    form.VScroll1->setEnabled(false);
+    form.VScroll2->setEnabled(false);
+    rewrite();
+    form.VScroll1->setEnabled(true);
+    form.VScroll2->setEnabled(true);
+}
+}  // namespace
+
+void Form1RoundView::showJoinedPlayers(int entries) {
+    withPagingOff(form_, [&] {
+        form_.setJoinedPages(entries);
+        form_.showJoinedPage(0);
+    });
+}
+
+void Form1RoundView::showParticipantCount(int count) {
+    setText(form_.Label6, participantCountText(count));
+    setText(form_.Label9, participantCountText(count));
+}
+
+void Form1RoundView::showRanking() {
+    withPagingOff(form_, [&] {
+        form_.setRankingPages(int(form_.m.quizRun.Ranking.size()));
+        form_.showRankingPage(0);
+    });
+}
+
+void Form1RoundView::reload() { form_.Form_Load(); }
