@@ -1,0 +1,101 @@
+#pragma once
+// The players' side of a quiz against the real mail servers: each simulated
+// phone fetches its mailbox by POP3, reads what came with glibc's iconv and
+// answers by SMTP as its script says. Nothing here uses the program's own
+// codecs or mail code, so a fault there cannot cancel itself out here.
+//
+// Typical use:
+//     SimulatedPhones phones(RealServers::operatorAddress);
+//     phones.add("taro@docomo.ne.jp", [](const PhoneMail& mail, int index) {
+//         return QList<PhoneReply>{{encodedWordSubject(mail.subject), {}, quotedAnswerBody(mail, "2")}};
+//     });
+//     phones.start();
+//     ... the program sends its question ...
+//     QTRY_VERIFY(phones.hasHandled("taro@docomo.ne.jp", questionSubject));
+//
+// All phones are polled one after the other on one worker thread, and every
+// reply is sent there, one at a time: the operator's mailbox gets them in the
+// order they were sent. Scripts run on that thread too, so whatever they touch
+// besides their arguments must be safe to use from there.
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+// One mail a phone received, as retrieved and decoded by iconv.
+struct PhoneMail {
+    QByteArray raw;          // as retrieved, byte-stuffing undone, CR LF line ends, no final "." line
+    QByteArray rawSubject;   // the Subject header's value as it came (continuation lines joined, no CR LF)
+    QString subject;         // decoded: raw ISO-2022-JP (half-width katakana too) and/or encoded words
+    QString body;            // the text after the first empty line, decoded the same way; LF line ends
+};
+
+// One mail a phone sends back.
+struct PhoneReply {
+    QByteArray subject;      // the Subject header value, bytes exactly as sent
+    QByteArray from;         // the From header value; empty: the phone's own address
+    QByteArray body;         // body bytes as sent (CR LF or LF; a missing last line end is added)
+    bool holdUntilNextMail = false;   // a late reply: sent right after the phone's next mail arrives,
+                                      // before that mail's own replies
+    int delayMs = 0;         // sent no earlier than this long after the mail arrived
+};
+
+// What a phone does with the index-th mail it receives (0-based): any number
+// of replies, none to stay silent.
+using PhoneScript = std::function<QList<PhoneReply>(const PhoneMail& mail, int index)>;
+
+class SimulatedPhones {
+public:
+    explicit SimulatedPhones(QByteArray operatorAddress = "quiz@trivorn.test");
+    ~SimulatedPhones();   // stops the thread
+    SimulatedPhones(const SimulatedPhones&) = delete;
+    SimulatedPhones& operator=(const SimulatedPhones&) = delete;
+
+    // Before start(); the POP3 user is the address, the password "trivorn".
+    void add(const QString& address, PhoneScript script);
+    void start(int pollMs = 100);
+    // Returns once the worker thread has ended: within about a poll interval
+    // plus one socket wait. Held and delayed replies not yet sent are dropped.
+    void stop();
+
+    // The phones look at their mailboxes only while awake (they are from
+    // start() on). A round of looks begins once Postfix has delivered every
+    // queued message, so all phones see a mailing in the same round and answer
+    // in the order they were added. Sending them to sleep returns when the
+    // round of looks in progress has ended: nothing they do overlaps what the
+    // caller does next. A round played against them stays the same run after run.
+    void setAwake(bool awake);
+
+    // Safe to call from any thread while the phones run.
+    QList<PhoneMail> received(const QString& address) const;
+    // The phone received at least one mail whose decoded subject equals
+    // `subject`, and for every such mail all the replies it sent on that
+    // mail's arrival (its own immediate ones, and those held back from the
+    // previous mail) were accepted by the SMTP server. Replies held for the
+    // next mail or waiting for their delayMs are not waited for. A refused
+    // reply keeps this false.
+    bool hasHandled(const QString& address, const QString& subject) const;
+    int repliesSent() const;      // replies the SMTP server accepted
+    QStringList errors() const;   // each prefixed with the phone's address
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d_;
+};
+
+// The styles real phones write in, all through glibc's iconv. Text that plain
+// ISO-2022-JP cannot hold (half-width katakana) is written as ISO-2022-JP-3.
+// A conversion failure inside a script lands in errors() of the phone running
+// it (elsewhere: a warning) and gives an empty result.
+QByteArray jisText(const QString& text);   // ISO-2022-JP bytes; LF stays LF
+QByteArray encodedWordSubject(const QString& subject, const char* prefix = "Re: ");   // prefix + =?ISO-2022-JP?B?...?=
+QByteArray rawJisSubject(const QString& subject, const char* prefix = "Re: ");        // prefix + raw ISO-2022-JP
+QByteArray echoedSubject(const PhoneMail& mail, const char* prefix = "Re: ");        // prefix + rawSubject unchanged
+// The received body with the rest of the line after its last "答:" replaced by
+// `answer`, as ISO-2022-JP with CR LF line ends: the question mail ends with
+// an answer line ("答:   (点数:N)") that a phone quoting the mail fills in.
+// Without any "答:" the line "答:<answer>" is appended.
+QByteArray quotedAnswerBody(const PhoneMail& mail, const QString& answer);

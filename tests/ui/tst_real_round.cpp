@@ -1,0 +1,337 @@
+// A whole round played by pressing START on the main window, against the
+// suite's Postfix and Dovecot and eight simulated phones that read their mail
+// by POP3 and answer by SMTP, writing with glibc's iconv. The countdowns run on
+// a clock that moves only once every phone has dealt with the mail in hand,
+// so the round takes seconds and plays the same every time.
+//
+// The players, in address-book order (slot 8 is not marked for sending):
+//   A taro@docomo.ne.jp       joins (encoded word); right, wrong, right
+//   B hanako@ezweb.ne.jp      joins (raw ISO-2022-JP, display-name From);
+//                             wrong, right then a second answer, wrong
+//   C jiro@t.vodafone.ne.jp   joins ("RE:(BCC)"); right, full-width ３, wrong
+//   G taro@ezweb.ne.jp        never answers
+//   D jiro@docomo.ne.jp       joins (echoes the subject it got); answers the
+//                             first question only after the second arrives
+//                             (late), right, right
+//   E hanako@docomo.ne.jp     joins; wrong, nothing, right
+//   F hanako@t.vodafone.ne.jp joins (echo); right, right, wrong
+//   H taro@example.com        answers the invitation, but from no carrier
+// The first question's subject has a space and parentheses, the second's
+// half-width katakana.
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include <sys/resource.h>
+
+#include <functional>
+#include <map>
+
+#include "support/PreparedRound.h"
+#include "support/RawRecord.h"
+#include "support/RealServers.h"
+#include "support/SimulatedPhones.h"
+#include "support/SjisLiterals.h"
+#include "support/SteppedClock.h"
+#include "support/TestWorld.h"
+#include "ui/Form1.h"
+
+namespace {
+
+QString u(const char* utf8) { return QString::fromUtf8(utf8); }
+QByteArray sjb(const QString& text) { return QByteArray::fromStdString(sj(text)); }
+
+double cpuSeconds() {
+    rusage r{};
+    getrusage(RUSAGE_SELF, &r);
+    return double(r.ru_utime.tv_sec + r.ru_stime.tv_sec) + double(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+}
+
+// How a phone writes the subject of its reply.
+enum class Subject { Encoded, Raw, Bcc, Echo };
+
+struct Player {
+    QString key, name, address;
+    bool marked = true;
+    // The reply to the invitation, and the digit written for questions 1..3
+    // ("" no answer, "late" the right answer only after the next mail).
+    bool joins = false;
+    Subject style = Subject::Encoded;
+    QByteArray from;   // a From other than the bare address
+    QStringList answers;
+};
+
+const QList<Player>& players() {
+    static const QList<Player> list = {
+        {"A", u("山田太郎"), "taro@docomo.ne.jp", true, true, Subject::Encoded, {}, {"1", "2", "2"}},
+        {"B", u("鈴木花子"), "hanako@ezweb.ne.jp", true, true, Subject::Raw, "Hanako <hanako@ezweb.ne.jp>",
+         {"2", "3+1", "4"}},
+        {"C", u("佐藤次郎"), "jiro@t.vodafone.ne.jp", true, true, Subject::Bcc, {}, {"1", u("３"), "3"}},
+        {"G", u("田中一郎"), "taro@ezweb.ne.jp", true, false, Subject::Encoded, {}, {}},
+        {"D", u("高橋二郎"), "jiro@docomo.ne.jp", true, true, Subject::Echo, {}, {"late", "3", "2"}},
+        {"E", u("伊藤花"), "hanako@docomo.ne.jp", true, true, Subject::Encoded, {}, {"3", "", "2"}},
+        {"F", u("渡辺健"), "hanako@t.vodafone.ne.jp", true, true, Subject::Echo, {}, {"1", "3", "1"}},
+        {"H", u("小林外"), "taro@example.com", true, true, Subject::Encoded, {}, {}},
+        {"-", u("中村休"), "jiro@ezweb.ne.jp", false, false, Subject::Encoded, {}, {}},
+    };
+    return list;
+}
+
+QByteArray replySubject(const Player& p, const PhoneMail& mail) {
+    switch (p.style) {
+    case Subject::Encoded: return encodedWordSubject(mail.subject);
+    case Subject::Raw: return rawJisSubject(mail.subject);
+    case Subject::Bcc: return encodedWordSubject(mail.subject, "RE:(BCC)");
+    case Subject::Echo: return echoedSubject(mail);
+    }
+    return {};
+}
+
+PhoneReply reply(const Player& p, const PhoneMail& mail, const QByteArray& body) {
+    return PhoneReply{replySubject(p, mail), p.from, body};
+}
+
+// The phone's script: join, then answer each question as listed, the even
+// questions quoting the mail with its answer line filled in, the odd ones with
+// a bare answer line.
+PhoneScript scriptOf(const Player& p) {
+    return [p](const PhoneMail& mail, int index) -> QList<PhoneReply> {
+        if (index == 0) return p.joins ? QList<PhoneReply>{reply(p, mail, jisText(u("参加します。")))} : QList<PhoneReply>{};
+        const int q = index;   // the question mails follow the invitation
+        if (q > p.answers.size()) return {};
+        auto answer = [&](const QString& digit) {
+            return reply(p, mail, q % 2 == 0 ? quotedAnswerBody(mail, digit) : jisText(u("答:") + digit));
+        };
+        const QString a = p.answers[q - 1];
+        if (a.isEmpty()) return {};
+        if (a == "late") {
+            PhoneReply late = answer("1");
+            late.holdUntilNextMail = true;
+            return {late};
+        }
+        QList<PhoneReply> out;
+        for (const QString& digit : a.split('+')) out << answer(digit);
+        return out;
+    };
+}
+
+// What a phone's mail says about its player's result: the mark of the
+// previous question, the rank and the points.
+struct Result {
+    QString mark;
+    int rank, points;
+};
+
+}  // namespace
+
+class TestRealRound : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TRV_REQUIRE_REAL_SERVERS(); }
+    void init() {
+        QString error;
+        QVERIFY2(RealServers::emptyAllMailboxes(&error), qPrintable(error));
+    }
+    void aWholeRoundOnRealServers();
+};
+
+void TestRealRound::aWholeRoundOnRealServers() {
+    TestWorld world;
+    SteppedClock clock;
+    world.useClock(clock);
+
+    PreparedRound round;
+    round.pop3Server = round.smtpServer = RealServers::host;
+    round.account = round.ownAddress = RealServers::operatorAddress;
+    round.password = RealServers::password;
+    for (const Player& p : players()) round.addressBook << PreparedRound::Entry{p.name, p.address, p.marked};
+    round.questions = {
+        {u("第1問 (10点)"), u("日本一高い山は?"), {u("富士山"), u("北岳"), u("奥穂高岳")}, 1, 10, 1},
+        {u("ｸｲｽﾞ第2問"), u("日本一長い川は?"), {u("石狩川"), u("利根川"), u("信濃川")}, 3, 20, 1},
+        {{}, u("日本一大きい湖は?"), {u("霞ヶ浦"), u("琵琶湖"), u("サロマ湖"), u("猪苗代湖")}, 2, 40, 1},
+    };
+    QVERIFY(round.writeTo(world.files));
+    const QuestionSet set = round.questionSet();
+    const QString invitation = fromSjis(round.invitation().Subject);
+    const QStringList questions{fromSjis(set.Subject[1]), fromSjis(set.Subject[2]), fromSjis(set.Subject[3])};
+    const QString closing = fromSjis(round.closingMail().Subject);
+
+    SimulatedPhones phones(RealServers::operatorAddress);
+    QStringList invited, joined;
+    for (const Player& p : players()) {
+        if (!p.marked) continue;
+        phones.add(p.address, scriptOf(p));
+        invited << p.address;
+        if (p.joins && p.key != "H") joined << p.address;
+    }
+    phones.setAwake(false);
+    phones.start(50);
+
+    Form1 form(world.module1, [&] { return world.appFolder(); });
+    form.show();
+
+    // A countdown's clock moves only once every phone the mail went to has
+    // answered it and Postfix has delivered every answer; meanwhile the phones
+    // are awake, and they sleep again before the fetch.
+    QString countdownOf, released;
+    clock.gate = [&] {
+        const QString status = form.Text7->text();
+        const QString subject = status.left(status.indexOf(u("の返信待ちです。")));
+        if (subject == released) return true;
+        if (subject != countdownOf) {
+            countdownOf = subject;
+            phones.setAwake(true);
+        }
+        const QStringList& owing = subject == invitation ? invited : joined;
+        for (const QString& address : owing)
+            if (!phones.hasHandled(address, subject)) return false;
+        if (RealServers::queuedMessageCount() != 0) return false;
+        phones.setAwake(false);
+        released = subject;
+        return true;
+    };
+
+    QElapsedTimer wall;
+    wall.start();
+    const double cpuBefore = cpuSeconds();
+    QTest::mouseClick(form.Command6, Qt::LeftButton);
+    const double cpu = cpuSeconds() - cpuBefore;
+    qInfo("round of 3 questions, 8 phones: %lld ms wall, %.2f s processor (this process, phones included)",
+          wall.elapsed(), cpu);
+
+    QCOMPARE(form.Text7->text(), u("クイズ終了しました。"));
+    QCOMPARE(world.messageBox.texts(), QStringList());
+
+    // The closing mail reaches every participant.
+    phones.setAwake(true);
+    for (const QString& address : joined) QTRY_VERIFY_WITH_TIMEOUT(phones.hasHandled(address, closing), 15000);
+    phones.stop();
+    QCOMPARE(phones.errors(), QStringList());
+
+    // ---- What each phone received ----
+    // Mark of the previous question, rank and points, per question 2, 3 and
+    // the closing mail.
+    const std::map<QString, QList<Result>> expected = {
+        {"taro@docomo.ne.jp", {{u("○"), 1, 10}, {u("×"), 5, 10}, {u("○"), 2, 50}}},
+        {"hanako@ezweb.ne.jp", {{u("×"), 5, 0}, {u("○"), 2, 20}, {u("×"), 5, 20}}},
+        {"jiro@t.vodafone.ne.jp", {{u("○"), 2, 10}, {u("×"), 4, 10}, {u("×"), 6, 10}}},
+        {"jiro@docomo.ne.jp", {{u("×"), 4, 0}, {u("○"), 3, 20}, {u("○"), 1, 60}}},
+        {"hanako@docomo.ne.jp", {{u("×"), 6, 0}, {u("×"), 6, 0}, {u("○"), 3, 40}}},
+        {"hanako@t.vodafone.ne.jp", {{u("○"), 3, 10}, {u("○"), 1, 30}, {u("×"), 4, 30}}},
+    };
+    for (const QString& address : invited) {
+        const QList<PhoneMail> mails = phones.received(address);
+        QStringList subjects;
+        for (const PhoneMail& m : mails) subjects << m.subject;
+        const auto it = expected.find(address);
+        if (it == expected.end()) {
+            QCOMPARE(subjects, QStringList{invitation});
+            continue;
+        }
+        QCOMPARE(subjects, (QStringList{invitation} << questions << closing));
+        QVERIFY2(!mails[1].body.contains(u("順位:")), "question 1 goes out unchanged");
+        for (int k = 0; k < 3; ++k) {
+            const Result& r = it->second[k];
+            const QString body = mails[k + 2].body;
+            const int previous = k + 1;
+            QVERIFY2(body.contains(u("問題%1:%2\n").arg(previous).arg(r.mark)), qPrintable(address + "\n" + body));
+            QVERIFY2(body.contains(u("順位:%1位\n").arg(r.rank)), qPrintable(address + "\n" + body));
+            QVERIFY2(body.contains(u("合計得点:%1/70\n").arg(r.points)), qPrintable(address + "\n" + body));
+        }
+    }
+    QVERIFY(RealServers::messages("jiro@ezweb.ne.jp").isEmpty());   // not marked for sending
+
+    // ---- The window after the round ----
+    const QList<QStringList> ranking = {
+        {u("高橋二郎"), "1", "60", "(60/70)  67%"}, {u("山田太郎"), "2", "50", "(50/70)  67%"},
+        {u("伊藤花"), "3", "40", "(40/70)  33%"},   {u("渡辺健"), "4", "30", "(30/70)  67%"},
+        {u("鈴木花子"), "5", "20", "(20/70)  33%"}, {u("佐藤次郎"), "6", "10", "(10/70)  33%"},
+        {"", "", "", ""},
+    };
+    for (int row = 0; row < ranking.size(); ++row)
+        QCOMPARE((QStringList{form.Text1[row]->text(), form.Text2[row]->text(), form.Text3[row]->text(),
+                              form.Text4[row]->text()}),
+                 ranking[row]);
+    const QStringList joinedMarks{u("○"), u("○"), u("○"), u("×"), u("○"), u("○"), u("○"), u("×"), "", ""};
+    for (int row = 0; row < 10; ++row) {
+        QCOMPARE(form.Text5[row]->text(), row < 8 ? players()[row].name : QString());
+        QCOMPARE(form.Text6[row]->text(), joinedMarks[row]);
+    }
+    QCOMPARE(form.Label6->text(), u("参加人数(6人)"));
+    QCOMPARE(form.Label9->text(), u("参加人数(6人)"));
+    QCOMPARE(form.Combo1->currentText(), u("2"));
+    QVERIFY(form.Command6->isEnabled());
+
+    // ---- The stored round, read by offsets ----
+    QCOMPARE(world.readFile("trv3.dat"), counterFile(2));
+    const RawRoster roster(world.readFile("trv2s1.dat"));
+    QVERIFY(!roster.overrun);
+    QCOMPARE(roster.end, int(world.readFile("trv2s1.dat").size()));
+    for (int i = 0; i < 1000; ++i) {
+        const bool listed = i < 8;
+        QCOMPARE(roster.names[i], listed ? sjb(players()[i].name) : QByteArray());
+        QCOMPARE(roster.addresses[i], listed ? players()[i].address.toLatin1() : QByteArray());
+        QCOMPARE(roster.joined[i], listed ? (joinedMarks[i] == u("○") ? 1 : 0) : 0);
+    }
+
+    const RawResults results(world.readFile("trv71.dat"));
+    QVERIFY(!results.overrun);
+    QCOMPARE(results.end, int(world.readFile("trv71.dat").size()));
+    QCOMPARE(results.participants, 6);
+    QCOMPARE(results.descriptors.size(), 10);
+    for (int a = 0; a < 7; ++a) {
+        QCOMPARE(results.descriptors[a].dims, 1);
+        QCOMPARE(results.descriptors[a].countAndLower, (QList<QPair<int, int>>{{8, 0}}));
+    }
+    for (int a : {7, 8}) {
+        QCOMPARE(results.descriptors[a].dims, 2);
+        QCOMPARE(results.descriptors[a].countAndLower, (QList<QPair<int, int>>{{8, 0}, {3, 1}}));
+    }
+    QCOMPARE(results.descriptors[9].dims, 0);
+    QVERIFY(results.reserved.isEmpty());
+
+    // Rows in joining order; arrival positions as the replies came in: a last
+    // scored answer that was right counts from 1, a wrong one from 1001.
+    struct Row {
+        const char* address;
+        QString name;
+        int points, arrival, correct, rate;
+        QList<int> answers;
+        QStringList marks;
+    };
+    const QString o = u("○"), x = u("×");
+    const QList<Row> rows = {
+        {"taro@docomo.ne.jp", u("山田太郎"), 50, 1, 2, 67, {1, 2, 2}, {o, x, o}},
+        {"hanako@ezweb.ne.jp", u("鈴木花子"), 20, 1002, 1, 33, {2, 3, 4}, {x, o, x}},
+        {"jiro@t.vodafone.ne.jp", u("佐藤次郎"), 10, 1003, 1, 33, {1, -1, 3}, {o, x, x}},
+        {"jiro@docomo.ne.jp", u("高橋二郎"), 60, 4, 2, 67, {0, 3, 2}, {x, o, o}},
+        {"hanako@docomo.ne.jp", u("伊藤花"), 40, 5, 1, 33, {3, 0, 2}, {x, x, o}},
+        {"hanako@t.vodafone.ne.jp", u("渡辺健"), 30, 1006, 2, 67, {1, 3, 1}, {o, o, x}},
+    };
+    for (int p = 0; p < 8; ++p) {
+        const bool used = p < rows.size();
+        const Row row = used ? rows[p] : Row{"", QString(), 0, 0, 0, 0, {0, 0, 0}, {"", "", ""}};
+        QCOMPARE(results.addresses[p], QByteArray(row.address));
+        QCOMPARE(results.names[p], sjb(row.name));
+        QCOMPARE(results.points[p], row.points);
+        QCOMPARE(results.arrival[p], row.arrival);
+        QCOMPARE(results.rank[p], 0);
+        QCOMPARE(results.correct[p], row.correct);
+        QCOMPARE(results.rate[p], row.rate);
+        for (int q = 1; q <= 3; ++q) {
+            QCOMPARE(results.answers[results.at(p, q)], row.answers[q - 1]);
+            QCOMPARE(results.marks[results.at(p, q)], sjb(row.marks[q - 1]));
+        }
+    }
+
+    // ---- Left on the server: only the answer from no carrier ----
+    const QList<QByteArray> left = RealServers::messages(RealServers::operatorAddress);
+    QCOMPARE(left.size(), 1);
+    QVERIFY(left[0].contains("Return-Path: <taro@example.com>"));
+}
+
+QTEST_MAIN(TestRealRound)
+#include "tst_real_round.moc"
