@@ -3,7 +3,6 @@
 // reply time (60 steps, every one redrawing the status line and the progress
 // bar of the main window) passes in ten seconds. Also measures a plain
 // ten-second wait(). Not a test: run by hand and read the figures.
-#include <sys/resource.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -12,18 +11,12 @@
 #include <cstdio>
 
 #include "run/Waiting.h"
+#include "support/ProcessTime.h"
 #include "support/TestWorld.h"
 #include "ui/Form1.h"
 #include "ui/Widgets.h"
 
 namespace {
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 // The wall clock, sped up.
 class FastClock : public Clock {

@@ -1,9 +1,8 @@
 // Time for a round's mail through the private Postfix and Dovecot: one
 // question mail to 200 players (one transaction each, every body completed
 // for its player), then fetching and judging their 200 replies. Goes through
-// the main window's own sendMail() and fetchReplies(). Not a test: start the
+// the main window's own round mail (send and fetch). Not a test: start the
 // servers (scripts/mailservers.sh start) and run by hand.
-#include <sys/resource.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -12,6 +11,7 @@
 #include "codec/Base64.h"
 #include "codec/Iso2022Jp.h"
 #include "run/Scoring.h"
+#include "support/ProcessTime.h"
 #include "support/RealServers.h"
 #include "support/TestWorld.h"
 #include "ui/Form1.h"
@@ -19,13 +19,6 @@
 namespace {
 
 constexpr int kPlayers = 200;
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 QByteArray player(int i)
 {

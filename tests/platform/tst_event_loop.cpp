@@ -1,18 +1,9 @@
 // Waiting on the Qt event loop: it must sleep, wake for what arrives, and
 // survive being entered again from a handler.
 #include <QtTest>
-#include <sys/resource.h>
 
 #include "platform/qt/QtEventLoop.h"
-
-namespace {
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-}  // namespace
+#include "support/ProcessTime.h"
 
 class TestEventLoop : public QObject {
     Q_OBJECT

@@ -2,8 +2,7 @@
 // a mail session, on fake time (minutes in an instant) and on the real loop.
 #include <QtTest>
 
-#include <sys/resource.h>
-
+#include "support/ProcessTime.h"
 #include "support/SjisLiterals.h"
 #include "platform/qt/QtClock.h"
 #include "platform/qt/QtEventLoop.h"
@@ -34,12 +33,6 @@ struct FakeWorld {
         platform.eventLoop = &loop;
     }
 };
-
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 }  // namespace
 

@@ -25,12 +25,11 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include <sys/resource.h>
-
 #include <functional>
 #include <map>
 
 #include "support/PreparedRound.h"
+#include "support/ProcessTime.h"
 #include "support/RawRecord.h"
 #include "support/RealServers.h"
 #include "support/SimulatedPhones.h"
@@ -43,12 +42,6 @@ namespace {
 
 QString u(const char* utf8) { return QString::fromUtf8(utf8); }
 QByteArray sjb(const QString& text) { return QByteArray::fromStdString(sj(text)); }
-
-double cpuSeconds() {
-    rusage r{};
-    getrusage(RUSAGE_SELF, &r);
-    return double(r.ru_utime.tv_sec + r.ru_stime.tv_sec) + double(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
-}
 
 // How a phone writes the subject of its reply.
 enum class Subject { Encoded, Raw, Bcc, Echo };
