@@ -6,6 +6,7 @@
 #include "platform/qt/QtInstanceGuard.h"
 #include "platform/qt/QtServices.h"
 #include "ui/Form1.h"
+#include "ui/Form10.h"
 #include "ui/Form2.h"
 #include "ui/Form3.h"
 #include "ui/Form4.h"
@@ -31,6 +32,7 @@ int main(int argc, char* argv[]) {
     form1.setEditorFactory(3, [&] { return new Form4(module1); });
     form1.setEditorFactory(4, [&] { return new Form5(module1); });
     form1.setEditorFactory(5, [&] { return new Form6(module1); });
+    form1.setEditorFactory(7, [&] { return new Form10(module1); });
 
     form1.show();
     return app.exec();

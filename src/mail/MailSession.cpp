@@ -78,6 +78,16 @@ void MailSession::timerTick()
     view_.sessionEnded();
 }
 
+void MailSession::abort(const SjisText& status)
+{
+    if (!running_) return;
+    timer_.setEnabled(false);
+    if (!socket_.isClosed()) socket_.close();
+    view_.setStatus(status);
+    running_ = false;
+    view_.sessionEnded();
+}
+
 void MailSession::abandon()
 {
     timer_.setEnabled(false);

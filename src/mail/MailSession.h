@@ -28,6 +28,11 @@ public:
 
     bool running() const { return running_; }
 
+    // Ends the session at once as failed, showing `status`: for an owner that
+    // need not wait for the time-out once the connection is known to be lost
+    // (refused, or an error on the socket).
+    void abort(const SjisText& status);
+
     // Drops the session where it stands: the socket is closed and the time-out
     // stopped, nothing is shown and no end is reported (the owner is going away).
     void abandon();

@@ -31,6 +31,8 @@ void SmtpSession::start(SmtpJob job)
     state_ = State::Connect;
     replyCode_.clear();
     recipientIndex_ = 0;
+    awaitingAcceptance_ = false;
+    accepted_ = 0;
     open(job_.server, job_.port, job_.timeoutMs);
 }
 
@@ -52,6 +54,10 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
 {
     replyCode_ = reply.code;
     const int last = int(job_.recipients.size()) - 1;
+    if (awaitingAcceptance_) {
+        awaitingAcceptance_ = false;
+        if (replyCode_ == "250") ++accepted_;
+    }
 
     switch (state_) {
     case State::Connect:
@@ -114,6 +120,7 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
         if (!expect("354")) return;
         SjisText body = job_.bodyFor ? job_.bodyFor(recipientIndex_) : SjisText();
         send(BuildMessageText(job_.headerBlock, job_.subject, body));
+        awaitingAcceptance_ = true;
         if (!job_.perRecipient) {
             state_ = State::Body;
             return;

@@ -52,6 +52,9 @@ public:
     static const char* stateName(State s);
     const std::string& replyCode() const { return replyCode_; }
     int recipientIndex() const { return recipientIndex_; }
+    // Messages the server took (its "250" after a message text): only these
+    // count as sent, whatever else the session met.
+    int acceptedMessages() const { return accepted_; }
 
 private:
     void received(const std::string& bytes) override;
@@ -69,4 +72,6 @@ private:
     State state_ = State::Connect;
     std::string replyCode_;
     int recipientIndex_ = 0;
+    bool awaitingAcceptance_ = false;   // a message text went out; its reply decides
+    int accepted_ = 0;
 };

@@ -25,7 +25,6 @@ QString player(int n) { return QString("player%1@docomo.ne.jp").arg(n); }
 // Written with the JIS X 0201 katakana set where the text has half-width
 // katakana, as a host that keeps them does.
 QByteArray jis3(const QString& text) { return iconvBytes(text.toUtf8(), "ISO-2022-JP-3", "UTF-8"); }
-QString fromJis(const QByteArray& bytes) { return QString::fromUtf8(iconvBytes(bytes, "UTF-8", "ISO-2022-JP-3")); }
 
 QByteArray questionMail(const QStringList& to, const QByteArray& subject, const QString& body) {
     return "From: " + host.toLatin1() + "\r\nTo: " + to.join(", ").toLatin1() + "\r\nSubject: " + subject +

@@ -15,36 +15,9 @@
 
 namespace {
 
-// ISO-2022-JP (with JIS X 0201 Roman and katakana) as Unicode.
-QString decodeJis(const QByteArray& bytes)
-{
-    return QString::fromUtf8(iconvBytes(bytes, "UTF-8", "ISO-2022-JP-3"));
-}
-
 QByteArray sjisBytes(const char* utf8)
 {
     return QByteArray::fromStdString(sjis(utf8));
-}
-
-// One stored message: the subject bytes of the Subject line we wrote, and
-// the body. No empty line follows our Subject line, so the server takes the
-// first body line as the end of the header block, adds the headers it finds
-// missing there and then the empty line; the body follows that.
-struct Stored {
-    QByteArray subject;
-    QByteArray body;
-};
-
-Stored splitAtSubject(const QByteArray& raw)
-{
-    Stored s;
-    const qsizetype at = raw.indexOf("\nSubject: ");
-    if (at < 0) return s;
-    const qsizetype end = raw.indexOf('\n', at + 1);
-    s.subject = raw.mid(at + 10, end - at - 10);
-    const qsizetype blank = raw.indexOf("\n\n", end);
-    if (blank >= 0) s.body = raw.mid(blank + 2);
-    return s;
 }
 
 QByteArray replyMessage(const QByteArray& from, const QByteArray& subject, const QByteArray& body,
@@ -147,9 +120,9 @@ void TestRealRoundMail::invitationToThreePlayersInOneTransaction()
         QVERIFY(raw.contains("\nReply-To: quiz@trivorn.test\n"));
         QVERIFY(raw.contains("\nX-Mailer: TRIVORN\n"));
         QVERIFY(raw.contains("\nContent-Type: text/plain; charset=iso-2022-jp\n"));
-        const Stored s = splitAtSubject(raw);
-        QCOMPARE(decodeJis(s.subject), QString::fromUtf8(subject));
-        QCOMPARE(decodeJis(s.body), QString::fromUtf8(body).replace("\r\n", "\n") + "\n");
+        const RealServers::StoredMail s = RealServers::splitStoredMail(raw);
+        QCOMPARE(fromJis(s.subject), QString::fromUtf8(subject));
+        QCOMPARE(fromJis(s.body), QString::fromUtf8(body).replace("\r\n", "\n") + "\n");
         for (char c : raw) QVERIFY2(uchar(c) < 0x80, "the mail as sent is 7-bit");
     }
 }
@@ -193,9 +166,9 @@ void TestRealRoundMail::questionMailsCarryEachPlayersOwnResult()
         QCOMPARE(stored.size(), 1);
         // A transaction of its own: the server names the single recipient.
         QVERIFY(stored[0].contains("for <" + QByteArray(players[i]) + ">;"));
-        const Stored s = splitAtSubject(stored[0]);
-        QCOMPARE(decodeJis(s.subject), QString::fromUtf8("第2問"));
-        QCOMPARE(decodeJis(s.body), QString::fromUtf8(expected[i]));
+        const RealServers::StoredMail s = RealServers::splitStoredMail(stored[0]);
+        QCOMPARE(fromJis(s.subject), QString::fromUtf8("第2問"));
+        QCOMPARE(fromJis(s.body), QString::fromUtf8(expected[i]));
     }
 }
 

@@ -26,6 +26,10 @@ inline QByteArray iconvBytes(const QByteArray& in, const char* to, const char* f
     return out;
 }
 
+// ISO-2022-JP as Unicode, JIS X 0201 Roman and half-width katakana runs too
+// (the program writes both).
+inline QString fromJis(const QByteArray& bytes) { return QString::fromUtf8(iconvBytes(bytes, "UTF-8", "ISO-2022-JP-3")); }
+
 // Unicode as ISO-2022-JP.
 inline QByteArray jis(const QString& text) { return iconvBytes(text.toUtf8(), "ISO-2022-JP", "UTF-8"); }
 

@@ -239,6 +239,17 @@ SmtpResult sendRawMail(const QByteArray& envelopeSender, const QList<QByteArray>
     return r;
 }
 
+StoredMail splitStoredMail(const QByteArray& raw) {
+    StoredMail s;
+    const qsizetype at = raw.indexOf("\nSubject: ");
+    if (at < 0) return s;
+    const qsizetype end = raw.indexOf('\n', at + 1);
+    s.subject = raw.mid(at + 10, end - at - 10);
+    const qsizetype blank = raw.indexOf("\n\n", end);
+    if (blank >= 0) s.body = raw.mid(blank + 2);
+    return s;
+}
+
 int queuedMessageCount() {
     const QString queue = directory() + "/postfix/queue/";
     int count = 0;

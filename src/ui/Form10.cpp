@@ -1,0 +1,192 @@
+#include "ui/Form10.h"
+
+#include <QCloseEvent>
+#include <QFocusEvent>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "mail/OutgoingMessage.h"
+#include "mail/RuntimeFault.h"
+#include "mail/SupportAddress.h"
+#include "model/RecordFiles.h"
+#include "platform/qt/Charset.h"
+#include "run/Waiting.h"
+#include "ui/Widgets.h"
+
+namespace {
+QString u(const char* utf8) { return QString::fromUtf8(utf8); }
+}  // namespace
+
+Form10::Form10(Module1& module1, QWidget* parent) : EditorWindow(parent), m(module1) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    buildControls();
+    Winsock1 = m.platform.makeSocket();
+    Timer1 = m.platform.makeTimer();
+    Timer1->setEnabled(false);
+    Timer1->setInterval(kSessionTimeoutMs);
+    session_ = std::make_unique<SmtpSession>(*Winsock1, *Timer1, view_);
+    connectHandlers();
+    Form_Load();
+}
+
+Form10::~Form10() {
+    // Nothing of a dialogue may reach a window that is gone.
+    session_->abandon();
+}
+
+void Form10::buildControls() {
+    setWindowTitle(u("質問＆バグ＆感想"));
+    setAccessibleName(u("質問＆バグ＆感想"));
+
+    auto label = [this](const char* caption) {
+        auto* l = new QLabel(u(caption), this);
+        l->setAccessibleName(u(caption));
+        return l;
+    };
+    Label0 = label("お名前");
+    Text0 = new QLineEdit(this);
+    Text0->setReadOnly(true);
+    Label1 = label("件名");
+    Text1 = new QLineEdit(u("TRIVORN（質問＆バグ＆感想）"), this);
+    Text1->setReadOnly(true);
+    Text1->setFocusPolicy(Qt::NoFocus);
+    Label2 = label("本文");
+    Text2 = new QPlainTextEdit(this);
+    Text2->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    Text2->setMinimumSize(420, 220);
+    Text3 = new QLineEdit(this);
+    Text3->setReadOnly(true);
+    Text3->setAccessibleName(u("状況"));
+    Command1 = new QPushButton(u("送信"), this);
+    Command1->setAccessibleName(u("送信"));
+    for (auto [l, box] : {std::pair<QLabel*, QWidget*>{Label0, Text0}, {Label1, Text1}, {Label2, Text2}}) {
+        l->setBuddy(box);
+        box->setAccessibleName(l->text());
+    }
+
+    auto* fields = new QGridLayout;
+    fields->addWidget(Label0, 0, 0);
+    fields->addWidget(Text0, 0, 1);
+    fields->addWidget(Label1, 1, 0);
+    fields->addWidget(Text1, 1, 1);
+    fields->addWidget(Label2, 2, 0, Qt::AlignTop);
+    fields->addWidget(Text2, 2, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Command1);
+    auto* page = new QVBoxLayout(this);
+    page->addLayout(fields);
+    page->addWidget(Text3);
+    page->addLayout(buttons);
+}
+
+void Form10::connectHandlers() {
+    connect(Command1, &QPushButton::clicked, this, &Form10::Command1_Click);
+    Text1->installEventFilter(this);
+    Winsock1->onConnect = [this] { Winsock1_Connect(); };
+    Winsock1->onDataArrival = [this] { Winsock1_DataArrival(); };
+    Winsock1->onClose = [this] { Winsock1_Close(); };
+    Winsock1->onError = [this](int n, const std::string& d) { Winsock1_Error(n, d); };
+    Timer1->onTimer = [this] { Timer1_Timer(); };
+}
+
+void Form10::Form_Load() {
+    readRecordFile(*m.platform.files, FileNames::kMailSettings, m.mailSettings);
+    if (m.mailSettings.Pop3Server.empty()) {
+        message("メールの設定をして下さい");
+        return;
+    }
+    setText(Text0, m.mailSettings.SenderName);
+    Text2->clear();
+    // The message is what the operator came to write.
+    Text2->setFocus();
+}
+
+bool Form10::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Text1 && event->type() == QEvent::FocusIn) Text1_GotFocus();
+    return EditorWindow::eventFilter(watched, event);
+}
+
+// The subject is fixed: whoever reaches it is passed on to the message.
+void Form10::Text1_GotFocus() { Text2->setFocus(); }
+
+void Form10::Command1_Click() {
+    if (sending_) return;
+    sending_ = true;
+    Command1->setEnabled(false);
+    if (!Winsock1->isClosed()) Winsock1->close();
+    message("メールを送信します");
+
+    FeedbackDone = 0;
+    OutgoingMail mail;
+    BuildHeaderBlock(mail, m.mailSettings.OwnAddress);
+    m.quizRun.SessionState = "Connect";
+    SmtpJob job;
+    job.server = m.mailSettings.SmtpServer;
+    job.port = smtpPort;
+    job.timeoutMs = sessionTimeoutMs;
+    job.ownAddress = m.mailSettings.OwnAddress;
+    job.headerBlock = mail.HeaderBlock;
+    job.subject = textOf(Text1);
+    job.recipients = {{SjisText(), kSupportAddress}};
+    const SjisText body = textOf(Text2);
+    job.bodyFor = [body](int) { return body; };
+    job.showsProgress = false;
+    session_->start(std::move(job));
+    waitForSessionEnd(m.platform, FeedbackDone);
+    sending_ = false;
+
+    if (closeAfterSending_) {
+        close();
+        return;
+    }
+    // Sent only when the server took the mail; anything else can be tried again.
+    if (session_->acceptedMessages() > 0) {
+        message("メールを送信しました");
+    } else {
+        message("メールを送信できませんでした");
+        Command1->setEnabled(true);
+    }
+}
+
+void Form10::message(const char* utf8) {
+    if (MessageBox* box = m.platform.messageBox) box->show(Charset::toSjis(u(utf8)), true);
+}
+
+void Form10::closeEvent(QCloseEvent* event) {
+    if (sending_) {
+        // The send in progress is given up and the window goes once the
+        // sending handler has let go of it.
+        session_->abandon();
+        closeAfterSending_ = true;
+        FeedbackDone = 1;
+        event->ignore();
+        hide();
+        return;
+    }
+    EditorWindow::closeEvent(event);
+}
+
+// ---- The mail connection --------------------------------------------------
+
+void Form10::Winsock1_Connect() { session_->connected(); }
+void Form10::Winsock1_DataArrival() { session_->dataArrived(); }
+// A server that closes early, a refused connection or an error on the socket
+// ends the dialogue at once: there is nothing left to wait ten seconds for.
+void Form10::Winsock1_Close() { session_->closedByPeer(); }
+void Form10::Winsock1_Error(int number, const SjisText& description) {
+    session_->abort(faultMessage(number, description));
+}
+void Form10::Timer1_Timer() { session_->timerTick(); }
+
+void Form10::View::setStatus(const SjisText& text) { setText(form_.Text3, text); }
+void Form10::View::showMessage(const SjisText& text) {
+    if (MessageBox* box = form_.m.platform.messageBox) box->show(text, true);
+}
+void Form10::View::sessionEnded() { form_.FeedbackDone = 1; }
