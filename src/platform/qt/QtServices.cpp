@@ -19,5 +19,5 @@ Platform makeQtPlatform(EventLoop& loop, Clock& clock, DataFiles& files, Message
     return p;
 }
 
-QtServices::QtServices(DataFiles& files, std::string appFolder)
-    : platform(makeQtPlatform(eventLoop, clock, files, messageBox, std::move(appFolder))) {}
+QtServices::QtServices(DataFiles& files, std::string appFolder, int speed)
+    : clock(speed), platform(makeQtPlatform(eventLoop, clock, files, messageBox, std::move(appFolder))) {}

@@ -15,7 +15,7 @@ Platform makeQtPlatform(EventLoop& loop, Clock& clock, DataFiles& files, Message
 // The Qt adapters the program runs on, gathered into one Platform bundle.
 // The data files come from outside (they live over the program's folder).
 struct QtServices {
-    QtServices(DataFiles& files, std::string appFolder);
+    QtServices(DataFiles& files, std::string appFolder, int speed = 1);
 
     QtEventLoop eventLoop;
     QtClock clock;
