@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Private Postfix (SMTP, 127.0.0.1:25) and Dovecot (POP3, 127.0.0.1:110)
-# instances for the tests that talk to real mail servers.
+# Private Postfix (SMTP, port 25) and Dovecot (POP3, port 110) instances for
+# the tests that talk to real mail servers, and for the demonstration round.
 #
 #   scripts/mailservers.sh start [BUILD_DIR]   (re)start both, mailboxes empty
 #   scripts/mailservers.sh stop  [BUILD_DIR]   stop both
@@ -12,13 +12,29 @@
 # delivers into and Dovecot serves. Nothing is relayed off the machine: only
 # the test domains below are accepted at RCPT time, every other destination is
 # refused, and the default transport is "error" in case anything slips through.
-# The ports are fixed, so only one instance can run on the machine; the
-# directory of the running one is recorded in $ACTIVE_FILE for the tests.
+#
+# Both listen on one loopback address, TRV_MAIL_ADDRESS (default 127.0.0.1; the
+# demonstration uses one of its own, so that neither the tests' instance nor a
+# mail system of the machine's own is in its way). The program speaks to the
+# standard ports only, so one instance can run per address; the directory of
+# the running one is recorded in $ACTIVE_FILE for the tests.
 set -euo pipefail
 
 SCRIPT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 REPO_DIR=$(dirname "$SCRIPT_DIR")
-ACTIVE_FILE=/tmp/trivorn-mailservers.dir
+ADDRESS=${TRV_MAIL_ADDRESS:-127.0.0.1}
+[[ $ADDRESS =~ ^127\.([0-9]{1,3})\.([0-9]{1,3})\.([0-9]{1,3})$ ]] &&
+    [ "${BASH_REMATCH[1]}" -le 255 ] && [ "${BASH_REMATCH[2]}" -le 255 ] && [ "${BASH_REMATCH[3]}" -le 255 ] || {
+    echo "mailservers: TRV_MAIL_ADDRESS=$ADDRESS is not a loopback address 127.x.y.z" >&2
+    exit 2
+}
+if [ "$ADDRESS" = 127.0.0.1 ]; then
+    ACTIVE_FILE=/tmp/trivorn-mailservers.dir
+    LOCK_FILE=/tmp/trivorn-mailservers.lock
+else
+    ACTIVE_FILE=/tmp/trivorn-mailservers-$ADDRESS.dir
+    LOCK_FILE=/tmp/trivorn-mailservers-$ADDRESS.lock
+fi
 
 PASSWORD=trivorn                 # every mailbox has this POP3 password
 OPERATOR_DOMAIN=trivorn.test
@@ -80,7 +96,7 @@ accounts() {
     echo "postmaster@$OPERATOR_DOMAIN"
     local d u
     for d in $PLAYER_DOMAINS; do
-        for u in taro hanako jiro; do echo "$u@$d"; done
+        for u in taro hanako jiro sakura; do echo "$u@$d"; done
     done
     for u in $(seq -f 'player%03g' 1 250); do echo "$u@docomo.ne.jp"; done
 }
@@ -122,12 +138,17 @@ stop_instance() {  # $1: a mailservers directory
     rm -f "$1/postfix/queue/pid/master.pid" "$1/dovecot/run/master.pid"
 }
 
-# Pids of the processes listening on 127.0.0.1:$1 or 0.0.0.0:$1 (IPv4).
+# Pids of the processes listening on $ADDRESS:$1, or on port $1 of every
+# address (0.0.0.0 or ::), which takes ours too.
 listeners() {
-    local port hex inodes inode fd
+    local port hex own inodes inode fd a b c d
     port=$1
     hex=$(printf '%04X' "$port")
-    inodes=$(awk -v p=":$hex" '$4 == "0A" && substr($2, length($2) - 4) == p { print $10 }' /proc/net/tcp /proc/net/tcp6 2>/dev/null)
+    IFS=. read -r a b c d <<< "$ADDRESS"
+    # /proc/net/tcp writes an IPv4 address as one little-endian hex word.
+    own=$(printf '%02X%02X%02X%02X' "$d" "$c" "$b" "$a")
+    inodes=$(awk -v own="$own:$hex" -v any4="00000000:$hex" -v any6="00000000000000000000000000000000:$hex" \
+        '$4 == "0A" && ($2 == own || $2 == any4 || $2 == any6) { print $10 }' /proc/net/tcp /proc/net/tcp6 2>/dev/null)
     [ -n "$inodes" ] || return 0
     for fd in /proc/[0-9]*/fd/*; do
         for inode in $inodes; do
@@ -170,16 +191,16 @@ require_free() {
     local port=$1 pid busy=""
     for pid in $(listeners "$port"); do busy="$busy
   $(describe_pid "$pid")"; done
-    [ -z "$busy" ] || die "port $port is taken by a server this script did not start:$busy
+    [ -z "$busy" ] || die "$ADDRESS:$port is taken by a server this script did not start:$busy
 stop it (for a system service: service postfix stop / service dovecot stop) and retry"
 }
 
 # --- readiness ---------------------------------------------------------------
 
-# First line the server on 127.0.0.1:$1 sends, or nothing.
+# First line the server on $ADDRESS:$1 sends, or nothing.
 greeting() {
     local line=""
-    { exec 3<>"/dev/tcp/127.0.0.1/$1"; } 2>/dev/null || return 0
+    { exec 3<>"/dev/tcp/$ADDRESS/$1"; } 2>/dev/null || return 0
     IFS= read -r -t 5 line <&3 || true
     printf 'QUIT\r\n' >&3 2>/dev/null || true
     exec 3<&- 3>&-
@@ -190,12 +211,12 @@ wait_for() {  # port, expected start of the greeting, name, log
     local i g
     for i in $(seq 1 100); do
         g=$(greeting "$1")
-        case "$g" in "$2"*) say "$3 answers on 127.0.0.1:$1: $g"; return 0 ;; esac
+        case "$g" in "$2"*) say "$3 answers on $ADDRESS:$1: $g"; return 0 ;; esac
         sleep 0.2
     done
     echo "--- last lines of $4" >&2
     tail -n 30 "$4" >&2 2>/dev/null || true
-    die "$3 does not answer on 127.0.0.1:$1"
+    die "$3 does not answer on $ADDRESS:$1"
 }
 
 # --- configuration -----------------------------------------------------------
@@ -212,7 +233,10 @@ write_postfix_config() {
         echo "myhostname = mail.$OPERATOR_DOMAIN"
         echo "mydomain = $OPERATOR_DOMAIN"
         echo "myorigin = \$myhostname"
-        echo "inet_interfaces = 127.0.0.1"
+        echo "# Postfix accepts only addresses configured on an interface here, and"
+        echo "# the loopback interface carries 127.0.0.1 alone: the listening address"
+        echo "# is named in master.cf instead, which binds it as given."
+        echo "inet_interfaces = loopback-only"
         echo "inet_protocols = ipv4"
         echo "mynetworks = 127.0.0.0/8"
         echo "mydestination ="
@@ -249,9 +273,9 @@ write_postfix_config() {
     } > "$PF_CONF/main.cf"
 
     # chroot off everywhere: the queue is not a prepared chroot jail.
-    cat > "$PF_CONF/master.cf" <<'EOF'
-# service     type  private unpriv  chroot  wakeup  maxproc command
-127.0.0.1:25  inet  n       -       n       -       -       smtpd
+    printf '# service     type  private unpriv  chroot  wakeup  maxproc command\n' > "$PF_CONF/master.cf"
+    printf '%-13s inet  n       -       n       -       -       smtpd\n' "$ADDRESS:25" >> "$PF_CONF/master.cf"
+    cat >> "$PF_CONF/master.cf" <<'EOF'
 pickup        unix  n       -       n       60      1       pickup
 cleanup       unix  n       -       n       -       0       cleanup
 qmgr          unix  n       -       n       300     1       qmgr
@@ -286,7 +310,7 @@ write_dovecot_config() {
     cat > "$DC_CONF" <<EOF
 # Generated by scripts/mailservers.sh; rewritten at every start.
 protocols = pop3
-listen = 127.0.0.1
+listen = $ADDRESS
 base_dir = $DC_RUN
 state_dir = $DC_DIR/state
 log_path = $DC_DIR/dovecot.log
@@ -308,7 +332,7 @@ userdb {
 }
 service pop3-login {
   inet_listener pop3 {
-    address = 127.0.0.1
+    address = $ADDRESS
     port = 110
   }
   inet_listener pop3s {
@@ -401,8 +425,8 @@ stop() {
 
 status() {
     local g
-    g=$(greeting 25); echo "smtp 127.0.0.1:25  ${g:-(no answer)}"
-    g=$(greeting 110); echo "pop3 127.0.0.1:110 ${g:-(no answer)}"
+    g=$(greeting 25); echo "smtp $ADDRESS:25  ${g:-(no answer)}"
+    g=$(greeting 110); echo "pop3 $ADDRESS:110 ${g:-(no answer)}"
     echo "active directory: $(cat "$ACTIVE_FILE" 2>/dev/null || echo none)"
 }
 
@@ -424,7 +448,7 @@ use_dir "$dir"
 
 # One start or stop at a time on this machine: two starts racing for the
 # ports could leave two Postfix masters sharing port 25.
-exec 9>/tmp/trivorn-mailservers.lock
+exec 9>"$LOCK_FILE"
 flock -w 120 9 || die "another start/stop is still running"
 
 case "$cmd" in
