@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs, and with --mail also the mail
-# servers the tests use. apt is only touched when something is missing.
+# Installs the Debian packages the build needs; with --demo also the mail
+# servers the demonstration round runs on, with --mail everything the tests
+# use. apt is only touched when something is missing.
 set -euo pipefail
 
 packages="cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev fonts-noto-cjk"
@@ -8,9 +9,10 @@ mail_packages="postfix dovecot-core dovecot-pop3d"
 # The accessibility test runs the program on a private X display with its own
 # session and accessibility buses.
 a11y_packages="dbus at-spi2-core xvfb"
-with_mail=no
-[ "${1:-}" = --mail ] && with_mail=yes
-[ "$with_mail" = yes ] && packages="$packages $mail_packages $a11y_packages"
+case "${1:-}" in
+    --mail) packages="$packages $mail_packages $a11y_packages" ;;
+    --demo) packages="$packages $mail_packages" ;;
+esac
 
 missing=""
 for p in $packages; do

@@ -227,14 +227,14 @@ std::optional<QString> decodeBody(const QByteArray& raw) {
 // or as soon as the phones are told to stop.
 class Connection {
 public:
-    explicit Connection(const std::atomic<bool>& stopping) : stopping_(stopping) {}
+    Connection(const std::atomic<bool>& stopping, const QString& host) : stopping_(stopping), host_(host) {}
 
     bool open(quint16 port, QString* error) {
-        socket_.connectToHost(RealServers::host, port);
+        socket_.connectToHost(host_, port);
         QDeadlineTimer deadline(ioTimeoutMs);
         while (!socket_.waitForConnected(waitSliceMs)) {
             if (stopping_ || deadline.hasExpired() || socket_.state() == QAbstractSocket::UnconnectedState) {
-                *error = QString("no connection to %1:%2: %3").arg(RealServers::host).arg(port).arg(socket_.errorString());
+                *error = QString("no connection to %1:%2: %3").arg(host_).arg(port).arg(socket_.errorString());
                 return false;
             }
         }
@@ -271,6 +271,7 @@ public:
 
 private:
     const std::atomic<bool>& stopping_;
+    QString host_;
     QTcpSocket socket_;
     QByteArray buffer_;
 };
@@ -383,6 +384,7 @@ struct SimulatedPhones::Private {
     };
 
     QByteArray operatorAddress;
+    QString host;
     QList<Phone> phones;
     int pollMs = 100;
     QThread* thread = nullptr;
@@ -472,7 +474,7 @@ struct SimulatedPhones::Private {
     // the session did not end with the deletions committed, so that a failed
     // round leaves the mail for the next one.
     std::optional<QList<QByteArray>> fetch(int p) {
-        Connection c(stopping);
+        Connection c(stopping, host);
         QString error;
         if (!c.open(RealServers::pop3Port, &error)) {
             if (!stopping) fail(p, "POP3 " + error);
@@ -572,8 +574,8 @@ struct SimulatedPhones::Private {
                "Subject: " + r.subject + "\r\n" +
                "Date: " + dateHeader() + "\r\n" +
                "MIME-Version: 1.0\r\n"
-               "Content-Type: text/plain; charset=ISO-2022-JP\r\n"
-               "Content-Transfer-Encoding: 7bit\r\n"
+               "Content-Type: text/plain; charset=" + r.charset + "\r\n" +
+               "Content-Transfer-Encoding: " + (r.charset == "ISO-2022-JP" ? "7bit" : "8bit") + "\r\n"
                "\r\n" +
                stuffed(r.body) + ".\r\n";
     }
@@ -583,7 +585,7 @@ struct SimulatedPhones::Private {
     // cannot overtake it on the way into the operator's mailbox.
     bool send(int p, const PhoneReply& r) {
         const QByteArray address = phones[p].address.toUtf8();
-        Connection c(stopping);
+        Connection c(stopping, host);
         QString error;
         if (!c.open(RealServers::smtpPort, &error)) {
             if (!stopping) fail(p, "SMTP " + error);
@@ -641,8 +643,9 @@ struct SimulatedPhones::Private {
     }
 };
 
-SimulatedPhones::SimulatedPhones(QByteArray operatorAddress) : d_(new Private) {
+SimulatedPhones::SimulatedPhones(QByteArray operatorAddress, QString host) : d_(new Private) {
     d_->operatorAddress = std::move(operatorAddress);
+    d_->host = std::move(host);
 }
 
 SimulatedPhones::~SimulatedPhones() { stop(); }
@@ -723,6 +726,14 @@ QByteArray jisText(const QString& text) {
     if (auto jis = convert(utf8, "ISO-2022-JP", "UTF-8")) return *jis;
     if (auto jis3 = convert(utf8, "ISO-2022-JP-3", "UTF-8")) return *jis3;
     helperFailed("iconv cannot write \"" + text + "\" as ISO-2022-JP");
+    return {};
+}
+
+QByteArray sjisText(const QString& text) {
+    QString crlf = text;
+    crlf.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    if (auto sjis = convert(crlf.toUtf8(), "CP932", "UTF-8")) return *sjis;
+    helperFailed("iconv cannot write \"" + text + "\" as Shift_JIS");
     return {};
 }
 

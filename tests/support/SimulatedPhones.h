@@ -22,6 +22,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "support/RealServers.h"
+
 #include <functional>
 #include <memory>
 
@@ -38,6 +40,7 @@ struct PhoneReply {
     QByteArray subject;      // the Subject header value, bytes exactly as sent
     QByteArray from;         // the From header value; empty: the phone's own address
     QByteArray body;         // body bytes as sent (CR LF or LF; a missing last line end is added)
+    QByteArray charset = "ISO-2022-JP";   // of the body, as its Content-Type says; "Shift_JIS" goes as 8bit
     bool holdUntilNextMail = false;   // a late reply: sent right after the phone's next mail arrives,
                                       // before that mail's own replies
     int delayMs = 0;         // sent no earlier than this long after the mail arrived
@@ -49,7 +52,9 @@ using PhoneScript = std::function<QList<PhoneReply>(const PhoneMail& mail, int i
 
 class SimulatedPhones {
 public:
-    explicit SimulatedPhones(QByteArray operatorAddress = "quiz@trivorn.test");
+    // The phones reach both servers at `host` (the tests' instance unless said).
+    explicit SimulatedPhones(QByteArray operatorAddress = "quiz@trivorn.test",
+                             QString host = QString::fromLatin1(RealServers::host));
     ~SimulatedPhones();   // stops the thread
     SimulatedPhones(const SimulatedPhones&) = delete;
     SimulatedPhones& operator=(const SimulatedPhones&) = delete;
@@ -91,6 +96,7 @@ private:
 // A conversion failure inside a script lands in errors() of the phone running
 // it (elsewhere: a warning) and gives an empty result.
 QByteArray jisText(const QString& text);   // ISO-2022-JP bytes; LF stays LF
+QByteArray sjisText(const QString& text);  // Windows-31J bytes with CR LF line ends, for charset=Shift_JIS
 QByteArray encodedWordSubject(const QString& subject, const char* prefix = "Re: ");   // prefix + =?ISO-2022-JP?B?...?=
 QByteArray rawJisSubject(const QString& subject, const char* prefix = "Re: ");        // prefix + raw ISO-2022-JP
 QByteArray echoedSubject(const PhoneMail& mail, const char* prefix = "Re: ");        // prefix + rawSubject unchanged
