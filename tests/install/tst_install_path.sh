@@ -74,6 +74,7 @@ deps_cases=(
   "nothing-missing-machine | machine  | -                   |        | ok   | 0    | 0    | machine | -              | -                         | -"
   "mail                    | none     | all                 | --mail | ok   | 0    | 0    | absent  | update install | cmake $mail_packages      | -"
   "no-mail                 | none     | all                 |        | ok   | 0    | 0    | absent  | update install | cmake fonts-noto-cjk      | $mail_packages"
+  "demo                    | none     | all                 | --demo | ok   | 0    | 0    | absent  | update install | cmake postfix dovecot-pop3d | dbus at-spi2-core xvfb"
   "mail-missing-no-mail    | none     | postfix xvfb        |        | ok   | 0    | 0    | absent  | -              | -                         | -"
   "leftover-policy         | leftover | make                |        | ok   | 0    | 0    | absent  | update install | make                      | -"
   "not-root                | none     | make                |        | ok   | 1000 | 1    | absent  | -              | -                         | -"
@@ -156,6 +157,38 @@ else
             outside_seen="$outside_seen$got "
         fi
         report "mailservers dir $name -> $got" /dev/null
+    done
+fi
+
+# --- scripts/mailservers.sh start on a taken address ---------------------------------
+# Something else listens on the address the servers want: the script names
+# the address and port, starts nothing and fails. The listener is Perl's,
+# which every Debian has.
+if [ "$skipped" = no ] && command -v postfix >/dev/null && command -v dovecot >/dev/null; then
+    for port in 25 110; do
+        listen_on=127.84.86.9
+        name="taken-$listen_on:$port"; failures_before=$failures
+        dir=$WORK/taken-$port; mkdir -p "$dir/b"
+        perl -MIO::Socket::INET -e '
+            my $s = IO::Socket::INET->new(LocalAddr => $ARGV[0], LocalPort => $ARGV[1], Listen => 1, ReuseAddr => 1)
+                or die "listen: $!";
+            print "ready\n"; $| = 1; sleep 60;' "$listen_on" "$port" >"$dir/listener" 2>&1 &
+        listener=$!
+        for _ in $(seq 1 50); do grep -qx ready "$dir/listener" && break; sleep 0.1; done
+        if ! grep -qx ready "$dir/listener"; then
+            echo "SKIP mailservers $name: cannot listen there ($(cat "$dir/listener"))"
+            kill "$listener" 2>/dev/null; wait "$listener" 2>/dev/null
+            continue
+        fi
+        TRV_MAIL_ADDRESS=127.84.86.9 bash "$REPO_DIR/scripts/mailservers.sh" start "$dir/b" >"$dir/out" 2>&1; rc=$?
+        kill "$listener" 2>/dev/null; wait "$listener" 2>/dev/null
+        # Should it have started all the same, nothing of it may outlive the test.
+        TRV_MAIL_ADDRESS=127.84.86.9 bash "$REPO_DIR/scripts/mailservers.sh" stop "$dir/b" >/dev/null 2>&1
+        [ "$rc" -ne 0 ] || fail "start succeeded on a taken port"
+        grep -qF "127.84.86.9:$port is taken" "$dir/out" || fail "the message does not name 127.84.86.9:$port"
+        grep -qF "pid $listener" "$dir/out" || fail "the message does not name the listener (pid $listener)"
+        [ ! -e "$dir/b/mailservers/postfix/main.cf" ] || fail "configuration written although the port is taken"
+        report "mailservers $name" "$dir/out"
     done
 fi
 
