@@ -1,0 +1,388 @@
+#include "support/PrivateDesktop.h"
+
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusVariant>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSet>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <csignal>
+#include <sys/types.h>
+
+QDBusArgument& operator<<(QDBusArgument& a, const AccessibleRef& r) {
+    a.beginStructure();
+    a << r.service << r.path;
+    a.endStructure();
+    return a;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& a, AccessibleRef& r) {
+    a.beginStructure();
+    a >> r.service >> r.path;
+    a.endStructure();
+    return a;
+}
+
+namespace {
+
+const char* const kAccessible = "org.a11y.atspi.Accessible";
+constexpr int kCallTimeoutMs = 3000;
+constexpr int kStartTimeoutMs = 8000;
+
+const AccessibleRef kRegistryRoot{QStringLiteral("org.a11y.atspi.Registry"),
+                                  QDBusObjectPath(QStringLiteral("/org/a11y/atspi/accessible/root"))};
+
+QDBusMessage call(const QDBusConnection& bus, const AccessibleRef& of, const char* interface, const char* method,
+                  const QVariantList& args = {}) {
+    QDBusMessage m = QDBusMessage::createMethodCall(of.service, of.path.path(), QString::fromLatin1(interface),
+                                                    QString::fromLatin1(method));
+    m.setArguments(args);
+    return bus.call(m, QDBus::Block, kCallTimeoutMs);
+}
+
+bool replied(const QDBusMessage& reply) {
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty();
+}
+
+bool processGone(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) return true;
+    // "pid (comm) S ...": a zombie nobody reaped has finished all the same.
+    const QByteArray line = stat.readAll();
+    const int close = line.lastIndexOf(')');
+    return close >= 0 && line.size() > close + 2 && line.at(close + 2) == 'Z';
+}
+
+void endProcess(QProcess& p) {
+    if (p.state() == QProcess::NotRunning) return;
+    p.terminate();
+    if (!p.waitForFinished(3000)) {
+        p.kill();
+        p.waitForFinished(3000);
+    }
+}
+
+// Reads what a freshly started tool prints on its first line: Xvfb its
+// display number, dbus-daemon its address.
+QByteArray firstLine(QProcess& p) {
+    QElapsedTimer t;
+    t.start();
+    QByteArray out;
+    while (!out.contains('\n') && t.elapsed() < kStartTimeoutMs && p.state() == QProcess::Running) {
+        p.waitForReadyRead(200);
+        out += p.readAllStandardOutput();
+    }
+    return out.trimmed();
+}
+
+}  // namespace
+
+PrivateDesktop::PrivateDesktop() {
+    qDBusRegisterMetaType<AccessibleRef>();
+    qDBusRegisterMetaType<QList<AccessibleRef>>();
+    // Connection names are process-wide; two desktops must not share one.
+    static int count = 0;
+    connectionTag_ = QStringLiteral("trv-private-desktop-%1").arg(++count);
+}
+
+PrivateDesktop::~PrivateDesktop() { stop(); }
+
+// ---- setting up ------------------------------------------------------------
+
+bool PrivateDesktop::start(QString* why) {
+    if (!dir_.isValid()) {
+        *why = QStringLiteral("no temporary folder: ") + dir_.errorString();
+        return false;
+    }
+    const QDir base(dir_.path());
+    if (!base.mkpath(QStringLiteral("run")) || !base.mkpath(QStringLiteral("tmp")) ||
+        !QFile::setPermissions(dir_.filePath(QStringLiteral("run")),
+                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+        *why = QStringLiteral("cannot prepare the runtime folder in ") + dir_.path();
+        return false;
+    }
+    return startXServer(why) && startSessionBus(why);
+}
+
+bool PrivateDesktop::startXServer(QString* why) {
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    if (xvfb.isEmpty()) {
+        *why = QStringLiteral("Xvfb is not installed (package xvfb)");
+        return false;
+    }
+    // -displayfd lets the server pick a free display and tell us its number,
+    // so parallel test runs never collide. -noreset: the accessibility bus
+    // launcher opens the display only to mark it and closes it again; a
+    // server that resets when its last client leaves refuses the program if
+    // it connects just then.
+    xserver_.setProgram(xvfb);
+    xserver_.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
+                           QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
+                           QStringLiteral("0"), QStringLiteral("1024x768x24")});
+    xserver_.setProcessChannelMode(QProcess::SeparateChannels);
+    xserver_.start();
+    if (!xserver_.waitForStarted(5000)) {
+        *why = QStringLiteral("Xvfb did not start: ") + xserver_.errorString();
+        return false;
+    }
+    bool ok = false;
+    const int number = firstLine(xserver_).toInt(&ok);
+    if (!ok) {
+        *why = QStringLiteral("Xvfb gave no display number: ") + QString::fromLocal8Bit(xserver_.readAllStandardError());
+        return false;
+    }
+    display_ = QStringLiteral(":%1").arg(number);
+    return true;
+}
+
+bool PrivateDesktop::startSessionBus(QString* why) {
+    for (const char* tool : {"dbus-daemon", "/usr/libexec/at-spi-bus-launcher", "/usr/libexec/at-spi2-registryd"}) {
+        if (QStandardPaths::findExecutable(QString::fromUtf8(tool)).isEmpty() && !QFile::exists(QString::fromUtf8(tool))) {
+            *why = QStringLiteral("missing %1 (packages dbus, at-spi2-core)").arg(QString::fromUtf8(tool));
+            return false;
+        }
+    }
+    // The accessibility bus launcher and the registry are started by bus
+    // activation and inherit this environment: their sockets land in our own
+    // runtime folder and they announce themselves on our own display only.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_.filePath(QStringLiteral("run")));
+    env.insert(QStringLiteral("DISPLAY"), display_);
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("AT_SPI_BUS_ADDRESS"));
+    sessionBus_.setProcessEnvironment(env);
+    sessionBus_.setProgram(QStringLiteral("dbus-daemon"));
+    sessionBus_.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+    sessionBus_.start();
+    if (!sessionBus_.waitForStarted(5000)) {
+        *why = QStringLiteral("dbus-daemon did not start: ") + sessionBus_.errorString();
+        return false;
+    }
+    sessionAddress_ = QString::fromUtf8(firstLine(sessionBus_));
+    if (sessionAddress_.isEmpty()) {
+        *why = QStringLiteral("dbus-daemon printed no address: ") + QString::fromLocal8Bit(sessionBus_.readAllStandardError());
+        return false;
+    }
+    session_ = QDBusConnection::connectToBus(sessionAddress_, connectionTag_ + QStringLiteral("-session"));
+    if (!session_.isConnected()) {
+        *why = QStringLiteral("cannot connect to the private session bus: ") + session_.lastError().message();
+        return false;
+    }
+    return true;
+}
+
+QProcessEnvironment PrivateDesktop::programEnvironment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("DISPLAY"), display_);
+    // Without a screen reader announced on the bus, Qt would not publish its
+    // tree at all.
+    env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), sessionAddress_);
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_.filePath(QStringLiteral("run")));
+    env.insert(QStringLiteral("TMPDIR"), dir_.filePath(QStringLiteral("tmp")));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("AT_SPI_BUS_ADDRESS"));
+    return env;
+}
+
+bool PrivateDesktop::connectAccessibilityBus(QString* why) {
+    if (a11y_.isConnected()) return true;
+    if (!session_.isConnected()) {
+        *why = QStringLiteral("the private desktop is not started");
+        return false;
+    }
+    // Where assistive technology finds the accessibility bus.
+    const QDBusMessage reply = session_.call(
+        QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                       QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")),
+        QDBus::Block, 10000);
+    noteHelpers();
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        *why = QStringLiteral("no accessibility bus: ") + reply.errorMessage();
+        return false;
+    }
+    const QString address = reply.arguments().value(0).toString();
+    if (address.isEmpty()) {
+        *why = QStringLiteral("the bus launcher gave an empty accessibility bus address");
+        return false;
+    }
+    a11y_ = QDBusConnection::connectToBus(address, connectionTag_ + QStringLiteral("-a11y"));
+    if (!a11y_.isConnected()) {
+        *why = QStringLiteral("cannot connect to the accessibility bus: ") + a11y_.lastError().message();
+        return false;
+    }
+    noteHelpers();
+    return true;
+}
+
+// The helpers are not our children: they are remembered as soon as they are
+// seen, so that stop() can make sure they are gone whatever failed later.
+void PrivateDesktop::noteHelpers() {
+    const auto note = [this](qint64 pid) {
+        if (pid > 0 && !helperPids_.contains(pid)) helperPids_ << pid;
+    };
+    if (session_.isConnected()) note(ownerPid(session_, QStringLiteral("org.a11y.Bus")));
+    if (a11y_.isConnected()) {
+        note(ownerPid(a11y_, QStringLiteral("org.a11y.atspi.Registry")));
+        // The accessibility bus's own daemon, started by the launcher.
+        note(ownerPid(a11y_, QStringLiteral("org.freedesktop.DBus")));
+    }
+}
+
+qint64 PrivateDesktop::ownerPid(const QDBusConnection& bus, const QString& busName) const {
+    QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                      QStringLiteral("/org/freedesktop/DBus"),
+                                                      QStringLiteral("org.freedesktop.DBus"),
+                                                      QStringLiteral("GetConnectionUnixProcessID"));
+    ask << busName;
+    const QDBusMessage reply = bus.call(ask, QDBus::Block, kCallTimeoutMs);
+    return replied(reply) ? qint64(reply.arguments().at(0).toUInt()) : -1;
+}
+
+void PrivateDesktop::stop() {
+    noteHelpers();
+    if (a11y_.isConnected()) QDBusConnection::disconnectFromBus(a11y_.name());
+    if (session_.isConnected()) QDBusConnection::disconnectFromBus(session_.name());
+    a11y_ = QDBusConnection(QString());
+    session_ = QDBusConnection(QString());
+    endProcess(sessionBus_);
+    // The bus launcher, its bus and the registry end when the session bus
+    // goes away; any that does not is stopped here by its own id.
+    const auto allGone = [this] {
+        for (qint64 pid : helperPids_)
+            if (!processGone(pid)) return false;
+        return true;
+    };
+    QElapsedTimer t;
+    t.start();
+    while (!allGone() && t.elapsed() < 3000) QTest::qWait(100);
+    for (qint64 pid : helperPids_)
+        if (!processGone(pid)) ::kill(pid_t(pid), SIGTERM);
+    t.restart();
+    while (!allGone() && t.elapsed() < 3000) QTest::qWait(100);
+    for (qint64 pid : helperPids_)
+        if (!processGone(pid)) ::kill(pid_t(pid), SIGKILL);
+    helperPids_.clear();
+    endProcess(xserver_);
+}
+
+// ---- finding applications and controls --------------------------------------
+
+bool PrivateDesktop::waitForWindow(const QString& title, AccessibleRef* app, QString* why, int timeoutMs,
+                                   const std::function<bool(QString*)>& stillRunning) {
+    QElapsedTimer t;
+    t.start();
+    // The launcher may not answer until a program has asked for it too.
+    QString busError;
+    QString lastSeen = QStringLiteral("nothing");
+    while (t.elapsed() < timeoutMs) {
+        if (stillRunning && !stillRunning(why)) return false;
+        if (connectAccessibilityBus(&busError)) {
+            QString error;
+            const QList<AccessibleRef> apps = children(kRegistryRoot, &error);
+            noteHelpers();
+            lastSeen = error.isEmpty() ? QStringLiteral("%1 application(s)").arg(apps.size()) : error;
+            for (const AccessibleRef& candidate : apps) {
+                for (const AccessibleRef& window : children(candidate)) {
+                    if (name(window) == title && !children(window).isEmpty()) {
+                        *app = candidate;
+                        return true;
+                    }
+                }
+            }
+        } else {
+            lastSeen = busError;
+        }
+        QTest::qWait(200);
+    }
+    *why = QStringLiteral("no application with the window \"%1\" reached the registry within %2 ms (registry: %3)")
+               .arg(title)
+               .arg(timeoutMs)
+               .arg(lastSeen);
+    return false;
+}
+
+QList<AccessibleRef> PrivateDesktop::children(const AccessibleRef& of, QString* error) {
+    const QDBusMessage reply = call(a11y_, of, kAccessible, "GetChildren");
+    if (!replied(reply)) {
+        if (error) *error = reply.errorName() + QStringLiteral(": ") + reply.errorMessage();
+        return {};
+    }
+    return qdbus_cast<QList<AccessibleRef>>(reply.arguments().at(0));
+}
+
+QString PrivateDesktop::name(const AccessibleRef& of) {
+    const QDBusMessage reply = call(a11y_, of, "org.freedesktop.DBus.Properties", "Get",
+                                    {QString::fromLatin1(kAccessible), QStringLiteral("Name")});
+    return replied(reply) ? qvariant_cast<QDBusVariant>(reply.arguments().at(0)).variant().toString() : QString();
+}
+
+uint PrivateDesktop::role(const AccessibleRef& of) {
+    const QDBusMessage reply = call(a11y_, of, kAccessible, "GetRole");
+    return replied(reply) ? reply.arguments().at(0).toUInt() : 0;
+}
+
+QString PrivateDesktop::roleName(const AccessibleRef& of) {
+    const QDBusMessage reply = call(a11y_, of, kAccessible, "GetRoleName");
+    return replied(reply) ? reply.arguments().at(0).toString() : QString();
+}
+
+QStringList PrivateDesktop::interfaces(const AccessibleRef& of) {
+    const QDBusMessage reply = call(a11y_, of, kAccessible, "GetInterfaces");
+    return replied(reply) ? reply.arguments().at(0).toStringList() : QStringList();
+}
+
+AccessibleRef PrivateDesktop::find(const AccessibleRef& under, const QString& wanted, uint wantedRole) {
+    // Depth first, each object once and not too deep: a tree that loops back
+    // on itself must not hang the test.
+    QSet<QString> seen;
+    const std::function<AccessibleRef(const AccessibleRef&, int)> visit = [&](const AccessibleRef& at, int depth) {
+        const QString key = at.service + at.path.path();
+        if (seen.contains(key)) return AccessibleRef();
+        seen.insert(key);
+        if (name(at) == wanted && (wantedRole == 0 || role(at) == wantedRole)) return at;
+        if (depth >= 12 || seen.size() > 5000) return AccessibleRef();
+        for (const AccessibleRef& c : children(at)) {
+            const AccessibleRef hit = visit(c, depth + 1);
+            if (!hit.isNull()) return hit;
+        }
+        return AccessibleRef();
+    };
+    return visit(under, 0);
+}
+
+// ---- acting on controls --------------------------------------------------------
+
+bool PrivateDesktop::press(const AccessibleRef& control) {
+    const char* const action = "org.a11y.atspi.Action";
+    // A button lists more than its press (setting the focus, say); the
+    // action is chosen by its name, not by its place in the list.
+    const QDBusMessage names = call(a11y_, control, action, "GetActions");
+    if (!replied(names)) return false;
+    const QDBusArgument list = names.arguments().at(0).value<QDBusArgument>();
+    int index = -1;
+    list.beginArray();
+    for (int i = 0; !list.atEnd(); ++i) {
+        QString actionName, description, keyBinding;
+        list.beginStructure();
+        list >> actionName >> description >> keyBinding;
+        list.endStructure();
+        const QString n = actionName.toLower();
+        if (index < 0 && (n == QLatin1String("press") || n == QLatin1String("click"))) index = i;
+    }
+    list.endArray();
+    if (index < 0) return false;
+    const QDBusMessage done = call(a11y_, control, action, "DoAction", {index});
+    return replied(done) && done.arguments().at(0).toBool();
+}
+
+QString PrivateDesktop::text(const AccessibleRef& control) {
+    if (!interfaces(control).contains(QStringLiteral("org.a11y.atspi.Text"))) return name(control);
+    const QDBusMessage reply = call(a11y_, control, "org.a11y.atspi.Text", "GetText", {0, -1});
+    return replied(reply) ? reply.arguments().at(0).toString() : QString();
+}
