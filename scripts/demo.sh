@@ -5,15 +5,19 @@
 # ＳＴＡＲＴ and watch. Everything started here is stopped, by pid, when the
 # program exits (or this script is interrupted).
 #
-#   scripts/demo.sh [--reset] [--speed N] [--build-dir DIR]
+#   scripts/demo.sh [--reset] [--speed N] [--build-dir DIR] [--demo-dir DIR]
 #
 #   --reset      start the demo folder afresh (round 1); otherwise a played
 #                round stays and the next run plays the next round
 #   --speed N    countdowns run N times faster (1 = real minutes)
 #   --build-dir  where the program and the demo tools were built (build/)
+#   --demo-dir   the demo's folder: data/, the servers' folder, demo.pids
+#                (<build dir>/demo-round); tests and the picture tool use
+#                their own, so they never touch the one a person plays in
 #
-# The pids of what was started are written to <build dir>/demo-round/demo.pids,
-# one "name pid" a line, for whoever wants to watch them.
+# The pids of what was started are written to <demo dir>/demo.pids, one
+# "name pid" a line, for whoever wants to watch them. The servers' address
+# is the same for every demo folder: one demo runs at a time.
 set -euo pipefail
 REPO_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=$REPO_DIR/build
@@ -22,18 +26,22 @@ BUILD_DIR=$REPO_DIR/build
 ADDRESS=127.84.86.1
 reset=no
 speed=1
+DEMO_DIR=""
 while [ $# -gt 0 ]; do
     case "$1" in
         --reset) reset=yes ;;
         --speed) speed=${2:?--speed needs a number}; shift ;;
         --build-dir) BUILD_DIR=$(cd "${2:?--build-dir needs a folder}" && pwd); shift ;;
+        --demo-dir) DEMO_DIR=${2:?--demo-dir needs a folder}; shift ;;
         *) echo "demo: unknown argument $1 (see the top of $0)" >&2; exit 2 ;;
     esac
     shift
 done
 [[ $speed =~ ^[0-9]+$ ]] && [ "$speed" -ge 1 ] && [ "$speed" -le 60 ] || { echo "demo: --speed 1..60" >&2; exit 2; }
 
-DEMO_DIR=$BUILD_DIR/demo-round
+DEMO_DIR=${DEMO_DIR:-$BUILD_DIR/demo-round}
+mkdir -p "$DEMO_DIR"
+DEMO_DIR=$(cd "$DEMO_DIR" && pwd)
 DATA_DIR=$DEMO_DIR/data
 PIDS_FILE=$DEMO_DIR/demo.pids
 for tool in src/trivorn demo/trivorn-demo-data demo/trivorn-phones; do

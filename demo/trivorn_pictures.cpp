@@ -1,0 +1,173 @@
+// Takes the README's pictures of the program during the demonstration round,
+// on a private desktop, so that they can be made again whenever the windows
+// change:
+//
+//   trivorn-pictures --source-dir REPO --build-dir BUILD --out DIR
+//
+// It plays the demonstration (scripts/demo.sh, in a demo folder of its own,
+// six times faster): first the question editor with the first question,
+// then the main window once the first question has been ranked and the
+// second is being waited for. Controls are found and pressed through the
+// accessibility bridge; each window is cut from the screen by the extents
+// the bridge reports for it.
+//
+// Run with --grab FILE X Y W H on a display, it saves that part of the
+// screen as a PNG: the desktop's display is only known once it is running,
+// so the picture is taken by a copy of this program started on it.
+#include <QCoreApplication>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QProcess>
+#include <QScreen>
+#include <QThread>
+
+#include <cstdio>
+#include <csignal>
+
+#include "support/PrivateDesktop.h"
+
+namespace {
+
+QString u(const char* utf8) { return QString::fromUtf8(utf8); }
+
+int fail(const QString& what) {
+    std::fprintf(stderr, "trivorn-pictures: %s\n", what.toLocal8Bit().constData());
+    return 1;
+}
+
+QString value(const QStringList& args, const char* name) {
+    const qsizetype i = args.indexOf(QLatin1String(name));
+    return i >= 0 && i + 1 < args.size() ? args[i + 1] : QString();
+}
+
+int grab(int argc, char* argv[]) {
+    QGuiApplication app(argc, argv);
+    const QStringList a = app.arguments();
+    const qsizetype i = a.indexOf("--grab");
+    if (i + 5 >= a.size()) return fail("--grab FILE X Y W H");
+    const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, a[i + 2].toInt(), a[i + 3].toInt(),
+                                                                      a[i + 4].toInt(), a[i + 5].toInt());
+    return shot.save(a[i + 1], "PNG") ? 0 : fail("cannot write " + a[i + 1]);
+}
+
+// Runs the event loop until `done` holds or `ms` have passed.
+bool waitUntil(const std::function<bool()>& done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+        QThread::msleep(100);
+    }
+    return true;
+}
+
+class Photographer {
+public:
+    Photographer(PrivateDesktop& desktop, QString self, QString out)
+        : desktop_(desktop), self_(std::move(self)), out_(std::move(out)) {}
+
+    // Where the window of `app` titled `title` is on the screen.
+    bool extents(const AccessibleRef& app, const QString& title, QRect* rect) {
+        for (const AccessibleRef& w : desktop_.children(app)) {
+            if (desktop_.name(w) != title) continue;
+            QDBusMessage call = QDBusMessage::createMethodCall(w.service, w.path.path(),
+                                                               "org.a11y.atspi.Component", "GetExtents");
+            call << uint(0);   // screen coordinates
+            const QDBusMessage reply = desktop_.accessibilityBus().call(call, QDBus::Block, 3000);
+            if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return false;
+            const QDBusArgument box = reply.arguments().at(0).value<QDBusArgument>();
+            int x = 0, y = 0, wd = 0, h = 0;
+            box.beginStructure();
+            box >> x >> y >> wd >> h;
+            box.endStructure();
+            *rect = QRect(x, y, wd, h);
+            return rect->isValid();
+        }
+        return false;
+    }
+
+    bool take(const AccessibleRef& app, const QString& title, const QString& file) {
+        QRect r;
+        if (!waitUntil([&] { return extents(app, title, &r); }, 10000)) return false;
+        QThread::msleep(500);   // let the window finish drawing
+        QProcessEnvironment env = desktop_.programEnvironment();
+        QProcess grabber;
+        grabber.setProcessEnvironment(env);
+        grabber.start(self_, {"--grab", QDir(out_).filePath(file), QString::number(r.x()), QString::number(r.y()),
+                              QString::number(r.width()), QString::number(r.height())});
+        if (!grabber.waitForFinished(20000) || grabber.exitCode() != 0) return false;
+        std::printf("trivorn-pictures: %s (%dx%d)\n", qPrintable(QDir(out_).filePath(file)), r.width(), r.height());
+        return true;
+    }
+
+private:
+    PrivateDesktop& desktop_;
+    QString self_, out_;
+};
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i)
+        if (qstrcmp(argv[i], "--grab") == 0) return grab(argc, argv);
+
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const QString source = value(args, "--source-dir"), build = value(args, "--build-dir"), out = value(args, "--out");
+    if (source.isEmpty() || build.isEmpty() || out.isEmpty())
+        return fail("usage: trivorn-pictures --source-dir REPO --build-dir BUILD --out DIR");
+    QDir().mkpath(out);
+
+    PrivateDesktop desktop;
+    QString why;
+    if (!desktop.start(&why)) return fail(why);
+    QProcess demo;
+    demo.setProcessEnvironment(desktop.programEnvironment());
+    demo.setProcessChannelMode(QProcess::ForwardedChannels);
+    demo.start("bash", {source + "/scripts/demo.sh", "--build-dir", build, "--demo-dir", build + "/demo-pictures",
+                        "--reset", "--speed", "6"});
+    auto finish = [&](int status) {
+        // Closing the program ends the demo and everything it started.
+        QFile list(build + "/demo-pictures/demo.pids");
+        if (list.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : list.readAll().split('\n'))
+                if (line.startsWith("program ")) ::kill(pid_t(line.mid(8).toLongLong()), SIGTERM);
+        if (!demo.waitForFinished(30000)) demo.terminate();
+        demo.waitForFinished(10000);
+        desktop.stop();
+        return status;
+    };
+
+    AccessibleRef program;
+    if (!desktop.waitForWindow(u("メニュー"), &program, &why, 60000)) return finish(fail(why));
+    Photographer photographer(desktop, QCoreApplication::applicationFilePath(), out);
+
+    // The question editor, with the first question of the round.
+    if (!desktop.press(desktop.find(program, u("問題入力"), AtspiRole::PushButton)))
+        return finish(fail("cannot press 問題入力"));
+    if (!photographer.take(program, u("問題入力"), "question-editor.png")) return finish(fail("no picture of 問題入力"));
+    AccessibleRef editor;
+    for (const AccessibleRef& w : desktop.children(program))
+        if (desktop.name(w) == u("問題入力")) editor = w;
+    if (!desktop.press(desktop.find(editor, u("戻る"), AtspiRole::PushButton))) return finish(fail("cannot go back"));
+
+    // The main window while the second question is waited for: the ranking
+    // after the first, the joined players, the countdown.
+    QRect ignored;
+    if (!waitUntil([&] { return photographer.extents(program, u("メニュー"), &ignored); }, 10000))
+        return finish(fail("the main window did not come back"));
+    const AccessibleRef start = desktop.find(program, u("ＳＴＡＲＴ"), AtspiRole::PushButton);
+    const AccessibleRef status = desktop.find(program, u("状況"));
+    if (!desktop.press(start)) return finish(fail("cannot press ＳＴＡＲＴ"));
+    const QString second = u("第1回のクイズ第2問の返信待ちです。");
+    if (!waitUntil([&] { return desktop.text(status).startsWith(second); }, 120000))
+        return finish(fail("the second question was not reached: " + desktop.text(status)));
+    QThread::msleep(3000);
+    if (!photographer.take(program, u("メニュー"), "main-window.png")) return finish(fail("no picture of メニュー"));
+    return finish(0);
+}
