@@ -14,6 +14,7 @@
 
 #include "DemoRound.h"
 #include "support/PrivateDesktop.h"
+#include "support/ProcessGone.h"
 #include "support/RawRecord.h"
 
 namespace {
@@ -26,15 +27,6 @@ const QString kBuildDir = qEnvironmentVariable("TRV_BINARY_DIR");
 const QString kDemoDir = kBuildDir + "/demo-test";
 const QString kDataDir = kDemoDir + "/data";
 constexpr int kSpeed = 6;
-
-bool processGone(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly)) return true;
-    // "pid (comm) S ...": a zombie nobody reaped has finished all the same.
-    const QByteArray line = stat.readAll();
-    const qsizetype close = line.lastIndexOf(')');
-    return close >= 0 && line.size() > close + 2 && line.at(close + 2) == 'Z';
-}
 
 }  // namespace
 

@@ -1,4 +1,5 @@
 #include "support/PrivateDesktop.h"
+#include "support/ProcessGone.h"
 
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -46,15 +47,6 @@ QDBusMessage call(const QDBusConnection& bus, const AccessibleRef& of, const cha
 
 bool replied(const QDBusMessage& reply) {
     return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty();
-}
-
-bool processGone(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly)) return true;
-    // "pid (comm) S ...": a zombie nobody reaped has finished all the same.
-    const QByteArray line = stat.readAll();
-    const int close = line.lastIndexOf(')');
-    return close >= 0 && line.size() > close + 2 && line.at(close + 2) == 'Z';
 }
 
 void endProcess(QProcess& p) {
