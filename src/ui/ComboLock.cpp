@@ -2,9 +2,11 @@
 
 #include <QComboBox>
 #include <QEvent>
+#include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QObject>
+#include <QTimer>
 
 namespace {
 constexpr const char* kLockedProperty = "trvLocked";
@@ -16,12 +18,19 @@ constexpr const char* kFilterProperty = "trvLockFilter";
 // is not editable opens its list on it.
 class ComboLockFilter : public QObject {
 public:
-    using QObject::QObject;
+
+    explicit ComboLockFilter(QComboBox* box) : QObject(box), box_(box) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* box = qobject_cast<QComboBox*>(watched);
-        if (!box || !isComboLocked(box)) return false;
+        if (!isComboLocked(box_)) return false;
+        // Assistive technology opens the list through showPopup() itself,
+        // not through any event of the box: the list is closed again as soon
+        // as it shows.
+        if (watched != box_) {
+            if (event->type() == QEvent::Show) QTimer::singleShot(0, box_, &QComboBox::hidePopup);
+            return false;
+        }
         switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:
@@ -39,15 +48,23 @@ protected:
             return false;
         }
     }
+
+private:
+    QComboBox* box_;
 };
 }  // namespace
 
 void setComboLocked(QComboBox* box, bool locked) {
     if (!box->property(kFilterProperty).toBool()) {
-        box->installEventFilter(new ComboLockFilter(box));
+        auto* filter = new ComboLockFilter(box);
+        box->installEventFilter(filter);
+        box->view()->window()->installEventFilter(filter);   // the list's pop-up
         box->setProperty(kFilterProperty, true);
     }
     box->setProperty(kLockedProperty, locked);
+    // Should the list show for a moment all the same, no entry of it can be
+    // chosen, by a click or by an accessibility action on the entry.
+    box->view()->setEnabled(!locked);
     if (locked) box->hidePopup();
     if (QLineEdit* edit = box->lineEdit()) edit->setReadOnly(locked);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Driving the windows as an operator would: choosing from a combo box's
 // list, typing, Japanese input through the input method, clicking.
+#include <QAccessible>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
@@ -27,6 +28,28 @@ inline bool choose(QComboBox* box, const QString& entry) {
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centre);
     if (view->isVisible()) box->hidePopup();
     return true;
+}
+
+// Opens the list through every action assistive technology offers on the
+// box (a screen reader's "show menu", an automation tool's "press") and, if
+// it shows, clicks the entry there. True when the list was open to click.
+inline bool chooseThroughAccessibility(QComboBox* box, const QString& entry) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(box);
+    QAccessibleActionInterface* actions = a ? a->actionInterface() : nullptr;
+    if (!actions) return false;
+    QAbstractItemView* view = box->view();
+    // One action at a time: "Press" closes a list that "ShowMenu" opened.
+    for (const QString& action : actions->actionNames()) {
+        actions->doAction(action);
+        QTest::qWait(50);   // a list closed again is closed through the event loop
+        if (!view->isVisible()) continue;
+        const int index = box->findText(entry, Qt::MatchExactly);
+        const QModelIndex item = view->model()->index(index, box->modelColumn(), view->rootIndex());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(item).center());
+        if (view->isVisible()) box->hidePopup();
+        return true;
+    }
+    return false;
 }
 
 inline bool isAscii(const QString& text) {

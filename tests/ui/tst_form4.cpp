@@ -275,6 +275,12 @@ private slots:
         QCOMPARE(form->Combo0->currentText(), QString("今晩は、"));
         QVERIFY(!listOpensOnArrowPress(form->Combo2));
         QVERIFY(!listOpensOnArrowPress(form->Combo0));
+        // Nor through assistive technology, which opens lists on its own.
+        QVERIFY(!op::chooseThroughAccessibility(form->Combo2, "3"));
+        QVERIFY(!op::chooseThroughAccessibility(form->Combo0, "こんにちは、"));
+        QCOMPARE(form->Combo2->currentText(), QString("7"));
+        QCOMPARE(form->Combo0->currentText(), QString("今晩は、"));
+        QCOMPARE(form->Text2->toPlainText(), QString("昔の本文\n"));
         QTest::keyClicks(form->Text2, "x");
         QCOMPARE(form->Text2->toPlainText(), QString("昔の本文\n"));
         // The round selector itself stays usable.

@@ -413,6 +413,11 @@ private slots:
             QTest::keyClick(c, Qt::Key_Down);
         }
         QCOMPARE(w->Combo2->currentText(), QStringLiteral("2"));
+        const QString pastMail = w->Text8->toPlainText();
+        for (QComboBox* c : {w->Combo2, w->Combo5, w->Combo4})
+            QVERIFY2(!op::chooseThroughAccessibility(c, c->itemText(0)), qPrintable(c->accessibleName()));
+        QCOMPARE(w->Combo2->currentText(), QStringLiteral("2"));
+        QCOMPARE(w->Text8->toPlainText(), pastMail);
         QVERIFY(!w->Command1->isEnabled());
         // The other question of the past round can still be looked at.
         QVERIFY(op::choose(w->Combo3, "2"));
