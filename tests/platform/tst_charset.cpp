@@ -149,22 +149,32 @@ void TestCharset::duplicateCodesEncodeToWindowsChoice() {
 void TestCharset::unrepresentableBecomesQuestionMark_data() {
     QTest::addColumn<QString>("unicode");
     QTest::addColumn<QByteArray>("sjis");
-    QTest::newRow("euro") << QString(QChar(0x20AC)) << QByteArray("?");
-    QTest::newRow("hangul") << QString::fromUtf8("한") << QByteArray("?");
-    QTest::newRow("umlaut between ascii") << QString::fromUtf8("aäb") << QByteArray("a?b");
-    QTest::newRow("emoji is one character") << QString::fromUtf8("x😀y") << QByteArray("x?y");
-    QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << QByteArray("?");
-    QTest::newRow("private use outside the user area") << QString(QChar(0xF86F)) << QByteArray("?");
-    QTest::newRow("soft hyphen has no code") << QString(QChar(0x00AD)) << QByteArray("?");
-    QTest::newRow("lone surrogate mid-text") << (QStringLiteral("a") + QChar(0xDC00) + "b") << QByteArray("a?b");
-    QTest::newRow("between kanji") << QString::fromUtf8("日€本") << QByteArray("\x93\xfa?\x96\x7b");
-    QTest::newRow("after a control code") << QString::fromUtf8("\x7f€") << QByteArray("\x7f?");
+    QTest::addColumn<QString>("firstUnsendable");   // what the editors name in their message
+    const QString emoji = QString::fromUtf8("😀");
+    QTest::newRow("euro") << QString(QChar(0x20AC)) << QByteArray("?") << QString(QChar(0x20AC));
+    QTest::newRow("hangul") << QString::fromUtf8("한") << QByteArray("?") << QString::fromUtf8("한");
+    QTest::newRow("umlaut between ascii") << QString::fromUtf8("aäb") << QByteArray("a?b") << QString::fromUtf8("ä");
+    QTest::newRow("emoji is one character") << QString::fromUtf8("x😀y") << QByteArray("x?y") << emoji;
+    QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << QByteArray("?") << QString(QChar(0xD800));
+    QTest::newRow("private use outside the user area") << QString(QChar(0xF86F)) << QByteArray("?") << QString(QChar(0xF86F));
+    QTest::newRow("soft hyphen has no code") << QString(QChar(0x00AD)) << QByteArray("?") << QString(QChar(0x00AD));
+    QTest::newRow("lone surrogate mid-text") << (QStringLiteral("a") + QChar(0xDC00) + "b") << QByteArray("a?b")
+                                             << QString(QChar(0xDC00));
+    QTest::newRow("between kanji") << QString::fromUtf8("日€本") << QByteArray("\x93\xfa?\x96\x7b") << QString(QChar(0x20AC));
+    QTest::newRow("after a control code") << QString::fromUtf8("\x7f€") << QByteArray("\x7f?") << QString(QChar(0x20AC));
+    QTest::newRow("the first of two") << QString::fromUtf8("𠮷野家😀") << QByteArray("?\x96\xec\x89\xc6?")
+                                      << QString::fromUtf8("𠮷");
+    QTest::newRow("a real question mark is sendable") << QString::fromUtf8("何?") << QByteArray("\x89\xbd?") << QString();
+    QTest::newRow("wave dash of a JIS input method") << QString(QChar(0x301C)) << QByteArray("\x81\x60") << QString();
+    QTest::newRow("control codes and kana") << QString::fromUtf8("\x1a\x1cｱ") << QByteArray("\x1a\x1c\xb1") << QString();
 }
 
 void TestCharset::unrepresentableBecomesQuestionMark() {
     QFETCH(QString, unicode);
     QFETCH(QByteArray, sjis);
+    QFETCH(QString, firstUnsendable);
     QCOMPARE(bytes(Charset::toSjis(unicode)), sjis);
+    QCOMPARE(Charset::firstUnsendable(unicode), firstUnsendable);
 }
 
 // What a JIS-mapped input method or file yields must not turn into "?".

@@ -137,6 +137,30 @@ SjisText toSjis(const QString& text) {
     return out;
 }
 
+QString firstUnsendable(const QString& text) {
+    QString folded = text;
+    for (QChar& c : folded) c = QChar(windowsTwin(c.unicode()));
+    // Whole runs first, as toSjis() encodes them; only a run that fails is
+    // walked character by character.
+    auto scan = [&](qsizetype from, qsizetype to) -> QString {
+        const QStringView run = QStringView(folded).mid(from, to - from);
+        if (run.isEmpty() || exactBytes(run)) return {};
+        for (qsizetype i = from; i < to;) {
+            const qsizetype width = folded[i].isHighSurrogate() && i + 1 < to && folded[i + 1].isLowSurrogate() ? 2 : 1;
+            if (!exactBytes(QStringView(folded).mid(i, width))) return text.mid(i, width);
+            i += width;
+        }
+        return {};
+    };
+    qsizetype runStart = 0;
+    for (qsizetype i = 0; i < folded.size(); ++i) {
+        if (!isSwappedControl(folded[i].unicode())) continue;
+        if (QString bad = scan(runStart, i); !bad.isEmpty()) return bad;
+        runStart = i + 1;
+    }
+    return scan(runStart, folded.size());
+}
+
 QString toQtMultiLine(const SjisText& bytes) {
     QString text = toQt(bytes);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

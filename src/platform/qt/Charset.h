@@ -20,6 +20,11 @@ QString toQt(const SjisText& bytes);
 // does not lose them.
 SjisText toSjis(const QString& text);
 
+// The first character of `text` that toSjis() would have to turn into "?"
+// (a character Windows-31J does not have, such as 𠮷 or an emoji), or an
+// empty string when every character can be sent as it is.
+QString firstUnsendable(const QString& text);
+
 // Multi-line boxes: the system holds CR LF, the widget holds "\n".
 QString toQtMultiLine(const SjisText& bytes);
 // Every line break of the widget text (\n, \r\n or a lone \r, and the
