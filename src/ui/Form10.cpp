@@ -17,6 +17,7 @@
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
 #include "run/Waiting.h"
+#include "ui/FieldRules.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -60,6 +61,7 @@ void Form10::buildControls() {
     Text2 = new QPlainTextEdit(this);
     Text2->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     Text2->setMinimumSize(420, 220);
+    guardText(Text2);
     Text3 = new QLineEdit(this);
     Text3->setReadOnly(true);
     Text3->setAccessibleName(u("状況"));
@@ -118,6 +120,8 @@ void Form10::Text1_GotFocus() { Text2->setFocus(); }
 
 void Form10::Command1_Click() {
     if (sending_) return;
+    // The mail is not stored, so only what it cannot carry is refused.
+    if (!noFieldProblem(*m.platform.messageBox, {{textProblem(Text2, std::size_t(-1)), Text2}})) return;
     sending_ = true;
     Command1->setEnabled(false);
     if (!Winsock1->isClosed()) Winsock1->close();

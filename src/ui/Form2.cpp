@@ -12,6 +12,7 @@
 #include "model/RecordCodec.h"
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
+#include "ui/FieldRules.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -25,6 +26,12 @@ QString u(const char* utf8) { return QString::fromUtf8(utf8); }
 // cannot carry both ways (bytes outside Windows-31J, duplicate NEC/IBM codes).
 void takeIfEdited(SjisText& field, const QString& shown, const SjisText& fromBox) {
     if (Charset::toQt(field) != shown) field = fromBox;
+}
+
+// Only what the operator typed is judged: a stored field left as it was is
+// kept byte for byte, whatever it shows.
+QString problemIfEdited(const SjisText& field, const QLineEdit* box, std::size_t maxBytes = kFieldBytes) {
+    return Charset::toQt(field) == box->text() ? QString() : textProblem(box, maxBytes);
 }
 
 }  // namespace
@@ -67,6 +74,10 @@ void Form2::buildControls() {
     Text5 = box(Label6);
     Label7 = label("名　前");
     Text6 = box(Label7);
+    // Server names and addresses are at most 254 characters; the password and
+    // the name may be as long as a stored text.
+    for (QLineEdit* b : {Text1, Text2, Text3, Text5}) guardText(b, kAddressChars);
+    for (QLineEdit* b : {Text4, Text6}) guardText(b);
     Command1 = new QPushButton(u("戻る"), this);
     Command1->setAccessibleName(u("戻る"));
 
@@ -133,7 +144,21 @@ void Form2::trv1_Write() {
     files.close();
 }
 
+bool Form2::fieldsReadyToSave() {
+    const MailSettings& s = m.mailSettings;
+    const QString shownPassword = Charset::toQt(DecodeBase64Text(s.Password).value_or(SjisText()));
+    return noFieldProblem(*m.platform.messageBox,
+                          {{problemIfEdited(s.Pop3Server, Text1), Text1},
+                           {problemIfEdited(s.SmtpServer, Text2), Text2},
+                           {problemIfEdited(s.AccountId, Text3), Text3},
+                           // Stored in Base64, which takes four bytes for every three.
+                           {Text4->text() == shownPassword ? QString() : textProblem(Text4, kFieldBytes / 4 * 3), Text4},
+                           {problemIfEdited(s.OwnAddress, Text5), Text5},
+                           {problemIfEdited(s.SenderName, Text6), Text6}});
+}
+
 void Form2::Command1_Click() {
+    if (!fieldsReadyToSave()) return;
     trv1_Write();
     // Hidden, not closed: the main window comes back (hiding counts as
     // leaving) and this window keeps its boxes for the next time.
@@ -145,6 +170,12 @@ void Form2::Form_Unload() {
 }
 
 void Form2::closeEvent(QCloseEvent* event) {
+    // Closing saves, so it is refused like "確定" while a box holds what
+    // cannot be stored as shown.
+    if (!fieldsReadyToSave()) {
+        event->ignore();
+        return;
+    }
     Form_Unload();
     EditorWindow::closeEvent(event);
 }

@@ -38,6 +38,9 @@ public:
     void trv1_Write();
     void Command1_Click();
     void Form_Unload();
+    // False (with a message) while a box holds text that cannot be stored
+    // and sent exactly as shown.
+    bool fieldsReadyToSave();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

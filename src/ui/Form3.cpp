@@ -9,10 +9,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
+#include "ui/FieldRules.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -26,6 +28,13 @@ QString u(const char* utf8) { return QString::fromUtf8(utf8); }
 // never rewrites text the converter cannot carry both ways.
 void takeIfEdited(SjisText& slot, const QString& shown) {
     if (Charset::toQt(slot) != shown) slot = Charset::toSjis(shown);
+}
+
+// A slot whose stored bytes its box shows untouched is kept byte for byte
+// and is not judged; whatever was typed is.
+QString problemIfTyped(const QLineEdit* box, const SjisText& slot) {
+    const bool untouched = Charset::toQt(slot) == box->text() && Charset::toSjis(box->text()) != slot;
+    return untouched ? QString() : textProblem(box);
 }
 
 }  // namespace
@@ -68,6 +77,8 @@ void Form3::buildControls() {
         Text2[i]->setAccessibleName(u("メールアドレス ") + row);
         Check1[i] = new QCheckBox(this);
         Check1[i]->setAccessibleName(u("送信 ") + row);
+        guardText(Text1[i]);
+        guardText(Text2[i], kAddressChars);
     }
 
     VScroll1 = new QScrollBar(Qt::Vertical, this);
@@ -134,7 +145,26 @@ void Form3::Form_Load() {
         VScroll1->setValue(0);   // raises VScroll1_Change
 }
 
+QList<FieldCheck> Form3::shownPageChecks() const {
+    QList<FieldCheck> checks;
+    for (int r = 0; r < kRows; ++r) {
+        const auto i = std::size_t(r);
+        const auto slot = std::size_t(kRows * shownPage_ + r);
+        checks << FieldCheck{problemIfTyped(Text1[i], m.addressBook.Names[slot]), Text1[i]}
+               << FieldCheck{problemIfTyped(Text2[i], m.addressBook.Addresses[slot]), Text2[i]};
+    }
+    return checks;
+}
+
 void Form3::VScroll1_Change() {
+    // Each keystroke goes into the address book at once: another page may
+    // replace the rows only when nothing typed in them would be changed.
+    if (VScroll1->value() != shownPage_ && !noFieldProblem(*m.platform.messageBox, shownPageChecks())) {
+        const QSignalBlocker back(VScroll1);
+        VScroll1->setValue(shownPage_);
+        return;
+    }
+    shownPage_ = VScroll1->value();
     const AddressBook& book = m.addressBook;
     for (int r = 0; r < kRows; ++r) {
         const auto i = std::size_t(r);
@@ -184,6 +214,12 @@ void Form3::trv2_Write() {
 }
 
 void Form3::closeEvent(QCloseEvent* event) {
+    // Leaving saves, so it is refused while a row holds what cannot be
+    // stored and sent as shown.
+    if (!noFieldProblem(*m.platform.messageBox, shownPageChecks())) {
+        event->ignore();
+        return;
+    }
     Form_Unload();
     EditorWindow::closeEvent(event);
 }

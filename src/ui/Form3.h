@@ -1,4 +1,5 @@
 #pragma once
+#include "ui/FieldRules.h"
 #include <array>
 
 #include "model/Module1.h"
@@ -55,6 +56,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Every problem of the rows on screen.
+    QList<FieldCheck> shownPageChecks() const;
     void buildControls();
     void wireConnections();
+
+    int shownPage_ = 0;   // the page whose slots the rows show
 };

@@ -20,6 +20,7 @@
 #include "platform/qt/Charset.h"
 #include "ui/ComboLock.h"
 #include "ui/InvitationText.h"
+#include "ui/FieldRules.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -124,6 +125,11 @@ void Form4::buildControls() {
     Text2->setMinimumSize(300, 380);
     // Phones show mail in fixed pitch: the banner lines line up only so.
     Text2->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+
+    guardText(Combo0);
+    guardText(Text0);
+    guardText(Text1);
+    guardText(Text2);
 
     Command1 = new QPushButton(u("確定"), this);
     Command1->setAccessibleName(u("確定"));
@@ -248,8 +254,14 @@ void Form4::trv4_read() {
 }
 
 bool Form4::trv4_Write() {
-    // Every number is checked before anything is stored, so a refused save
-    // leaves both the file and the shared record as they were.
+    // Every field is checked before anything is stored, so a refused save
+    // leaves both the file and the shared record as they were. The body's
+    // byte count is stored as a 16-bit number.
+    if (!noFieldProblem(*m.platform.messageBox, {{textProblem(Combo0), Combo0},
+                                                 {textProblem(Text0), Text0},
+                                                 {textProblem(Text1), Text1},
+                                                 {textProblem(Text2, kCountedBodyBytes), Text2}}))
+        return false;
     struct NumberField {
         const char* name;
         SjisText text;
@@ -267,8 +279,7 @@ bool Form4::trv4_Write() {
     for (NumberField& f : numbers) {
         f.value = wholeNumberIn(f.text, f.low, f.high);
         if (!f.value) {
-            m.platform.messageBox->show(Charset::toSjis(
-                u("「%1」には %2 から %3 までの整数を入力して下さい。").arg(u(f.name)).arg(f.low).arg(f.high)));
+            m.platform.messageBox->show(Charset::toSjis(wholeNumberMessage(u(f.name), f.low, f.high)));
             return false;
         }
     }

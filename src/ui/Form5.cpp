@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include "codec/SjisChars.h"
@@ -23,6 +24,7 @@
 #include "platform/qt/Charset.h"
 #include "ui/ComboLock.h"
 #include "ui/QuestionMailText.h"
+#include "ui/FieldRules.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -111,6 +113,12 @@ void Form5::buildControls() {
     // The mail's banner lines line up only in a fixed-pitch font, as on the phones.
     Text8->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     Text9 = line(QStringLiteral("文字数"), true);
+    for (QLineEdit* box : {Text1, Text4}) guardText(box);
+    for (int i = 0; i < 5; ++i)
+        for (QLineEdit* box : {Text3[i], Text5[i], Text6[i]}) guardText(box);
+    guardText(Text2);
+    guardText(Text8);
+
     Command1 = new QPushButton(QStringLiteral("確定"), this);
     Command2 = new QPushButton(QStringLiteral("戻る"), this);
 
@@ -407,6 +415,10 @@ void Form5::Combo1_Click() {
 void Form5::Combo2_Click() {
     const auto count = wholeNumberIn(textOf(Combo2), 1, kQuestionSlots);
     if (!count) return;
+    if (!shownQuestionCanBeLeft()) {
+        setText(Combo2, set.QuestionCount);
+        return;
+    }
     set.QuestionCount = decimal(*count);
     const auto total = wholeNumberIn(textOf(Combo5), 1, kMaxInt16);
     DistributePoints(set, *count, total ? std::int16_t(*total) : set.TotalPoints);
@@ -415,22 +427,34 @@ void Form5::Combo2_Click() {
     // or they would go out with old points and a score line the run cannot
     // fill in.
     ComposeAllQuestionMails(set);
-    Combo3_Click();
+    showChosenQuestion();
 }
 
 void Form5::Combo5_Click() {
     const auto total = wholeNumberIn(textOf(Combo5), 1, kMaxInt16);
     if (!total) return;
+    if (!shownQuestionCanBeLeft()) {
+        setText(Combo5, decimal(set.TotalPoints));
+        return;
+    }
     set.TotalPoints = std::int16_t(*total);
     const int count = wholeNumberIn(textOf(Combo2), 1, kQuestionSlots)
                           .value_or(wholeNumberIn(set.QuestionCount, 1, kQuestionSlots).value_or(1));
     DistributePoints(set, count, set.TotalPoints);
     rebuildQuestionList(count);
     ComposeAllQuestionMails(set);
-    Combo3_Click();
+    showChosenQuestion();
 }
 
 void Form5::Combo3_Click() {
+    if (!shownQuestionCanBeLeft()) {
+        setText(Combo3, decimal(shownQuestion_));
+        return;
+    }
+    showChosenQuestion();
+}
+
+void Form5::showChosenQuestion() {
     trv5_hyoji();
     Text7_Change();
 }
@@ -531,6 +555,12 @@ void Form5::Check1_Click(int i) {
 }
 
 void Form5::VScroll1_Change() {
+    if (Displaying != 1 && VScroll1->value() != shownPage_ && !shownQuestionCanBeLeft()) {
+        const QSignalBlocker back(VScroll1);
+        VScroll1->setValue(shownPage_);
+        return;
+    }
+    shownPage_ = VScroll1->value();
     for (int i = 0; i < 5; ++i) fillRow(i);
 }
 
@@ -552,29 +582,46 @@ void Form5::Command1_Click() {
 void Form5::Command2_Click() { close(); }
 
 bool Form5::fieldsReadyToSave() {
-    QString problem;
-    QWidget* field = nullptr;
     const auto round = wholeNumberIn(textOf(Combo1), 1, kMaxInt16);
-    if (!round || *round != currentRound_) {
-        problem = QStringLiteral("回目のクイズ: 今回の回数 %1 を入力して下さい。").arg(currentRound_);
-        field = Combo1;
-    } else if (!wholeNumberIn(textOf(Combo2), 1, kQuestionSlots)) {
-        problem = QStringLiteral("問題数: 1から100までの整数を入力して下さい。");
-        field = Combo2;
-    } else if (!wholeNumberIn(textOf(Combo5), 1, kMaxInt16)) {
-        problem = QStringLiteral("合計点: 1から32767までの整数を入力して下さい。");
-        field = Combo5;
-    } else if (!wholeNumberIn(textOf(Combo4), 1, kMaxInt16)) {
-        problem = QStringLiteral("返信時間: 1から32767までの整数を入力して下さい。");
-        field = Combo4;
-    } else if (!wholeNumberIn(textOf(Text7), 0, kMaxInt16)) {
-        problem = QStringLiteral("得点: 0から32767までの整数を入力して下さい。");
-        field = Text7;
+    auto number = [](QComboBox* box, int low, int high) {
+        return FieldCheck{wholeNumberIn(textOf(box), low, high) ? QString()
+                                                                : wholeNumberMessage(box->accessibleName(), low, high),
+                          box};
+    };
+    QList<FieldCheck> checks = {
+        {round && *round == currentRound_ ? QString() : currentRoundMessage(Combo1->accessibleName(), currentRound_),
+         Combo1},
+        number(Combo2, 1, kQuestionSlots),
+        number(Combo5, 1, kMaxInt16),
+        number(Combo4, 1, kMaxInt16),
+        {wholeNumberIn(textOf(Text7), 0, kMaxInt16) ? QString() : wholeNumberMessage(Text7->accessibleName(), 0, kMaxInt16),
+         Text7},
+    };
+    checks << shownQuestionChecks();
+    return noFieldProblem(*m.platform.messageBox, checks);
+}
+
+// The boxes of the question on screen. Each keystroke goes into the question
+// set at once, so these are checked before another question or choice page
+// replaces them, and before saving: nothing typed is lost or changed unseen.
+QList<FieldCheck> Form5::shownQuestionChecks() const {
+    QList<FieldCheck> checks = {{textProblem(Text1), Text1}, {textProblem(Text2), Text2}, {textProblem(Text4), Text4}};
+    for (int i = 0; i < 5; ++i)
+        checks << FieldCheck{textProblem(Text3[i]), Text3[i]} << FieldCheck{textProblem(Text5[i]), Text5[i]}
+               << FieldCheck{textProblem(Text6[i]), Text6[i]};
+    // The mail ends with its answer line: a question text that would push it
+    // past what a stored text holds would cut that line off.
+    const std::size_t mail = textOf(Text8).size(), question = textOf(Text2).size();
+    if (mail > kFieldBytes && question > 0) {
+        const std::size_t rest = std::min(mail - std::min(mail, question), kFieldBytes);
+        checks << FieldCheck{tooLongMessage(Text2->accessibleName(), kFieldBytes - rest, question), Text2};
     }
-    if (!field) return true;
-    m.platform.messageBox->show(Charset::toSjis(problem), true);
-    field->setFocus();
-    return false;
+    checks << FieldCheck{textProblem(Text8), Text8};
+    return checks;
+}
+
+bool Form5::shownQuestionCanBeLeft() {
+    return noFieldProblem(*m.platform.messageBox, shownQuestionChecks());
 }
 
 // ---------------------------------------------------------------------------

@@ -1,4 +1,5 @@
 #pragma once
+#include "ui/FieldRules.h"
 #include <array>
 #include <cstdint>
 
@@ -79,6 +80,12 @@ public:
     void Command2_Click();
 
 private:
+    // Every problem of the boxes of the question on screen.
+    QList<FieldCheck> shownQuestionChecks() const;
+    // False (with a message) while a box of the question on screen holds
+    // what cannot be stored and sent as shown.
+    bool shownQuestionCanBeLeft();
+    void showChosenQuestion();
     void buildControls();
     void setInitialState();
     void connectHandlers();
@@ -96,5 +103,6 @@ private:
     Module1& m;
     QuestionSet& set;
     int shownQuestion_ = 1;
+    int shownPage_ = 0;   // the choice page on screen
     std::int16_t currentRound_ = 1;
 };

@@ -22,6 +22,7 @@
 #include "ui/ClosingMailText.h"
 #include "ui/ComboLock.h"
 #include "ui/QuestionMailText.h"
+#include "ui/FieldRules.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -74,6 +75,11 @@ void Form6::buildControls() {
     Text2->setLineWrapMode(QPlainTextEdit::NoWrap);
     // The mail's banner lines line up only in a fixed-pitch font, as on the phones.
     Text2->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    guardText(Combo0);
+    guardText(Text0);
+    guardText(Text1);
+    guardText(Text2);
+
     Command1 = new QPushButton(QStringLiteral("確定"), this);
     Command2 = new QPushButton(QStringLiteral("戻る"), this);
 
@@ -261,21 +267,16 @@ void Form6::Command1_Click() {
 void Form6::Command2_Click() { close(); }
 
 bool Form6::fieldsReadyToSave() {
-    QString problem;
-    QWidget* field = nullptr;
     const auto round = wholeNumberIn(textOf(Combo1), 1, kMaxInt16);
-    if (!round || *round != currentRound_) {
-        // Another number typed here would put this mail over that round's.
-        problem = QStringLiteral("回数: 今回の回数 %1 を入力して下さい。").arg(currentRound_);
-        field = Combo1;
-    } else if (!wholeNumberIn(textOf(Text3), 0, kMaxInt16)) {
-        problem = QStringLiteral("送信文字数: 本文は32767バイトまでにして下さい。");
-        field = Text2;
-    }
-    if (!field) return true;
-    m.platform.messageBox->show(Charset::toSjis(problem), true);
-    field->setFocus();
-    return false;
+    // Another number typed here would put this mail over that round's.
+    const bool thisRound = round && *round == currentRound_;
+    return noFieldProblem(*m.platform.messageBox,
+                          {{thisRound ? QString() : currentRoundMessage(Combo1->accessibleName(), currentRound_), Combo1},
+                           {textProblem(Combo0), Combo0},
+                           {textProblem(Text0), Text0},
+                           {textProblem(Text1), Text1},
+                           // The byte count is stored as a 16-bit number.
+                           {textProblem(Text2, kCountedBodyBytes), Text2}});
 }
 
 // ---------------------------------------------------------------------------

@@ -497,7 +497,7 @@ private slots:
         QTest::mouseClick(w->Command1, Qt::LeftButton);
         QCOMPARE(world->messageBox.shown.size(), std::size_t(1));
         QVERIFY(world->messageBox.shown[0].blocking);
-        QVERIFY2(world->messageBox.texts()[0].startsWith(named), qPrintable(world->messageBox.texts()[0]));
+        QVERIFY2(world->messageBox.texts()[0].startsWith(QStringLiteral("「") + named + QStringLiteral("」")), qPrintable(world->messageBox.texts()[0]));
         QVERIFY(w && w->isVisible());
         const QString shown = qobject_cast<QComboBox*>(box) ? qobject_cast<QComboBox*>(box)->currentText()
                                                             : qobject_cast<QLineEdit*>(box)->text();

@@ -359,7 +359,7 @@ private slots:
         op::retype(w->Combo1, typed);
         QTest::mouseClick(w->Command1, Qt::LeftButton);
         QCOMPARE(world->messageBox.shown.size(), std::size_t(1));
-        QVERIFY(world->messageBox.texts()[0].startsWith(QStringLiteral("回数")));
+        QVERIFY(world->messageBox.texts()[0].startsWith(QStringLiteral("「回数」")));
         QVERIFY(w && w->isVisible());
         QCOMPARE(w->Combo1->currentText(), typed);
         QCOMPARE(world->readFile("trv62.dat").size(), 0);

@@ -1,0 +1,194 @@
+// What every editor does with text that could not be stored or sent as it is
+// shown: a character Windows-31J does not have, or more bytes than the field
+// holds. Saving (or leaving, where leaving saves) is refused with one message
+// naming the box and the problem, nothing is written, and the box is marked
+// while the text is in it.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QtTest>
+
+#include <functional>
+
+#include "support/PreparedRound.h"
+#include "support/TestWorld.h"
+#include "ui/Form10.h"
+#include "ui/Form2.h"
+#include "ui/Form3.h"
+#include "ui/Form4.h"
+#include "ui/Form5.h"
+#include "ui/Form6.h"
+
+namespace {
+
+QString u(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// One case: the window, the box typed into, how it is saved.
+struct Case {
+    std::function<QWidget*(Module1&)> open;
+    std::function<QWidget*(QWidget*)> box;    // a QLineEdit, QPlainTextEdit or QComboBox
+    std::function<void(QWidget*)> save;       // presses 確定, or leaves the window
+};
+
+template <typename F>
+Case editor(std::function<QWidget*(F*)> box, std::function<void(F*)> save) {
+    return Case{[](Module1& m) -> QWidget* { return new F(m); },
+                [box](QWidget* w) { return box(static_cast<F*>(w)); },
+                [save](QWidget* w) { save(static_cast<F*>(w)); }};
+}
+
+template <typename F>
+Case confirmed(std::function<QWidget*(F*)> box) {
+    return editor<F>(box, [](F* w) { QTest::mouseClick(w->Command1, Qt::LeftButton); });
+}
+
+void type(QWidget* box, const QString& text) {
+    if (auto* line = qobject_cast<QLineEdit*>(box)) {
+        line->setFocus();
+        line->selectAll();
+        line->insert(text);   // as typed: within the box's own length limit
+    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(box)) {
+        plain->setFocus();
+        plain->selectAll();
+        plain->insertPlainText(text);
+    } else if (auto* combo = qobject_cast<QComboBox*>(box)) {
+        combo->setFocus();
+        combo->lineEdit()->selectAll();
+        combo->lineEdit()->insert(text);
+    }
+}
+
+// The box that shows the mark: a combo box's line edit.
+QWidget* markedBox(QWidget* box) {
+    auto* combo = qobject_cast<QComboBox*>(box);
+    return combo ? combo->lineEdit() : box;
+}
+
+QByteArray folderBytes(const TestWorld& world) {
+    QByteArray all;
+    for (const QString& name : QDir(world.folder()).entryList(QDir::Files, QDir::Name))
+        all += name.toUtf8() + '\0' + world.readFile(name) + '\0';
+    return all;
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Case)
+
+class TestFieldRules : public QObject {
+    Q_OBJECT
+private slots:
+    void refusedAndNothingWritten_data();
+    void refusedAndNothingWritten();
+};
+
+void TestFieldRules::refusedAndNothingWritten_data() {
+    QTest::addColumn<Case>("window");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("problem");   // what the message must say besides the box's name
+
+    const QString yoshi = u("𠮷野家"), emoji = u("参加😀"), euro = u("10€");
+    // 40 000 two-byte characters: 80 000 bytes, more than any stored text.
+    const QString huge = QString(40000, QChar(0x3042));
+    // 20 000: 40 000 bytes, more than a counted mail body's 32 767.
+    const QString long_ = QString(20000, QChar(0x3042));
+    const QString unsendable = u("U+20BB7"), unsendableEmoji = u("U+1F600"), unsendableEuro = u("U+20AC");
+    const QString tooLong = u("65535 バイトまで"), bodyTooLong = u("32767 バイトまで");
+
+    auto settings = [](std::function<QLineEdit*(Form2*)> f) {
+        return editor<Form2>([f](Form2* w) -> QWidget* { return f(w); },
+                             [](Form2* w) { QTest::mouseClick(w->Command1, Qt::LeftButton); });
+    };
+    QTest::newRow("mail settings: server") << settings([](Form2* w) { return w->Text1; }) << yoshi << unsendable;
+    QTest::newRow("mail settings: password") << settings([](Form2* w) { return w->Text4; }) << euro << unsendableEuro;
+    QTest::newRow("mail settings: name") << settings([](Form2* w) { return w->Text6; }) << emoji << unsendableEmoji;
+    QTest::newRow("mail settings: name too long") << settings([](Form2* w) { return w->Text6; }) << huge << tooLong;
+    QTest::newRow("mail settings: left by the close box")
+        << editor<Form2>([](Form2* w) -> QWidget* { return w->Text5; }, [](Form2* w) { w->close(); }) << yoshi
+        << unsendable;
+
+    auto book = [](std::function<QLineEdit*(Form3*)> f) {
+        return editor<Form3>([f](Form3* w) -> QWidget* { return f(w); },
+                             [](Form3* w) { QTest::mouseClick(w->Command1, Qt::LeftButton); });
+    };
+    QTest::newRow("address book: name") << book([](Form3* w) { return w->Text1[3]; }) << yoshi << unsendable;
+    QTest::newRow("address book: address") << book([](Form3* w) { return w->Text2[0]; }) << emoji << unsendableEmoji;
+    QTest::newRow("address book: name too long") << book([](Form3* w) { return w->Text1[9]; }) << huge << tooLong;
+    QTest::newRow("address book: another page")
+        << editor<Form3>([](Form3* w) -> QWidget* { return w->Text1[0]; }, [](Form3* w) { w->VScroll1->setValue(1); })
+        << yoshi << unsendable;
+
+    QTest::newRow("invitation: greeting") << confirmed<Form4>([](Form4* w) -> QWidget* { return w->Combo0; }) << emoji
+                                          << unsendableEmoji;
+    QTest::newRow("invitation: subject") << confirmed<Form4>([](Form4* w) -> QWidget* { return w->Text1; }) << yoshi
+                                         << unsendable;
+    QTest::newRow("invitation: body") << confirmed<Form4>([](Form4* w) -> QWidget* { return w->Text2; }) << euro
+                                      << unsendableEuro;
+    QTest::newRow("invitation: body too long") << confirmed<Form4>([](Form4* w) -> QWidget* { return w->Text2; })
+                                               << long_ << bodyTooLong;
+
+    QTest::newRow("questions: subject") << confirmed<Form5>([](Form5* w) -> QWidget* { return w->Text1; }) << yoshi
+                                        << unsendable;
+    QTest::newRow("questions: choice") << confirmed<Form5>([](Form5* w) -> QWidget* { return w->Text6[1]; }) << emoji
+                                       << unsendableEmoji;
+    // The mail carries the question with its instructions and answer line:
+    // the question may only take what the mail leaves.
+    QTest::newRow("questions: text too long for its mail")
+        << confirmed<Form5>([](Form5* w) -> QWidget* { return w->Text2; }) << huge << u("バイトまでにして下さい（今は 80000");
+    QTest::newRow("questions: another question")
+        << editor<Form5>([](Form5* w) -> QWidget* { return w->Text2; },
+                         [](Form5* w) {
+                             w->Combo3->setCurrentIndex(1);
+                             emit w->Combo3->activated(1);
+                         })
+        << yoshi << unsendable;
+
+    QTest::newRow("closing mail: name") << confirmed<Form6>([](Form6* w) -> QWidget* { return w->Text0; }) << emoji
+                                        << unsendableEmoji;
+    QTest::newRow("closing mail: body too long") << confirmed<Form6>([](Form6* w) -> QWidget* { return w->Text2; })
+                                                 << long_ << bodyTooLong;
+
+    QTest::newRow("feedback: message") << confirmed<Form10>([](Form10* w) -> QWidget* { return w->Text2; }) << yoshi
+                                       << unsendable;
+}
+
+void TestFieldRules::refusedAndNothingWritten() {
+    QFETCH(Case, window);
+    QFETCH(QString, typed);
+    QFETCH(QString, problem);
+
+    TestWorld world;
+    PreparedRound round;
+    round.addressBook = {{u("山田太郎"), "taro@docomo.ne.jp"}};
+    round.questions = {{{}, u("日本一高い山は?"), {u("富士山"), u("北岳")}, 1, 10, 1},
+                       {{}, u("日本一長い川は?"), {u("信濃川"), u("利根川")}, 1, 10, 1}};
+    QVERIFY(round.writeTo(world.files));
+    const QByteArray before = folderBytes(world);
+
+    QPointer<QWidget> w = window.open(world.module1);
+    w->show();
+    QWidget* box = window.box(w);
+    type(box, typed);
+    if (typed.size() < 100) {
+        // Marked at once, before any attempt to save.
+        QVERIFY2(markedBox(box)->toolTip().contains(problem), qPrintable(markedBox(box)->toolTip()));
+    }
+    world.messageBox.clear();
+    window.save(w);
+
+    QVERIFY2(w && w->isVisible(), "the window went away with text it could not keep");
+    QCOMPARE(world.messageBox.texts().size(), 1);
+    const QString message = world.messageBox.texts()[0];
+    QVERIFY2(message.startsWith(u("「") + box->accessibleName() + u("」")), qPrintable(message));
+    QVERIFY2(message.contains(problem), qPrintable(message));
+    // The window's focus (it is not the active window of this test run).
+    QVERIFY2(w->focusWidget() == markedBox(box) || w->focusWidget() == box, "the focus is not in the box named");
+    QCOMPARE(folderBytes(world), before);
+    delete w;
+}
+
+QTEST_MAIN(TestFieldRules)
+#include "tst_field_rules.moc"
