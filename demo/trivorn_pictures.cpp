@@ -3,11 +3,15 @@
 // change:
 //
 //   trivorn-pictures --source-dir REPO --build-dir BUILD --out DIR
+//                    [--every-window] [--scale FACTOR]
 //
 // It plays the demonstration (scripts/demo.sh, in a demo folder of its own,
 // six times faster): first the question editor with the first question,
 // then the main window once the first question has been ranked and the
-// second is being waited for. Controls are found and pressed through the
+// second is being waited for. With --every-window it takes instead every
+// window of the program as the prepared round shows it, one after the
+// other, for checking the look after a change; --scale runs the program at
+// that scale (1.25: 125 %). Controls are found and pressed through the
 // accessibility bridge; each window is cut from the screen by the extents
 // the bridge reports for it.
 //
@@ -68,8 +72,8 @@ bool waitUntil(const std::function<bool()>& done, int ms) {
 
 class Photographer {
 public:
-    Photographer(PrivateDesktop& desktop, QString self, QString out)
-        : desktop_(desktop), self_(std::move(self)), out_(std::move(out)) {}
+    Photographer(PrivateDesktop& desktop, QString self, QString out, double scale)
+        : desktop_(desktop), self_(std::move(self)), out_(std::move(out)), scale_(scale) {}
 
     // Where the window of `app` titled `title` is on the screen.
     bool extents(const AccessibleRef& app, const QString& title, QRect* rect) {
@@ -85,7 +89,9 @@ public:
             box.beginStructure();
             box >> x >> y >> wd >> h;
             box.endStructure();
-            *rect = QRect(x, y, wd, h);
+            // The bridge speaks in the program's own units; at a scale the
+            // screen's pixels are that many more.
+            *rect = QRect(qRound(x * scale_), qRound(y * scale_), qRound(wd * scale_), qRound(h * scale_));
             return rect->isValid();
         }
         return false;
@@ -96,6 +102,7 @@ public:
         if (!waitUntil([&] { return extents(app, title, &r); }, 10000)) return false;
         QThread::msleep(500);   // let the window finish drawing
         QProcessEnvironment env = desktop_.programEnvironment();
+        env.remove("QT_SCALE_FACTOR");   // the grab is in the screen's own pixels
         QProcess grabber;
         grabber.setProcessEnvironment(env);
         grabber.start(self_, {"--grab", QDir(out_).filePath(file), QString::number(r.x()), QString::number(r.y()),
@@ -108,6 +115,7 @@ public:
 private:
     PrivateDesktop& desktop_;
     QString self_, out_;
+    double scale_;
 };
 
 }  // namespace
@@ -122,12 +130,16 @@ int main(int argc, char* argv[]) {
     if (source.isEmpty() || build.isEmpty() || out.isEmpty())
         return fail("usage: trivorn-pictures --source-dir REPO --build-dir BUILD --out DIR");
     QDir().mkpath(out);
+    const bool everyWindow = args.contains("--every-window");
+    const QString scale = value(args, "--scale");
 
     PrivateDesktop desktop;
     QString why;
     if (!desktop.start(&why)) return fail(why);
     QProcess demo;
-    demo.setProcessEnvironment(desktop.programEnvironment());
+    QProcessEnvironment env = desktop.programEnvironment();
+    if (!scale.isEmpty()) env.insert("QT_SCALE_FACTOR", scale);
+    demo.setProcessEnvironment(env);
     demo.setProcessChannelMode(QProcess::ForwardedChannels);
     demo.start("bash", {source + "/scripts/demo.sh", "--build-dir", build, "--demo-dir", build + "/demo-pictures",
                         "--reset", "--speed", "6"});
@@ -145,7 +157,38 @@ int main(int argc, char* argv[]) {
 
     AccessibleRef program;
     if (!desktop.waitForWindow(u("メニュー"), &program, &why, 60000)) return finish(fail(why));
-    Photographer photographer(desktop, QCoreApplication::applicationFilePath(), out);
+    Photographer photographer(desktop, QCoreApplication::applicationFilePath(), out,
+                              scale.isEmpty() ? 1.0 : scale.toDouble());
+
+    if (everyWindow) {
+        // The button of the main window that opens it, its title, the button
+        // that leaves it (none for the last).
+        struct Shot {
+            const char *opener, *title, *file, *back;
+        };
+        const Shot shots[] = {
+            {nullptr, "メニュー", "1-menu.png", nullptr},
+            {"メールの設定", "メールの設定", "2-mail-settings.png", "戻る"},
+            {"アドレス帳設定", "アドレス帳設定", "3-address-book.png", "戻る"},
+            {"クイズ参加確認", "クイズ参加確認", "4-invitation.png", "戻る"},
+            {"問題入力", "問題入力", "5-questions.png", "戻る"},
+            {"クイズ終了", "クイズ終了確認", "6-closing-mail.png", "戻る"},
+            {"質問＆バグ＆感想", "質問＆バグ＆感想", "7-feedback.png", nullptr},
+        };
+        for (const Shot& shot : shots) {
+            QRect shown;
+            if (!waitUntil([&] { return photographer.extents(program, u("メニュー"), &shown); }, 10000))
+                return finish(fail("the main window did not come back"));
+            if (shot.opener && !desktop.press(desktop.find(program, u(shot.opener), AtspiRole::PushButton)))
+                return finish(fail(QStringLiteral("cannot press ") + u(shot.opener)));
+            if (!photographer.take(program, u(shot.title), shot.file))
+                return finish(fail(QStringLiteral("no picture of ") + u(shot.title)));
+            if (!shot.back) continue;
+            for (const AccessibleRef& w : desktop.children(program))
+                if (desktop.name(w) == u(shot.title)) desktop.press(desktop.find(w, u(shot.back), AtspiRole::PushButton));
+        }
+        return finish(0);
+    }
 
     // The question editor, with the first question of the round.
     if (!desktop.press(desktop.find(program, u("問題入力"), AtspiRole::PushButton)))

@@ -111,6 +111,7 @@ void Form1::buildControls() {
 
     Frame1 = new QGroupBox(this);
     Frame1->setAccessibleName(u("成績"));
+    Frame1->setTitle(u("成績"));
 
     // Ranking grid, scroll bar at its left edge, count line below.
     auto* ranking = new QWidget(Frame1);

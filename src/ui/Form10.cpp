@@ -79,9 +79,7 @@ void Form10::buildControls() {
     fields->addWidget(Text1, 1, 1);
     fields->addWidget(Label2, 2, 0, Qt::AlignTop);
     fields->addWidget(Text2, 2, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Command1);
+    QHBoxLayout* buttons = buttonRow({Command1});
     auto* page = new QVBoxLayout(this);
     page->addLayout(fields);
     page->addWidget(Text3);

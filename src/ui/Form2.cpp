@@ -62,6 +62,7 @@ void Form2::buildControls() {
     };
 
     Label2 = label("メールサーバー");
+    makeHeading(Label2);
     Label1 = label("受信メール　[POP]");
     Text1 = box(Label1);
     Label3 = label("送信メール　[SMTP]");
@@ -97,9 +98,7 @@ void Form2::buildControls() {
         ++row;
     }
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Command1);
+    QHBoxLayout* buttons = buttonRow({Command1});
 
     auto* page = new QVBoxLayout;
     page->addWidget(Label2);

@@ -61,6 +61,7 @@ void Form3::buildControls() {
         return l;
     };
     Label2 = label("アドレス帳");
+    makeHeading(Label2);
     Label1 = label("名前");
     Label3 = label("メールアドレス");
     Label4 = label("送信");
@@ -113,7 +114,11 @@ void Form3::buildControls() {
     grid->addWidget(Line3, 1, 5, kRows + 1, 1);
     grid->addWidget(Line4, kRows + 2, 0, 1, 6);
 
+    // Which ten of the thousand slots the rows show.
+    Label5 = new QLabel(this);
+    Label5->setAccessibleName(u("表示中のアドレス"));
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Label5);
     buttons->addStretch();
     buttons->addWidget(Command1);
 
@@ -165,6 +170,7 @@ void Form3::VScroll1_Change() {
         return;
     }
     shownPage_ = VScroll1->value();
+    Label5->setText(QStringLiteral("%1–%2 / %3").arg(kRows * shownPage_ + 1).arg(kRows * shownPage_ + kRows).arg(kAddressSlots));
     const AddressBook& book = m.addressBook;
     for (int r = 0; r < kRows; ++r) {
         const auto i = std::size_t(r);

@@ -30,6 +30,7 @@ public:
     QLabel* Label1;   // 名前
     QLabel* Label3;   // メールアドレス
     QLabel* Label4;   // 送信
+    QLabel* Label5;   // the slots shown, "1–10 / 1000"
     std::array<QLineEdit*, kRows> Text1;   // names of the slots shown
     std::array<QLineEdit*, kRows> Text2;   // their addresses
     std::array<QCheckBox*, kRows> Check1;  // their send marks

@@ -94,9 +94,10 @@ void Form4::buildControls() {
     };
 
     Label7 = label("クイズ参加確認");
+    makeHeading(Label7);
     Label1 = label("回数");
     Combo1 = combo(Label1);
-    Combo1->setFixedWidth(80);
+    makeNumberBox(Combo1);
     Label11 = label("回");
     Label8 = label("挨拶");
     Combo0 = combo(Label8);
@@ -105,7 +106,7 @@ void Form4::buildControls() {
     Text0 = box(Label9);
     Label2 = label("返信時間");
     Combo2 = combo(Label2);
-    Combo2->setFixedWidth(80);
+    makeNumberBox(Combo2);
     Combo2->setEditText(QStringLiteral("5"));   // until a stored record says otherwise
     Label10 = label("分");
     Label3 = label("件名");
@@ -114,7 +115,7 @@ void Form4::buildControls() {
     Label4 = label("送信文字数");
     Label5 = label("文字数");
     Text3 = box(Label5);
-    Text3->setFixedWidth(80);
+    makeNumberBox(Text3);
     Text3->setReadOnly(true);   // until the current round is chosen from the list
     Label6 = label("文字");
 
@@ -175,6 +176,9 @@ void Form4::buildControls() {
 
     auto* left = new QVBoxLayout;
     left->addLayout(framed(fields, Line1, Line2, Line3, Line4));
+    // Apart, or the bottom rule of one frame and the top rule of the next
+    // read as one double rule.
+    left->addSpacing(12);
     left->addLayout(framed(count, Line5, Line6, Line7, Line8));
     left->addStretch();
 
@@ -182,10 +186,7 @@ void Form4::buildControls() {
     columns->addLayout(left);
     columns->addLayout(framed(body, Line9, Line10, Line11, Line12), 1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Command1);
-    buttons->addWidget(Command2);
+    QHBoxLayout* buttons = buttonRow({Command1, Command2});
 
     auto* page = new QVBoxLayout;
     page->addWidget(Label7);

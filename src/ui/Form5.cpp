@@ -123,17 +123,25 @@ void Form5::buildControls() {
     Command2 = new QPushButton(QStringLiteral("戻る"), this);
 
     auto* title = label(QStringLiteral("問題入力"), this);
-    QFont big = title->font();
-    big.setPointSizeF(big.pointSizeF() * 1.4);
-    big.setBold(true);
-    title->setFont(big);
+    makeHeading(title);
+    for (QComboBox* box : {Combo1, Combo2, Combo5, Combo3, Combo4}) makeNumberBox(box);
+    makeNumberBox(Text7);
+    makeNumberBox(Text9);
 
     auto* left = new QGridLayout;
     int r = 0;
     auto row = [&](const QString& caption, QWidget* field, const QString& after = QString()) {
         left->addWidget(label(caption, this, field), r, 0);
-        left->addWidget(field, r, 1, 1, after.isEmpty() ? 3 : 2);
-        if (!after.isEmpty()) left->addWidget(label(after, this), r, 3);
+        if (after.isEmpty()) {
+            left->addWidget(field, r, 1, 1, 3);
+        } else {
+            // The unit right after its box, however narrow the box.
+            auto* withUnit = new QHBoxLayout;
+            withUnit->addWidget(field);
+            withUnit->addWidget(label(after, this));
+            withUnit->addStretch();
+            left->addLayout(withUnit, r, 1, 1, 3);
+        }
         ++r;
     };
     {

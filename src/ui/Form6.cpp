@@ -68,7 +68,6 @@ void Form6::buildControls() {
     Text0 = line(QStringLiteral("名前"));
     Text1 = line(QStringLiteral("件名"));
     Text3 = line(QStringLiteral("送信文字数"));
-    Text3->setAlignment(Qt::AlignRight);
     Text2 = new QPlainTextEdit(this);
     Text2->setAccessibleName(QStringLiteral("クイズ終了メール"));
     Text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -84,10 +83,11 @@ void Form6::buildControls() {
     Command2 = new QPushButton(QStringLiteral("戻る"), this);
 
     auto* title = new QLabel(QStringLiteral("クイズ終了確認"), this);
-    QFont big = title->font();
-    big.setPointSizeF(big.pointSizeF() * 1.4);
-    big.setBold(true);
-    title->setFont(big);
+    makeHeading(title);
+    makeNumberBox(Combo1);
+    makeNumberBox(Text3);
+    // Wide enough for the subject offered for a round ("第12回のクイズ終了ご確認").
+    for (QLineEdit* box : {Text0, Text1}) box->setMinimumWidth(240);
 
     auto* fields = new QGridLayout;
     int r = 0;
@@ -106,24 +106,27 @@ void Form6::buildControls() {
     auto* countLabel = new QLabel(QStringLiteral("文字数"), this);
     countLabel->setBuddy(Text3);
     fields->addWidget(countLabel, r, 0);
-    fields->addWidget(Text3, r, 1);
-    fields->addWidget(new QLabel(QStringLiteral("文字"), this), r++, 2);
+    auto* withUnit = new QHBoxLayout;
+    withUnit->addWidget(Text3);
+    withUnit->addWidget(new QLabel(QStringLiteral("文字"), this));
+    withUnit->addStretch();
+    fields->addLayout(withUnit, r++, 1, 1, 2);
     fields->setRowStretch(r, 1);
 
     auto* left = new QVBoxLayout;
-    left->addWidget(title);
     left->addLayout(fields, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(Command1);
-    buttons->addWidget(Command2);
-    left->addLayout(buttons);
 
-    auto* outer = new QHBoxLayout(this);
-    outer->addLayout(left, 0);
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(left, 0);
     auto* rule = new QFrame(this);
     rule->setFrameShape(QFrame::VLine);
-    outer->addWidget(rule);
-    outer->addWidget(Text2, 1);
+    columns->addWidget(rule);
+    columns->addWidget(Text2, 1);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->addWidget(title);
+    outer->addLayout(columns, 1);
+    outer->addLayout(buttonRow({Command1, Command2}));
     resize(720, 420);
 }
 

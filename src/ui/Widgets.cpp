@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 
 #include "platform/qt/Charset.h"
 
@@ -64,6 +66,30 @@ QFrame* frameLine(QFrame::Shape shape, QWidget* parent) {
     line->setFrameShadow(QFrame::Plain);
     line->setAccessibleName(QString::fromUtf8("枠線"));
     return line;
+}
+
+void makeHeading(QLabel* label) {
+    QFont big = label->font();
+    big.setPointSizeF(big.pointSizeF() * 1.4);
+    big.setBold(true);
+    label->setFont(big);
+}
+
+void makeNumberBox(QLineEdit* box) {
+    box->setFixedWidth(kNumberBoxWidth);
+    box->setAlignment(Qt::AlignRight);
+}
+
+void makeNumberBox(QComboBox* box) {
+    box->setFixedWidth(kNumberBoxWidth);
+    if (QLineEdit* edit = box->lineEdit()) edit->setAlignment(Qt::AlignRight);
+}
+
+QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> buttons) {
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    for (QPushButton* b : buttons) row->addWidget(b);
+    return row;
 }
 
 void setPastRoundColour(QWidget* widget, bool past) {

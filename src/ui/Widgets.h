@@ -1,9 +1,13 @@
 #pragma once
 #include <QFrame>
 
+#include <initializer_list>
+
 #include "platform/SjisText.h"
 
 class QComboBox;
+class QHBoxLayout;
+class QPushButton;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -38,6 +42,14 @@ void setText(QLabel* label, const SjisText& text);
 
 // A thin plain line for framing a group of fields; "枠線" to screen readers.
 QFrame* frameLine(QFrame::Shape shape, QWidget* parent);
+
+// One look for every window: the same heading, number boxes of one width
+// with their digits to the right, and the buttons at the bottom right.
+inline constexpr int kNumberBoxWidth = 80;
+void makeHeading(QLabel* label);
+void makeNumberBox(QLineEdit* box);
+void makeNumberBox(QComboBox* box);
+QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> buttons);
 
 // The text colour of a past round, red (255, 0, 0), or the normal colour.
 void setPastRoundColour(QWidget* widget, bool past);

@@ -114,7 +114,7 @@ bool PrivateDesktop::startXServer(QString* why) {
     xserver_.setProgram(xvfb);
     xserver_.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
                            QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
-                           QStringLiteral("0"), QStringLiteral("1024x768x24")});
+                           QStringLiteral("0"), QStringLiteral("1600x1200x24")});
     xserver_.setProcessChannelMode(QProcess::SeparateChannels);
     xserver_.start();
     if (!xserver_.waitForStarted(5000)) {

@@ -157,9 +157,11 @@ private slots:
         QCOMPARE(form->VScroll1->minimum(), 0);
         QCOMPARE(form->VScroll1->maximum(), 99);
         QCOMPARE(form->Text1[0]->text(), QString("n0"));
+        QCOMPARE(form->Label5->text(), QString::fromUtf8("1–10 / 1000"));
         toPage(*form, 99);
         form->VScroll1->triggerAction(QAbstractSlider::SliderSingleStepAdd);   // no page 100
         QCOMPARE(form->VScroll1->value(), 99);
+        QCOMPARE(form->Label5->text(), QString::fromUtf8("991–1000 / 1000"));
         for (int r = 0; r < 10; ++r) {
             QCOMPARE(form->Text1[std::size_t(r)]->text(), QString("n%1").arg(990 + r));
             QCOMPARE(form->Text2[std::size_t(r)]->text(), QString("a%1@example.jp").arg(990 + r));
