@@ -4,17 +4,6 @@
 
 #include "mail/SessionTexts.h"
 
-namespace {
-
-// Every positive reply begins with "+OK", bare or followed by text; "-ERR"
-// and anything else is negative.
-bool positive(const std::string& line)
-{
-    return line.compare(0, 3, "+OK") == 0;
-}
-
-}  // namespace
-
 Pop3Session::Pop3Session(Socket& socket, Timer& timer, SessionView& view)
     : MailSession(socket, timer, view, SessionTexts::kPop3Connected, SessionTexts::kPop3Closed)
 {
@@ -37,11 +26,10 @@ const char* Pop3Session::stateName(State s)
 void Pop3Session::start(Pop3Job job)
 {
     job_ = std::move(job);
-    buffer_.clear();
+    reader_.clear();
     state_ = State::Connect;
     messageCount_ = 0;
     messageNumber_ = 0;
-    messageText_.clear();
     deleteList_.clear();
     deleteCount_ = 0;
     open(job_.server, job_.port, job_.timeoutMs);
@@ -49,14 +37,14 @@ void Pop3Session::start(Pop3Job job)
 
 void Pop3Session::received(const std::string& bytes)
 {
-    buffer_ += bytes;
+    reader_.append(bytes);
 }
 
 void Pop3Session::takeReplies()
 {
     if (state_ == State::Quit) {
         // Any data after QUIT ends the session.
-        if (!buffer_.empty()) finish();
+        if (!reader_.empty()) finish();
         return;
     }
     while (active() && state_ != State::Quit && step()) {
@@ -65,31 +53,25 @@ void Pop3Session::takeReplies()
 
 bool Pop3Session::step()
 {
-    if (state_ == State::Retr) return takeMessage();
-    std::string line;
-    if (!takeStatusLine(line)) return false;
-    handleStatus(line);
-    return true;
-}
-
-bool Pop3Session::takeStatusLine(std::string& line)
-{
-    std::size_t lf = buffer_.find('\n');
-    if (lf == std::string::npos) {
-        if (buffer_.size() < kMaxStatusLine) return false;
-        line = buffer_;   // no line end in sight: taken as a (negative) reply
-        buffer_.clear();
+    if (state_ == State::Retr) {
+        const std::optional<Pop3ReplyReader::MultiLine> reply = reader_.nextMultiLine();
+        if (!reply) return false;
+        if (!reply->positive) {
+            sendQuit();
+            return false;
+        }
+        messageComplete(reply->text);
         return true;
     }
-    std::size_t end = (lf > 0 && buffer_[lf - 1] == '\r') ? lf - 1 : lf;
-    line = buffer_.substr(0, end);
-    buffer_.erase(0, lf + 1);
+    const std::optional<std::string> line = reader_.nextStatusLine();
+    if (!line) return false;
+    handleStatus(*line);
     return true;
 }
 
 void Pop3Session::handleStatus(const std::string& line)
 {
-    if (!positive(line)) {
+    if (!Pop3ReplyReader::positive(line)) {
         sendQuit();
         return;
     }
@@ -155,50 +137,11 @@ void Pop3Session::handleStatus(const std::string& line)
     }
 }
 
-bool Pop3Session::takeMessage()
-{
-    if (buffer_.empty()) return false;
-    const std::size_t before = messageText_.size();
-    messageText_ += buffer_;
-    buffer_.clear();
-
-    if (statusEnd_ == std::string::npos) {
-        std::size_t lf = messageText_.find('\n');
-        if (lf == std::string::npos) {
-            if (messageText_.size() >= kMaxStatusLine) sendQuit();
-            return false;
-        }
-        std::size_t end = (lf > 0 && messageText_[lf - 1] == '\r') ? lf - 1 : lf;
-        // Only the reply's status line can refuse the message; a body line
-        // that happens to begin with "-ERR" is just text.
-        if (!positive(messageText_.substr(0, end))) {
-            sendQuit();
-            return false;
-        }
-        statusEnd_ = lf + 1;
-        searched_ = end;   // the status line's own CR LF may open the terminator
-    } else {
-        // The terminator may straddle the previous arrival and this one.
-        searched_ = before >= 4 ? before - 4 : 0;
-        if (searched_ + 2 < statusEnd_) searched_ = statusEnd_ - 2;
-    }
-
-    std::size_t pos = messageText_.find("\r\n.\r\n", searched_);
-    if (pos == std::string::npos) return false;
-    const std::size_t end = pos + 5;
-    buffer_ = messageText_.substr(end);
-    std::string message = messageText_.substr(0, end);
-    messageText_.clear();
-    statusEnd_ = std::string::npos;
-    messageComplete(message);
-    return true;
-}
-
 void Pop3Session::messageComplete(const std::string& message)
 {
     bool keep = false;
     try {
-        keep = job_.parse && job_.parse(unstuff(message));
+        keep = job_.parse && job_.parse(message);
     } catch (...) {
         // One message the parser cannot read stays on the server; the fetch
         // goes on with the next.
@@ -223,9 +166,6 @@ void Pop3Session::messageComplete(const std::string& message)
 
 void Pop3Session::requestMessage()
 {
-    messageText_.clear();
-    statusEnd_ = std::string::npos;
-    searched_ = 0;
     send("RETR " + std::to_string(messageNumber_) + "\r\n");
 }
 
@@ -234,24 +174,7 @@ void Pop3Session::sendQuit()
     send("QUIT\r\n");
     state_ = State::Quit;
     // Only what the server says after QUIT counts as its answer.
-    buffer_.clear();
-}
-
-std::string Pop3Session::unstuff(const std::string& message)
-{
-    std::string out;
-    out.reserve(message.size());
-    bool lineStart = true;
-    for (std::size_t i = 0; i < message.size(); ++i) {
-        char c = message[i];
-        if (lineStart && c == '.' && i + 1 < message.size() && message[i + 1] == '.') {
-            lineStart = false;
-            continue;   // drop the stuffed dot, keep the one after it
-        }
-        out += c;
-        lineStart = (c == '\n');
-    }
-    return out;
+    reader_.clear();
 }
 
 int Pop3Session::statCount(const std::string& statusLine)

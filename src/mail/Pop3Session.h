@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mail/MailSession.h"
+#include "mail/Pop3ReplyReader.h"
 #include "platform/SjisText.h"
 
 // One fetch: where from, and what to do with each message.
@@ -27,9 +28,6 @@ class Pop3Session final : public MailSession {
 public:
     enum class State { Connect, User, Pass, Stat, Retr, Dele, Quit };
 
-    // A status line longer than this is not POP3.
-    static constexpr std::size_t kMaxStatusLine = 64 * 1024;
-
     Pop3Session(Socket& socket, Timer& timer, SessionView& view);
 
     // Closes the socket if it is open, arms the time-out and connects.
@@ -42,8 +40,6 @@ public:
     int messageCount() const { return messageCount_; }
     const std::vector<int>& deleteList() const { return deleteList_; }
 
-    // "..x" at the start of a line back to ".x"; the final "." line stays.
-    static std::string unstuff(const std::string& message);
     // The count of a STAT reply: the text after "+OK " up to the next space
     // or the line end; -1 when that is not a whole number.
     static int statCount(const std::string& statusLine);
@@ -51,24 +47,19 @@ public:
 private:
     void received(const std::string& bytes) override;
     void takeReplies() override;
-    // Takes whatever the buffer holds in the current state; false when it
+    // Takes whatever the reader holds in the current state; false when it
     // needs more bytes.
     bool step();
-    bool takeStatusLine(std::string& line);
     void handleStatus(const std::string& line);
-    bool takeMessage();
     void messageComplete(const std::string& message);
     void requestMessage();
     void sendQuit();
 
     Pop3Job job_;
-    std::string buffer_;        // bytes not yet taken by a state
+    Pop3ReplyReader reader_;
     State state_ = State::Connect;
     int messageCount_ = 0;
     int messageNumber_ = 0;
-    std::string messageText_;   // the message being retrieved
-    std::size_t statusEnd_ = std::string::npos;   // end of its status line, once seen
-    std::size_t searched_ = 0;  // how far the terminator has been looked for
     std::vector<int> deleteList_;
     std::size_t deleteCount_ = 0;   // DELE commands sent
 };
