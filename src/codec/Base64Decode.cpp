@@ -73,7 +73,7 @@ void JoinSjisByte(std::uint8_t byte, SjisJoinState& state, std::string& out) {
         return;
     }
     // Only the leads of JIS X 0208 characters wait for a partner here.
-    if ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xEF)) {
+    if (isJis0208LeadByte(std::uint8_t(byte))) {
         state.pendingLead = byte;
         return;
     }

@@ -1,6 +1,5 @@
 #include "codec/Iso2022Jp.h"
 
-#include "codec/SjisChars.h"
 
 namespace {
 
@@ -14,13 +13,12 @@ constexpr char kEscRoman[] = "\x1b(J";     // back to one-byte text
 constexpr std::uint8_t kGetaRow = 0x22;
 constexpr std::uint8_t kGetaCell = 0x2E;
 
-bool isTrailByte(std::uint8_t b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
 bool isHalfWidthKatakana(std::uint8_t b) { return b >= 0xA0 && b <= 0xDF; }
 
 // Leads 0xF0-0xFC (user-defined area, IBM extensions) have no formula result
 // inside 0x21-0x7E; an invalid trail byte means the pair is no character.
 bool hasJisPlace(std::uint8_t lead, std::uint8_t trail) {
-    return ((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xEF)) && isTrailByte(trail);
+    return isJis0208LeadByte(lead) && isSjisTrailByte(trail);
 }
 
 }  // namespace
@@ -69,7 +67,7 @@ std::string ToIso2022Jp(const SjisText& sjis) {
             // by a byte that cannot be a trail) becomes 〓 on its own; the byte
             // after it is then read as a character of its own, so a line break
             // after a stray lead byte survives.
-            const bool paired = i + 1 < n && isTrailByte(std::uint8_t(sjis[i + 1]));
+            const bool paired = i + 1 < n && isSjisTrailByte(std::uint8_t(sjis[i + 1]));
             if (paired) {
                 const auto [row, cell] = SjisToJisPair(b, std::uint8_t(sjis[i + 1]));
                 writeKanji(row, cell);

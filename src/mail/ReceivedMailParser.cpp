@@ -46,7 +46,7 @@ std::optional<MessageLayout> layOut(std::string_view text) {
 // letter case ignored; npos when there is none.
 std::size_t findField(std::string_view headers, std::string_view nameWithColon) {
     for (std::size_t pos = sjisFindNoCase(headers, nameWithColon); pos != npos;
-         pos = sjisFindNoCase(headers, nameWithColon, pos + sjisCharLen(headers, pos))) {
+         pos = sjisFindNoCase(headers, nameWithColon, pos + sjisStrictCharLength(headers, pos))) {
         if (pos == 0 || headers[pos - 1] == '\n') return pos + nameWithColon.size();
     }
     return npos;

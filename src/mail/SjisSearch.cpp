@@ -11,7 +11,7 @@ bool matchesAt(std::string_view hay, std::size_t pos, std::string_view needle, b
     if (needle.size() > hay.size() - pos) return false;
     if (!noCase) return hay.compare(pos, needle.size(), needle) == 0;
     for (std::size_t k = 0; k < needle.size();) {
-        const std::size_t len = sjisCharLen(needle, k);
+        const std::size_t len = sjisStrictCharLength(needle, k);
         if (len == 2) {
             if (hay[pos + k] != needle[k] || hay[pos + k + 1] != needle[k + 1]) return false;
         } else if (asciiLower(hay[pos + k]) != asciiLower(needle[k])) {
@@ -24,7 +24,7 @@ bool matchesAt(std::string_view hay, std::size_t pos, std::string_view needle, b
 
 std::size_t findFrom(std::string_view hay, std::string_view needle, std::size_t from, bool noCase) {
     if (from > hay.size()) return std::string_view::npos;
-    for (std::size_t pos = from;; pos += sjisCharLen(hay, pos)) {
+    for (std::size_t pos = from;; pos += sjisStrictCharLength(hay, pos)) {
         if (needle.size() > hay.size() - pos) return std::string_view::npos;
         if (matchesAt(hay, pos, needle, noCase)) return pos;
         if (pos >= hay.size()) return std::string_view::npos;

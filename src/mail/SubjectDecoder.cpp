@@ -77,7 +77,7 @@ std::optional<SjisText> DecodeSubject(std::string_view field) {
             while (pos < field.size()) {
                 if (startsAt(field, pos, "\r\n")) { pos += 2; break; }
                 if (encodedWordAt(field, pos) || jisRunAt(field, pos)) break;
-                const std::size_t len = sjisCharLen(field, pos);
+                const std::size_t len = sjisStrictCharLength(field, pos);
                 if (len == 1 && isKeptPlain(field[pos])) out += field[pos];
                 pos += len;
             }
@@ -90,7 +90,7 @@ SjisText SqueezeSubject(std::string_view subject) {
     SjisText squeezed;
     squeezed.reserve(subject.size());
     for (std::size_t i = 0; i < subject.size();) {
-        const std::size_t len = sjisCharLen(subject, i);
+        const std::size_t len = sjisStrictCharLength(subject, i);
         if (len == 1 && subject[i] == ' ') { i += 1; continue; }
         if (startsAt(subject, i, "\r\n")) { i += 2; continue; }
         squeezed.append(subject, i, len);

@@ -1,6 +1,5 @@
 #include "model/RecordCodec.h"
 
-#include "codec/SjisChars.h"
 
 namespace record_codec {
 
@@ -9,7 +8,7 @@ std::size_t storedStringLength(const SjisText& text) {
     // Walk whole characters so the cut never separates a lead byte from its trail.
     std::size_t end = 0;
     while (end < text.size()) {
-        const std::size_t next = end + sjisCharLength(text, end);
+        const std::size_t next = end + sjisStrictCharLength(text, end);
         if (next > kMaxStringBytes) break;
         end = next;
     }

@@ -27,7 +27,7 @@ SjisText foldWidthAndCase(const SjisText& text) {
     SjisText out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
-        const std::size_t len = sjisCharLen(text, i);
+        const std::size_t len = sjisStrictCharLength(text, i);
         if (len == 2) {
             const char twin = asciiTwin(std::uint8_t(text[i]), std::uint8_t(text[i + 1]));
             if (twin) out += lower(twin);
@@ -51,5 +51,5 @@ std::optional<SjisText> answerCharacter(const SjisText& body) {
     if (marker == std::string::npos) marker = first;
     const std::size_t at = marker + kMarker.size();
     if (at >= body.size()) return std::nullopt;
-    return body.substr(at, sjisCharLen(body, at));
+    return body.substr(at, sjisStrictCharLength(body, at));
 }

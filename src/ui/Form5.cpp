@@ -17,7 +17,6 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "codec/SjisChars.h"
 #include "model/QuestionRules.h"
 #include "model/NumberField.h"
 #include "model/RecordFiles.h"
@@ -385,7 +384,7 @@ void Form5::rebuildQuestionList(int count) {
 
 void Form5::updateByteCount() { setText(Text9, decimal(long(textOf(Text8).size()))); }
 
-void Form5::updateCharacterCount() { setText(Text9, decimal(long(sjisCharCount(textOf(Text8))))); }
+void Form5::updateCharacterCount() { setText(Text9, decimal(long(sjisStrictCharCount(textOf(Text8))))); }
 
 void Form5::ComposeQuestionMail() {
     if (Displaying == 1) return;

@@ -14,14 +14,6 @@ namespace {
 
 constexpr const char* kCodec = "Windows-31J";
 
-bool isLeadByte(unsigned char b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
-bool isTrailByte(unsigned char b) {
-    return b >= 0x40 && b <= 0xFC && b != 0x7F;
-}
-
 bool isSwappedControl(char16_t c) {
     return c == 0x1A || c == 0x1C || c == 0x7F;
 }
@@ -95,8 +87,8 @@ QString toQt(const SjisText& bytes) {
     std::size_t runStart = 0;
     for (std::size_t i = 0; i < n;) {
         const auto b = static_cast<unsigned char>(data[i]);
-        if (isLeadByte(b)) {
-            if (i + 1 < n && isTrailByte(static_cast<unsigned char>(data[i + 1]))) {
+        if (isSjisLeadByte(b)) {
+            if (i + 1 < n && isSjisTrailByte(static_cast<unsigned char>(data[i + 1]))) {
                 i += 2;
                 continue;
             }
