@@ -23,11 +23,17 @@ const char* Pop3Session::stateName(State s)
     return "";
 }
 
+void Pop3Session::enterState(State s)
+{
+    state_ = s;
+    view_.stateChanged(stateName(s));
+}
+
 void Pop3Session::start(Pop3Job job)
 {
     job_ = std::move(job);
     reader_.clear();
-    state_ = State::Connect;
+    enterState(State::Connect);
     messageCount_ = 0;
     messageNumber_ = 0;
     deleteList_.clear();
@@ -83,7 +89,7 @@ void Pop3Session::handleStatus(const std::string& line)
             return;
         }
         send("USER " + job_.account + "\r\n");
-        state_ = State::User;
+        enterState(State::User);
         view_.setStatus("User");
         return;
 
@@ -94,13 +100,13 @@ void Pop3Session::handleStatus(const std::string& line)
             return;
         }
         send("PASS " + job_.password + "\r\n");
-        state_ = State::Pass;
+        enterState(State::Pass);
         view_.setStatus("Pass");
         return;
 
     case State::Pass:
         send("STAT\r\n");
-        state_ = State::Stat;
+        enterState(State::Stat);
         view_.setStatus("Stat");
         return;
 
@@ -115,7 +121,7 @@ void Pop3Session::handleStatus(const std::string& line)
         deleteList_.clear();
         deleteCount_ = 0;
         if (job_.fetchBegins) job_.fetchBegins();
-        state_ = State::Retr;
+        enterState(State::Retr);
         requestMessage();
         view_.setStatus("Retr");
         return;
@@ -160,7 +166,7 @@ void Pop3Session::messageComplete(const std::string& message)
     }
     deleteCount_ = 1;
     send("DELE " + std::to_string(deleteList_[0]) + "\r\n");
-    state_ = State::Dele;
+    enterState(State::Dele);
     view_.setStatus("Dele");
 }
 
@@ -172,7 +178,7 @@ void Pop3Session::requestMessage()
 void Pop3Session::sendQuit()
 {
     send("QUIT\r\n");
-    state_ = State::Quit;
+    enterState(State::Quit);
     // Only what the server says after QUIT counts as its answer.
     reader_.clear();
 }

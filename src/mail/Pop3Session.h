@@ -26,7 +26,16 @@ struct Pop3Job {
 // RETR 1..n, DELE for every message the parser kept, QUIT.
 class Pop3Session final : public MailSession {
 public:
-    enum class State { Connect, User, Pass, Stat, Retr, Dele, Quit };
+    // Each state names the reply it waits for.
+    enum class State {
+        Connect,   // the greeting
+        User,      // +OK for USER
+        Pass,      // +OK for PASS
+        Stat,      // the count of STAT
+        Retr,      // each retrieved message in turn
+        Dele,      // +OK for each DELE in turn
+        Quit,      // whatever follows QUIT
+    };
 
     Pop3Session(Socket& socket, Timer& timer, SessionView& view);
 
@@ -57,6 +66,9 @@ private:
 
     Pop3Job job_;
     Pop3ReplyReader reader_;
+    // The only way the dialogue moves on; the owner hears of every move.
+    void enterState(State s);
+
     State state_ = State::Connect;
     int messageCount_ = 0;
     int messageNumber_ = 0;

@@ -10,6 +10,9 @@ public:
 
     // The status line.
     virtual void setStatus(const SjisText& text) = 0;
+    // The dialogue has moved to the state named ("Connect", "Helo", "Retr" …);
+    // the program keeps it as its SessionState.
+    virtual void stateChanged(const char* name) {}
     // The progress bar of a mailing; windows without one ignore these.
     virtual void setProgressRange(int min, int max) {}
     virtual void setProgressValue(int value) {}

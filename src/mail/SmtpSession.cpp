@@ -24,11 +24,17 @@ const char* SmtpSession::stateName(State s)
     return "";
 }
 
+void SmtpSession::enterState(State s)
+{
+    state_ = s;
+    view_.stateChanged(stateName(s));
+}
+
 void SmtpSession::start(SmtpJob job)
 {
     job_ = std::move(job);
     reader_.clear();
-    state_ = State::Connect;
+    enterState(State::Connect);
     replyCode_.clear();
     recipientIndex_ = 0;
     awaitingAcceptance_ = false;
@@ -68,7 +74,7 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
             return;
         }
         send("HELO " + job_.server + "\r\n");
-        state_ = State::Helo;
+        enterState(State::Helo);
         recipientIndex_ = 0;
         return;
 
@@ -90,7 +96,7 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
         }
         recipientIndex_ = i;
         send("MAIL FROM:<" + job_.ownAddress + ">\r\n");
-        state_ = State::MailFrom;
+        enterState(State::MailFrom);
         return;
     }
 
@@ -99,12 +105,12 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
         send("RCPT TO:<" + job_.recipients[std::size_t(recipientIndex_)].address + ">\r\n");
         reportRecipient(recipientIndex_);
         if (job_.perRecipient) {
-            state_ = State::RcptTo;
+            enterState(State::RcptTo);
             return;
         }
         int next = nextUsableRecipient(recipientIndex_ + 1);
         if (next < 0)
-            state_ = State::RcptTo;
+            enterState(State::RcptTo);
         else
             recipientIndex_ = next;
         return;
@@ -113,7 +119,7 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
     case State::RcptTo:
         if (!expect("250")) return;
         send("DATA\r\n");
-        state_ = State::Data;
+        enterState(State::Data);
         return;
 
     case State::Data: {
@@ -122,16 +128,16 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
         send(BuildMessageText(job_.headerBlock, job_.subject, body));
         awaitingAcceptance_ = true;
         if (!job_.perRecipient) {
-            state_ = State::Body;
+            enterState(State::Body);
             return;
         }
         int next = nextUsableRecipient(recipientIndex_ + 1);
         if (next < 0) {
-            state_ = State::Body;
+            enterState(State::Body);
         } else {
             // The server's "250" for this message starts the next MAIL FROM.
             recipientIndex_ = next;
-            state_ = State::Helo;
+            enterState(State::Helo);
         }
         return;
     }
@@ -159,7 +165,7 @@ bool SmtpSession::expect(const char* code)
 void SmtpSession::sendQuit()
 {
     send("QUIT\r\n");
-    state_ = State::Quit;
+    enterState(State::Quit);
 }
 
 int SmtpSession::nextUsableRecipient(int from)

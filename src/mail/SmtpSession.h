@@ -38,7 +38,18 @@ struct SmtpJob {
 // whole server reply.
 class SmtpSession final : public MailSession {
 public:
-    enum class State { Connect, Helo, MailFrom, RcptTo, Data, Body, Quit };
+    // Each state names the reply it waits for. Two serve twice over:
+    enum class State {
+        Connect,    // the greeting, 220
+        Helo,       // the 250 for HELO, and in a per-recipient mailing the 250
+                    // for each message but the last, which starts the next MAIL FROM
+        MailFrom,   // the 250 for MAIL FROM, and with one envelope for everybody
+                    // the 250 for each RCPT TO but the last
+        RcptTo,     // the 250 for the last RCPT TO
+        Data,       // the 354 for DATA
+        Body,       // the 250 for the last message
+        Quit,       // whatever follows QUIT
+    };
 
     SmtpSession(Socket& socket, Timer& timer, SessionView& view);
 
@@ -69,6 +80,9 @@ private:
 
     SmtpJob job_;
     SmtpReplyReader reader_;
+    // The only way the dialogue moves on; the owner hears of every move.
+    void enterState(State s);
+
     State state_ = State::Connect;
     std::string replyCode_;
     int recipientIndex_ = 0;

@@ -23,7 +23,6 @@ void RoundMailer::send()
     view_.setStatus(mail.MailSubject + RunTexts::kSending);
     vars_.sw = 0;
     BuildHeaderBlock(mail, m_.mailSettings.OwnAddress);
-    m_.quizRun.SessionState = "Connect";
 
     SmtpJob job = makeRoundSmtpJob(m_, CompleteMail);
     job.port = smtpPort;
@@ -36,7 +35,6 @@ void RoundMailer::fetch()
 {
     if (!pop3Socket_.isClosed()) pop3Socket_.close();
     vars_.sw = 0;
-    m_.quizRun.SessionState = "Connect";
 
     Pop3Job job = makeRoundPop3Job(m_, [this](const std::string& messageText) {
         ParseContext context = replyContext(m_, vars_.遅れメール);

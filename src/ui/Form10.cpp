@@ -128,7 +128,6 @@ void Form10::Command1_Click() {
     FeedbackDone = 0;
     OutgoingMail mail;
     BuildHeaderBlock(mail, m.mailSettings.OwnAddress);
-    m.quizRun.SessionState = "Connect";
     SmtpJob job;
     job.server = m.mailSettings.SmtpServer;
     job.port = smtpPort;
@@ -188,6 +187,7 @@ void Form10::Winsock1_Error(int number, const SjisText& description) {
 void Form10::Timer1_Timer() { session_->timerTick(); }
 
 void Form10::View::setStatus(const SjisText& text) { setText(form_.Text3, text); }
+void Form10::View::stateChanged(const char* name) { form_.m.quizRun.SessionState = name; }
 void Form10::View::showMessage(const SjisText& text) {
     if (MessageBox* box = form_.m.platform.messageBox) box->show(text, true);
 }

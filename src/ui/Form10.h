@@ -65,6 +65,7 @@ private:
     public:
         explicit View(Form10& form) : form_(form) {}
         void setStatus(const SjisText& text) override;
+        void stateChanged(const char* name) override;
         void showMessage(const SjisText& text) override;
         void sessionEnded() override;
 

@@ -112,6 +112,7 @@ void TestPop3Session::threeMessagesFirstAndThirdRecorded()
     QVERIFY(!rig.timer.enabled());
     QCOMPARE(rig.view.statuses, (Strings{sjis("受信メールサバー接続成功"), "User", "Pass", "Stat", "Retr", "Dele",
                                          "Dele2", kEndStatus}));
+    QCOMPARE(rig.view.states, (Strings{"Connect", "User", "Pass", "Stat", "Retr", "Dele", "Quit"}));
 }
 
 void TestPop3Session::emptyMailboxQuitsAtOnce()

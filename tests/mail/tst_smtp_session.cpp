@@ -270,6 +270,13 @@ void TestSmtpSession::perRecipientMode()
     QCOMPARE(quits, 1);
     QCOMPARE(rig.view.ended, 1);
     QCOMPARE(rig.view.progressValues, (std::vector<int>{1, 2, 3}));
+    // The owner hears of every state, Helo again after each message but the last.
+    using S = std::vector<std::string>;
+    const S perMessage = {"Helo", "Mail From", "Rcpt To", "Data"};
+    S expected = {"Connect"};
+    for (int i = 0; i < 3; ++i) expected.insert(expected.end(), perMessage.begin(), perMessage.end());
+    expected.insert(expected.end(), {"Body", "Quit"});
+    QCOMPARE(rig.view.states, expected);
 }
 
 void TestSmtpSession::bodyDotLinesAreStuffedOnTheWire()

@@ -9,6 +9,7 @@
 class RecordingSessionView : public SessionView {
 public:
     void setStatus(const SjisText& text) override { statuses.push_back(text); }
+    void stateChanged(const char* name) override { states.push_back(name); }
     void setProgressRange(int min, int max) override { progressMin = min; progressMax = max; }
     void setProgressValue(int value) override { progressValues.push_back(value); }
     void setProgressStyle(int style) override { progressStyle = style; }
@@ -25,6 +26,7 @@ public:
     }
 
     std::vector<SjisText> statuses;
+    std::vector<std::string> states;   // every state the dialogue entered, in order
     std::vector<SjisText> messages;
     std::vector<int> progressValues;
     int progressMin = -1, progressMax = -1, progressStyle = -1;
