@@ -24,14 +24,10 @@ namespace {
 
 constexpr int kRows = kGridRows;
 
-QString u(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
 QLabel* heading(const char* caption, QWidget* parent) {
-    auto* label = new QLabel(u(caption), parent);
+    auto* label = new QLabel(uiText(caption), parent);
     label->setAlignment(Qt::AlignCenter);
-    label->setAccessibleName(u(caption));
+    label->setAccessibleName(uiText(caption));
     return label;
 }
 
@@ -43,7 +39,7 @@ std::array<QLineEdit*, kRows> cellColumn(const char* heading, int width, bool ce
         cell->setReadOnly(true);
         cell->setFixedWidth(width);
         if (centred) cell->setAlignment(Qt::AlignCenter);
-        cell->setAccessibleName(QStringLiteral("%1 %2").arg(u(heading)).arg(r));
+        cell->setAccessibleName(QStringLiteral("%1 %2").arg(uiText(heading)).arg(r));
         cells[std::size_t(r)] = cell;
     }
     return cells;
@@ -54,7 +50,7 @@ QScrollBar* pageScrollBar(const char* name, QWidget* parent) {
     bar->setRange(0, 0);
     bar->setSingleStep(1);
     bar->setPageStep(1);
-    bar->setAccessibleName(u(name));
+    bar->setAccessibleName(uiText(name));
     return bar;
 }
 
@@ -81,12 +77,12 @@ Form1::~Form1() {
 }
 
 void Form1::buildControls() {
-    setWindowTitle(u("メニュー"));
-    setAccessibleName(u("メニュー"));
+    setWindowTitle(uiText("メニュー"));
+    setAccessibleName(uiText("メニュー"));
 
     auto button = [this](const char* caption) {
-        auto* b = new QPushButton(u(caption), this);
-        b->setAccessibleName(u(caption));
+        auto* b = new QPushButton(uiText(caption), this);
+        b->setAccessibleName(uiText(caption));
         return b;
     };
     Command1 = button("メールの設定");
@@ -97,25 +93,25 @@ void Form1::buildControls() {
     Command6 = button("ＳＴＡＲＴ");
     Command7 = button("質問＆バグ＆感想");
 
-    Label10 = new QLabel(u("第"), this);
-    Label10->setAccessibleName(u("第"));
+    Label10 = new QLabel(uiText("第"), this);
+    Label10->setAccessibleName(uiText("第"));
     Combo1 = new QComboBox(this);
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->setFixedWidth(80);
-    Combo1->setAccessibleName(u("第 回クイズ大会"));
-    Combo1->lineEdit()->setAccessibleName(u("第 回クイズ大会"));
+    Combo1->setAccessibleName(uiText("第 回クイズ大会"));
+    Combo1->lineEdit()->setAccessibleName(uiText("第 回クイズ大会"));
     Label10->setBuddy(Combo1);
-    Label11 = new QLabel(u("回クイズ大会"), this);
-    Label11->setAccessibleName(u("回クイズ大会"));
+    Label11 = new QLabel(uiText("回クイズ大会"), this);
+    Label11->setAccessibleName(uiText("回クイズ大会"));
 
     Frame1 = new QGroupBox(this);
-    Frame1->setAccessibleName(u("成績"));
-    Frame1->setTitle(u("成績"));
+    Frame1->setAccessibleName(uiText("成績"));
+    Frame1->setTitle(uiText("成績"));
 
     // Ranking grid, scroll bar at its left edge, count line below.
     auto* ranking = new QWidget(Frame1);
-    ranking->setAccessibleName(u("順位表"));
+    ranking->setAccessibleName(uiText("順位表"));
     Label1 = heading("名前", ranking);
     Label2 = heading("順位", ranking);
     Label3 = heading("点数", ranking);
@@ -126,7 +122,7 @@ void Form1::buildControls() {
     Text4 = cellColumn("正解率", 130, true, ranking);
     VScroll1 = pageScrollBar("順位表のページ", ranking);
     Label6 = new QLabel(ranking);
-    Label6->setAccessibleName(u("順位表の参加人数"));
+    Label6->setAccessibleName(uiText("順位表の参加人数"));
 
     auto* rankingGrid = new QGridLayout;
     rankingGrid->setSpacing(2);
@@ -146,14 +142,14 @@ void Form1::buildControls() {
 
     // Joined-players grid, laid out the same way.
     auto* joined = new QWidget(Frame1);
-    joined->setAccessibleName(u("参加者一覧"));
+    joined->setAccessibleName(uiText("参加者一覧"));
     Label7 = heading("名前", joined);
     Label8 = heading("参加", joined);
     Text5 = cellColumn("名前", 130, false, joined);
     Text6 = cellColumn("参加", 44, true, joined);
     VScroll2 = pageScrollBar("参加者一覧のページ", joined);
     Label9 = new QLabel(joined);
-    Label9->setAccessibleName(u("参加者一覧の参加人数"));
+    Label9->setAccessibleName(uiText("参加者一覧の参加人数"));
 
     auto* joinedGrid = new QGridLayout;
     joinedGrid->setSpacing(2);
@@ -176,13 +172,13 @@ void Form1::buildControls() {
 
     Text7 = new QLineEdit(this);
     Text7->setReadOnly(true);
-    Text7->setAccessibleName(u("状況"));
+    Text7->setAccessibleName(uiText("状況"));
 
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
-    ProgressBar1->setAccessibleName(u("進み具合"));
+    ProgressBar1->setAccessibleName(uiText("進み具合"));
 
     // Top to bottom: editor buttons, round selector (with START), the two
     // grids, status line, progress bar, feedback button.

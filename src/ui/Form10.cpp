@@ -21,7 +21,6 @@
 #include "ui/Widgets.h"
 
 namespace {
-QString u(const char* utf8) { return QString::fromUtf8(utf8); }
 }  // namespace
 
 Form10::Form10(Module1& module1, QWidget* parent) : EditorWindow(parent), m(module1) {
@@ -42,31 +41,26 @@ Form10::~Form10() {
 }
 
 void Form10::buildControls() {
-    setWindowTitle(u("質問＆バグ＆感想"));
-    setAccessibleName(u("質問＆バグ＆感想"));
+    setWindowTitle(uiText("質問＆バグ＆感想"));
+    setAccessibleName(uiText("質問＆バグ＆感想"));
 
-    auto label = [this](const char* caption) {
-        auto* l = new QLabel(u(caption), this);
-        l->setAccessibleName(u(caption));
-        return l;
-    };
-    Label0 = label("お名前");
+    Label0 = captionLabel(uiText("お名前"), this);
     Text0 = new QLineEdit(this);
     Text0->setReadOnly(true);
-    Label1 = label("件名");
-    Text1 = new QLineEdit(u("TRIVORN（質問＆バグ＆感想）"), this);
+    Label1 = captionLabel(uiText("件名"), this);
+    Text1 = new QLineEdit(uiText("TRIVORN（質問＆バグ＆感想）"), this);
     Text1->setReadOnly(true);
     Text1->setFocusPolicy(Qt::NoFocus);
-    Label2 = label("本文");
+    Label2 = captionLabel(uiText("本文"), this);
     Text2 = new QPlainTextEdit(this);
     Text2->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     Text2->setMinimumSize(420, 220);
     guardText(Text2);
     Text3 = new QLineEdit(this);
     Text3->setReadOnly(true);
-    Text3->setAccessibleName(u("状況"));
-    Command1 = new QPushButton(u("送信"), this);
-    Command1->setAccessibleName(u("送信"));
+    Text3->setAccessibleName(uiText("状況"));
+    Command1 = new QPushButton(uiText("送信"), this);
+    Command1->setAccessibleName(uiText("送信"));
     for (auto [l, box] : {std::pair<QLabel*, QWidget*>{Label0, Text0}, {Label1, Text1}, {Label2, Text2}}) {
         l->setBuddy(box);
         box->setAccessibleName(l->text());
@@ -157,7 +151,7 @@ void Form10::Command1_Click() {
 }
 
 void Form10::message(const char* utf8) {
-    if (MessageBox* box = m.platform.messageBox) box->show(Charset::toSjis(u(utf8)), true);
+    if (MessageBox* box = m.platform.messageBox) box->show(Charset::toSjis(uiText(utf8)), true);
 }
 
 void Form10::closeEvent(QCloseEvent* event) {

@@ -19,8 +19,6 @@ namespace {
 
 constexpr const char* kFile = FileNames::kMailSettings;
 
-QString u(const char* utf8) { return QString::fromUtf8(utf8); }
-
 // A stored field keeps its own bytes while its box still shows them, so that
 // merely opening and leaving the window never rewrites text the converter
 // cannot carry both ways (bytes outside Windows-31J, duplicate NEC/IBM codes).
@@ -40,19 +38,14 @@ Form2::Form2(Module1& module1, QWidget* parent) : EditorWindow(parent), m(module
     // The close box ends the window; "戻る" only hides it.
     setAttribute(Qt::WA_DeleteOnClose);
     buildControls();
-    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
     Form_Load();
 }
 
 void Form2::buildControls() {
-    setWindowTitle(u("メールの設定"));
-    setAccessibleName(u("メールの設定"));
+    setWindowTitle(uiText("メールの設定"));
+    setAccessibleName(uiText("メールの設定"));
 
-    auto label = [this](const char* caption) {
-        auto* l = new QLabel(u(caption), this);
-        l->setAccessibleName(u(caption));
-        return l;
-    };
     auto box = [this](QLabel* beside) {
         auto* b = new QLineEdit(this);
         b->setMinimumWidth(260);
@@ -61,26 +54,26 @@ void Form2::buildControls() {
         return b;
     };
 
-    Label2 = label("メールサーバー");
+    Label2 = captionLabel(uiText("メールサーバー"), this);
     makeHeading(Label2);
-    Label1 = label("受信メール　[POP]");
+    Label1 = captionLabel(uiText("受信メール　[POP]"), this);
     Text1 = box(Label1);
-    Label3 = label("送信メール　[SMTP]");
+    Label3 = captionLabel(uiText("送信メール　[SMTP]"), this);
     Text2 = box(Label3);
-    Label4 = label("アカウント名");
+    Label4 = captionLabel(uiText("アカウント名"), this);
     Text3 = box(Label4);
-    Label5 = label("パスワード");
+    Label5 = captionLabel(uiText("パスワード"), this);
     Text4 = box(Label5);
-    Label6 = label("メールアドレス");
+    Label6 = captionLabel(uiText("メールアドレス"), this);
     Text5 = box(Label6);
-    Label7 = label("名　前");
+    Label7 = captionLabel(uiText("名　前"), this);
     Text6 = box(Label7);
     // Server names and addresses are at most 254 characters; the password and
     // the name may be as long as a stored text.
     for (QLineEdit* b : {Text1, Text2, Text3, Text5}) guardText(b, kAddressChars);
     for (QLineEdit* b : {Text4, Text6}) guardText(b);
-    Command1 = new QPushButton(u("戻る"), this);
-    Command1->setAccessibleName(u("戻る"));
+    Command1 = new QPushButton(uiText("戻る"), this);
+    Command1->setAccessibleName(uiText("戻る"));
 
     // Every character of the password shows as "*", whatever the style's own
     // mask. A password may hold Japanese, so the input method stays on even

@@ -21,8 +21,6 @@ namespace {
 
 constexpr const char* kFile = FileNames::kAddressBook;
 
-QString u(const char* utf8) { return QString::fromUtf8(utf8); }
-
 // Showing a page raises the change events of its rows, which store the rows
 // back. A slot keeps its own bytes while its box still shows them, so paging
 // never rewrites text the converter cannot carry both ways.
@@ -52,19 +50,14 @@ int Form3::slotOfRow(int r) const {
 }
 
 void Form3::buildControls() {
-    setWindowTitle(u("アドレス帳設定"));
-    setAccessibleName(u("アドレス帳設定"));
+    setWindowTitle(uiText("アドレス帳設定"));
+    setAccessibleName(uiText("アドレス帳設定"));
 
-    auto label = [this](const char* caption) {
-        auto* l = new QLabel(u(caption), this);
-        l->setAccessibleName(u(caption));
-        return l;
-    };
-    Label2 = label("アドレス帳");
+    Label2 = captionLabel(uiText("アドレス帳"), this);
     makeHeading(Label2);
-    Label1 = label("名前");
-    Label3 = label("メールアドレス");
-    Label4 = label("送信");
+    Label1 = captionLabel(uiText("名前"), this);
+    Label3 = captionLabel(uiText("メールアドレス"), this);
+    Label4 = captionLabel(uiText("送信"), this);
     Label4->setAlignment(Qt::AlignCenter);
 
     for (int r = 0; r < kRows; ++r) {
@@ -72,12 +65,12 @@ void Form3::buildControls() {
         const QString row = QString::number(r);
         Text1[i] = new QLineEdit(this);
         Text1[i]->setFixedWidth(160);
-        Text1[i]->setAccessibleName(u("名前 ") + row);
+        Text1[i]->setAccessibleName(uiText("名前 ") + row);
         Text2[i] = new QLineEdit(this);
         Text2[i]->setFixedWidth(260);
-        Text2[i]->setAccessibleName(u("メールアドレス ") + row);
+        Text2[i]->setAccessibleName(uiText("メールアドレス ") + row);
         Check1[i] = new QCheckBox(this);
-        Check1[i]->setAccessibleName(u("送信 ") + row);
+        Check1[i]->setAccessibleName(uiText("送信 ") + row);
         guardText(Text1[i]);
         guardText(Text2[i], kAddressChars);
     }
@@ -86,10 +79,10 @@ void Form3::buildControls() {
     VScroll1->setRange(0, kLastPage);
     VScroll1->setSingleStep(1);
     VScroll1->setPageStep(1);
-    VScroll1->setAccessibleName(u("アドレス帳のページ"));
+    VScroll1->setAccessibleName(uiText("アドレス帳のページ"));
 
-    Command1 = new QPushButton(u("戻る"), this);
-    Command1->setAccessibleName(u("戻る"));
+    Command1 = new QPushButton(uiText("戻る"), this);
+    Command1->setAccessibleName(uiText("戻る"));
 
     // The list inside a frame of four lines: top, left, right, bottom.
     Line1 = frameLine(QFrame::HLine, this);
@@ -116,7 +109,7 @@ void Form3::buildControls() {
 
     // Which ten of the thousand slots the rows show.
     Label5 = new QLabel(this);
-    Label5->setAccessibleName(u("表示中のアドレス"));
+    Label5->setAccessibleName(uiText("表示中のアドレス"));
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(Label5);
     buttons->addStretch();
@@ -137,8 +130,8 @@ void Form3::wireConnections() {
         // clicked, not toggled: only the operator's click is an edit.
         connect(Check1[i], &QCheckBox::clicked, this, [this, r] { Check1_Click(r); });
     }
-    connect(VScroll1, &QScrollBar::valueChanged, this, [this] { VScroll1_Change(); });
-    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(VScroll1, &QScrollBar::valueChanged, this, &Form3::VScroll1_Change);
+    connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
 }
 
 void Form3::Form_Load() {

@@ -29,8 +29,6 @@ constexpr const char* kSettingsFile = FileNames::kMailSettings;
 constexpr int kMaxReplyMinutesInList = 20;
 constexpr int kInt16Max = 32767;
 
-QString u(const char* utf8) { return QString::fromUtf8(utf8); }
-
 // `content` inside a frame of four lines: top, left, right, bottom.
 QGridLayout* framed(QLayout* content, QFrame* top, QFrame* left, QFrame* right, QFrame* bottom) {
     auto* grid = new QGridLayout;
@@ -69,14 +67,9 @@ Form4::Form4(Module1& module1, QWidget* parent) : EditorWindow(parent), m(module
 }
 
 void Form4::buildControls() {
-    setWindowTitle(u("クイズ参加確認"));
-    setAccessibleName(u("クイズ参加確認"));
+    setWindowTitle(uiText("クイズ参加確認"));
+    setAccessibleName(uiText("クイズ参加確認"));
 
-    auto label = [this](const char* caption) {
-        auto* l = new QLabel(u(caption), this);
-        l->setAccessibleName(u(caption));
-        return l;
-    };
     auto combo = [this](QLabel* beside) {
         auto* c = new QComboBox(this);
         c->setEditable(true);
@@ -93,34 +86,34 @@ void Form4::buildControls() {
         return b;
     };
 
-    Label7 = label("クイズ参加確認");
+    Label7 = captionLabel(uiText("クイズ参加確認"), this);
     makeHeading(Label7);
-    Label1 = label("回数");
+    Label1 = captionLabel(uiText("回数"), this);
     Combo1 = combo(Label1);
     makeNumberBox(Combo1);
-    Label11 = label("回");
-    Label8 = label("挨拶");
+    Label11 = captionLabel(uiText("回"), this);
+    Label8 = captionLabel(uiText("挨拶"), this);
     Combo0 = combo(Label8);
     Combo0->setMinimumWidth(200);
-    Label9 = label("名前");
+    Label9 = captionLabel(uiText("名前"), this);
     Text0 = box(Label9);
-    Label2 = label("返信時間");
+    Label2 = captionLabel(uiText("返信時間"), this);
     Combo2 = combo(Label2);
     makeNumberBox(Combo2);
     Combo2->setEditText(QStringLiteral("5"));   // until a stored record says otherwise
-    Label10 = label("分");
-    Label3 = label("件名");
+    Label10 = captionLabel(uiText("分"), this);
+    Label3 = captionLabel(uiText("件名"), this);
     Text1 = box(Label3);
     Text1->setMinimumWidth(240);
-    Label4 = label("送信文字数");
-    Label5 = label("文字数");
+    Label4 = captionLabel(uiText("送信文字数"), this);
+    Label5 = captionLabel(uiText("文字数"), this);
     Text3 = box(Label5);
     makeNumberBox(Text3);
     Text3->setReadOnly(true);   // until the current round is chosen from the list
-    Label6 = label("文字");
+    Label6 = captionLabel(uiText("文字"), this);
 
     Text2 = new QPlainTextEdit(this);
-    Text2->setAccessibleName(u("本文"));
+    Text2->setAccessibleName(uiText("本文"));
     Text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text2->setLineWrapMode(QPlainTextEdit::NoWrap);
     Text2->setMinimumSize(300, 380);
@@ -132,10 +125,10 @@ void Form4::buildControls() {
     guardText(Text1);
     guardText(Text2);
 
-    Command1 = new QPushButton(u("確定"), this);
-    Command1->setAccessibleName(u("確定"));
-    Command2 = new QPushButton(u("戻る"), this);
-    Command2->setAccessibleName(u("戻る"));
+    Command1 = new QPushButton(uiText("確定"), this);
+    Command1->setAccessibleName(uiText("確定"));
+    Command2 = new QPushButton(uiText("戻る"), this);
+    Command2->setAccessibleName(uiText("戻る"));
 
     Line1 = frameLine(QFrame::HLine, this);
     Line2 = frameLine(QFrame::VLine, this);
@@ -197,13 +190,13 @@ void Form4::buildControls() {
 
 void Form4::wireConnections() {
     // A combo's _Click is a choice from its list; typing into it composes nothing.
-    connect(Combo0, &QComboBox::activated, this, [this] { Combo0_Click(); });
-    connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
-    connect(Combo2, &QComboBox::activated, this, [this] { Combo2_Click(); });
-    connect(Text0, &QLineEdit::textChanged, this, [this] { Text0_Change(); });
-    connect(Text2, &QPlainTextEdit::textChanged, this, [this] { Text2_Change(); });
-    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+    connect(Combo0, &QComboBox::activated, this, &Form4::Combo0_Click);
+    connect(Combo1, &QComboBox::activated, this, &Form4::Combo1_Click);
+    connect(Combo2, &QComboBox::activated, this, &Form4::Combo2_Click);
+    connect(Text0, &QLineEdit::textChanged, this, &Form4::Text0_Change);
+    connect(Text2, &QPlainTextEdit::textChanged, this, &Form4::Text2_Change);
+    connect(Command1, &QPushButton::clicked, this, &Form4::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form4::Command2_Click);
 }
 
 void Form4::Form_Load() {
@@ -280,7 +273,7 @@ bool Form4::trv4_Write() {
     for (NumberField& f : numbers) {
         f.value = wholeNumberIn(f.text, f.low, f.high);
         if (!f.value) {
-            m.platform.messageBox->show(Charset::toSjis(wholeNumberMessage(u(f.name), f.low, f.high)));
+            m.platform.messageBox->show(Charset::toSjis(wholeNumberMessage(uiText(f.name), f.low, f.high)));
             return false;
         }
     }

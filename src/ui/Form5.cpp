@@ -37,15 +37,6 @@ void fillNumbers(QComboBox* box, int first, int last, int step = 1) {
     for (int n = first; n <= last; n += step) box->addItem(QString::number(n));
 }
 
-// A label; the field it stands beside becomes its buddy, so assistive
-// technology reads the field as labelled by it.
-QLabel* label(const QString& text, QWidget* parent, QWidget* buddy = nullptr)
-{
-    auto* l = new QLabel(text, parent);
-    if (buddy) l->setBuddy(buddy);
-    return l;
-}
-
 }  // namespace
 
 Form5::Form5(Module1& module, QWidget* parent)
@@ -121,7 +112,7 @@ void Form5::buildControls() {
     Command1 = new QPushButton(QStringLiteral("確定"), this);
     Command2 = new QPushButton(QStringLiteral("戻る"), this);
 
-    auto* title = label(QStringLiteral("問題入力"), this);
+    auto* title = captionLabel(QStringLiteral("問題入力"), this);
     makeHeading(title);
     for (QComboBox* box : {Combo1, Combo2, Combo5, Combo3, Combo4}) makeNumberBox(box);
     makeNumberBox(Text7);
@@ -130,14 +121,14 @@ void Form5::buildControls() {
     auto* left = new QGridLayout;
     int r = 0;
     auto row = [&](const QString& caption, QWidget* field, const QString& after = QString()) {
-        left->addWidget(label(caption, this, field), r, 0);
+        left->addWidget(captionLabel(caption, this, field), r, 0);
         if (after.isEmpty()) {
             left->addWidget(field, r, 1, 1, 3);
         } else {
             // The unit right after its box, however narrow the box.
             auto* withUnit = new QHBoxLayout;
             withUnit->addWidget(field);
-            withUnit->addWidget(label(after, this));
+            withUnit->addWidget(captionLabel(after, this));
             withUnit->addStretch();
             left->addLayout(withUnit, r, 1, 1, 3);
         }
@@ -145,9 +136,9 @@ void Form5::buildControls() {
     };
     {
         auto* roundRow = new QHBoxLayout;
-        roundRow->addWidget(label(QStringLiteral("第"), this, Combo1));
+        roundRow->addWidget(captionLabel(QStringLiteral("第"), this, Combo1));
         roundRow->addWidget(Combo1);
-        roundRow->addWidget(label(QStringLiteral("回目のクイズ"), this));
+        roundRow->addWidget(captionLabel(QStringLiteral("回目のクイズ"), this));
         roundRow->addStretch();
         left->addLayout(roundRow, r++, 0, 1, 4);
     }
@@ -155,11 +146,11 @@ void Form5::buildControls() {
     row(QStringLiteral("合計点"), Combo5);
     {
         auto* questionRow = new QHBoxLayout;
-        questionRow->addWidget(label(QStringLiteral("第"), this, Combo3));
+        questionRow->addWidget(captionLabel(QStringLiteral("第"), this, Combo3));
         questionRow->addWidget(Combo3);
-        questionRow->addWidget(label(QStringLiteral("問"), this));
+        questionRow->addWidget(captionLabel(QStringLiteral("問"), this));
         questionRow->addStretch();
-        left->addWidget(label(QStringLiteral("問題"), this), r, 0);
+        left->addWidget(captionLabel(QStringLiteral("問題"), this), r, 0);
         left->addLayout(questionRow, r++, 1, 1, 3);
     }
     row(QStringLiteral("得点"), Text7);
@@ -168,7 +159,7 @@ void Form5::buildControls() {
     row(QStringLiteral("セパレータ"), Text4);
 
     auto* choices = new QGridLayout;
-    choices->addWidget(label(QStringLiteral("回答番号"), this), 0, 0);
+    choices->addWidget(captionLabel(QStringLiteral("回答番号"), this), 0, 0);
     for (int i = 0; i < 5; ++i) {
         Text3[i]->setMaximumWidth(48);
         Text5[i]->setMaximumWidth(40);
@@ -182,9 +173,9 @@ void Form5::buildControls() {
 
     {
         auto* replyRow = new QHBoxLayout;
-        replyRow->addWidget(label(QStringLiteral("返信時間"), this, Combo4));
+        replyRow->addWidget(captionLabel(QStringLiteral("返信時間"), this, Combo4));
         replyRow->addWidget(Combo4);
-        replyRow->addWidget(label(QStringLiteral("分以内に返信のない方\nは不正解といたします。"), this));
+        replyRow->addWidget(captionLabel(QStringLiteral("分以内に返信のない方\nは不正解といたします。"), this));
         replyRow->addStretch();
         left->addLayout(replyRow, r++, 0, 1, 4);
     }
@@ -192,7 +183,7 @@ void Form5::buildControls() {
     auto* right = new QVBoxLayout;
     right->addWidget(Text8, 1);
     auto* countRow = new QHBoxLayout;
-    countRow->addWidget(label(QStringLiteral("文字数"), this, Text9));
+    countRow->addWidget(captionLabel(QStringLiteral("文字数"), this, Text9));
     countRow->addWidget(Text9);
     countRow->addStretch();
     countRow->addWidget(Command1);
@@ -201,9 +192,7 @@ void Form5::buildControls() {
 
     auto* body = new QHBoxLayout;
     body->addLayout(left, 0);
-    auto* rule = new QFrame(this);
-    rule->setFrameShape(QFrame::VLine);
-    body->addWidget(rule);
+    body->addWidget(frameLine(QFrame::VLine, this));
     body->addLayout(right, 1);
 
     auto* outer = new QVBoxLayout(this);
@@ -232,26 +221,26 @@ void Form5::setInitialState() {
 }
 
 void Form5::connectHandlers() {
-    connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
-    connect(Combo2, &QComboBox::activated, this, [this] { Combo2_Click(); });
-    connect(Combo5, &QComboBox::activated, this, [this] { Combo5_Click(); });
-    connect(Combo3, &QComboBox::activated, this, [this] { Combo3_Click(); });
-    connect(Combo4, &QComboBox::activated, this, [this] { Combo4_Click(); });
-    connect(Combo4, &QComboBox::editTextChanged, this, [this] { Combo4_Change(); });
-    connect(Text1, &QLineEdit::textChanged, this, [this] { Text1_Change(); });
-    connect(Text2, &QPlainTextEdit::textChanged, this, [this] { Text2_Change(); });
-    connect(Text4, &QLineEdit::textChanged, this, [this] { Text4_Change(); });
-    connect(Text7, &QLineEdit::textChanged, this, [this] { Text7_Change(); });
-    connect(Text8, &QPlainTextEdit::textChanged, this, [this] { Text8_Change(); });
+    connect(Combo1, &QComboBox::activated, this, &Form5::Combo1_Click);
+    connect(Combo2, &QComboBox::activated, this, &Form5::Combo2_Click);
+    connect(Combo5, &QComboBox::activated, this, &Form5::Combo5_Click);
+    connect(Combo3, &QComboBox::activated, this, &Form5::Combo3_Click);
+    connect(Combo4, &QComboBox::activated, this, &Form5::Combo4_Click);
+    connect(Combo4, &QComboBox::editTextChanged, this, &Form5::Combo4_Change);
+    connect(Text1, &QLineEdit::textChanged, this, &Form5::Text1_Change);
+    connect(Text2, &QPlainTextEdit::textChanged, this, &Form5::Text2_Change);
+    connect(Text4, &QLineEdit::textChanged, this, &Form5::Text4_Change);
+    connect(Text7, &QLineEdit::textChanged, this, &Form5::Text7_Change);
+    connect(Text8, &QPlainTextEdit::textChanged, this, &Form5::Text8_Change);
     for (int i = 0; i < 5; ++i) {
         connect(Text3[i], &QLineEdit::textChanged, this, [this, i] { Text3_Change(i); });
         connect(Text5[i], &QLineEdit::textChanged, this, [this, i] { Text5_Change(i); });
         connect(Text6[i], &QLineEdit::textChanged, this, [this, i] { Text6_Change(i); });
         connect(Check1[i], &QCheckBox::clicked, this, [this, i] { Check1_Click(i); });
     }
-    connect(VScroll1, &QScrollBar::valueChanged, this, [this] { VScroll1_Change(); });
-    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+    connect(VScroll1, &QScrollBar::valueChanged, this, &Form5::VScroll1_Change);
+    connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);
 }
 
 // ---------------------------------------------------------------------------

@@ -118,9 +118,7 @@ void Form6::buildControls() {
 
     auto* columns = new QHBoxLayout;
     columns->addLayout(left, 0);
-    auto* rule = new QFrame(this);
-    rule->setFrameShape(QFrame::VLine);
-    columns->addWidget(rule);
+    columns->addWidget(frameLine(QFrame::VLine, this));
     columns->addWidget(Text2, 1);
 
     auto* outer = new QVBoxLayout(this);
@@ -137,12 +135,12 @@ void Form6::setInitialState() {
 }
 
 void Form6::connectHandlers() {
-    connect(Combo0, &QComboBox::activated, this, [this] { Combo0_Click(); });
-    connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
-    connect(Text0, &QLineEdit::textChanged, this, [this] { Text0_Change(); });
-    connect(Text2, &QPlainTextEdit::textChanged, this, [this] { Text2_Change(); });
-    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+    connect(Combo0, &QComboBox::activated, this, &Form6::Combo0_Click);
+    connect(Combo1, &QComboBox::activated, this, &Form6::Combo1_Click);
+    connect(Text0, &QLineEdit::textChanged, this, &Form6::Text0_Change);
+    connect(Text2, &QPlainTextEdit::textChanged, this, &Form6::Text2_Change);
+    connect(Command1, &QPushButton::clicked, this, &Form6::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form6::Command2_Click);
 }
 
 // ---------------------------------------------------------------------------

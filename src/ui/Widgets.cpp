@@ -60,6 +60,13 @@ void setText(QLabel* label, const SjisText& text) {
     label->setText(Charset::toQt(text));
 }
 
+QLabel* captionLabel(const QString& text, QWidget* parent, QWidget* buddy) {
+    auto* label = new QLabel(text, parent);
+    label->setAccessibleName(text);
+    if (buddy) label->setBuddy(buddy);
+    return label;
+}
+
 QFrame* frameLine(QFrame::Shape shape, QWidget* parent) {
     auto* line = new QFrame(parent);
     line->setFrameShape(shape);

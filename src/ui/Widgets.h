@@ -1,5 +1,6 @@
 #pragma once
 #include <QFrame>
+#include <QString>
 
 #include <initializer_list>
 
@@ -39,6 +40,14 @@ void makeTypedTextNoChoice(QComboBox* box);
 
 SjisText textOf(const QLabel* label);
 void setText(QLabel* label, const SjisText& text);
+
+// A caption written in the source (UTF-8) as widget text.
+inline QString uiText(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// A caption, named for assistive technology by its text; the field it
+// stands beside, if given, becomes its buddy, so that field is read as
+// labelled by it.
+QLabel* captionLabel(const QString& text, QWidget* parent, QWidget* buddy = nullptr);
 
 // A thin plain line for framing a group of fields; "枠線" to screen readers.
 QFrame* frameLine(QFrame::Shape shape, QWidget* parent);
