@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Configures build/ in the checkout and builds the given targets, or
 # everything. Two jobs at most: the machine is shared. --keep-going builds
-# every target that can be built even when one fails.
+# every target that can be built even when one fails, named ones too.
 set -euo pipefail
 REPO_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=$REPO_DIR/build
@@ -22,8 +22,6 @@ if [ -f "$cache" ]; then
     fi
 fi
 cmake -S "$REPO_DIR" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-if [ $# -gt 0 ]; then
-    for t in "$@"; do cmake --build "$BUILD_DIR" --target "$t" -j2; done
-else
-    cmake --build "$BUILD_DIR" -j2 "${keep_going[@]}"
-fi
+targets=()
+[ $# -gt 0 ] && targets=(--target "$@")
+cmake --build "$BUILD_DIR" -j2 "${targets[@]}" "${keep_going[@]}"
