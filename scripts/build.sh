@@ -2,9 +2,11 @@
 # Configures build/ in the checkout and builds the given targets, or
 # everything. Two jobs at most: the machine is shared. --keep-going builds
 # every target that can be built even when one fails, named ones too.
+# TRV_BUILD_DIR names another build folder, TRV_CMAKE_ARGS adds to its
+# configuration (the sanitizer build: build-sanitize, -DTRV_SANITIZE=ON).
 set -euo pipefail
 REPO_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-BUILD_DIR=$REPO_DIR/build
+BUILD_DIR=${TRV_BUILD_DIR:-$REPO_DIR/build}
 keep_going=()
 if [ "${1:-}" = --keep-going ]; then keep_going=(-- -k); shift; fi
 # A build folder that came along when the checkout was copied or moved was
@@ -21,7 +23,8 @@ if [ -f "$cache" ]; then
         rm -f "$cache"
     fi
 fi
-cmake -S "$REPO_DIR" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# shellcheck disable=SC2086
+cmake -S "$REPO_DIR" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${TRV_CMAKE_ARGS:-} >/dev/null
 targets=()
 [ $# -gt 0 ] && targets=(--target "$@")
 cmake --build "$BUILD_DIR" -j2 "${targets[@]}" "${keep_going[@]}"
