@@ -7,7 +7,8 @@
 # The suite runs twice: in build/, and in build-sanitize/, built with
 # AddressSanitizer and UndefinedBehaviorSanitizer, where a memory error or
 # undefined behaviour fails the test that made it. TRV_SANITIZE=0 skips the
-# second run (for a quick local check; CI always runs both).
+# second run (for a quick local check; CI always runs both). The fuzz targets
+# (label fuzz: scripts/fuzz.sh, a minute each) run in the first pass only.
 set -euo pipefail
 REPO_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=$REPO_DIR/build
@@ -44,7 +45,7 @@ if [ "$sanitize" != 0 ]; then
     # buffer inside Qt's start on X, which is no fault of ours.)
     export ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-    (cd "$SANITIZE_DIR" && ctest --output-on-failure --timeout 900 "$@") || test_status=$?
+    (cd "$SANITIZE_DIR" && ctest --output-on-failure --timeout 900 -LE fuzz "$@") || test_status=$?
 fi
 
 if [ "$build_status" -ne 0 ]; then
