@@ -1,5 +1,7 @@
 #include "DemoRound.h"
 
+#include "mail/CarrierDomains.h"
+
 namespace demo {
 
 namespace {
@@ -51,8 +53,8 @@ PreparedRound round(int number, const QString& server) {
 }
 
 bool isCarrierAddress(const QString& address) {
-    for (const char* domain : {"@docomo.ne.jp", "@ezweb.ne.jp", "@t.vodafone.ne.jp"})
-        if (address.endsWith(QLatin1String(domain))) return true;
+    for (std::string_view domain : kCarrierDomains)
+        if (address.endsWith(QString::fromLatin1(domain.data(), qsizetype(domain.size())))) return true;
     return false;
 }
 

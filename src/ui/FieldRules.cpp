@@ -31,14 +31,11 @@ constexpr const char* kWarnedProperty = "trvUnsendableMark";
 // style sheet of the box's own, kept apart from any the box may have had.
 void mark(QWidget* box, const QString& shown) {
     const QString bad = Charset::firstUnsendable(shown);
-    const bool warned = box->property(kWarnedProperty).toBool();
-    if (bad.isEmpty() == !warned) {
-        if (!bad.isEmpty()) box->setToolTip(QStringLiteral("メールで送れない文字: ") + describe(bad));
-        return;
-    }
+    box->setToolTip(bad.isEmpty() ? QString() : QStringLiteral("メールで送れない文字: ") + describe(bad));
+    // The style sheet only when the mark comes or goes: setting one restyles the box.
+    if (box->property(kWarnedProperty).toBool() == !bad.isEmpty()) return;
     box->setProperty(kWarnedProperty, !bad.isEmpty());
     box->setStyleSheet(bad.isEmpty() ? QString() : QStringLiteral("border: 2px solid rgb(255, 0, 0);"));
-    box->setToolTip(bad.isEmpty() ? QString() : QStringLiteral("メールで送れない文字: ") + describe(bad));
 }
 
 }  // namespace
@@ -64,6 +61,11 @@ QString currentRoundMessage(const QString& field, long round) {
 
 QString textProblem(const QLineEdit* box, std::size_t maxBytes) {
     return problemIn(box->accessibleName(), box->text(), Charset::toSjis(box->text()).size(), maxBytes);
+}
+
+QString textProblemUnlessKept(const QLineEdit* box, const SjisText& stored, std::size_t maxBytes) {
+    const bool kept = Charset::toQt(stored) == box->text() && Charset::toSjis(box->text()) != stored;
+    return kept ? QString() : textProblem(box, maxBytes);
 }
 
 QString textProblem(const QPlainTextEdit* box, std::size_t maxBytes) {

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include "platform/SjisText.h"
+
 #include <cstddef>
 
 class MessageBox;
@@ -36,6 +38,10 @@ QString currentRoundMessage(const QString& field, long round);
 QString textProblem(const QLineEdit* box, std::size_t maxBytes = kFieldBytes);
 QString textProblem(const QPlainTextEdit* box, std::size_t maxBytes = kFieldBytes);
 QString textProblem(const QComboBox* box, std::size_t maxBytes = kFieldBytes);
+// The same for a box that shows a stored text, except that stored bytes the
+// box cannot carry back (outside Windows-31J, duplicate codes) and shows
+// untouched are kept byte for byte as they are, and so are not judged.
+QString textProblemUnlessKept(const QLineEdit* box, const SjisText& stored, std::size_t maxBytes = kFieldBytes);
 
 // A problem found in a box, or none (empty problem).
 struct FieldCheck {

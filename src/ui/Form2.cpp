@@ -26,12 +26,6 @@ void takeIfEdited(SjisText& field, const QString& shown, const SjisText& fromBox
     if (Charset::toQt(field) != shown) field = fromBox;
 }
 
-// Only what the operator typed is judged: a stored field left as it was is
-// kept byte for byte, whatever it shows.
-QString problemIfEdited(const SjisText& field, const QLineEdit* box, std::size_t maxBytes = kFieldBytes) {
-    return Charset::toQt(field) == box->text() ? QString() : textProblem(box, maxBytes);
-}
-
 }  // namespace
 
 Form2::Form2(Module1& module1, QWidget* parent) : EditorWindow(parent), m(module1) {
@@ -140,13 +134,13 @@ bool Form2::fieldsReadyToSave() {
     const MailSettings& s = m.mailSettings;
     const QString shownPassword = Charset::toQt(DecodeBase64Text(s.Password).value_or(SjisText()));
     return noFieldProblem(*m.platform.messageBox,
-                          {{problemIfEdited(s.Pop3Server, Text1), Text1},
-                           {problemIfEdited(s.SmtpServer, Text2), Text2},
-                           {problemIfEdited(s.AccountId, Text3), Text3},
+                          {{textProblemUnlessKept(Text1, s.Pop3Server), Text1},
+                           {textProblemUnlessKept(Text2, s.SmtpServer), Text2},
+                           {textProblemUnlessKept(Text3, s.AccountId), Text3},
                            // Stored in Base64, which takes four bytes for every three.
                            {Text4->text() == shownPassword ? QString() : textProblem(Text4, kFieldBytes / 4 * 3), Text4},
-                           {problemIfEdited(s.OwnAddress, Text5), Text5},
-                           {problemIfEdited(s.SenderName, Text6), Text6}});
+                           {textProblemUnlessKept(Text5, s.OwnAddress), Text5},
+                           {textProblemUnlessKept(Text6, s.SenderName), Text6}});
 }
 
 void Form2::Command1_Click() {

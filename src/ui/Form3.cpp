@@ -28,13 +28,6 @@ void takeIfEdited(SjisText& slot, const QString& shown) {
     if (Charset::toQt(slot) != shown) slot = Charset::toSjis(shown);
 }
 
-// A slot whose stored bytes its box shows untouched is kept byte for byte
-// and is not judged; whatever was typed is.
-QString problemIfTyped(const QLineEdit* box, const SjisText& slot) {
-    const bool untouched = Charset::toQt(slot) == box->text() && Charset::toSjis(box->text()) != slot;
-    return untouched ? QString() : textProblem(box);
-}
-
 }  // namespace
 
 Form3::Form3(Module1& module1, QWidget* parent) : EditorWindow(parent), m(module1) {
@@ -148,8 +141,8 @@ QList<FieldCheck> Form3::shownPageChecks() const {
     for (int r = 0; r < kRows; ++r) {
         const auto i = std::size_t(r);
         const auto slot = std::size_t(kRows * shownPage_ + r);
-        checks << FieldCheck{problemIfTyped(Text1[i], m.addressBook.Names[slot]), Text1[i]}
-               << FieldCheck{problemIfTyped(Text2[i], m.addressBook.Addresses[slot]), Text2[i]};
+        checks << FieldCheck{textProblemUnlessKept(Text1[i], m.addressBook.Names[slot]), Text1[i]}
+               << FieldCheck{textProblemUnlessKept(Text2[i], m.addressBook.Addresses[slot]), Text2[i]};
     }
     return checks;
 }
