@@ -7,36 +7,62 @@ namespace {
 constexpr char kTerminator[] = "\r\n.\r\n";
 constexpr std::size_t kTerminatorLength = 5;
 
+// A status line without its line end (CR LF, or a bare LF).
+std::string withoutLineEnd(std::string line) {
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
 }  // namespace
 
-std::optional<std::string> Pop3ReplyReader::nextStatusLine() {
+bool Pop3ReplyReader::skipOverlongRest() {
+    if (!skipping_) return true;
     const std::size_t lf = buffer_.find('\n');
     if (lf == std::string::npos) {
-        if (buffer_.size() < kMaxStatusLine) return std::nullopt;
-        std::string line = std::move(buffer_);   // no line end in sight
         buffer_.clear();
+        return false;
+    }
+    buffer_.erase(0, lf + 1);
+    skipping_ = false;
+    return true;
+}
+
+std::optional<std::string> Pop3ReplyReader::takeStatusLine() {
+    if (!skipOverlongRest()) return std::nullopt;
+    const std::size_t lf = buffer_.find('\n');
+    if (lf != std::string::npos && lf < kMaxStatusLine) {
+        std::string line = buffer_.substr(0, lf + 1);
+        buffer_.erase(0, lf + 1);
         return line;
     }
-    const std::size_t end = (lf > 0 && buffer_[lf - 1] == '\r') ? lf - 1 : lf;
-    std::string line = buffer_.substr(0, end);
-    buffer_.erase(0, lf + 1);
+    if (lf == std::string::npos && buffer_.size() < kMaxStatusLine) return std::nullopt;
+    // Too long, whether its end has come or not: its start stands for it.
+    std::string line = buffer_.substr(0, kMaxStatusLine) + "\r\n";
+    buffer_.erase(0, kMaxStatusLine);
+    skipping_ = true;
+    skipOverlongRest();
     return line;
+}
+
+std::optional<std::string> Pop3ReplyReader::nextStatusLine() {
+    std::optional<std::string> line = takeStatusLine();
+    if (!line) return std::nullopt;
+    return withoutLineEnd(std::move(*line));
 }
 
 std::optional<Pop3ReplyReader::MultiLine> Pop3ReplyReader::nextMultiLine() {
     if (!inMessage_) {
-        const std::size_t lf = buffer_.find('\n');
-        if (lf == std::string::npos && buffer_.size() < kMaxStatusLine) return std::nullopt;
-        const std::size_t lineEnd = lf == std::string::npos ? buffer_.size() : lf + 1;
-        const std::string line = buffer_.substr(0, lineEnd);
+        std::optional<std::string> status = takeStatusLine();
+        if (!status) return std::nullopt;
+        const std::string line = *status;
         // Only the reply's status line can refuse the message; a body line
         // that happens to begin with "-ERR" is just text.
-        if (lf == std::string::npos || !positive(line)) {
+        if (!positive(line)) {
             MultiLine refused;
-            refused.text = nextStatusLine().value_or(std::string());
+            refused.text = withoutLineEnd(line);
             return refused;
         }
-        buffer_.erase(0, lineEnd);
         inMessage_ = true;
         kept_.clear();
         cut_ = false;
@@ -46,6 +72,7 @@ std::optional<Pop3ReplyReader::MultiLine> Pop3ReplyReader::nextMultiLine() {
         recent_ = line.substr(line.size() - std::min<std::size_t>(line.size(), 2));
     }
 
+    if (!skipOverlongRest()) return std::nullopt;
     // The terminator may straddle what came before and what comes now.
     const std::string window = recent_ + buffer_;
     const std::size_t at = window.find(kTerminator);
@@ -84,6 +111,7 @@ void Pop3ReplyReader::clear() {
     kept_.clear();
     recent_.clear();
     cut_ = false;
+    skipping_ = false;
 }
 
 std::string Pop3ReplyReader::unstuff(const std::string& message) {

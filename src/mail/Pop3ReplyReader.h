@@ -12,7 +12,8 @@
 class Pop3ReplyReader {
 public:
     // A status line longer than this is not POP3; what has come is handed
-    // over as the line, which the session refuses.
+    // over as the line and the rest of it, up to its line end, is dropped, so
+    // that it cannot pass for the replies that follow.
     static constexpr std::size_t kMaxStatusLine = 64 * 1024;
     // Of a longer message only this much is kept (a player's reply with a
     // photo attached); the rest is read and dropped, and the message is
@@ -53,10 +54,17 @@ public:
 
 private:
     void keep(const std::string& bytes);
+    // Drops what is left of an over-long status line already handed over;
+    // false while its line end has not come.
+    bool skipOverlongRest();
+    // The next status line with its line end as sent; an over-long one as
+    // its first kMaxStatusLine bytes and CR LF.
+    std::optional<std::string> takeStatusLine();
 
     std::string buffer_;         // bytes not yet framed
     bool inMessage_ = false;     // a positive status line of a multi-line reply has come
     std::string kept_;           // its status line and the message so far, at most kMaxMessage
     bool cut_ = false;
     std::string recent_;         // the last bytes read of it, where a terminator may begin
+    bool skipping_ = false;      // inside the rest of an over-long status line
 };

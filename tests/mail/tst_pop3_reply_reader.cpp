@@ -117,11 +117,24 @@ void TestPop3ReplyReader::statusLines() {
     reader.append("tial\r\n");
     QCOMPARE(reader.nextStatusLine(), std::optional<std::string>("+OK partial"));
     QVERIFY(reader.empty());
-    // A line that never ends is handed over once it reaches the bound.
+    // A line that never ends is handed over once it reaches the bound; the
+    // rest of it, when its end comes at last, is not a line of its own.
     reader.append(std::string(Pop3ReplyReader::kMaxStatusLine, 'x'));
     const auto endless = reader.nextStatusLine();
     QVERIFY(endless && endless->size() == Pop3ReplyReader::kMaxStatusLine);
     QVERIFY(reader.empty());
+    reader.append(std::string(1024 * 1024, 'x'));
+    QCOMPARE(reader.nextStatusLine(), std::nullopt);
+    QVERIFY(reader.heldBytes() < Pop3ReplyReader::kMaxStatusLine);
+    reader.append("xx\r\n+OK next\r\n");
+    QCOMPARE(reader.nextStatusLine(), std::optional<std::string>("+OK next"));
+    // So too the status line of a message: the message follows its end.
+    reader.append("+OK " + std::string(1024 * 1024, 'x') + "\r\nFrom: a\r\n\r\nbody\r\n.\r\n");
+    const auto message = reader.nextMultiLine();
+    QVERIFY(message && message->positive);
+    const std::string start = "+OK " + std::string(Pop3ReplyReader::kMaxStatusLine - 4, 'x') + "\r\n";
+    QCOMPARE(message->text, start + "From: a\r\n\r\nbody\r\n.\r\n");
+    QVERIFY(!message->cut);
 }
 
 QTEST_GUILESS_MAIN(TestPop3ReplyReader)

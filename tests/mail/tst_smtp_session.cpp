@@ -58,6 +58,8 @@ private slots:
     void lineBreakInSenderOrServerSendsQuitFirst_data();
     void lineBreakInSenderOrServerSendsQuitFirst();
     void endlessReplyIsRefused();
+    void overlongReplyCountsOnce_data();
+    void overlongReplyCountsOnce();
     void feedbackStyleShowsRcptToWithoutProgress();
     void eventsAfterTheEndAreIgnored();
 };
@@ -441,6 +443,38 @@ void TestSmtpSession::endlessReplyIsRefused()
     rig.socket.deliverInPieces(noLineEnd, 4096);
     QCOMPARE(rig.commands(), (Strings{"QUIT"}));
     QCOMPARE(rig.view.lastStatus(), std::string("ERR : xxx"));
+}
+
+void TestSmtpSession::overlongReplyCountsOnce_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArrayList>("codes");   // the replies the reader hands over
+    const QByteArray megabyte(1024 * 1024, 'x');
+    QTest::newRow("one long line") << "250 " + megabyte + "\r\n354 go\r\n" << QByteArrayList{"250", "354"};
+    QTest::newRow("long first of several lines")
+        << "250-" + megabyte + "\r\n250-PIPELINING\r\n250 8BITMIME\r\n221 bye\r\n" << QByteArrayList{"250", "221"};
+    QTest::newRow("long last line, bare LF") << "250-mx\n250 " + megabyte + "\n220 next\n" << QByteArrayList{"250", "220"};
+    QTest::newRow("bound reached inside a line's code")
+        << "250-" + QByteArray(int(SmtpReplyReader::kMaxReply) - 7, 'y') + "\r\n25" + "0-z\r\n250 end\r\n354 go\r\n"
+        << QByteArrayList{"250", "354"};
+}
+
+// However a reply too long to hold arrives, it is one reply: its tail never
+// answers the commands that follow.
+void TestSmtpSession::overlongReplyCountsOnce()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArrayList, codes);
+    for (int chunk : {1, 3, 4096, 1 << 20}) {
+        if (chunk == 1 && bytes.size() > 200000) continue;   // a byte at a time: only the shorter ones
+        SmtpReplyReader reader;
+        QByteArrayList got;
+        for (qsizetype at = 0; at < bytes.size(); at += chunk) {
+            reader.append(bytes.mid(at, chunk).toStdString());
+            while (auto r = reader.next()) got << QByteArray::fromStdString(r->code);
+        }
+        QVERIFY2(got == codes, qPrintable(QStringLiteral("chunk %1: %2").arg(chunk).arg(QString::fromLatin1(got.join(' ')))));
+    }
 }
 
 void TestSmtpSession::feedbackStyleShowsRcptToWithoutProgress()
