@@ -32,7 +32,8 @@ void ScriptedServer::accept()
     connect(s, &QTcpSocket::disconnected, this, [this, s] {
         if (s == client_) clientClosed = true;
     });
-    play(greeting_);
+    std::optional<Answer> own = greetingFor ? greetingFor(connections) : std::nullopt;
+    play(own ? *own : greeting_);
 }
 
 void ScriptedServer::readUnits()

@@ -39,6 +39,9 @@ public:
 
     quint16 port() const { return server_.serverPort(); }
 
+    // The greeting of the n-th connection (1-based), when it is not the usual one.
+    std::function<std::optional<Answer>(int connection)> greetingFor;
+
     QList<QByteArray> received;   // every unit, in order
     // The units received, with each DATA text shown as "<message>".
     QList<QByteArray> commands() const;

@@ -1,0 +1,405 @@
+// A round played with START while one mail session of it meets a server that
+// misbehaves: for every state of the first question's SMTP mailing and of its
+// POP3 fetch, a refused connection, a close, silence, one byte per read, a
+// temporary or permanent refusal, garbage and a reply line of a megabyte. The
+// round must go on to its end, keep every answer it read and store the
+// results, whatever the server did. And a fetch of 500 messages, one of them
+// 10 MB, must go through.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+#include "support/IconvText.h"
+#include "support/PreparedRound.h"
+#include "support/RawRecord.h"
+#include "support/ScriptedServer.h"
+#include "support/SteppedClock.h"
+#include "support/TestWorld.h"
+#include "ui/Form1.h"
+
+namespace {
+
+using Answer = ScriptedServer::Answer;
+
+QString u(const char* utf8) { return QString::fromUtf8(utf8); }
+
+enum class Fault { Refused, Closed, Silence, OneByte, Temporary, Permanent, Garbage, HugeLine };
+
+const char* faultName(Fault f) {
+    switch (f) {
+    case Fault::Refused: return "refused";
+    case Fault::Closed: return "closed";
+    case Fault::Silence: return "silence";
+    case Fault::OneByte: return "one byte per read";
+    case Fault::Temporary: return "4xx";
+    case Fault::Permanent: return "5xx/-ERR";
+    case Fault::Garbage: return "garbage";
+    case Fault::HugeLine: return "1 MB line";
+    }
+    return "";
+}
+
+constexpr int kMegabyte = 1024 * 1024;
+
+// The server's answer to the unit the faulty state waits on, spoilt.
+Answer spoil(const Answer& normal, Fault fault, bool pop3) {
+    const QByteArray said = normal.chunks.join();
+    switch (fault) {
+    case Fault::Refused:
+    case Fault::Closed: {
+        Answer a;
+        a.close = true;
+        return a;
+    }
+    case Fault::Silence: return Answer::silence();
+    case Fault::OneByte: {
+        Answer a = normal;
+        a.chunks.clear();
+        for (char c : said) a.chunks << QByteArray(1, c);
+        a.gapMs = 2;
+        return a;
+    }
+    case Fault::Temporary: return Answer::reply(pop3 ? "-ERR [IN-USE] try again later\r\n" : "451 4.3.0 Try again later\r\n");
+    case Fault::Permanent: return Answer::reply(pop3 ? "-ERR refused\r\n" : "554 5.7.1 Refused\r\n");
+    case Fault::Garbage: return Answer::reply(QByteArray("\0\xff\xfe\x1b$B0!garbage\r\n", 18));
+    case Fault::HugeLine: {
+        // The positive reply it should have been, its first line a megabyte long.
+        const qsizetype lineEnd = said.indexOf("\r\n");
+        Answer a = normal;
+        a.chunks = {said.left(lineEnd) + " " + QByteArray(kMegabyte, 'x') + said.mid(lineEnd)};
+        return a;
+    }
+    }
+    return normal;
+}
+
+// Where a state's reply is: the greeting (no unit), or the answer to the
+// nth unit that begins with `unit` in the faulty connection.
+struct Trigger {
+    const char* state;   // as the session names it
+    QByteArray unit;
+    int nth = 1;
+};
+
+// The first question goes to two participants, one transaction each: the
+// second message's 250 is the one the Body state waits for; the first one's
+// is taken in the Helo state.
+const QList<Trigger> kSmtpStates = {
+    {"Connect", {}}, {"Helo", "HELO "}, {"Mail From", "MAIL FROM:"}, {"Rcpt To", "RCPT TO:"},
+    {"Data", "DATA"}, {"Body", "<message>", 2}, {"Quit", "QUIT"}};
+// The mailbox holds the two answers; the fault hits the second RETR, the
+// first DELE.
+const QList<Trigger> kPop3States = {
+    {"Connect", {}}, {"User", "USER "}, {"Pass", "PASS "}, {"Stat", "STAT"},
+    {"Retr", "RETR 2"}, {"Dele", "DELE 1"}, {"Quit", "QUIT"}};
+
+// Both mail sessions of the first question are each server's second connection.
+constexpr int kFaultyConnection = 2;
+
+// A POP3 maildrop as a real server keeps it: messages marked with DELE go
+// only when the client says QUIT; a connection lost before that deletes nothing.
+struct Maildrop {
+    QList<QByteArray> messages;
+    QSet<int> marked;
+
+    Answer answer(const QByteArray& unit) {
+        if (unit.startsWith("USER ")) {
+            marked.clear();
+            return Answer::reply("+OK\r\n");
+        }
+        if (unit.startsWith("PASS ")) return Answer::reply("+OK Logged in.\r\n");
+        if (unit == "STAT") return Answer::reply("+OK " + QByteArray::number(messages.size()) + " 999\r\n");
+        const int n = unit.mid(5).toInt();
+        if (unit.startsWith("RETR ") || unit.startsWith("DELE ")) {
+            if (n < 1 || n > messages.size()) return Answer::reply("-ERR no such message\r\n");
+            if (unit.startsWith("DELE ")) {
+                marked.insert(n);
+                return Answer::reply("+OK Marked to be deleted.\r\n");
+            }
+            const QByteArray& m = messages[n - 1];
+            return Answer::reply("+OK " + QByteArray::number(m.size()) + " octets\r\n" + m + "\r\n.\r\n");
+        }
+        if (unit == "QUIT") {
+            QList<QByteArray> kept;
+            for (int i = 0; i < messages.size(); ++i)
+                if (!marked.contains(i + 1)) kept << messages[i];
+            messages = kept;
+            marked.clear();
+            Answer a = Answer::reply("+OK Logging out.\r\n");
+            a.close = true;
+            return a;
+        }
+        return Answer::reply("-ERR Unknown command\r\n");
+    }
+};
+
+// Answers `normal` gives, except the faulty state's reply on the faulty connection.
+ScriptedServer::Responder spoiling(ScriptedServer*& server, std::function<Answer(const QByteArray&)> normal,
+                                   const Trigger* trigger, Fault fault, bool pop3) {
+    auto seen = std::make_shared<QMap<QByteArray, int>>();
+    return [&server, normal, trigger, fault, pop3, seen](const QByteArray& unit) {
+        const Answer a = normal(unit);
+        if (!trigger || trigger->unit.isEmpty() || server->connections != kFaultyConnection) return a;
+        const QByteArray name = unit.endsWith("\r\n.\r\n") ? QByteArray("<message>") : unit;
+        if (!name.startsWith(trigger->unit)) return a;
+        return ++(*seen)[trigger->unit] == trigger->nth ? spoil(a, fault, pop3) : a;
+    };
+}
+
+// Three invitees; taro and hanako join. Question 1: taro right (1), hanako
+// wrong (2). Question 2: taro right (2), hanako wrong (1).
+PreparedRound matrixRound() {
+    PreparedRound r;
+    r.replyMinutes = 0;
+    r.addressBook = {{u("山田"), "taro@docomo.ne.jp"}, {u("鈴木"), "hanako@ezweb.ne.jp"},
+                     {u("佐藤"), "jiro@t.vodafone.ne.jp"}};
+    r.questions = {{{}, u("日本一高い山は?"), {u("富士山"), u("北岳")}, 1, 10, 1},
+                   {{}, u("日本一長い川は?"), {u("利根川"), u("信濃川")}, 2, 20, 1}};
+    return r;
+}
+
+QByteArray answerReply(const char* sender, const QString& subject, int choice) {
+    return deliveredReply(sender, encodedWord(u("Re:") + subject), jis(u("答:%1").arg(choice)));
+}
+
+// A round on scripted servers, with the fault (if any) set in.
+struct MatrixRig {
+    TestWorld world;
+    SteppedClock clock;
+    PreparedRound round = matrixRound();
+    Maildrop maildrop;
+    ScriptedServer* smtpServer = nullptr;
+    ScriptedServer* pop3Server = nullptr;
+    std::unique_ptr<ScriptedServer> smtp, pop3;
+    std::unique_ptr<Form1> form;
+    QStringList statuses;
+    bool sendingFirstQuestion = false;
+    int acceptedQuestionMails = 0;   // first question's messages the SMTP server answered 250
+    quint16 deadPort = 0;
+
+    MatrixRig(const Trigger* smtpFault, const Trigger* pop3Fault, Fault fault) {
+        world.useClock(clock);
+        QTcpServer probe;   // a port that nobody listens on any more
+        probe.listen(QHostAddress::LocalHost, 0);
+        deadPort = probe.serverPort();
+        probe.close();
+
+        // The first question's messages the server took are counted as it answers them.
+        auto smtpAnswers = spoiling(smtpServer, ScriptedServer::smtpAcceptingAll(), smtpFault, fault, false);
+        smtp = std::make_unique<ScriptedServer>(
+            Answer::reply("220 mx.trivorn.test ESMTP\r\n"), [this, smtpAnswers](const QByteArray& unit) {
+                Answer a = smtpAnswers(unit);
+                if (sendingFirstQuestion && unit.endsWith("\r\n.\r\n") && a.chunks.join().startsWith("250"))
+                    ++acceptedQuestionMails;
+                return a;
+            });
+        pop3 = std::make_unique<ScriptedServer>(Answer::reply("+OK Dovecot ready.\r\n"),
+                                                spoiling(pop3Server, [this](const QByteArray& unit) {
+                                                    return maildrop.answer(unit);
+                                                }, pop3Fault, fault, true));
+        smtpServer = smtp.get();
+        pop3Server = pop3.get();
+        if (fault != Fault::Refused) {
+            if (smtpFault && smtpFault->unit.isEmpty())
+                smtp->greetingFor = [fault](int n) -> std::optional<Answer> {
+                    if (n != kFaultyConnection) return std::nullopt;
+                    return spoil(Answer::reply("220 mx.trivorn.test ESMTP\r\n"), fault, false);
+                };
+            if (pop3Fault && pop3Fault->unit.isEmpty())
+                pop3->greetingFor = [fault](int n) -> std::optional<Answer> {
+                    if (n != kFaultyConnection) return std::nullopt;
+                    return spoil(Answer::reply("+OK Dovecot ready.\r\n"), fault, true);
+                };
+        }
+    }
+
+    QString subject(int q) const { return fromSjis(round.questionSet().Subject[q]); }
+    QByteArray joining(const char* sender, const QByteArray& body = "join") const {
+        return deliveredReply(sender, encodedWord(u("Re:") + fromSjis(round.invitation().Subject)), body);
+    }
+
+    // Plays the whole round; the players answer as each countdown begins.
+    void play(bool smtpRefused = false, bool pop3Refused = false) {
+        if (maildrop.messages.isEmpty()) maildrop.messages = {joining("taro@docomo.ne.jp"), joining("hanako@ezweb.ne.jp")};
+        QVERIFY(round.writeTo(world.files));
+        form = std::make_unique<Form1>(world.module1, [this] { return world.appFolder(); });
+        Form1& f = *form;
+        f.roundMail().smtpPort = smtp->port();
+        f.roundMail().pop3Port = pop3->port();
+        f.roundMail().sessionTimeoutMs = 1000;
+        const QString q1 = subject(1), q2 = subject(2);
+        QObject::connect(f.Text7, &QLineEdit::textChanged, [&, q1, q2, smtpRefused, pop3Refused](const QString& t) {
+            statuses << t;
+            if (t == q1 + u("の送信です。しばらくお待ち下さい。")) {
+                sendingFirstQuestion = true;
+                if (smtpRefused) f.roundMail().smtpPort = deadPort;
+            }
+            if (t == q1 + u("の送信終了しました。")) {
+                sendingFirstQuestion = false;
+                f.roundMail().smtpPort = smtp->port();
+            }
+            if (t == q1 + u("の返信待ちです。 1分お待ち下さい。")) {
+                maildrop.messages << answerReply("taro@docomo.ne.jp", q1, 1) << answerReply("hanako@ezweb.ne.jp", q1, 2);
+                if (pop3Refused) f.roundMail().pop3Port = deadPort;
+            }
+            if (t == q2 + u("の送信です。しばらくお待ち下さい。")) f.roundMail().pop3Port = pop3->port();
+            if (t == q2 + u("の返信待ちです。 1分お待ち下さい。"))
+                maildrop.messages << answerReply("taro@docomo.ne.jp", q2, 2) << answerReply("hanako@ezweb.ne.jp", q2, 1);
+        });
+        f.show();
+        QTest::mouseClick(f.Command6, Qt::LeftButton);
+    }
+};
+
+}  // namespace
+
+class TestFaultMatrix : public QObject {
+    Q_OBJECT
+private slots:
+    void roundThroughAFaultyServer_data();
+    void roundThroughAFaultyServer();
+    void fetchOf500MessagesWithOneOf10MB();
+};
+
+void TestFaultMatrix::roundThroughAFaultyServer_data() {
+    QTest::addColumn<bool>("pop3");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("fault");
+    const QList<Fault> faults = {Fault::Closed, Fault::Silence, Fault::OneByte, Fault::Temporary,
+                                 Fault::Permanent, Fault::Garbage, Fault::HugeLine};
+    for (bool pop3 : {false, true}) {
+        const QList<Trigger>& states = pop3 ? kPop3States : kSmtpStates;
+        for (int s = 0; s < states.size(); ++s) {
+            QList<Fault> here = faults;
+            if (s == 0) here.prepend(Fault::Refused);
+            // POP3 has one kind of refusal only.
+            if (pop3) here.removeAll(Fault::Temporary);
+            for (Fault f : here)
+                QTest::addRow("%s %s %s", pop3 ? "POP3" : "SMTP", states[s].state, faultName(f))
+                    << pop3 << s << int(f);
+        }
+    }
+}
+
+// The round reaches its end and stores the results; the first question
+// counts exactly the answers that were read before the fault, the second
+// question counts as usual; message boxes never wait for the operator and
+// say only what went wrong.
+void TestFaultMatrix::roundThroughAFaultyServer() {
+    QFETCH(bool, pop3);
+    QFETCH(int, state);
+    QFETCH(int, fault);
+    const Fault kind = Fault(fault);
+    const Trigger& trigger = (pop3 ? kPop3States : kSmtpStates)[state];
+    const QByteArray stateName = trigger.state;
+    MatrixRig rig(pop3 ? nullptr : &trigger, pop3 ? &trigger : nullptr, kind);
+    rig.play(!pop3 && kind == Fault::Refused, pop3 && kind == Fault::Refused);
+    if (QTest::currentTestFailed()) return;
+    Form1& f = *rig.form;
+
+    // What the fault leaves of the first question. A reply that arrives whole,
+    // however slowly or oddly long, is as good as a normal one.
+    const bool harmless = kind == Fault::OneByte || kind == Fault::HugeLine;
+    int mailsTaken = 2;                  // of the first question, by the SMTP server
+    QList<int> firstAnswers{1, 2};       // taro's and hanako's, as stored
+    if (!pop3 && !harmless) {
+        if (stateName == "Body") mailsTaken = 1;
+        else if (stateName != "Quit") mailsTaken = 0;
+    }
+    if (pop3 && !harmless) {
+        if (stateName == "Retr") firstAnswers = {1, 0};
+        else if (stateName != "Dele" && stateName != "Quit") firstAnswers = {0, 0};
+    }
+    QStringList boxes;
+    if (kind == Fault::Refused) boxes << "ERR(10061;Connection refused)";
+    if (kind == Fault::Refused || kind == Fault::Silence) boxes << "Time Out Err";
+
+    QCOMPARE(f.Text7->text(), u("クイズ終了しました。"));
+    QCOMPARE(rig.world.messageBox.texts(), boxes);
+    for (const auto& shown : rig.world.messageBox.shown) QVERIFY(!shown.blocking);
+    QVERIFY(f.Command6->isEnabled());
+    QCOMPARE(rig.world.readFile("trv3.dat"), counterFile(2));
+
+    const RawResults results(rig.world.readFile("trv71.dat"));
+    QVERIFY(!results.overrun);
+    QCOMPARE(results.participants, 2);
+    QCOMPARE((QList<int>{results.answers[results.at(0, 1)], results.answers[results.at(1, 1)]}), firstAnswers);
+    QCOMPARE((QList<int>{results.answers[results.at(0, 2)], results.answers[results.at(1, 2)]}), (QList<int>{2, 1}));
+    const int taroPoints = (firstAnswers[0] == 1 ? 10 : 0) + 20;
+    QCOMPARE(results.points[0], taroPoints);
+    // Every reply was read in the end: late ones by the next fetch.
+    QCOMPARE(rig.maildrop.messages.size(), 0);
+
+    // The question went out as far as the server let it; the later mailings
+    // went out whole on connections of their own.
+    QCOMPARE(rig.acceptedQuestionMails, mailsTaken);
+    QCOMPARE(rig.smtp->commands().count("<message>"), 1 + (mailsTaken ? 2 : 0) + 2 + 2);
+    // A refusal or garbage is named in the status line, as the code the server gave.
+    const QStringList shownErrors = rig.statuses.filter(QRegularExpression("^ERR : "));
+    const bool refusal = kind == Fault::Temporary || kind == Fault::Permanent || kind == Fault::Garbage;
+    if (!pop3 && refusal && stateName != "Quit") {
+        QCOMPARE(shownErrors.size(), 1);
+        // Garbage shows its first three bytes, whatever they are.
+        const QString code = kind == Fault::Temporary ? u("451") : kind == Fault::Permanent ? u("554") : QString();
+        QCOMPARE(shownErrors[0].left(6 + code.size()), u("ERR : ") + code);
+        QCOMPARE(shownErrors[0].size(), 9);
+    } else {
+        QCOMPARE(shownErrors, QStringList());
+    }
+    qInfo("%s | %s | %s | boxes: %s | status: %s", pop3 ? "POP3" : "SMTP", trigger.state, faultName(kind),
+          qPrintable(boxes.join(", ")), qPrintable(shownErrors.join(", ")));
+}
+
+// The operator's mailbox has filled up before the invitation's replies are
+// fetched: 500 messages, most of them not for the round, one of them a
+// player's 10 MB photo. Every message is read, the three joining replies are
+// taken (the big one too) and deleted, the rest stays, and the round goes on.
+void TestFaultMatrix::fetchOf500MessagesWithOneOf10MB() {
+    MatrixRig rig(nullptr, nullptr, Fault::Closed);
+    QByteArray photo = "--b\r\nContent-Type: image/jpeg\r\nContent-Transfer-Encoding: base64\r\n\r\n";
+    const QByteArray line = QByteArray(76, 'A') + "\r\n";
+    while (photo.size() < 10 * kMegabyte) photo += (photo.size() % 4096 < 78 ? "." + line : line);
+    photo += "--b--\r\n";
+    QList<QByteArray>& box = rig.maildrop.messages;
+    for (int i = 1; i <= 500; ++i) {
+        if (i == 1) box << rig.joining("taro@docomo.ne.jp");
+        else if (i == 250) box << rig.joining("jiro@t.vodafone.ne.jp", photo);
+        else if (i == 500) box << rig.joining("hanako@ezweb.ne.jp");
+        else if (i % 2) box << deliveredReply("news@shop.example", "Sale " + QByteArray::number(i), "buy now");
+        else box << deliveredReply("taro@docomo.ne.jp", encodedWord(u("Re:昨日の件")), jis(u("了解です")));
+    }
+
+    rig.play();
+
+    Form1& f = *rig.form;
+    QCOMPARE(f.Text7->text(), u("クイズ終了しました。"));
+    QCOMPARE(rig.world.messageBox.texts(), QStringList());
+    // The first fetch asked for every message once and deleted the three joining ones.
+    const QList<QByteArray> commands = rig.pop3->commands();
+    const qsizetype secondLogin = commands.indexOf("USER quiz@trivorn.test", 1);
+    QVERIFY(secondLogin > 0);
+    QList<QByteArray> retrieved, deleted;
+    for (const QByteArray& c : commands.mid(0, secondLogin)) {
+        if (c.startsWith("RETR ")) retrieved << c;
+        if (c.startsWith("DELE ")) deleted << c;
+    }
+    QCOMPARE(retrieved.size(), 500);
+    QCOMPARE(retrieved.last(), QByteArray("RETR 500"));
+    QCOMPARE(deleted, (QList<QByteArray>{"DELE 1", "DELE 250", "DELE 500"}));
+    QCOMPARE(f.Label6->text(), u("参加人数(3人)"));
+
+    const RawResults results(rig.world.readFile("trv71.dat"));
+    QVERIFY(!results.overrun);
+    QCOMPARE(results.participants, 3);
+    // In the order their replies came.
+    QCOMPARE(results.names, (QList<QByteArray>{sjis(u("山田")).c_str(), sjis(u("佐藤")).c_str(), sjis(u("鈴木")).c_str()}));
+    QCOMPARE(rig.maildrop.messages.size(), 497);
+}
+
+QTEST_MAIN(TestFaultMatrix)
+#include "tst_fault_matrix.moc"
