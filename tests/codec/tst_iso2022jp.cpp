@@ -1,9 +1,13 @@
 // Shift_JIS <-> ISO-2022-JP: worked cases, mode switching, malformed input,
-// and the round trip over every JIS X 0208 code.
+// the round trip over every JIS X 0208 code, and the reader against its
+// plain one-character-at-a-time reference on every kind of input.
 #include <QRandomGenerator>
 #include <QtTest>
+#include <functional>
+#include <random>
 
 #include "codec/Iso2022Jp.h"
+#include "support/JisToSjisReference.h"
 #include "support/SjisLiterals.h"
 
 namespace {
@@ -41,6 +45,8 @@ private slots:
     void mixedTextSurvivesRoundTrip();
     void outputIsSevenBitForEveryInput();
     void jisToSjisNeverReadsPastTheEnd();
+    void jisToSjisAgreesWithReference_data();
+    void jisToSjisAgreesWithReference();
 };
 
 void TestIso2022Jp::toIso2022Jp_data() {
@@ -250,6 +256,162 @@ void TestIso2022Jp::jisToSjisNeverReadsPastTheEnd() {
         const std::string prefix = msg.substr(0, len);
         QVERIFY(JisToSjis(prefix).size() <= prefix.size());
     }
+}
+
+namespace {
+
+using Rng = std::mt19937;
+// Calls `check` on each input of one kind until it returns false.
+using Visit = std::function<bool(const std::string&)>;
+
+const std::string kKanjiSwitch = "\x1b$B", kKatakanaSwitch = "\x1b(I";
+
+// One piece of what a mail body may hold, well-formed or not: every switch,
+// escapes this reader does not know, JIS codes, stray bytes, raw Shift_JIS
+// (also a lead byte right before an ESC, which takes the ESC with it), line
+// breaks and bytes of every range.
+std::string randomToken(Rng& rng) {
+    auto byteIn = [&](int lo, int hi) { return char(lo + int(rng() % unsigned(hi - lo + 1))); };
+    switch (rng() % 16) {
+    case 0: return kKanjiSwitch;
+    case 1: return kKatakanaSwitch;
+    case 2: return "\x1b(J";
+    case 3: return "\x1b(B";
+    case 4: {
+        static const char* const others[] = {"\x1b", "\x1b$", "\x1b(", "\x1b$@", "\x1b(A", "\x1b$(D", "\x1bN",
+                                             "\x1b\x1b", "\x1b$\x1b(B", "\x1b(\x1b$B"};
+        return others[rng() % std::size(others)];
+    }
+    case 5:
+    case 6:
+    case 7: return {byteIn(0x21, 0x7E), byteIn(0x21, 0x7E)};  // a JIS code
+    case 8: return {byteIn(0x21, 0x7E)};                      // half a code
+    case 9: return {(rng() % 2) ? byteIn(0x81, 0x9F) : byteIn(0xE0, 0xFC), byteIn(0x40, 0xFC)};
+    case 10: return {byteIn(0x80, 0xFF), '\x1b'};
+    case 11: return {byteIn(0xA0, 0xDF)};
+    case 12: return (rng() % 2) ? "\r\n" : "\n";
+    case 13: return {byteIn(0x80, 0xFF)};
+    default: return {byteIn(0x00, 0xFF)};
+    }
+}
+
+std::string randomTokens(Rng& rng, int count) {
+    std::string s;
+    for (int k = 0; k < count; ++k) s += randomToken(rng);
+    return s;
+}
+
+enum class Inputs { Short, Tokens, EveryCut, RandomBytes, LongRuns };
+
+bool visitInputs(Inputs kind, Rng& rng, const Visit& check) {
+    switch (kind) {
+    case Inputs::Short: {
+        // Every input of up to four bytes from the bytes at the edges of
+        // each range, read from each run's start.
+        const std::string edges = bytes(QByteArray::fromHex(
+            "00 0a 0d 1b 20 21 24 28 40 42 49 4a 5f 60 7e 7f 80 81 9f a0 a1 df e0 ef fc ff"));
+        for (const std::string& prefix : {std::string(), kKanjiSwitch, kKatakanaSwitch}) {
+            std::string in = prefix;
+            std::function<bool(int)> extend = [&](int left) {
+                if (!check(in)) return false;
+                if (left == 0) return true;
+                for (const char b : edges) {
+                    in.push_back(b);
+                    const bool ok = extend(left - 1);
+                    in.pop_back();
+                    if (!ok) return false;
+                }
+                return true;
+            };
+            if (!extend(4)) return false;
+        }
+        return true;
+    }
+    case Inputs::Tokens:
+        for (int m = 0; m < 20000; ++m)
+            if (!check(randomTokens(rng, int(rng() % 60)))) return false;
+        return true;
+    case Inputs::EveryCut:
+        // Cut at every byte from either end: escapes and two-byte characters
+        // broken at every position, and reading started inside them.
+        for (int m = 0; m < 300; ++m) {
+            const std::string msg = randomTokens(rng, 40);
+            for (std::size_t k = 0; k <= msg.size(); ++k)
+                if (!check(msg.substr(0, k)) || !check(msg.substr(k))) return false;
+        }
+        return true;
+    case Inputs::RandomBytes:
+        // Uniform bytes, and bytes drawn mostly from those escapes are made of.
+        for (int m = 0; m < 5000; ++m) {
+            const std::string_view escapeBytes = "\x1b\x1b$(BIJ\x81\x21\x7e\xa1\x0d";
+            std::string uniform, escapey;
+            const int len = int(rng() % 300);
+            for (int k = 0; k < len; ++k) {
+                uniform += char(rng() % 256);
+                escapey += escapeBytes[rng() % escapeBytes.size()];
+            }
+            if (!check(uniform) || !check(escapey)) return false;
+        }
+        return true;
+    case Inputs::LongRuns: {
+        // Runs far longer than any buffer or search step: raw Shift_JIS with
+        // escapes in it, a long line of lead bytes before an escape (an even
+        // and an odd number of them), long kanji, katakana and ASCII runs.
+        std::string raw, kanji = kKanjiSwitch, katakana = kKatakanaSwitch, ascii;
+        for (int k = 0; k < 200000; ++k) {
+            raw += {char(0x81 + rng() % 0x1F), char(0x40 + rng() % 0xBD)};
+            if (rng() % 5000 == 0) raw += kKanjiSwitch + "\x24\x22\x1b(B";
+            kanji += {char(0x21 + rng() % 94), char(0x21 + rng() % 94)};
+            if (rng() % 5000 == 0) kanji += "\r\n";
+            katakana += char(0x21 + rng() % 0x3F);
+            ascii += char(0x20 + rng() % 0x5F);
+        }
+        for (const std::string& in : {raw, kanji, katakana, ascii + "\x1b$B\x24\x22" + ascii,
+                                      std::string(100000, '\x81') + "\x1b$B\x24\x22",
+                                      std::string(100001, '\x81') + "\x1b$B\x24\x22", randomTokens(rng, 100000)})
+            if (!check(in)) return false;
+        return true;
+    }
+    }
+    return true;
+}
+
+}  // namespace
+
+void TestIso2022Jp::jisToSjisAgreesWithReference_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<unsigned>("seed");
+    QTest::addColumn<int>("atLeast");  // inputs this kind must have produced
+    QTest::newRow("every input up to 4 bytes") << int(Inputs::Short) << 0u << 3 * 475255;
+    for (unsigned seed : {1u, 2u}) {
+        QTest::addRow("token streams, seed %u", seed) << int(Inputs::Tokens) << seed << 20000;
+        QTest::addRow("every cut, seed %u", seed) << int(Inputs::EveryCut) << seed << 300 * 2 * 41;
+        QTest::addRow("random bytes, seed %u", seed) << int(Inputs::RandomBytes) << seed << 10000;
+        QTest::addRow("long runs, seed %u", seed) << int(Inputs::LongRuns) << seed << 7;
+    }
+}
+
+void TestIso2022Jp::jisToSjisAgreesWithReference() {
+    QFETCH(int, kind);
+    QFETCH(unsigned, seed);
+    QFETCH(int, atLeast);
+    Rng rng(seed);
+    int compared = 0;
+    QString failure;
+    visitInputs(Inputs(kind), rng, [&](const std::string& in) {
+        ++compared;
+        const std::string want = jis_reference::JisToSjis(in);
+        const std::string got = JisToSjis(in);
+        if (got == want) return true;
+        const auto at = std::mismatch(got.begin(), got.end(), want.begin(), want.end()).first - got.begin();
+        failure = QString("input %1 (%2 bytes): output differs from byte %3 on; got %4, want %5")
+                      .arg(in.size() <= 200 ? QString(hex(in)) : "too long to show", QString::number(in.size()))
+                      .arg(at)
+                      .arg(QString(hex(got.substr(std::size_t(at), 16))), QString(hex(want.substr(std::size_t(at), 16))));
+        return false;
+    });
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    QVERIFY2(compared >= atLeast, qPrintable(QString("only %1 inputs compared").arg(compared)));
 }
 
 QTEST_GUILESS_MAIN(TestIso2022Jp)
