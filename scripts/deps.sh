@@ -7,8 +7,9 @@ set -euo pipefail
 packages="cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev fonts-noto-cjk"
 mail_packages="postfix dovecot-core dovecot-pop3d"
 # The accessibility test runs the program on a private X display with its own
-# session and accessibility buses; the fuzz targets need clang's libFuzzer.
-a11y_packages="dbus at-spi2-core xvfb clang libclang-rt-14-dev"
+# session and accessibility buses; the fuzz targets need clang's libFuzzer;
+# bench_compare_codec measures the codecs against the nkf command.
+a11y_packages="dbus at-spi2-core xvfb clang libclang-rt-14-dev nkf"
 case "${1:-}" in
     --mail) packages="$packages $mail_packages $a11y_packages" ;;
     --demo) packages="$packages $mail_packages" ;;
