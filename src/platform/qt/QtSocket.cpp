@@ -55,8 +55,13 @@ void QtSocket::connect() {
 void QtSocket::sendData(const std::string& bytes) {
     if (bytes.empty()) return;
     // QTcpSocket keeps everything it cannot send at once and sends it from
-    // the event loop, so every byte goes out in order.
+    // the event loop, so every byte goes out in order. What can go out now
+    // goes out now: the dialogue waits for the server's answer to each
+    // command, and leaving the command for the next turn of the loop added
+    // a turn to every one of them. (An error met here is reported at once,
+    // from inside the session's own handling; the session only shows it.)
     socket_.write(bytes.data(), qint64(bytes.size()));
+    socket_.flush();
 }
 
 std::string QtSocket::getData() {
