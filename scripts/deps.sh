@@ -5,7 +5,9 @@
 set -euo pipefail
 
 packages="cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev fonts-noto-cjk"
-mail_packages="postfix dovecot-core dovecot-pop3d"
+# openssl makes the mail servers' certificates at every start (dovecot-core
+# pulls it in today, but the script calls it itself).
+mail_packages="postfix dovecot-core dovecot-pop3d openssl"
 # The accessibility test runs the program on a private X display with its own
 # session and accessibility buses; the fuzz targets need clang's libFuzzer;
 # bench_compare_codec measures the codecs against the nkf command.

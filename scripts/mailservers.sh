@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Private Postfix (SMTP, port 25) and Dovecot (POP3, port 110) instances for
-# the tests that talk to real mail servers, and for the demonstration round.
+# Private Postfix (SMTP) and Dovecot (POP3) instances for the tests that talk
+# to real mail servers, and for the demonstration round.
 #
 #   scripts/mailservers.sh start [BUILD_DIR]   (re)start both, mailboxes empty
 #   scripts/mailservers.sh stop  [BUILD_DIR]   stop both
@@ -18,6 +18,24 @@
 # mail system of the machine's own is in its way). The program speaks to the
 # standard ports only, so one instance can run per address; the directory of
 # the running one is recorded in $ACTIVE_FILE for the tests.
+#
+# Ports on that address:
+#   25    SMTP as the players' carriers had it: no TLS, no authentication
+#   587   submission: STARTTLS required, then AUTH PLAIN or LOGIN
+#   2587  the same, but AUTH LOGIN is the only mechanism offered or taken
+#   465   SMTP inside TLS from the first byte, AUTH PLAIN or LOGIN
+#   110   POP3, USER/PASS in the clear as before, STLS offered
+#   995   POP3 inside TLS from the first byte
+# The TLS listeners present a certificate for $SERVER_NAME (and the address)
+# signed by a private CA made afresh at every start; the client trusts neither
+# by default. Their files, in tls/ of the servers' folder:
+#   ca.pem          the CA certificate, to verify against
+#   server.pem      the server certificate
+#   server.key      its key (root only; both servers load it as root)
+#   server.sha256   SHA-256 fingerprint of server.pem, "AB:CD:..." on one line
+# Mailbox users authenticate with the same address and password everywhere:
+# Postfix asks Dovecot's authentication service through a socket in Postfix's
+# private queue folder.
 set -euo pipefail
 
 SCRIPT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -38,9 +56,20 @@ fi
 
 PASSWORD=trivorn                 # every mailbox has this POP3 password
 OPERATOR_DOMAIN=trivorn.test
+SERVER_NAME=mail.$OPERATOR_DOMAIN   # greeting name, and the name in the certificate
 PLAYER_DOMAINS="docomo.ne.jp ezweb.ne.jp t.vodafone.ne.jp example.com"
 MAIL_UID=8                       # the system's "mail" user and group
 MAIL_GID=8
+SMTP_PORT=25
+SUBMISSION_PORT=587
+# No registered port offers AUTH LOGIN alone; this one is free of the
+# machine's own services and above the ports that need root.
+LOGIN_ONLY_PORT=2587
+LOGIN_ONLY_SERVICE=smtp-login    # the service name it gives Dovecot's authentication
+SMTPS_PORT=465
+POP3_PORT=110
+POP3S_PORT=995
+ALL_PORTS="$SMTP_PORT $SUBMISSION_PORT $LOGIN_ONLY_PORT $SMTPS_PORT $POP3_PORT $POP3S_PORT"
 
 die() { echo "mailservers: $*" >&2; exit 1; }
 say() { echo "mailservers: $*"; }
@@ -87,6 +116,10 @@ use_dir() {
     DC_CONF=$DC_DIR/dovecot.conf
     DC_RUN=$DC_DIR/run
     MAILDIRS=$DIR/maildirs
+    TLS_DIR=$DIR/tls
+    # Postfix's SMTP server connects here to have Dovecot check a password.
+    # Inside Postfix's private folder, so no other user can reach it.
+    AUTH_SOCKET=$PF_QUEUE/private/auth
 }
 
 # Every mailbox, one address a line.
@@ -207,10 +240,25 @@ greeting() {
     printf '%s' "${line%$'\r'}"
 }
 
-wait_for() {  # port, expected start of the greeting, name, log
+# First line the server on $ADDRESS:$1 sends once TLS is up, or nothing: for
+# the listeners that speak TLS from the first byte. The handshake must succeed
+# against the CA in folder $2 for the certificate's name, so an answer here
+# also says the certificate is the one a client should see.
+tls_greeting() {
+    local line
+    [ -f "$2/ca.pem" ] || return 0
+    # s_client sends QUIT as soon as it is connected; the server answers it
+    # after its greeting and closes, which ends s_client.
+    line=$(printf 'QUIT\r\n' | timeout 10 openssl s_client -quiet -connect "$ADDRESS:$1" \
+        -CAfile "$2/ca.pem" -verify_return_error -verify_hostname "$SERVER_NAME" 2>/dev/null |
+        head -n1) || true
+    printf '%s' "${line%$'\r'}"
+}
+
+wait_for() {  # port, expected start of the greeting, name, log[, TLS folder]
     local i g
     for i in $(seq 1 100); do
-        g=$(greeting "$1")
+        if [ -n "${5:-}" ]; then g=$(tls_greeting "$1" "$5"); else g=$(greeting "$1"); fi
         case "$g" in "$2"*) say "$3 answers on $ADDRESS:$1: $g"; return 0 ;; esac
         sleep 0.2
     done
@@ -230,7 +278,7 @@ write_postfix_config() {
         echo "data_directory = $PF_DATA"
         echo "mail_owner = postfix"
         echo "setgid_group = postdrop"
-        echo "myhostname = mail.$OPERATOR_DOMAIN"
+        echo "myhostname = $SERVER_NAME"
         echo "mydomain = $OPERATOR_DOMAIN"
         echo "myorigin = \$myhostname"
         echo "# Postfix accepts only addresses configured on an interface here, and"
@@ -270,11 +318,49 @@ write_postfix_config() {
         echo "readme_directory = no"
         echo "maillog_file_prefixes = $DIR"
         echo "maillog_file = $DIR/postfix.log"
+        echo "# What the submission listeners in master.cf use. These only name the"
+        echo "# files and the socket: TLS and AUTH stay off unless a listener turns"
+        echo "# them on, so port 25 offers neither."
+        echo "smtpd_tls_chain_files = $TLS_DIR/server.key, $TLS_DIR/server.pem"
+        echo "smtpd_tls_protocols = >=TLSv1.2"
+        echo "smtpd_tls_mandatory_protocols = >=TLSv1.2"
+        echo "smtpd_tls_loglevel = 1"
+        echo "smtpd_sasl_type = dovecot"
+        echo "smtpd_sasl_path = $AUTH_SOCKET"
+        echo "# A client that has not logged in may not send anything on them."
+        echo "submission_client_restrictions = permit_sasl_authenticated, reject"
     } > "$PF_CONF/main.cf"
 
     # chroot off everywhere: the queue is not a prepared chroot jail.
     printf '# service     type  private unpriv  chroot  wakeup  maxproc command\n' > "$PF_CONF/master.cf"
-    printf '%-13s inet  n       -       n       -       -       smtpd\n' "$ADDRESS:25" >> "$PF_CONF/master.cf"
+    printf '%-13s inet  n       -       n       -       -       smtpd\n' "$ADDRESS:$SMTP_PORT" >> "$PF_CONF/master.cf"
+    # Submission as mail providers offer it today: TLS first (STARTTLS, or from
+    # the first byte on the smtps port), then a password, then the mail. Only
+    # the test domains are accepted here too: the relay rule of port 25 stays.
+    local submission="
+  -o smtpd_tls_auth_only=yes
+  -o smtpd_sasl_auth_enable=yes
+  -o smtpd_client_restrictions=\$submission_client_restrictions"
+    {
+        printf '%-13s inet  n       -       n       -       -       smtpd' "$ADDRESS:$SUBMISSION_PORT"
+        echo "
+  -o syslog_name=postfix/submission
+  -o smtpd_tls_security_level=encrypt$submission"
+        # For the client's way through a server that knows no other mechanism.
+        # The filter only hides the others from EHLO; Dovecot refuses PLAIN
+        # for this service name (see write_dovecot_config).
+        printf '%-13s inet  n       -       n       -       -       smtpd' "$ADDRESS:$LOGIN_ONLY_PORT"
+        echo "
+  -o syslog_name=postfix/submission-login
+  -o smtpd_tls_security_level=encrypt$submission
+  -o smtpd_sasl_mechanism_filter=login
+  -o smtpd_sasl_service=$LOGIN_ONLY_SERVICE"
+        printf '%-13s inet  n       -       n       -       -       smtpd' "$ADDRESS:$SMTPS_PORT"
+        echo "
+  -o syslog_name=postfix/smtps
+  -o smtpd_tls_wrappermode=yes
+  -o smtpd_tls_security_level=encrypt$submission"
+    } >> "$PF_CONF/master.cf"
     cat >> "$PF_CONF/master.cf" <<'EOF'
 pickup        unix  n       -       n       60      1       pickup
 cleanup       unix  n       -       n       -       0       cleanup
@@ -297,6 +383,7 @@ virtual       unix  -       n       n       -       -       virtual
 anvil         unix  -       -       n       -       1       anvil
 scache        unix  -       -       n       -       1       scache
 postlog       unix-dgram n  -       n       -       1       postlogd
+tlsmgr        unix  -       -       n       1000?   1       tlsmgr
 EOF
 
     : > "$PF_CONF/vmailbox"
@@ -314,14 +401,30 @@ listen = $ADDRESS
 base_dir = $DC_RUN
 state_dir = $DC_DIR/state
 log_path = $DC_DIR/dovecot.log
-ssl = no
-# The players' phones of the quiz log in with USER/PASS in the clear.
+# STLS on port 110 and TLS from the first byte on 995, but not required:
+ssl = yes
+ssl_cert = <$TLS_DIR/server.pem
+ssl_key = <$TLS_DIR/server.key
+ssl_min_protocol = TLSv1.2
+# the players' phones of the quiz log in with USER/PASS in the clear.
 disable_plaintext_auth = no
-auth_mechanisms = plain
+# LOGIN is there for Postfix's submission listeners, which offer what Dovecot
+# has; POP3's CAPA lists it too ("SASL PLAIN LOGIN").
+auth_mechanisms = plain login
 first_valid_uid = $MAIL_UID
 last_valid_uid = $MAIL_UID
 first_valid_gid = $MAIL_GID
 mail_location = maildir:~
+# Postfix's port that offers AUTH LOGIN alone hides PLAIN only from EHLO; a
+# client trying PLAIN there anyway must fail as on a server without it, or a
+# client that ignores what is offered would pass. For that service every
+# mailbox is denied PLAIN; for all others the list of the denied is empty.
+passdb {
+  driver = passwd-file
+  args = username_format=%u $DC_DIR/%{if;%{service};eq;$LOGIN_ONLY_SERVICE;users;nobody}
+  deny = yes
+  mechanisms = plain
+}
 passdb {
   driver = passwd-file
   args = scheme=PLAIN username_format=%u $DC_DIR/users
@@ -333,10 +436,19 @@ userdb {
 service pop3-login {
   inet_listener pop3 {
     address = $ADDRESS
-    port = 110
+    port = $POP3_PORT
   }
   inet_listener pop3s {
-    port = 0
+    address = $ADDRESS
+    port = $POP3S_PORT
+    ssl = yes
+  }
+}
+service auth {
+  unix_listener $AUTH_SOCKET {
+    mode = 0600
+    user = postfix
+    group = postfix
   }
 }
 EOF
@@ -344,8 +456,47 @@ EOF
     while read -r a; do
         echo "$a:{PLAIN}$PASSWORD:$MAIL_UID:$MAIL_GID::$MAILDIRS/${a#*@}/${a%@*}::" >> "$DC_DIR/users"
     done < "$DIR/accounts"
-    chown root:dovecot "$DC_DIR/users"
-    chmod 640 "$DC_DIR/users"
+    : > "$DC_DIR/nobody"
+    chown root:dovecot "$DC_DIR/users" "$DC_DIR/nobody"
+    chmod 640 "$DC_DIR/users" "$DC_DIR/nobody"
+}
+
+# A private CA and a server certificate it signs, new at every start. Tests
+# need a certificate that no client trusts out of the box, then one they can
+# make trusted (the CA file, or the server certificate's fingerprint). The CA
+# key is thrown away once it has signed: nothing else is ever signed with it.
+make_certificates() {
+    local work ok=yes
+    rm -rf "$TLS_DIR"
+    install -d -m 755 "$TLS_DIR"
+    work=$(mktemp -d)
+    printf '%s\n' "basicConstraints = critical, CA:FALSE" \
+        "keyUsage = critical, digitalSignature, keyEncipherment" \
+        "extendedKeyUsage = serverAuth" \
+        "subjectKeyIdentifier = hash" \
+        "authorityKeyIdentifier = keyid" \
+        "subjectAltName = DNS:$SERVER_NAME, IP:$ADDRESS" > "$work/server.ext"
+    (
+        # Keys are unreadable to anyone but root from their first byte.
+        umask 077
+        openssl req -x509 -new -newkey rsa:2048 -nodes -sha256 -days 365 \
+            -subj "/O=TRIVORN test mail servers/CN=TRIVORN test CA $ADDRESS" \
+            -addext "basicConstraints = critical, CA:TRUE" \
+            -addext "keyUsage = critical, keyCertSign, cRLSign" \
+            -keyout "$work/ca.key" -out "$TLS_DIR/ca.pem" &&
+        openssl req -new -newkey rsa:2048 -nodes -sha256 -subj "/CN=$SERVER_NAME" \
+            -keyout "$TLS_DIR/server.key" -out "$work/server.csr" &&
+        openssl x509 -req -sha256 -days 365 -in "$work/server.csr" \
+            -CA "$TLS_DIR/ca.pem" -CAkey "$work/ca.key" -CAserial "$work/ca.srl" -CAcreateserial \
+            -extfile "$work/server.ext" -out "$TLS_DIR/server.pem"
+    ) >>"$DIR/start.log" 2>&1 || ok=no
+    rm -rf "$work"
+    [ "$ok" = yes ] || die "openssl could not make the certificates (see $DIR/start.log)"
+    chown root:root "$TLS_DIR"/*
+    chmod 644 "$TLS_DIR/ca.pem" "$TLS_DIR/server.pem"
+    chmod 600 "$TLS_DIR/server.key"
+    openssl x509 -in "$TLS_DIR/server.pem" -noout -fingerprint -sha256 | sed 's/^[^=]*=//' > "$TLS_DIR/server.sha256"
+    chmod 644 "$TLS_DIR/server.sha256"
 }
 
 make_maildirs() {
@@ -365,19 +516,19 @@ make_maildirs() {
 # --- commands ----------------------------------------------------------------
 
 start() {
-    [ "$(id -u)" = 0 ] || die "must run as root (ports 25 and 110)"
-    [ -x /usr/sbin/postfix ] && [ -x /usr/sbin/dovecot ] ||
-        die "postfix or dovecot missing: run scripts/deps.sh --mail"
+    [ "$(id -u)" = 0 ] || die "must run as root (ports below 1024)"
+    if [ ! -x /usr/sbin/postfix ] || [ ! -x /usr/sbin/dovecot ] || ! command -v openssl >/dev/null; then
+        die "postfix, dovecot or openssl missing: run scripts/deps.sh --mail"
+    fi
 
     if [ -f "$ACTIVE_FILE" ]; then
         local other; other=$(cat "$ACTIVE_FILE")
         [ -d "$other" ] && stop_instance "$other"
     fi
     stop_instance "$DIR"
-    stop_stale_listener 25
-    stop_stale_listener 110
-    require_free 25
-    require_free 110
+    local port
+    for port in $ALL_PORTS; do stop_stale_listener "$port"; done
+    for port in $ALL_PORTS; do require_free "$port"; done
 
     # A fallback folder is in /tmp, where anyone may have made that name first.
     if [ -L "$DIR" ] || { [ -e "$DIR" ] && [ "$(stat -c %u "$DIR")" != 0 ]; }; then
@@ -396,6 +547,7 @@ start() {
 
     accounts > "$DIR/accounts"
     make_maildirs
+    make_certificates
     write_postfix_config
     write_dovecot_config
 
@@ -409,11 +561,19 @@ start() {
     dovecot -c "$DC_CONF" </dev/null >>"$DIR/start.log" 2>&1 9>&- ||
         die "dovecot did not start (see $DIR/start.log, $DC_DIR/dovecot.log)"
 
-    wait_for 25 "220 " Postfix "$DIR/postfix.log"
-    wait_for 110 "+OK" Dovecot "$DC_DIR/dovecot.log"
+    wait_for "$SMTP_PORT" "220 " Postfix "$DIR/postfix.log"
+    wait_for "$SUBMISSION_PORT" "220 " "Postfix submission" "$DIR/postfix.log"
+    wait_for "$LOGIN_ONLY_PORT" "220 " "Postfix submission (AUTH LOGIN only)" "$DIR/postfix.log"
+    wait_for "$SMTPS_PORT" "220 " "Postfix smtps (TLS)" "$DIR/postfix.log" "$TLS_DIR"
+    wait_for "$POP3_PORT" "+OK" Dovecot "$DC_DIR/dovecot.log"
+    wait_for "$POP3S_PORT" "+OK" "Dovecot pop3s (TLS)" "$DC_DIR/dovecot.log" "$TLS_DIR"
+    # Postfix offers AUTH only while Dovecot's socket for it is there.
+    [ -S "$AUTH_SOCKET" ] || die "Dovecot did not make $AUTH_SOCKET (see $DC_DIR/dovecot.log)"
     echo "$DIR" > "$ACTIVE_FILE"
     trap - EXIT
     say "$(wc -l < "$DIR/accounts") mailboxes under $MAILDIRS, password \"$PASSWORD\""
+    say "TLS certificate for $SERVER_NAME and $ADDRESS: $TLS_DIR/server.pem, CA $TLS_DIR/ca.pem"
+    say "its SHA-256 fingerprint: $(cat "$TLS_DIR/server.sha256")"
 }
 
 stop() {
@@ -423,11 +583,41 @@ stop() {
     fi
 }
 
+# Whether anything accepts a connection on $ADDRESS:$1.
+listening() {
+    { exec 3<>"/dev/tcp/$ADDRESS/$1"; } 2>/dev/null || return 1
+    exec 3<&- 3>&-
+}
+
+status_line() {  # name, port, what it says
+    printf '%-16s %-21s %s\n' "$1" "$ADDRESS:$2" "${3:-(no answer)}"
+}
+
 status() {
-    local g
-    g=$(greeting 25); echo "smtp $ADDRESS:25  ${g:-(no answer)}"
-    g=$(greeting 110); echo "pop3 $ADDRESS:110 ${g:-(no answer)}"
-    echo "active directory: $(cat "$ACTIVE_FILE" 2>/dev/null || echo none)"
+    local active tls g port
+    active=$(cat "$ACTIVE_FILE" 2>/dev/null || true)
+    tls=${active:+$active/tls}
+    status_line smtp "$SMTP_PORT" "$(greeting "$SMTP_PORT")"
+    status_line submission "$SUBMISSION_PORT" "$(greeting "$SUBMISSION_PORT")"
+    status_line submission-login "$LOGIN_ONLY_PORT" "$(greeting "$LOGIN_ONLY_PORT")"
+    status_line pop3 "$POP3_PORT" "$(greeting "$POP3_PORT")"
+    # The TLS ones: whether they listen, and whether the handshake checks out
+    # against this instance's CA.
+    for port in "$SMTPS_PORT:smtps" "$POP3S_PORT:pop3s"; do
+        if ! listening "${port%%:*}"; then
+            g=""
+        elif [ -n "$tls" ] && g=$(tls_greeting "${port%%:*}" "$tls") && [ -n "$g" ]; then
+            g="listening; with TLS: $g"
+        else
+            g="listening (no TLS greeting verified against ${tls:-no CA}/ca.pem)"
+        fi
+        status_line "${port#*:}" "${port%%:*}" "$g"
+    done
+    echo "active directory: ${active:-none}"
+    if [ -n "$tls" ] && [ -f "$tls/server.sha256" ]; then
+        echo "TLS: CA $tls/ca.pem, server certificate for $SERVER_NAME $tls/server.pem"
+        echo "     SHA-256 $(cat "$tls/server.sha256")"
+    fi
 }
 
 cmd=${1:-}

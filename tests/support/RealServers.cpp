@@ -55,6 +55,16 @@ QByteArray greeting(quint16 port) {
     return s.readLine().trimmed();
 }
 
+// Whether anything accepts a connection on the port; the TLS listeners send
+// nothing readable before a handshake.
+bool listening(quint16 port) {
+    QTcpSocket s;
+    s.connectToHost(host, port);
+    const bool connected = s.waitForConnected(3000);
+    s.abort();
+    return connected;
+}
+
 // A reply is complete when its last line is "ddd " or "ddd" CR LF; "ddd-"
 // lines continue it.
 bool replyComplete(const QByteArray& buffer) {
@@ -131,6 +141,20 @@ QString directory() {
     return QString::fromLocal8Bit(qgetenv("TRV_BINARY_DIR")) + "/mailservers";
 }
 
+QString tlsDirectory() { return directory() + "/tls"; }
+
+QString caCertificatePath() { return tlsDirectory() + "/ca.pem"; }
+
+QString serverCertificatePath() { return tlsDirectory() + "/server.pem"; }
+
+QByteArray serverCertificateSha256() {
+    QFile f(tlsDirectory() + "/server.sha256");
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    // Written as openssl prints it, "AB:CD:...": fromHex skips the colons.
+    const QByteArray digest = QByteArray::fromHex(f.readAll().trimmed());
+    return digest.size() == 32 ? digest : QByteArray();
+}
+
 QStringList accounts() {
     QFile f(directory() + "/accounts");
     if (!f.open(QIODevice::ReadOnly)) return {};
@@ -149,6 +173,23 @@ QString unavailableReason() {
     if (!pop3.startsWith("+OK"))
         return QString("POP3 server on %1:%2 does not answer (got \"%3\")%4")
             .arg(host).arg(pop3Port).arg(QString::fromLatin1(pop3), hint);
+    return {};
+}
+
+QString tlsUnavailableReason() {
+    const QString hint = "; restart them with: bash scripts/mailservers.sh start";
+    for (const QString& file : {caCertificatePath(), serverCertificatePath()})
+        if (!QFile::exists(file)) return "no " + file + " (servers started by an older script?)" + hint;
+    if (serverCertificateSha256().isEmpty())
+        return "no SHA-256 fingerprint in " + tlsDirectory() + "/server.sha256" + hint;
+    for (const quint16 port : {submissionPort, submissionLoginOnlyPort}) {
+        const QByteArray g = greeting(port);
+        if (!g.startsWith("220"))
+            return QString("submission server on %1:%2 does not answer (got \"%3\")%4")
+                .arg(host).arg(port).arg(QString::fromLatin1(g), hint);
+    }
+    for (const quint16 port : {smtpsPort, pop3sPort})
+        if (!listening(port)) return QString("nothing listens on %1:%2%3").arg(host).arg(port).arg(hint);
     return {};
 }
 

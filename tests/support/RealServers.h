@@ -1,7 +1,8 @@
 #pragma once
 // Access to the private Postfix (SMTP, 127.0.0.1:25) and Dovecot (POP3,
 // 127.0.0.1:110) instances that scripts/mailservers.sh starts, for the tests
-// labelled "realserver".
+// labelled "realserver". The same instances also serve mail the way today's
+// providers do, with TLS and a password for sending (the ports below).
 //
 // Typical use:
 //     void initTestCase() { TRV_REQUIRE_REAL_SERVERS(); }
@@ -24,6 +25,21 @@ namespace RealServers {
 inline constexpr char host[] = "127.0.0.1";
 inline constexpr quint16 smtpPort = 25;
 inline constexpr quint16 pop3Port = 110;
+// Port 25 stays as the carriers had it: no STARTTLS, no AUTH. The others:
+// Submission: STARTTLS first (MAIL and AUTH before it get 530), then AUTH PLAIN
+// or LOGIN; without AUTH every RCPT is refused.
+inline constexpr quint16 submissionPort = 587;
+// The same, but AUTH LOGIN is the only mechanism offered, and PLAIN is refused
+// (535) even with the right password.
+inline constexpr quint16 submissionLoginOnlyPort = 2587;
+// SMTP inside TLS from the first byte; AUTH PLAIN or LOGIN, no STARTTLS.
+inline constexpr quint16 smtpsPort = 465;
+// POP3 inside TLS from the first byte. Port 110 offers STLS as well, and still
+// takes USER/PASS without it.
+inline constexpr quint16 pop3sPort = 995;
+// The name the servers' certificate is issued for (and greet with); the
+// certificate also names the listening address.
+inline constexpr char tlsServerName[] = "mail.trivorn.test";
 // POP3 password of every mailbox; the POP3 user name is the full address.
 inline constexpr char password[] = "trivorn";
 // The operator's mailbox, which receives the players' replies.
@@ -35,12 +51,27 @@ inline const QStringList playerDomains{"docomo.ne.jp", "ezweb.ne.jp", "t.vodafon
 // instance as recorded by the start command, else $TRV_BINARY_DIR/mailservers.
 QString directory();
 
+// The running instance's TLS files (made afresh at every start, so a test must
+// read them, never keep them): ca.pem, the private CA that signed the server
+// certificate and that no client trusts by default; server.pem; server.sha256.
+QString tlsDirectory();
+QString caCertificatePath();
+QString serverCertificatePath();
+// SHA-256 of the server certificate (its DER bytes, 32 bytes), as a client
+// sees it in the handshake; empty if the instance has none.
+QByteArray serverCertificateSha256();
+
 // Every mailbox address the servers know (taro@docomo.ne.jp, ..., player250@docomo.ne.jp).
 QStringList accounts();
 
 // Empty when SMTP and POP3 both greet and the mailbox folder exists; else a
 // message saying what is missing and how to start the servers.
 QString unavailableReason();
+
+// Empty when the submission, smtps and pop3s listeners are there and the TLS
+// files are; else a message saying what is missing. Only whether they listen
+// (and the plain greetings) is checked: the handshake is the tests' business.
+QString tlsUnavailableReason();
 
 // Waits for Postfix's queue to drain, then deletes every message of every
 // mailbox. False (with *error) if mail stays queued or a file stays.
@@ -88,5 +119,12 @@ int queuedMessageCount();
 #define TRV_REQUIRE_REAL_SERVERS()                                              \
     do {                                                                        \
         const QString trvReason_ = RealServers::unavailableReason();            \
+        if (!trvReason_.isEmpty()) QFAIL(qPrintable(trvReason_));               \
+    } while (false)
+
+// The same for the TLS listeners, on top of TRV_REQUIRE_REAL_SERVERS().
+#define TRV_REQUIRE_TLS_SERVERS()                                               \
+    do {                                                                        \
+        const QString trvReason_ = RealServers::tlsUnavailableReason();         \
         if (!trvReason_.isEmpty()) QFAIL(qPrintable(trvReason_));               \
     } while (false)
