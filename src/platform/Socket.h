@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <string>
+#include <vector>
 
 // An event-driven TCP client socket with the operations and events of the
 // classic Winsock control: set the remote end, connect, send bytes, read every
@@ -30,4 +31,31 @@ public:
     std::function<void()> onDataArrival;
     std::function<void()> onClose;   // the peer closed the connection
     std::function<void(int number, const std::string& description)> onError;
+
+    // ---- TLS ----
+    // Providers of today speak TLS: from the first byte (ports 465 and 995),
+    // or after the dialogue asked for it (STARTTLS, STLS). The certificate
+    // must chain to a certificate the system trusts and name tlsServerName,
+    // unless its SHA-256 fingerprint is one the operator chose to trust.
+
+    // Set before connect(): TLS from the first byte. onConnect then comes
+    // only once the connection is encrypted and the certificate accepted.
+    bool implicitTls = false;
+    // The name the server's certificate must carry (the server as set up).
+    std::string tlsServerName;
+    // Fingerprints ("AB:CD:…", upper-case hex, SHA-256 of the DER
+    // certificate) accepted even when the certificate fails the checks.
+    std::vector<std::string> trustedFingerprints;
+
+    // Starts TLS on the open connection (the server has agreed to it); the
+    // outcome arrives as onEncrypted, or as onCertificateRefused / onError.
+    virtual void startTls() = 0;
+    // Bytes sent and received are encrypted from now on.
+    virtual bool isEncrypted() const = 0;
+
+    std::function<void()> onEncrypted;
+    // The certificate failed its checks and its fingerprint is not trusted:
+    // what failed (in words) and the fingerprint, so the operator can decide.
+    // The connection is closed; no onError follows.
+    std::function<void(const std::string& problems, const std::string& fingerprint)> onCertificateRefused;
 };

@@ -6,6 +6,7 @@ void FakeSocket::connect()
     connectedHost = remoteHost;
     connectedPort = remotePort;
     state_ = State::Connecting;
+    encrypted_ = false;
 }
 
 void FakeSocket::sendData(const std::string& bytes)
@@ -48,6 +49,19 @@ void FakeSocket::peerClose()
 {
     state_ = State::Closed;
     if (onClose) onClose();
+}
+
+void FakeSocket::completeTls()
+{
+    encrypted_ = true;
+    sendsBeforeTls = int(sends.size());
+    if (onEncrypted) onEncrypted();
+}
+
+void FakeSocket::refuseCertificate(const std::string& problems, const std::string& fingerprint)
+{
+    state_ = State::Closed;
+    if (onCertificateRefused) onCertificateRefused(problems, fingerprint);
 }
 
 void FakeSocket::raiseError(int number, const std::string& description)

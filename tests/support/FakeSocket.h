@@ -14,6 +14,8 @@ public:
     void sendData(const std::string& bytes) override;
     std::string getData() override;
     void close() override;
+    void startTls() override { ++startTlsCalls; }
+    bool isEncrypted() const override { return encrypted_; }
 
     // The server's side.
     void acceptConnection();                       // Connected, fires onConnect
@@ -22,16 +24,21 @@ public:
     void deliverInPieces(const std::string& bytes, std::size_t size);
     void peerClose();                              // Closed, fires onClose
     void raiseError(int number, const std::string& description);
+    void completeTls();                            // encrypted from now on, fires onEncrypted
+    void refuseCertificate(const std::string& problems, const std::string& fingerprint);   // closed, fires onCertificateRefused
 
     // What the client did.
     std::vector<std::string> sends;   // one entry per sendData call
     std::string sentText() const;     // every send joined
     int connectCalls = 0;
     int closeCalls = 0;
+    int startTlsCalls = 0;
+    int sendsBeforeTls = -1;   // sends when completeTls() ran; -1: never
     std::string connectedHost;
     int connectedPort = 0;
 
 private:
     State state_ = State::Closed;
+    bool encrypted_ = false;
     std::string pending_;
 };

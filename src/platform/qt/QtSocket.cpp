@@ -1,15 +1,25 @@
 #include "platform/qt/QtSocket.h"
 
+#include <cctype>
+
+#include <QCryptographicHash>
 #include <QHostAddress>
+#include <QSslCertificate>
+#include <QStringList>
 
 #include "platform/qt/Charset.h"
 
 QtSocket::QtSocket() {
-    QObject::connect(&socket_, &QTcpSocket::connected, [this] { handleConnected(); });
-    QObject::connect(&socket_, &QTcpSocket::readyRead, [this] { handleReadyRead(); });
-    QObject::connect(&socket_, &QTcpSocket::disconnected, [this] { handleDisconnected(); });
-    QObject::connect(&socket_, &QTcpSocket::errorOccurred,
+    QObject::connect(&socket_, &QSslSocket::connected, [this] { handleConnected(); });
+    QObject::connect(&socket_, &QSslSocket::readyRead, [this] { handleReadyRead(); });
+    QObject::connect(&socket_, &QSslSocket::disconnected, [this] { handleDisconnected(); });
+    QObject::connect(&socket_, &QSslSocket::errorOccurred,
                      [this](QAbstractSocket::SocketError e) { handleError(e); });
+    QObject::connect(&socket_, &QSslSocket::encrypted, [this] { handleEncrypted(); });
+    // Direct connection: ignoreSslErrors() only counts when called from
+    // inside the signal, before the handshake goes on.
+    QObject::connect(&socket_, &QSslSocket::sslErrors,
+                     [this](const QList<QSslError>& errors) { handleSslErrors(errors); });
 }
 
 QtSocket::~QtSocket() {
@@ -22,6 +32,9 @@ Socket::State QtSocket::state() const {
     if (closedByUs_) return State::Closed;
     if (failed_) return State::Error;
     if (peerClosed_) return State::Closing;   // until the owner closes its end
+    // With TLS from the first byte the connection is not the owner's to use
+    // before the certificate is accepted, as onConnect says.
+    if (handshake_ == Handshake::Implicit) return State::Connecting;
     switch (socket_.state()) {
     case QAbstractSocket::HostLookupState:
     case QAbstractSocket::ConnectingState:
@@ -42,41 +55,89 @@ void QtSocket::connect() {
         closedByUs_ = true;
         socket_.abort();
     }
+    ++generation_;
     closedByUs_ = false;
     peerClosed_ = false;
     failed_ = false;
+    refused_ = false;
+    handshake_ = Handshake::None;
     if (localPort != 0 && !socket_.bind(QHostAddress::AnyIPv4, quint16(localPort))) {
         // bind() has already reported the error through errorOccurred.
         return;
     }
-    socket_.connectToHost(QString::fromStdString(remoteHost), quint16(remotePort));
+    const QString host = QString::fromStdString(remoteHost);
+    if (!implicitTls) {
+        socket_.connectToHost(host, quint16(remotePort));
+        return;
+    }
+    handshake_ = Handshake::Implicit;
+    // QSslSocket starts the handshake itself once TCP is up; `connected`
+    // then means nothing to the owner, `encrypted` is its onConnect.
+    socket_.connectToHostEncrypted(host, quint16(remotePort), QString::fromStdString(tlsServerName));
 }
 
 void QtSocket::sendData(const std::string& bytes) {
     if (bytes.empty()) return;
-    // QTcpSocket keeps everything it cannot send at once and sends it from
+    // QSslSocket keeps everything it cannot send at once and sends it from
     // the event loop, so every byte goes out in order. What can go out now
     // goes out now: the dialogue waits for the server's answer to each
     // command, and leaving the command for the next turn of the loop added
     // a turn to every one of them. (An error met here is reported at once,
     // from inside the session's own handling; the session only shows it.)
+    // On an encrypted connection the flush also encrypts what was written.
     socket_.write(bytes.data(), qint64(bytes.size()));
     socket_.flush();
 }
 
 std::string QtSocket::getData() {
+    // A connection ended by a failed handshake is no longer open, and Qt
+    // warns about reading from it.
+    if (!socket_.isOpen()) return {};
     const QByteArray data = socket_.readAll();
     return std::string(data.constData(), std::size_t(data.size()));
 }
 
 void QtSocket::close() {
+    const bool handshaking = handshake_ != Handshake::None;
+    ++generation_;
     closedByUs_ = true;
     peerClosed_ = false;
     failed_ = false;
+    refused_ = false;
+    handshake_ = Handshake::None;
     // Unread data of the closed connection is dropped; bytes still queued
     // for sending (a QUIT just written) go out before the socket closes.
+    if (socket_.isOpen()) socket_.readAll();
+    if (socket_.state() == QAbstractSocket::UnconnectedState) return;
+    // A handshake has nothing of ours to deliver, and disconnectFromHost
+    // would let it run to its end first.
+    if (handshaking)
+        socket_.abort();
+    else
+        socket_.disconnectFromHost();
+}
+
+void QtSocket::startTls() {
+    // Closed, failed or closed by the peer: the owner has had its event.
+    if (closedByUs_ || failed_ || peerClosed_ || socket_.state() != QAbstractSocket::ConnectedState) return;
+    if (handshake_ != Handshake::None || socket_.isEncrypted()) {
+        // A mistake of the dialogue: said, rather than left to the time-out.
+        failHandshake(errorNumber(QAbstractSocket::OperationError),
+                      "TLS has already been started on this connection");
+        return;
+    }
+    // Plain bytes still unread here came before the handshake (a server, or
+    // someone in between, talking past its own reply): dropped, so they can
+    // never be read as if they had arrived encrypted. Any that come later
+    // go to the handshake and make it fail.
     socket_.readAll();
-    if (socket_.state() != QAbstractSocket::UnconnectedState) socket_.disconnectFromHost();
+    handshake_ = Handshake::StartTls;
+    socket_.setPeerVerifyName(QString::fromStdString(tlsServerName));
+    socket_.startClientEncryption();
+}
+
+bool QtSocket::isEncrypted() const {
+    return socket_.isEncrypted();
 }
 
 int QtSocket::errorNumber(QAbstractSocket::SocketError error) {
@@ -91,12 +152,20 @@ int QtSocket::errorNumber(QAbstractSocket::SocketError error) {
     case QAbstractSocket::AddressInUseError: return 10048;
     case QAbstractSocket::SocketAddressNotAvailableError: return 10049;
     case QAbstractSocket::UnsupportedSocketOperationError: return 10045;
+    // TLS failures have no Winsock code: SslHandshakeFailedError (13),
+    // SslInternalError (20), SslInvalidUserDataError (21) pass as they are.
     default: return int(error);
     }
 }
 
+std::string QtSocket::fingerprintOf(const QSslCertificate& certificate) {
+    if (certificate.isNull()) return {};
+    return certificate.digest(QCryptographicHash::Sha256).toHex(':').toUpper().toStdString();
+}
+
 void QtSocket::handleConnected() {
     if (closedByUs_) return;
+    if (handshake_ == Handshake::Implicit) return;   // onConnect waits for `encrypted`
     if (onConnect) onConnect();
 }
 
@@ -110,6 +179,14 @@ void QtSocket::handleReadyRead() {
 
 void QtSocket::handleDisconnected() {
     if (closedByUs_ || peerClosed_ || failed_) return;
+    if (handshake_ != Handshake::None) {
+        // Hung up on during the handshake: the connection never became
+        // what the owner asked for, so this is a failure, not a close.
+        // (errorOccurred has normally said so already; this is for a
+        // disconnect that comes without it.)
+        failHandshake(errorNumber(QAbstractSocket::RemoteHostClosedError), socket_.errorString());
+        return;
+    }
     peerClosed_ = true;
     // Data that came with the close is still waiting: let the owner read it
     // before it hears of the close.
@@ -119,7 +196,14 @@ void QtSocket::handleDisconnected() {
 }
 
 void QtSocket::handleError(QAbstractSocket::SocketError error) {
-    if (closedByUs_) return;
+    // After a refused certificate Qt fails the handshake itself; the owner
+    // hears of the refusal only.
+    if (closedByUs_ || refused_) return;
+    if (handshake_ != Handshake::None) {
+        // Including the peer closing: see handleDisconnected.
+        failHandshake(errorNumber(error), socket_.errorString());
+        return;
+    }
     // The peer closing its end is reported as a close event (disconnected
     // follows), as the Winsock control does, never as an error.
     if (error == QAbstractSocket::RemoteHostClosedError) return;
@@ -129,4 +213,86 @@ void QtSocket::handleError(QAbstractSocket::SocketError error) {
     // raise a second event.
     if (socket_.state() == QAbstractSocket::ConnectedState) socket_.abort();
     if (onError) onError(errorNumber(error), description);
+}
+
+void QtSocket::handleEncrypted() {
+    if (closedByUs_ || failed_) return;
+    const Handshake done = handshake_;
+    handshake_ = Handshake::None;
+    if (done == Handshake::Implicit) {
+        if (onConnect) onConnect();
+    } else if (onEncrypted) {
+        onEncrypted();
+    }
+}
+
+void QtSocket::handleSslErrors(const QList<QSslError>& errors) {
+    if (closedByUs_ || failed_) return;
+    const QSslCertificate certificate = socket_.peerCertificate();
+    const std::string fingerprint = fingerprintOf(certificate);
+    if (isTrusted(fingerprint)) {
+        // The operator has seen this very certificate and trusts it: what
+        // the checks found (an unknown issuer, another name) is accepted
+        // for it, and for nothing else.
+        socket_.ignoreSslErrors(errors);
+        return;
+    }
+    QStringList problems;
+    for (const QSslError& e : errors) problems << e.errorString();
+    problems.removeDuplicates();
+    const SjisText text = Charset::toSjis(problems.join(QStringLiteral("; ")));
+    // Not ignored, Qt fails the handshake right after this signal with an
+    // error of its own (silenced by refused_) and drops the connection.
+    refused_ = true;
+    failed_ = true;
+    later([this, text, fingerprint] {
+        // Over for good, as if the owner had closed it: Closed, and silent.
+        closedByUs_ = true;
+        failed_ = false;
+        handshake_ = Handshake::None;
+        socket_.abort();
+        if (onCertificateRefused) onCertificateRefused(text, fingerprint);
+    });
+}
+
+bool QtSocket::isTrusted(const std::string& fingerprint) const {
+    if (fingerprint.empty()) return false;
+    // Compared on the hex digits alone, whatever the case and separators
+    // the operator's copy has.
+    const auto digits = [](const std::string& s) {
+        std::string out;
+        for (const char c : s)
+            if (std::isxdigit(static_cast<unsigned char>(c))) out += char(std::toupper(static_cast<unsigned char>(c)));
+        return out;
+    };
+    const std::string wanted = digits(fingerprint);
+    for (const std::string& trusted : trustedFingerprints)
+        if (digits(trusted) == wanted) return true;
+    return false;
+}
+
+void QtSocket::failHandshake(int number, const QString& description) {
+    if (failed_) return;
+    failed_ = true;
+    const SjisText text = Charset::toSjis(description);
+    later([this, number, text] {
+        handshake_ = Handshake::None;
+        socket_.abort();
+        if (onError) onError(number, text);
+    });
+}
+
+void QtSocket::later(std::function<void()> event) {
+    // A failure met during a handshake is met deep inside QSslSocket, which
+    // still aborts or disconnects after the signal. An owner that reacted
+    // at once (connecting again, say) would see its new connection dropped
+    // under it; on the next turn of the loop it is safe.
+    const unsigned generation = generation_;
+    QMetaObject::invokeMethod(
+        &socket_,
+        [this, generation, event = std::move(event)] {
+            if (generation != generation_) return;   // closed or reconnected meanwhile
+            event();
+        },
+        Qt::QueuedConnection);
 }
