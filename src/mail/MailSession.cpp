@@ -12,7 +12,8 @@ MailSession::MailSession(Socket& socket, Timer& timer, SessionView& view, const 
 {
 }
 
-void MailSession::open(const SjisText& server, int port, int timeoutMs)
+void MailSession::open(const SjisText& server, int port, int timeoutMs, bool implicitTls,
+                       const std::vector<std::string>& trustedFingerprints)
 {
     if (!socket_.isClosed()) socket_.close();
     running_ = true;
@@ -20,6 +21,9 @@ void MailSession::open(const SjisText& server, int port, int timeoutMs)
     socket_.remoteHost = server;
     socket_.remotePort = port;
     socket_.localPort = 0;
+    socket_.implicitTls = implicitTls;
+    socket_.tlsServerName = server;
+    socket_.trustedFingerprints = trustedFingerprints;
     timer_.setInterval(timeoutMs);
     timer_.setEnabled(true);
     socket_.connect();
@@ -76,6 +80,30 @@ void MailSession::timerTick()
     view_.timedOut();
     view_.showMessage(SessionTexts::kTimeOut);
     view_.sessionEnded();
+}
+
+void MailSession::beginTls()
+{
+    socket_.startTls();
+}
+
+void MailSession::encrypted()
+{
+    if (!active()) return;
+    restartTimer();
+    tlsStarted();
+}
+
+void MailSession::certificateRefused(const std::string& problems, const std::string& fingerprint)
+{
+    if (!running_) return;
+    // Shown once, with what the operator needs to decide whether to trust
+    // this certificate in the mail settings; the phase ends at once.
+    const SjisText text = SessionTexts::kCertificateRefused + socket_.remoteHost + " : " + problems +
+                          " (SHA-256 " + fingerprint + ")";
+    view_.certificateRefused(socket_.remoteHost, fingerprint);
+    view_.showMessage(text);
+    abort(text);
 }
 
 void MailSession::abort(const SjisText& status)

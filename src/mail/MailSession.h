@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "mail/SessionView.h"
 #include "platform/SjisText.h"
@@ -25,6 +26,9 @@ public:
     void closedByPeer();
     void socketError(int number, const std::string& description);
     void timerTick();
+    // TLS events (WinsockN_Encrypted, WinsockN_CertificateRefused).
+    void encrypted();
+    void certificateRefused(const std::string& problems, const std::string& fingerprint);
 
     bool running() const { return running_; }
 
@@ -44,8 +48,15 @@ protected:
                 const char* closedStatus);
 
     // Closes the socket if it is open, arms the time-out and connects. The
-    // derived start() has reset its own dialogue first.
-    void open(const SjisText& server, int port, int timeoutMs);
+    // derived start() has reset its own dialogue first. With `implicitTls`
+    // the connection is encrypted before the greeting.
+    void open(const SjisText& server, int port, int timeoutMs, bool implicitTls = false,
+              const std::vector<std::string>& trustedFingerprints = {});
+
+    // The server agreed to TLS: the handshake starts, and the dialogue goes
+    // on in tlsStarted() once the connection is encrypted.
+    void beginTls();
+    virtual void tlsStarted() {}
 
     // Bytes the server sent, kept until the dialogue takes them.
     virtual void received(const std::string& bytes) = 0;

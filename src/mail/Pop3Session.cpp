@@ -13,6 +13,7 @@ const char* Pop3Session::stateName(State s)
 {
     switch (s) {
     case State::Connect: return "Connect";
+    case State::Stls: return "Stls";
     case State::User: return "User";
     case State::Pass: return "Pass";
     case State::Stat: return "Stat";
@@ -38,7 +39,8 @@ void Pop3Session::start(Pop3Job job)
     messageNumber_ = 0;
     deleteList_.clear();
     deleteCount_ = 0;
-    open(job_.server, job_.port, job_.timeoutMs);
+    open(job_.server, job_.port, job_.timeoutMs, job_.protection == Pop3Job::Protection::Tls,
+         job_.trustedFingerprints);
 }
 
 void Pop3Session::received(const std::string& bytes)
@@ -78,19 +80,27 @@ bool Pop3Session::step()
 void Pop3Session::handleStatus(const std::string& line)
 {
     if (!Pop3ReplyReader::positive(line)) {
+        // Never a silent fall-back to plain text: the fetch ends here.
+        if (state_ == State::Stls) view_.setStatus(SessionTexts::kNoStls);
         sendQuit();
         return;
     }
     switch (state_) {
     case State::Connect:
-        if (holdsLineBreak(job_.account)) {
-            view_.setStatus(SessionTexts::kAccountRefused);
-            sendQuit();
+        if (job_.protection == Pop3Job::Protection::Stls && !socket_.isEncrypted()) {
+            send("STLS\r\n");
+            enterState(State::Stls);
             return;
         }
-        send("USER " + job_.account + "\r\n");
-        enterState(State::User);
-        view_.setStatus("User");
+        sendUser();
+        return;
+
+    case State::Stls:
+        // Nothing more is said until the handshake is done: tlsStarted().
+        // Whatever came after the +OK in the clear is no answer of the
+        // server's; it could only have been slipped in by someone between.
+        reader_.clear();
+        beginTls();
         return;
 
     case State::User:
@@ -168,6 +178,24 @@ void Pop3Session::messageComplete(const std::string& message)
     send("DELE " + std::to_string(deleteList_[0]) + "\r\n");
     enterState(State::Dele);
     view_.setStatus("Dele");
+}
+
+void Pop3Session::sendUser()
+{
+    if (holdsLineBreak(job_.account)) {
+        view_.setStatus(SessionTexts::kAccountRefused);
+        sendQuit();
+        return;
+    }
+    send("USER " + job_.account + "\r\n");
+    enterState(State::User);
+    view_.setStatus("User");
+}
+
+void Pop3Session::tlsStarted()
+{
+    reader_.clear();
+    sendUser();
 }
 
 void Pop3Session::requestMessage()

@@ -20,6 +20,12 @@ struct Pop3Job {
     // A fetch pass begins: the mailbox holds at least one message.
     std::function<void()> fetchBegins;
     int timeoutMs = kSessionTimeoutMs;
+
+    // How the connection is protected: not at all (as it always was), STLS
+    // after the greeting, or TLS from the first byte.
+    enum class Protection { None, Stls, Tls };
+    Protection protection = Protection::None;
+    std::vector<std::string> trustedFingerprints;
 };
 
 // The POP3 dialogue as a reply-driven state machine: USER, PASS, STAT,
@@ -29,6 +35,7 @@ public:
     // Each state names the reply it waits for.
     enum class State {
         Connect,   // the greeting
+        Stls,      // +OK for STLS; then the handshake, then USER
         User,      // +OK for USER
         Pass,      // +OK for PASS
         Stat,      // the count of STAT
@@ -63,6 +70,8 @@ private:
     void messageComplete(const std::string& message);
     void requestMessage();
     void sendQuit();
+    void sendUser();
+    void tlsStarted() override;
 
     Pop3Job job_;
     Pop3ReplyReader reader_;

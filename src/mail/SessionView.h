@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 #include "platform/SjisText.h"
 
 // What a mail session shows and tells its owner: the main window during a
@@ -23,6 +25,9 @@ public:
     // "Time Out Err" message and sessionEnded(); the owner decides what that
     // means for its buttons (inside a round they stay disabled).
     virtual void timedOut() {}
+    // The server's certificate failed its checks and its fingerprint is not
+    // trusted: the owner may remember it, so the operator can choose to trust it.
+    virtual void certificateRefused(const SjisText& server, const std::string& fingerprint) {}
     // The session has ended by any road (sw := 1). Called exactly once per start.
     virtual void sessionEnded() = 0;
 };

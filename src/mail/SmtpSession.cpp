@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "mail/SmtpExtensions.h"
 #include "mail/OutgoingMessage.h"
 #include "mail/SessionTexts.h"
 
@@ -14,6 +15,11 @@ const char* SmtpSession::stateName(State s)
 {
     switch (s) {
     case State::Connect: return "Connect";
+    case State::Ehlo: return "Ehlo";
+    case State::StartTls: return "StartTls";
+    case State::Auth: return "Auth";
+    case State::AuthUser: return "AuthUser";
+    case State::AuthPass: return "AuthPass";
     case State::Helo: return "Helo";
     case State::MailFrom: return "Mail From";
     case State::RcptTo: return "Rcpt To";
@@ -39,7 +45,8 @@ void SmtpSession::start(SmtpJob job)
     recipientIndex_ = 0;
     awaitingAcceptance_ = false;
     accepted_ = 0;
-    open(job_.server, job_.port, job_.timeoutMs);
+    open(job_.server, job_.port, job_.timeoutMs, job_.protection == SmtpJob::Protection::Tls,
+         job_.trustedFingerprints);
 }
 
 void SmtpSession::received(const std::string& bytes)
@@ -59,7 +66,6 @@ void SmtpSession::takeReplies()
 void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
 {
     replyCode_ = reply.code;
-    const int last = int(job_.recipients.size()) - 1;
     if (awaitingAcceptance_) {
         awaitingAcceptance_ = false;
         if (replyCode_ == "250") ++accepted_;
@@ -73,32 +79,55 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
             sendQuit();
             return;
         }
+        recipientIndex_ = 0;
+        if (job_.speaksEsmtp()) {
+            sendEhlo();
+            return;
+        }
         send("HELO " + job_.server + "\r\n");
         enterState(State::Helo);
-        recipientIndex_ = 0;
         return;
 
-    case State::Helo: {
+    case State::Ehlo:
         if (!expect("250")) return;
-        if (job_.showsProgress) {
-            view_.setProgressRange(0, last + 1);
-            view_.setProgressStyle(1);
-        }
-        if (holdsLineBreak(job_.ownAddress)) {
-            view_.setStatus(SessionTexts::kSenderRefused);
-            sendQuit();
-            return;
-        }
-        int i = nextUsableRecipient(recipientIndex_);
-        if (i < 0) {   // nobody (left) to send to
-            sendQuit();
-            return;
-        }
-        recipientIndex_ = i;
-        send("MAIL FROM:<" + job_.ownAddress + ">\r\n");
-        enterState(State::MailFrom);
+        if (goOnAfterEhlo(reply.text)) beginMailing();
         return;
-    }
+
+    case State::StartTls:
+        if (!expect("220")) return;
+        // Nothing more is said until the handshake is done: tlsStarted().
+        // Whatever came after the 220 in the clear is no answer of the
+        // server's; it could only have been slipped in by someone between.
+        reader_.clear();
+        beginTls();
+        return;
+
+    case State::AuthUser:
+        if (!expect("334")) return;
+        send(SaslBase64(job_.authUser) + "\r\n");
+        enterState(State::AuthPass);
+        return;
+
+    case State::AuthPass:
+        if (!expect("334")) return;
+        send(SaslBase64(job_.authPassword) + "\r\n");
+        enterState(State::Auth);
+        return;
+
+    case State::Auth:
+        if (replyCode_ != "235") {
+            // The server's own words say why (a wrong password, mostly).
+            view_.setStatus("ERR : " + ReplyFirstLine(reply.text));
+            sendQuit();
+            return;
+        }
+        beginMailing();
+        return;
+
+    case State::Helo:
+        if (!expect("250")) return;
+        beginMailing();
+        return;
 
     case State::MailFrom: {
         if (!expect("250")) return;
@@ -151,6 +180,69 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
         finish();
         return;
     }
+}
+
+void SmtpSession::beginMailing()
+{
+    if (job_.showsProgress) {
+        view_.setProgressRange(0, int(job_.recipients.size()));
+        view_.setProgressStyle(1);
+    }
+    if (holdsLineBreak(job_.ownAddress)) {
+        view_.setStatus(SessionTexts::kSenderRefused);
+        sendQuit();
+        return;
+    }
+    int i = nextUsableRecipient(recipientIndex_);
+    if (i < 0) {   // nobody (left) to send to
+        sendQuit();
+        return;
+    }
+    recipientIndex_ = i;
+    send("MAIL FROM:<" + job_.ownAddress + ">\r\n");
+    enterState(State::MailFrom);
+}
+
+void SmtpSession::sendEhlo()
+{
+    send("EHLO " + job_.server + "\r\n");
+    enterState(State::Ehlo);
+}
+
+void SmtpSession::tlsStarted()
+{
+    // What the server offered in the clear counts no longer: ask again.
+    reader_.clear();
+    sendEhlo();
+}
+
+bool SmtpSession::goOnAfterEhlo(const std::string& ehloReply)
+{
+    const EhloOffer offer = ReadEhloOffer(ehloReply);
+    if (job_.protection == SmtpJob::Protection::StartTls && !socket_.isEncrypted()) {
+        if (!offer.startTls) {
+            // Never a silent fall-back to plain text: the phase ends here.
+            view_.setStatus(SessionTexts::kNoStartTls);
+            sendQuit();
+            return false;
+        }
+        send("STARTTLS\r\n");
+        enterState(State::StartTls);
+        return false;
+    }
+    if (job_.authUser.empty()) return true;
+    if (offer.authPlain) {
+        const std::string credentials = std::string(1, '\0') + job_.authUser + '\0' + job_.authPassword;
+        send("AUTH PLAIN " + SaslBase64(credentials) + "\r\n");
+        enterState(State::Auth);
+    } else if (offer.authLogin) {
+        send("AUTH LOGIN\r\n");
+        enterState(State::AuthUser);
+    } else {
+        view_.setStatus(SessionTexts::kNoAuth);
+        sendQuit();
+    }
+    return false;
 }
 
 bool SmtpSession::expect(const char* code)

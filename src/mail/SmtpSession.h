@@ -32,6 +32,20 @@ struct SmtpJob {
     // the feedback window shows "RCPT TO" and has no bar.
     bool showsProgress = true;
     int timeoutMs = kSessionTimeoutMs;
+
+    // How the connection is protected: not at all (the dialogue opens with
+    // HELO, as it always has), STARTTLS after EHLO, or TLS from the first byte.
+    enum class Protection { None, StartTls, Tls };
+    Protection protection = Protection::None;
+    // With a user the session logs in (AUTH PLAIN, or AUTH LOGIN when that is
+    // all the server offers) before the first MAIL FROM.
+    SjisText authUser;
+    SjisText authPassword;   // in clear
+    std::vector<std::string> trustedFingerprints;
+
+    // Today's submission services want EHLO; plain HELO stays for a job
+    // that neither protects nor logs in, byte for byte as before.
+    bool speaksEsmtp() const { return protection != Protection::None || !authUser.empty(); }
 };
 
 // The SMTP dialogue as a reply-driven state machine: it advances one state per
@@ -41,6 +55,11 @@ public:
     // Each state names the reply it waits for. Two serve twice over:
     enum class State {
         Connect,    // the greeting, 220
+        Ehlo,       // the 250 for EHLO (again once TLS has started): what the server offers
+        StartTls,   // the 220 for STARTTLS; then the handshake, then EHLO again
+        Auth,       // the 235 for AUTH PLAIN, or for the password of AUTH LOGIN
+        AuthUser,   // AUTH LOGIN: the 334 asking for the user name
+        AuthPass,   // AUTH LOGIN: the 334 asking for the password
         Helo,       // the 250 for HELO, and in a per-recipient mailing the 250
                     // for each message but the last, which starts the next MAIL FROM
         MailFrom,   // the 250 for MAIL FROM, and with one envelope for everybody
@@ -71,6 +90,13 @@ private:
     void received(const std::string& bytes) override;
     void takeReplies() override;
     void handleReply(const SmtpReplyReader::Reply& reply);
+    void tlsStarted() override;
+    void sendEhlo();
+    // After HELO, EHLO (and the login, if any): the first MAIL FROM.
+    void beginMailing();
+    // What the EHLO reply offers; false when the job cannot go on with it
+    // (the phase then ends, nothing sent in the clear).
+    bool goOnAfterEhlo(const std::string& ehloReply);
     bool expect(const char* code);
     void sendQuit();
     // The first recipient from `from` on whose address can be sent; each one

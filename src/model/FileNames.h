@@ -4,6 +4,7 @@
 // round selector's text used verbatim, and ".dat" (see roundFileName()).
 namespace FileNames {
 inline constexpr const char* kMailSettings = "trv1.dat";   // the mail account
+inline constexpr const char* kTransport = "trv1x.dat";     // ports, TLS, login, trusted certificates
 inline constexpr const char* kAddressBook = "trv2.dat";
 inline constexpr const char* kRoundCounter = "trv3.dat";   // the round START plays next
 

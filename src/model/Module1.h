@@ -13,6 +13,7 @@ struct Module1 {
     Platform& platform;
 
     MailSettings mailSettings;
+    TransportSettings transport;
     AddressBook addressBook;
     InvitationMail invitationMail;
     ClosingMail closingMail;

@@ -21,6 +21,35 @@ struct MailSettings {
     bool operator==(const MailSettings&) const = default;
 };
 
+// trv1x.dat: how the mail servers are reached, beside the account of trv1.dat
+// (whose layout older folders share). Every member reads 0 or empty from a
+// folder without the file, and that is the plain connection of old: SMTP on
+// 25 with HELO, POP3 on 110, no TLS, no login.
+constexpr int kTrustedCertificateSlots = 16;
+
+struct TransportSettings {
+    enum Protection : std::int16_t { kNone = 0, kStartTls = 1, kTls = 2 };   // kStartTls: STLS for POP3
+    enum SmtpLogin : std::int16_t { kNoLogin = 0, kPop3Account = 1, kOwnLogin = 2 };
+
+    std::int16_t SmtpPort = 0;         // 0: the usual port for the protection
+    std::int16_t SmtpProtection = kNone;
+    std::int16_t SmtpLoginKind = kNoLogin;
+    SjisText SmtpUser;
+    SjisText SmtpPassword;             // stored as EncodeBase64Text, as trv1.dat's
+    std::int16_t Pop3Port = 0;
+    std::int16_t Pop3Protection = kNone;
+    // Certificates the operator chose to trust although they fail the checks:
+    // the server's name and the SHA-256 fingerprint ("AB:CD:…"), slot by slot.
+    std::array<SjisText, kTrustedCertificateSlots> TrustedServers;
+    std::array<SjisText, kTrustedCertificateSlots> TrustedFingerprints;
+
+    template <class V> void visit(V& v) {
+        v(SmtpPort); v(SmtpProtection); v(SmtpLoginKind); v(SmtpUser); v(SmtpPassword);
+        v(Pop3Port); v(Pop3Protection); v(TrustedServers); v(TrustedFingerprints);
+    }
+    bool operator==(const TransportSettings&) const = default;
+};
+
 constexpr int kAddressSlots = 1000;
 
 // trv2.dat (address book) and trv2s<N>.dat (the roster of round N; there

@@ -5,6 +5,7 @@
 #include "mail/OutgoingMessage.h"
 #include "mail/ReceivedMailParser.h"
 #include "mail/RoundMailJobs.h"
+#include "mail/Transport.h"
 #include "run/RunTexts.h"
 #include "run/Scoring.h"
 #include "run/Waiting.h"
@@ -25,7 +26,8 @@ void RoundMailer::send()
     BuildHeaderBlock(mail, m_.mailSettings.OwnAddress);
 
     SmtpJob job = makeRoundSmtpJob(m_, CompleteMail);
-    job.port = smtpPort;
+    applySmtpTransport(job, m_.transport, m_.mailSettings);
+    if (smtpPort != 0) job.port = smtpPort;
     job.timeoutMs = sessionTimeoutMs;
     smtp_.start(std::move(job));
     waitForSessionEnd(m_.platform, vars_.sw);
@@ -40,7 +42,8 @@ void RoundMailer::fetch()
         ParseContext context = replyContext(m_, vars_.遅れメール);
         return ParseReceivedMail(messageText, context);
     });
-    job.port = pop3Port;
+    applyPop3Transport(job, m_.transport);
+    if (pop3Port != 0) job.port = pop3Port;
     job.timeoutMs = sessionTimeoutMs;
     pop3_.start(std::move(job));
     waitForSessionEnd(m_.platform, vars_.sw);

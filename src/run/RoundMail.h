@@ -37,10 +37,10 @@ public:
     SmtpSession& smtp() { return smtp_; }
     Pop3Session& pop3() { return pop3_; }
 
-    // Where the servers listen and how long they may stay silent; tests point
-    // these at servers of their own.
-    int smtpPort = 25;
-    int pop3Port = 110;
+    // Where the servers listen (0: as the connection settings say) and how
+    // long they may stay silent; tests point these at servers of their own.
+    int smtpPort = 0;
+    int pop3Port = 0;
     int sessionTimeoutMs = kSessionTimeoutMs;
 
 private:

@@ -25,6 +25,8 @@ std::optional<SjisText> ReadRoundSetup(Module1& m) {
     const SjisText& round = m.quizRun.RoundNumber;
 
     readSetupFile(files, FileNames::kMailSettings, m.mailSettings);
+    // A folder from before protected connections has no such file: plain ones.
+    readSetupFile(files, FileNames::kTransport, m.transport);
     if (m.mailSettings.Pop3Server.empty()) return SjisText(RunTexts::kSetMailSettings);
 
     readSetupFile(files, FileNames::kAddressBook, m.addressBook);

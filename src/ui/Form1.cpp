@@ -233,11 +233,19 @@ void Form1::wireConnections() {
     Winsock1->onDataArrival = [this] { Winsock1_DataArrival(); };
     Winsock1->onClose = [this] { Winsock1_Close(); };
     Winsock1->onError = [this](int n, const std::string& d) { Winsock1_Error(n, d); };
+    Winsock1->onEncrypted = [this] { roundMail_->smtp().encrypted(); };
+    Winsock1->onCertificateRefused = [this](const std::string& p, const std::string& f) {
+        roundMail_->smtp().certificateRefused(p, f);
+    };
     Timer1->onTimer = [this] { Timer1_Timer(); };
     Winsock2->onConnect = [this] { Winsock2_Connect(); };
     Winsock2->onDataArrival = [this] { Winsock2_DataArrival(); };
     Winsock2->onClose = [this] { Winsock2_Close(); };
     Winsock2->onError = [this](int n, const std::string& d) { Winsock2_Error(n, d); };
+    Winsock2->onEncrypted = [this] { roundMail_->pop3().encrypted(); };
+    Winsock2->onCertificateRefused = [this](const std::string& p, const std::string& f) {
+        roundMail_->pop3().certificateRefused(p, f);
+    };
     Timer2->onTimer = [this] { Timer2_Timer(); };
 }
 

@@ -14,6 +14,7 @@
 #include "mail/OutgoingMessage.h"
 #include "mail/RuntimeFault.h"
 #include "mail/SupportAddress.h"
+#include "mail/Transport.h"
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
 #include "run/Waiting.h"
@@ -87,11 +88,18 @@ void Form10::connectHandlers() {
     Winsock1->onDataArrival = [this] { Winsock1_DataArrival(); };
     Winsock1->onClose = [this] { Winsock1_Close(); };
     Winsock1->onError = [this](int n, const std::string& d) { Winsock1_Error(n, d); };
+    Winsock1->onEncrypted = [this] { session_->encrypted(); };
+    Winsock1->onCertificateRefused = [this](const std::string& p, const std::string& f) {
+        session_->certificateRefused(p, f);
+    };
     Timer1->onTimer = [this] { Timer1_Timer(); };
 }
 
 void Form10::Form_Load() {
     readRecordFile(*m.platform.files, FileNames::kMailSettings, m.mailSettings);
+    // Without the file (a folder from before protected connections): plain ones.
+    m.transport = TransportSettings{};
+    readRecordFile(*m.platform.files, FileNames::kTransport, m.transport, DataFiles::Mode::ReadOnly);
     if (m.mailSettings.Pop3Server.empty()) {
         message("メールの設定をして下さい");
         return;
@@ -124,7 +132,8 @@ void Form10::Command1_Click() {
     BuildHeaderBlock(mail, m.mailSettings.OwnAddress);
     SmtpJob job;
     job.server = m.mailSettings.SmtpServer;
-    job.port = smtpPort;
+    applySmtpTransport(job, m.transport, m.mailSettings);
+    if (smtpPort != 0) job.port = smtpPort;
     job.timeoutMs = sessionTimeoutMs;
     job.ownAddress = m.mailSettings.OwnAddress;
     job.headerBlock = mail.HeaderBlock;

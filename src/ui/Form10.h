@@ -43,7 +43,7 @@ public:
     std::int16_t FeedbackDone = 1;
     // Where the server listens and how long it may stay silent; tests point
     // these at a server of their own.
-    int smtpPort = 25;
+    int smtpPort = 0;   // 0: as the connection settings say
     int sessionTimeoutMs = kSessionTimeoutMs;
 
     void Form_Load();

@@ -70,6 +70,8 @@ private slots:
     void lineBreakInAccountOrPassword_data();
     void lineBreakInAccountOrPassword();
     void statusLineSplitAcrossReads();
+    void protectedFetch_data();
+    void protectedFetch();
 };
 
 void TestPop3Session::startConnectsWithTimeout()
@@ -417,6 +419,62 @@ void TestPop3Session::statusLineSplitAcrossReads()
     QVERIFY(rig.socket.sends.empty());
     rig.socket.deliver("\n");
     QCOMPARE(rig.commands(), (Strings{"USER quiz"}));
+}
+
+// ---- Protection ------------------------------------------------------------
+
+void TestPop3Session::protectedFetch_data()
+{
+    using P = Pop3Job::Protection;
+    QTest::addColumn<int>("protection");
+    QTest::addColumn<QByteArrayList>("replies");    // "<tls>": the handshake completes
+    QTest::addColumn<QByteArrayList>("commands");
+    QTest::addColumn<int>("sentInTheClear");        // -1: no handshake
+    QTest::addColumn<QByteArray>("status");         // the status of a failed phase
+
+    const QByteArrayList fetch = {"USER quiz", "PASS secret", "STAT", "QUIT"};
+    const QByteArrayList served = {"+OK\r\n", "+OK Logged in.\r\n", "+OK 0 0\r\n", "+OK Logging out.\r\n"};
+    QTest::newRow("STLS") << int(P::Stls)
+                          << QByteArrayList{"+OK ready.\r\n", "+OK Begin TLS negotiation now.\r\n", "<tls>"} + served
+                          << QByteArrayList{"STLS"} + fetch << 1 << QByteArray();
+    QTest::newRow("STLS refused: nothing in the clear")
+        << int(P::Stls) << QByteArrayList{"+OK ready.\r\n", "-ERR Unknown command\r\n", "+OK bye\r\n"}
+        << QByteArrayList{"STLS", "QUIT"} << -1 << QByteArray("受信メールサーバーがSTLSに対応していないため受信を中止します。");
+    QTest::newRow("TLS from the start") << int(P::Tls) << QByteArrayList{"+OK ready.\r\n"} + served << fetch << -1
+                                        << QByteArray();
+    QTest::newRow("none, as always") << int(P::None) << QByteArrayList{"+OK ready.\r\n"} + served << fetch << -1
+                                     << QByteArray();
+}
+
+// STLS comes first when asked for; a server that will not start TLS gets
+// only QUIT, never the account or the password.
+void TestPop3Session::protectedFetch()
+{
+    QFETCH(int, protection);
+    QFETCH(QByteArrayList, replies);
+    QFETCH(QByteArrayList, commands);
+    QFETCH(int, sentInTheClear);
+    QFETCH(QByteArray, status);
+    Pop3Rig rig;
+    Pop3Job j = job();
+    j.protection = Pop3Job::Protection(protection);
+    rig.session.start(j);
+    QCOMPARE(rig.socket.implicitTls, j.protection == Pop3Job::Protection::Tls);
+    rig.socket.acceptConnection();
+    for (const QByteArray& r : replies) {
+        if (r == "<tls>") {
+            QCOMPARE(rig.socket.startTlsCalls, 1);
+            rig.socket.completeTls();
+        } else {
+            rig.socket.deliver(r.toStdString());
+        }
+    }
+    QByteArrayList sent;
+    for (const std::string& c : rig.commands()) sent << QByteArray::fromStdString(c);
+    QCOMPARE(sent, commands);
+    QCOMPARE(rig.socket.sendsBeforeTls, sentInTheClear);
+    QCOMPARE(rig.view.ended, 1);
+    if (!status.isEmpty()) QVERIFY(rig.view.showedStatus(sjis(status.constData())));
 }
 
 QTEST_GUILESS_MAIN(TestPop3Session)

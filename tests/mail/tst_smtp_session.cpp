@@ -61,6 +61,9 @@ private slots:
     void overlongReplyCountsOnce_data();
     void overlongReplyCountsOnce();
     void feedbackStyleShowsRcptToWithoutProgress();
+    void protectedDialogue_data();
+    void protectedDialogue();
+    void refusedCertificateEndsAtOnce();
     void eventsAfterTheEndAreIgnored();
 };
 
@@ -475,6 +478,123 @@ void TestSmtpSession::overlongReplyCountsOnce()
         }
         QVERIFY2(got == codes, qPrintable(QStringLiteral("chunk %1: %2").arg(chunk).arg(QString::fromLatin1(got.join(' ')))));
     }
+}
+
+// ---- Protection and login ---------------------------------------------------
+
+void TestSmtpSession::protectedDialogue_data()
+{
+    using P = SmtpJob::Protection;
+    QTest::addColumn<int>("protection");
+    QTest::addColumn<bool>("login");
+    QTest::addColumn<QByteArrayList>("replies");    // "<tls>": the handshake completes
+    QTest::addColumn<QByteArrayList>("commands");   // every line the session sent
+    QTest::addColumn<int>("sentInTheClear");        // before the handshake; -1: no handshake
+    QTest::addColumn<QByteArray>("status");         // the status the phase ended on, when it failed
+
+    // "\0quiz@trivorn.test\0secret" and the two halves of AUTH LOGIN, padded.
+    const QByteArray plain = "AUTH PLAIN AHF1aXpAdHJpdm9ybi50ZXN0AHNlY3JldA==";
+    const QByteArray user = "cXVpekB0cml2b3JuLnRlc3Q=", password = "c2VjcmV0";
+    const QByteArray ehlo = "250-mail.trivorn.test\r\n250-PIPELINING\r\n250-STARTTLS\r\n250 8BITMIME\r\n";
+    const QByteArray ehloAuth = "250-mail.trivorn.test\r\n250-auth plain login\r\n250 8BITMIME\r\n";
+    const QByteArrayList mailing = {"MAIL FROM:<quiz@trivorn.test>", "RCPT TO:<p0@docomo.ne.jp>", "DATA", "<message>", "QUIT"};
+    const QByteArrayList accepted = {"250 ok\r\n", "250 ok\r\n", "354 go\r\n", "250 queued\r\n", "221 bye\r\n"};
+
+    QTest::newRow("STARTTLS and AUTH PLAIN")
+        << int(P::StartTls) << true
+        << QByteArrayList{"220 mx\r\n", ehlo, "220 go ahead\r\n", "<tls>", ehloAuth, "235 2.7.0 Authentication successful\r\n"} +
+               accepted
+        << QByteArrayList{"EHLO smtp.example.jp", "STARTTLS", "EHLO smtp.example.jp", plain} + mailing << 2 << QByteArray();
+    QTest::newRow("STARTTLS without login; a reply slipped in after the 220 is dropped")
+        << int(P::StartTls) << false
+        << QByteArrayList{"220 mx\r\n", ehlo, "220 go ahead\r\n250-injected\r\n250 AUTH PLAIN\r\n", "<tls>", ehlo} + accepted
+        << QByteArrayList{"EHLO smtp.example.jp", "STARTTLS", "EHLO smtp.example.jp"} + mailing << 2 << QByteArray();
+    QTest::newRow("STARTTLS not offered: nothing in the clear")
+        << int(P::StartTls) << true << QByteArrayList{"220 mx\r\n", ehloAuth, "221 bye\r\n"}
+        << QByteArrayList{"EHLO smtp.example.jp", "QUIT"} << -1
+        << QByteArray("送信メールサーバーがSTARTTLSに対応していないため送信を中止します。");
+    QTest::newRow("STARTTLS refused")
+        << int(P::StartTls) << true << QByteArrayList{"220 mx\r\n", ehlo, "454 4.7.0 TLS not available\r\n", "221 bye\r\n"}
+        << QByteArrayList{"EHLO smtp.example.jp", "STARTTLS", "QUIT"} << -1 << QByteArray("ERR : 454");
+    QTest::newRow("TLS from the start, only AUTH LOGIN offered")
+        << int(P::Tls) << true
+        << QByteArrayList{"220 mx\r\n", "250-mx\r\n250 AUTH=LOGIN\r\n", "334 VXNlcm5hbWU6\r\n", "334 UGFzc3dvcmQ6\r\n",
+                          "235 2.7.0 ok\r\n"} + accepted
+        << QByteArrayList{"EHLO smtp.example.jp", "AUTH LOGIN", user, password} + mailing << -1 << QByteArray();
+    QTest::newRow("wrong password: the server's words")
+        << int(P::None) << true
+        << QByteArrayList{"220 mx\r\n", ehloAuth, "535 5.7.8 Error: authentication failed: (reason unavailable)\r\n", "221 bye\r\n"}
+        << QByteArrayList{"EHLO smtp.example.jp", plain, "QUIT"} << -1
+        << QByteArray("ERR : 535 5.7.8 Error: authentication failed: (reason unavailable)");
+    QTest::newRow("login wanted, none offered")
+        << int(P::Tls) << true << QByteArrayList{"220 mx\r\n", "250-mx\r\n250 8BITMIME\r\n", "221 bye\r\n"}
+        << QByteArrayList{"EHLO smtp.example.jp", "QUIT"} << -1
+        << QByteArray("送信メールサーバーが認証に対応していないため送信を中止します。");
+}
+
+// EHLO, STARTTLS and the login come before the usual dialogue; whatever
+// fails ends the phase with QUIT, and with STARTTLS asked for nothing but
+// EHLO and STARTTLS is ever sent in the clear.
+void TestSmtpSession::protectedDialogue()
+{
+    QFETCH(int, protection);
+    QFETCH(bool, login);
+    QFETCH(QByteArrayList, replies);
+    QFETCH(QByteArrayList, commands);
+    QFETCH(int, sentInTheClear);
+    QFETCH(QByteArray, status);
+    SmtpRig rig;
+    SmtpJob job = sharedJob(1);
+    job.protection = SmtpJob::Protection(protection);
+    if (login) {
+        job.authUser = "quiz@trivorn.test";
+        job.authPassword = "secret";
+    }
+    rig.session.start(job);
+    QCOMPARE(rig.socket.implicitTls, job.protection == SmtpJob::Protection::Tls);
+    for (const QByteArray& r : replies) {
+        if (r == "<tls>") {
+            QCOMPARE(rig.socket.startTlsCalls, 1);
+            rig.socket.completeTls();
+        } else {
+            rig.socket.deliver(r.toStdString());
+        }
+    }
+    QByteArrayList sent;
+    for (const std::string& c : rig.commands())
+        sent << (c.size() > 3 && c.compare(c.size() - 3, 3, "\r\n.") == 0 ? QByteArray("<message>")
+                                                                           : QByteArray::fromStdString(c));
+    QCOMPARE(sent, commands);
+    QCOMPARE(rig.socket.sendsBeforeTls, sentInTheClear);
+    QCOMPARE(rig.view.ended, 1);
+    if (status.isEmpty()) {
+        QCOMPARE(rig.session.acceptedMessages(), 1);
+    } else {
+        QVERIFY2(rig.view.showedStatus(sjis(status.constData())), rig.view.lastStatus().c_str());
+        QCOMPARE(rig.session.acceptedMessages(), 0);
+    }
+}
+
+// A certificate that fails (and is not trusted by its fingerprint) ends the
+// phase at once, saying what failed and naming the fingerprint once.
+void TestSmtpSession::refusedCertificateEndsAtOnce()
+{
+    SmtpRig rig;
+    SmtpJob job = sharedJob(1);
+    job.protection = SmtpJob::Protection::Tls;
+    job.trustedFingerprints = {"11:22"};
+    rig.session.start(job);
+    QCOMPARE(rig.socket.trustedFingerprints, job.trustedFingerprints);
+    QCOMPARE(rig.socket.tlsServerName, job.server);
+    rig.socket.refuseCertificate("The certificate is self-signed", "AB:CD");
+    const std::string text = sjis("証明書を信頼できません: ") + "smtp.example.jp : The certificate is self-signed (SHA-256 AB:CD)";
+    QCOMPARE(rig.view.messages, (std::vector<std::string>{text}));
+    QCOMPARE(rig.view.lastStatus(), text);
+    QCOMPARE(rig.view.refusedCertificates, (std::vector<std::string>{"smtp.example.jp AB:CD"}));
+    QCOMPARE(rig.view.ended, 1);
+    QVERIFY(rig.socket.sends.empty());
+    rig.timer.fire();   // the time-out has nothing left to end
+    QCOMPARE(rig.view.ended, 1);
 }
 
 void TestSmtpSession::feedbackStyleShowsRcptToWithoutProgress()

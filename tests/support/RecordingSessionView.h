@@ -16,6 +16,10 @@ public:
     void showMessage(const SjisText& text) override { messages.push_back(text); }
     void timedOut() override { ++timeOuts; }
     void sessionEnded() override { ++ended; }
+    void certificateRefused(const SjisText& server, const std::string& fingerprint) override
+    {
+        refusedCertificates.push_back(server + " " + fingerprint);
+    }
 
     std::string lastStatus() const { return statuses.empty() ? std::string() : statuses.back(); }
     bool showedStatus(const std::string& s) const
@@ -32,4 +36,5 @@ public:
     int progressMin = -1, progressMax = -1, progressStyle = -1;
     int timeOuts = 0;
     int ended = 0;
+    std::vector<std::string> refusedCertificates;   // "server fingerprint"
 };

@@ -27,6 +27,10 @@ struct SessionRig {
         socket.onClose = [this] { session.closedByPeer(); };
         socket.onError = [this](int n, const std::string& d) { session.socketError(n, d); };
         timer.onTimer = [this] { session.timerTick(); };
+        socket.onEncrypted = [this] { session.encrypted(); };
+        socket.onCertificateRefused = [this](const std::string& p, const std::string& f) {
+            session.certificateRefused(p, f);
+        };
     }
 
     // With a fake socket: what the session sent.

@@ -1,0 +1,26 @@
+#pragma once
+#include <string>
+
+#include "platform/SjisText.h"
+
+// What a submission service of today says after EHLO, and the forms its
+// extensions want.
+
+// The extensions of an EHLO reply this program uses.
+struct EhloOffer {
+    bool startTls = false;
+    bool authPlain = false;
+    bool authLogin = false;
+};
+
+// Reads every line of a (multi-line) 250 reply to EHLO: "250-STARTTLS",
+// "250-AUTH PLAIN LOGIN", and the older "250 AUTH=LOGIN" alike; keywords are
+// compared without regard to case.
+EhloOffer ReadEhloOffer(const std::string& reply);
+
+// The first line of a reply, without its line end: what the server said.
+std::string ReplyFirstLine(const std::string& reply);
+
+// Base64 as SASL wants it: one line, padded with "=" (the stored password's
+// form leaves the padding out).
+std::string SaslBase64(const SjisText& text);

@@ -1,0 +1,66 @@
+#include "mail/Transport.h"
+
+#include <algorithm>
+
+#include "codec/Base64.h"
+
+int usualSmtpPort(std::int16_t protection) {
+    switch (protection) {
+    case TransportSettings::kStartTls: return 587;
+    case TransportSettings::kTls: return 465;
+    default: return 25;
+    }
+}
+
+int usualPop3Port(std::int16_t protection) { return protection == TransportSettings::kTls ? 995 : 110; }
+
+void applySmtpTransport(SmtpJob& job, const TransportSettings& t, const MailSettings& account) {
+    job.protection = t.SmtpProtection == TransportSettings::kStartTls ? SmtpJob::Protection::StartTls
+                     : t.SmtpProtection == TransportSettings::kTls    ? SmtpJob::Protection::Tls
+                                                                      : SmtpJob::Protection::None;
+    job.port = t.SmtpPort > 0 ? t.SmtpPort : usualSmtpPort(t.SmtpProtection);
+    // A stored password that does not decode logs in with none; the server refuses it.
+    if (t.SmtpLoginKind == TransportSettings::kPop3Account) {
+        job.authUser = account.AccountId;
+        job.authPassword = DecodeBase64Text(account.Password).value_or(SjisText());
+    } else if (t.SmtpLoginKind == TransportSettings::kOwnLogin) {
+        job.authUser = t.SmtpUser;
+        job.authPassword = DecodeBase64Text(t.SmtpPassword).value_or(SjisText());
+    }
+    job.trustedFingerprints = trustedFingerprintsFor(t, job.server);
+}
+
+void applyPop3Transport(Pop3Job& job, const TransportSettings& t) {
+    job.protection = t.Pop3Protection == TransportSettings::kStartTls ? Pop3Job::Protection::Stls
+                     : t.Pop3Protection == TransportSettings::kTls    ? Pop3Job::Protection::Tls
+                                                                      : Pop3Job::Protection::None;
+    job.port = t.Pop3Port > 0 ? t.Pop3Port : usualPop3Port(t.Pop3Protection);
+    job.trustedFingerprints = trustedFingerprintsFor(t, job.server);
+}
+
+std::vector<std::string> trustedFingerprintsFor(const TransportSettings& t, const SjisText& server) {
+    std::vector<std::string> out;
+    for (int i = 0; i < kTrustedCertificateSlots; ++i)
+        if (!t.TrustedFingerprints[std::size_t(i)].empty() && t.TrustedServers[std::size_t(i)] == server)
+            out.push_back(t.TrustedFingerprints[std::size_t(i)]);
+    return out;
+}
+
+bool trustCertificate(TransportSettings& t, const SjisText& server, const std::string& fingerprint) {
+    for (int i = 0; i < kTrustedCertificateSlots; ++i)
+        if (t.TrustedServers[std::size_t(i)] == server && t.TrustedFingerprints[std::size_t(i)] == fingerprint)
+            return false;
+    // The newest goes last; when every slot is taken the oldest gives way.
+    auto& servers = t.TrustedServers;
+    auto& prints = t.TrustedFingerprints;
+    const auto free = std::find_if(prints.begin(), prints.end(), [](const SjisText& f) { return f.empty(); });
+    std::size_t slot = std::size_t(free - prints.begin());
+    if (free == prints.end()) {
+        std::rotate(servers.begin(), servers.begin() + 1, servers.end());
+        std::rotate(prints.begin(), prints.begin() + 1, prints.end());
+        slot = prints.size() - 1;
+    }
+    servers[slot] = server;
+    prints[slot] = fingerprint;
+    return true;
+}

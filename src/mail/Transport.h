@@ -1,0 +1,23 @@
+#pragma once
+#include "mail/Pop3Session.h"
+#include "mail/SmtpSession.h"
+#include "model/Records.h"
+
+// How the stored connection settings (trv1x.dat) shape a session's job:
+// port, protection, login and the certificates trusted for that server.
+// All-zero settings (a folder without the file) leave a job as it always
+// was: SMTP on 25 with HELO, POP3 on 110, no TLS, no login.
+
+// The port a protection usually goes with: SMTP 25 / 587 / 465, POP3 110 / 110 / 995.
+int usualSmtpPort(std::int16_t protection);
+int usualPop3Port(std::int16_t protection);
+
+void applySmtpTransport(SmtpJob& job, const TransportSettings& t, const MailSettings& account);
+void applyPop3Transport(Pop3Job& job, const TransportSettings& t);
+
+// The fingerprints trusted for `server`.
+std::vector<std::string> trustedFingerprintsFor(const TransportSettings& t, const SjisText& server);
+
+// Remembers that the operator trusts `fingerprint` for `server` (a free slot,
+// else the oldest); false when it was already trusted.
+bool trustCertificate(TransportSettings& t, const SjisText& server, const std::string& fingerprint);

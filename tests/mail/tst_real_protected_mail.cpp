@@ -1,0 +1,173 @@
+// A round's mail to and from providers of today, played by the private
+// Postfix and Dovecot: submission with STARTTLS and a login, SMTP over TLS,
+// POP3 with STLS and over TLS. The servers' certificate comes from a CA
+// nobody trusts, so every connection here fails until its fingerprint is
+// trusted, as the operator would trust it in the mail settings.
+#include <QtTest>
+
+#include "codec/Base64.h"
+#include "mail/OutgoingMessage.h"
+#include "mail/RoundMailJobs.h"
+#include "mail/Transport.h"
+#include "run/Scoring.h"
+#include "support/RealServers.h"
+#include "support/SessionRigs.h"
+
+namespace {
+
+std::string serverFingerprint() { return RealServers::serverCertificateSha256().toHex(':').toUpper().toStdString(); }
+
+// The operator's account on the test servers, and a round of one player.
+void setUpRound(Module1& m)
+{
+    m.mailSettings.SmtpServer = RealServers::host;
+    m.mailSettings.Pop3Server = RealServers::host;
+    m.mailSettings.AccountId = RealServers::operatorAddress;
+    m.mailSettings.Password = EncodeBase64Text(RealServers::password);
+    m.mailSettings.OwnAddress = RealServers::operatorAddress;
+    m.quizRun.ListNames[0] = sjis("山田");
+    m.quizRun.ListAddresses[0] = "taro@docomo.ne.jp";
+    m.quizRun.AddressLastIndex = 0;
+    m.outgoingMail.PerRecipientMode = 0;
+    m.outgoingMail.MailSubject = sjis("第1回クイズ参加確認");
+    m.outgoingMail.MailBody = sjis("ご参加の方は返信して下さい。");
+    BuildHeaderBlock(m.outgoingMail, m.mailSettings.OwnAddress);
+}
+
+}  // namespace
+
+class TestRealProtectedMail : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TRV_REQUIRE_TLS_SERVERS(); }
+    void init()
+    {
+        QString error;
+        QVERIFY2(RealServers::emptyAllMailboxes(&error), qPrintable(error));
+    }
+    void sending_data();
+    void sending();
+    void fetching_data();
+    void fetching();
+
+private:
+    Platform platform;
+};
+
+void TestRealProtectedMail::sending_data()
+{
+    using T = TransportSettings;
+    QTest::addColumn<int>("protection");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<int>("login");
+    QTest::addColumn<QByteArray>("password");   // of an own login
+    QTest::addColumn<bool>("trusted");
+    QTest::addColumn<QByteArray>("status");     // of a failed phase: how it begins
+    QTest::newRow("587 STARTTLS, AUTH PLAIN as the POP3 account")
+        << int(T::kStartTls) << 587 << int(T::kPop3Account) << QByteArray() << true << QByteArray();
+    QTest::newRow("2587 STARTTLS, only AUTH LOGIN offered")
+        << int(T::kStartTls) << 2587 << int(T::kPop3Account) << QByteArray() << true << QByteArray();
+    QTest::newRow("465 TLS, a login of its own")
+        << int(T::kTls) << 465 << int(T::kOwnLogin) << QByteArray("trivorn") << true << QByteArray();
+    QTest::newRow("wrong password: the server's refusal")
+        << int(T::kStartTls) << 587 << int(T::kOwnLogin) << QByteArray("wrong") << true
+        << QByteArray("ERR : 535 5.7.8 Error: authentication failed");
+    QTest::newRow("certificate not trusted")
+        << int(T::kStartTls) << 587 << int(T::kPop3Account) << QByteArray() << false << QByteArray("証明書を信頼できません: 127.0.0.1 : ");
+    QTest::newRow("STARTTLS asked of a server without it")
+        << int(T::kStartTls) << 25 << int(T::kNoLogin) << QByteArray() << true
+        << QByteArray("送信メールサーバーがSTARTTLSに対応していないため送信を中止します。");
+}
+
+// The invitation reaches the player through a protected, logged-in
+// submission; a refusal ends the phase with what the server or the check said.
+void TestRealProtectedMail::sending()
+{
+    QFETCH(int, protection);
+    QFETCH(int, port);
+    QFETCH(int, login);
+    QFETCH(QByteArray, password);
+    QFETCH(bool, trusted);
+    QFETCH(QByteArray, status);
+    Module1 m(platform);
+    setUpRound(m);
+    TransportSettings t;
+    t.SmtpProtection = std::int16_t(protection);
+    t.SmtpPort = std::int16_t(port);
+    t.SmtpLoginKind = std::int16_t(login);
+    t.SmtpUser = "hanako@ezweb.ne.jp";
+    t.SmtpPassword = EncodeBase64Text(password.toStdString());
+    if (trusted) trustCertificate(t, RealServers::host, serverFingerprint());
+
+    QtSessionRig<SmtpSession> rig;
+    SmtpJob job = makeRoundSmtpJob(m, CompleteMail);
+    applySmtpTransport(job, t, m.mailSettings);
+    rig.session.start(job);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.view.ended, 1, 30000);
+
+    if (status.isEmpty()) {
+        QVERIFY2(rig.view.messages.empty(), rig.view.messages.empty() ? "" : rig.view.messages.front().c_str());
+        QCOMPARE(rig.view.lastStatus(), sjis("送信メールサバー接続終了"));
+        QCOMPARE(rig.session.acceptedMessages(), 1);
+        QVERIFY(RealServers::waitForMessages("taro@docomo.ne.jp", 1));
+        // Postfix notes a message that came over TLS after a login.
+        QVERIFY(RealServers::messages("taro@docomo.ne.jp").value(0).contains("with ESMTPSA"));
+        return;
+    }
+    const std::string begins = sjis(status.constData());
+    bool shown = false;
+    for (const auto& s : rig.view.statuses) shown |= s.rfind(begins, 0) == 0;
+    QVERIFY2(shown, rig.view.lastStatus().c_str());
+    QCOMPARE(rig.session.acceptedMessages(), 0);
+    if (!trusted) {
+        // Once, with the fingerprint the operator can trust in the settings.
+        QCOMPARE(rig.view.refusedCertificates, std::vector<std::string>{std::string(RealServers::host) + " " + serverFingerprint()});
+        QCOMPARE(rig.view.messages.size(), std::size_t(1));
+        QVERIFY(rig.view.messages[0].find(serverFingerprint()) != std::string::npos);
+    }
+    QTest::qWait(300);
+    QCOMPARE(RealServers::messages("taro@docomo.ne.jp").size(), 0);
+}
+
+void TestRealProtectedMail::fetching_data()
+{
+    using T = TransportSettings;
+    QTest::addColumn<int>("protection");
+    QTest::addColumn<bool>("trusted");
+    QTest::newRow("995 TLS") << int(T::kTls) << true;
+    QTest::newRow("110 STLS") << int(T::kStartTls) << true;
+    QTest::newRow("995 TLS, certificate not trusted") << int(T::kTls) << false;
+}
+
+// A player's reply is fetched, judged and deleted over TLS; with the
+// certificate refused nothing is read and the reply stays on the server.
+void TestRealProtectedMail::fetching()
+{
+    QFETCH(int, protection);
+    QFETCH(bool, trusted);
+    Module1 m(platform);
+    setUpRound(m);
+    const QByteArray reply = "From: taro@docomo.ne.jp\r\nTo: quiz@trivorn.test\r\nSubject: Re:join\r\n\r\njoin\r\n";
+    QVERIFY(RealServers::sendRawMail("taro@docomo.ne.jp", {RealServers::operatorAddress}, reply).accepted);
+    QVERIFY(RealServers::waitForMessages(RealServers::operatorAddress, 1));
+    TransportSettings t;
+    t.Pop3Protection = std::int16_t(protection);
+    if (trusted) trustCertificate(t, RealServers::host, serverFingerprint());
+
+    QtSessionRig<Pop3Session> rig;
+    int seen = 0;
+    Pop3Job job = makeRoundPop3Job(m, [&](const std::string& text) {
+        ++seen;
+        return text.find("Subject: Re:join") != std::string::npos;
+    });
+    applyPop3Transport(job, t);
+    rig.session.start(job);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.view.ended, 1, 30000);
+    QCOMPARE(seen, trusted ? 1 : 0);
+    QCOMPARE(rig.view.refusedCertificates.size(), std::size_t(trusted ? 0 : 1));
+    if (trusted) QCOMPARE(rig.view.lastStatus(), sjis("受信メールサバー接続終了"));
+    QTRY_COMPARE(RealServers::messages(RealServers::operatorAddress).size(), qsizetype(trusted ? 0 : 1));
+}
+
+QTEST_MAIN(TestRealProtectedMail)
+#include "tst_real_protected_mail.moc"
