@@ -14,6 +14,12 @@ struct Module1 {
 
     MailSettings mailSettings;
     TransportSettings transport;
+    // The last certificate a mail server showed that failed its checks: the
+    // mail settings offer to trust it.
+    struct RefusedCertificate {
+        SjisText server;
+        std::string fingerprint;
+    } refusedCertificate;
     AddressBook addressBook;
     InvitationMail invitationMail;
     ClosingMail closingMail;

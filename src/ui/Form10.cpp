@@ -195,3 +195,6 @@ void Form10::View::showMessage(const SjisText& text) {
     if (MessageBox* box = form_.m.platform.messageBox) box->show(text, true);
 }
 void Form10::View::sessionEnded() { form_.FeedbackDone = 1; }
+void Form10::View::certificateRefused(const SjisText& server, const std::string& fingerprint) {
+    form_.m.refusedCertificate = {server, fingerprint};
+}

@@ -36,6 +36,11 @@ void Form1SessionView::showMessage(const SjisText& text)
     if (MessageBox* box = form_.m.platform.messageBox) box->show(text, false);
 }
 
+void Form1SessionView::certificateRefused(const SjisText& server, const std::string& fingerprint)
+{
+    form_.m.refusedCertificate = {server, fingerprint};
+}
+
 void Form1SessionView::sessionEnded()
 {
     form_.vars.sw = 1;

@@ -1,6 +1,7 @@
 #include "ui/Form2.h"
 
 #include <QCloseEvent>
+#include <algorithm>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,6 +13,8 @@
 #include "model/RecordCodec.h"
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
+#include "mail/Transport.h"
+#include "ui/ConnectionGroup.h"
 #include "ui/FieldRules.h"
 #include "ui/Widgets.h"
 
@@ -33,6 +36,7 @@ Form2::Form2(Module1& module1, QWidget* parent) : EditorWindow(parent), m(module
     setAttribute(Qt::WA_DeleteOnClose);
     buildControls();
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+    connect(Connection->trustCertificate, &QPushButton::clicked, this, &Form2::TrustCertificate_Click);
     Form_Load();
 }
 
@@ -66,6 +70,7 @@ void Form2::buildControls() {
     // the name may be as long as a stored text.
     for (QLineEdit* b : {Text1, Text2, Text3, Text5}) guardText(b, kAddressChars);
     for (QLineEdit* b : {Text4, Text6}) guardText(b);
+    Connection = new ConnectionGroup(this);
     Command1 = new QPushButton(uiText("戻る"), this);
     Command1->setAccessibleName(uiText("戻る"));
 
@@ -90,11 +95,21 @@ void Form2::buildControls() {
     auto* page = new QVBoxLayout;
     page->addWidget(Label2);
     page->addLayout(rows);
+    page->addWidget(Connection);
     page->addLayout(buttons);
     setLayout(page);
 }
 
 void Form2::Form_Load() {
+    // Without the file (a folder of an older copy): the plain connections.
+    m.transport = TransportSettings{};
+    readRecordFile(*m.platform.files, FileNames::kTransport, m.transport, DataFiles::Mode::ReadOnly);
+    Connection->load(m.transport);
+    const Module1::RefusedCertificate& refused = m.refusedCertificate;
+    const std::vector<std::string> trusted = trustedFingerprintsFor(m.transport, refused.server);
+    Connection->showRefused(refused.server, refused.fingerprint,
+                            std::find(trusted.begin(), trusted.end(), refused.fingerprint) != trusted.end());
+
     MailSettings& s = m.mailSettings;
     if (!readRecordFile(*m.platform.files, kFile, s)) {
         // Unreadable: empty boxes; the shared record stays as it was.
@@ -128,6 +143,12 @@ void Form2::trv1_Write() {
 
     files.writeRecord(encodeRecord(s));
     files.close();
+
+    // Written only when it says something: a folder that keeps the plain
+    // connections of old gets no file it did not have.
+    TransportSettings t = m.transport;
+    Connection->store(t);
+    if (t != m.transport && writeRecordFile(files, FileNames::kTransport, t)) m.transport = t;
 }
 
 bool Form2::fieldsReadyToSave() {
@@ -140,7 +161,8 @@ bool Form2::fieldsReadyToSave() {
                            // Stored in Base64, which takes four bytes for every three.
                            {Text4->text() == shownPassword ? QString() : textProblem(Text4, kFieldBytes / 4 * 3), Text4},
                            {textProblemUnlessKept(Text5, s.OwnAddress), Text5},
-                           {textProblemUnlessKept(Text6, s.SenderName), Text6}});
+                           {textProblemUnlessKept(Text6, s.SenderName), Text6},
+                           {textProblemUnlessKept(Connection->smtpUser, m.transport.SmtpUser), Connection->smtpUser}});
 }
 
 void Form2::Command1_Click() {
@@ -149,6 +171,18 @@ void Form2::Command1_Click() {
     // Hidden, not closed: the main window comes back (hiding counts as
     // leaving) and this window keeps its boxes for the next time.
     hide();
+}
+
+void Form2::TrustCertificate_Click() {
+    const Module1::RefusedCertificate& refused = m.refusedCertificate;
+    if (refused.fingerprint.empty()) return;
+    // Only what the operator saw and chose; stored at once, so it holds for
+    // the next round even if the window is left otherwise unsaved.
+    TransportSettings t = m.transport;
+    trustCertificate(t, refused.server, refused.fingerprint);
+    if (!writeRecordFile(*m.platform.files, FileNames::kTransport, t)) return;
+    m.transport = t;
+    Connection->showRefused(refused.server, refused.fingerprint, true);
 }
 
 void Form2::Form_Unload() {

@@ -2,6 +2,7 @@
 #include "model/Module1.h"
 #include "ui/EditorWindow.h"
 
+class ConnectionGroup;
 class QCloseEvent;
 class QLabel;
 class QLineEdit;
@@ -9,7 +10,7 @@ class QPushButton;
 
 // The mail settings window "メールの設定": the POP3 and SMTP servers, the
 // account, its password, the operator's own address and name, kept in
-// trv1.dat. It saves whenever it is left. "戻る" only hides it, so the boxes
+// trv1.dat, and how the servers are reached, kept in trv1x.dat. It saves whenever it is left. "戻る" only hides it, so the boxes
 // keep their contents for the next time the main window shows it; the close
 // box ends it, and the next opening loads the file afresh.
 class Form2 : public EditorWindow {
@@ -32,12 +33,15 @@ public:
     QLineEdit* Text5;
     QLabel* Label7;   // 名　前
     QLineEdit* Text6;
+    ConnectionGroup* Connection;   // 接続: ports, protection, login (trv1x.dat)
     QPushButton* Command1;   // 戻る
 
     void Form_Load();
     void trv1_Write();
     void Command1_Click();
     void Form_Unload();
+    // Trusts the certificate a server last showed and failed, for that server.
+    void TrustCertificate_Click();
     // False (with a message) while a box holds text that cannot be stored
     // and sent exactly as shown.
     bool fieldsReadyToSave();

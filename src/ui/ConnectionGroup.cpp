@@ -1,0 +1,135 @@
+#include "ui/ConnectionGroup.h"
+#include <algorithm>
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QIntValidator>
+#include <QLabel>
+#include <QAbstractItemView>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "codec/Base64.h"
+#include "mail/Transport.h"
+#include "platform/qt/Charset.h"
+#include "ui/FieldRules.h"
+#include "ui/Widgets.h"
+
+namespace {
+
+QComboBox* choices(QWidget* parent, const QStringList& items, const QString& name) {
+    auto* c = new QComboBox(parent);
+    c->addItems(items);
+    c->setAccessibleName(name);
+    // Its list of choices (and the frame that pops it up) is named too, so a
+    // screen reader says what is being chosen.
+    c->view()->setAccessibleName(name);
+    if (QWidget* popup = c->view()->parentWidget()) popup->setAccessibleName(name);
+    return c;
+}
+
+// A port box offers the usual ports and takes any other typed in; empty
+// means the usual port of the protection.
+QComboBox* portBox(QWidget* parent, const QStringList& usual, const QString& name) {
+    QComboBox* c = choices(parent, usual, name);
+    c->setEditable(true);
+    c->setValidator(new QIntValidator(1, 65535, c));
+    c->lineEdit()->setAccessibleName(name);
+    return c;
+}
+
+QLabel* beside(QWidget* box, const char* caption, QWidget* parent) {
+    QLabel* l = captionLabel(uiText(caption), parent);
+    l->setBuddy(box);
+    return l;
+}
+
+}  // namespace
+
+ConnectionGroup::ConnectionGroup(QWidget* parent) : QGroupBox(uiText("接続"), parent) {
+    setAccessibleName(uiText("接続"));
+    smtpPort = portBox(this, {"25", "587", "465"}, uiText("送信ポート"));
+    smtpProtection = choices(this, {uiText("なし"), "STARTTLS", "SSL/TLS"}, uiText("送信の暗号化"));
+    smtpLogin = choices(this, {uiText("なし"), uiText("受信と同じアカウント"), uiText("別のアカウント")},
+                        uiText("送信の認証"));
+    smtpUser = new QLineEdit(this);
+    smtpUser->setAccessibleName(uiText("送信のアカウント名"));
+    smtpPassword = new QLineEdit(this);
+    smtpPassword->setAccessibleName(uiText("送信のパスワード"));
+    smtpPassword->setEchoMode(QLineEdit::Password);
+    smtpPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+    smtpPassword->setAttribute(Qt::WA_InputMethodEnabled, true);
+    guardText(smtpUser, kAddressChars);
+    guardText(smtpPassword);
+    pop3Port = portBox(this, {"110", "995"}, uiText("受信ポート"));
+    pop3Protection = choices(this, {uiText("なし"), "STLS", "SSL/TLS"}, uiText("受信の暗号化"));
+    refusedCertificate = new QLabel(this);
+    refusedCertificate->setWordWrap(true);
+    refusedCertificate->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    refusedCertificate->setAccessibleName(uiText("信頼されていない証明書"));
+    trustCertificate = new QPushButton(uiText("この証明書を信頼する"), this);
+    trustCertificate->setAccessibleName(uiText("この証明書を信頼する"));
+
+    auto* grid = new QGridLayout;
+    int row = 0;
+    for (auto [box, caption] : {std::pair<QWidget*, const char*>{smtpPort, "送信ポート"}, {smtpProtection, "送信の暗号化"},
+                                {smtpLogin, "送信の認証"}, {smtpUser, "送信のアカウント名"},
+                                {smtpPassword, "送信のパスワード"}, {pop3Port, "受信ポート"},
+                                {pop3Protection, "受信の暗号化"}}) {
+        grid->addWidget(beside(box, caption, this), row, 0);
+        grid->addWidget(box, row, 1);
+        ++row;
+    }
+    grid->addWidget(refusedCertificate, row, 0, 1, 2);
+    grid->addWidget(trustCertificate, row + 1, 1);
+    setLayout(grid);
+    showRefused({}, {}, false);
+    // A protection chosen brings its usual port along; one typed stays.
+    connect(smtpProtection, &QComboBox::currentIndexChanged, this,
+            [this](int i) { smtpPort->setCurrentText(QString::number(usualSmtpPort(std::int16_t(i)))); });
+    connect(pop3Protection, &QComboBox::currentIndexChanged, this,
+            [this](int i) { pop3Port->setCurrentText(QString::number(usualPop3Port(std::int16_t(i)))); });
+    connect(smtpLogin, &QComboBox::currentIndexChanged, this, &ConnectionGroup::followLogin);
+    followLogin();
+}
+
+void ConnectionGroup::showRefused(const SjisText& server, const std::string& fingerprint, bool trusted) {
+    if (fingerprint.empty()) {
+        refusedCertificate->setText(uiText("信頼されていない証明書はありません"));
+    } else {
+        refusedCertificate->setText(uiText("信頼されていない証明書") + ": " + Charset::toQt(server) + "\nSHA-256 " +
+                                    QString::fromStdString(fingerprint) + (trusted ? uiText("（信頼済み）") : QString()));
+    }
+    trustCertificate->setEnabled(!fingerprint.empty() && !trusted);
+}
+
+void ConnectionGroup::followLogin() {
+    const bool own = smtpLogin->currentIndex() == TransportSettings::kOwnLogin;
+    smtpUser->setEnabled(own);
+    smtpPassword->setEnabled(own);
+}
+
+void ConnectionGroup::load(const TransportSettings& t) {
+    smtpProtection->setCurrentIndex(std::clamp<int>(t.SmtpProtection, 0, 2));
+    pop3Protection->setCurrentIndex(std::clamp<int>(t.Pop3Protection, 0, 2));
+    smtpPort->setCurrentText(QString::number(t.SmtpPort > 0 ? t.SmtpPort : usualSmtpPort(t.SmtpProtection)));
+    pop3Port->setCurrentText(QString::number(t.Pop3Port > 0 ? t.Pop3Port : usualPop3Port(t.Pop3Protection)));
+    smtpLogin->setCurrentIndex(std::clamp<int>(t.SmtpLoginKind, 0, 2));
+    setText(smtpUser, t.SmtpUser);
+    setText(smtpPassword, DecodeBase64Text(t.SmtpPassword).value_or(SjisText()));
+}
+
+void ConnectionGroup::store(TransportSettings& t) const {
+    t.SmtpProtection = std::int16_t(smtpProtection->currentIndex());
+    t.Pop3Protection = std::int16_t(pop3Protection->currentIndex());
+    // The usual port is stored as 0, so a file of all zeros stays the plain
+    // connection of old.
+    const int smtp = smtpPort->currentText().toInt();
+    const int pop3 = pop3Port->currentText().toInt();
+    t.SmtpPort = std::int16_t(smtp == usualSmtpPort(t.SmtpProtection) || smtp > 32767 ? 0 : smtp);
+    t.Pop3Port = std::int16_t(pop3 == usualPop3Port(t.Pop3Protection) || pop3 > 32767 ? 0 : pop3);
+    t.SmtpLoginKind = std::int16_t(smtpLogin->currentIndex());
+    if (Charset::toQt(t.SmtpUser) != smtpUser->text()) t.SmtpUser = textOf(smtpUser);
+    const QString shown = Charset::toQt(DecodeBase64Text(t.SmtpPassword).value_or(SjisText()));
+    if (smtpPassword->text() != shown) t.SmtpPassword = EncodeBase64Text(textOf(smtpPassword));
+}

@@ -1,0 +1,41 @@
+#pragma once
+#include <QGroupBox>
+
+#include "model/Records.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The "接続" group of the mail settings: how each server is reached (port,
+// protection) and whom the SMTP server is told the sender is (no login, the
+// POP3 account, or a login of its own). Kept in trv1x.dat, not in trv1.dat,
+// so a folder of an older copy keeps its layout; its defaults are the plain
+// connections of old.
+class ConnectionGroup : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit ConnectionGroup(QWidget* parent = nullptr);
+
+    QComboBox* smtpPort;         // 25, 587, 465, or typed
+    QComboBox* smtpProtection;   // なし / STARTTLS / SSL/TLS
+    QComboBox* smtpLogin;        // なし / 受信と同じアカウント / 別のアカウント
+    QLineEdit* smtpUser;
+    QLineEdit* smtpPassword;     // in clear, shown as "*"
+    QComboBox* pop3Port;         // 110, 995, or typed
+    QComboBox* pop3Protection;   // なし / STLS / SSL/TLS
+    QLabel* refusedCertificate;  // the last certificate refused: server and fingerprint
+    QPushButton* trustCertificate;   // この証明書を信頼する
+
+    // The certificate a server showed that failed its checks; none: the row is empty.
+    void showRefused(const SjisText& server, const std::string& fingerprint, bool trusted);
+
+    void load(const TransportSettings& t);
+    // Into `t`, keeping what the group does not show (the trusted certificates)
+    // and the stored password while its box still shows it.
+    void store(TransportSettings& t) const;
+
+private:
+    void followLogin();
+};
