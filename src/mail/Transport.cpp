@@ -14,11 +14,15 @@ int usualSmtpPort(std::int16_t protection) {
 
 int usualPop3Port(std::int16_t protection) { return protection == TransportSettings::kTls ? 995 : 110; }
 
+std::int16_t storedPort(int port) { return std::int16_t(std::uint16_t(port > 0 && port <= 65535 ? port : 0)); }
+
+int portOf(std::int16_t stored) { return std::uint16_t(stored); }
+
 void applySmtpTransport(SmtpJob& job, const TransportSettings& t, const MailSettings& account) {
     job.protection = t.SmtpProtection == TransportSettings::kStartTls ? SmtpJob::Protection::StartTls
                      : t.SmtpProtection == TransportSettings::kTls    ? SmtpJob::Protection::Tls
                                                                       : SmtpJob::Protection::None;
-    job.port = t.SmtpPort > 0 ? t.SmtpPort : usualSmtpPort(t.SmtpProtection);
+    job.port = t.SmtpPort != 0 ? portOf(t.SmtpPort) : usualSmtpPort(t.SmtpProtection);
     // A stored password that does not decode logs in with none; the server refuses it.
     if (t.SmtpLoginKind == TransportSettings::kPop3Account) {
         job.authUser = account.AccountId;
@@ -34,7 +38,7 @@ void applyPop3Transport(Pop3Job& job, const TransportSettings& t) {
     job.protection = t.Pop3Protection == TransportSettings::kStartTls ? Pop3Job::Protection::Stls
                      : t.Pop3Protection == TransportSettings::kTls    ? Pop3Job::Protection::Tls
                                                                       : Pop3Job::Protection::None;
-    job.port = t.Pop3Port > 0 ? t.Pop3Port : usualPop3Port(t.Pop3Protection);
+    job.port = t.Pop3Port != 0 ? portOf(t.Pop3Port) : usualPop3Port(t.Pop3Protection);
     job.trustedFingerprints = trustedFingerprintsFor(t, job.server);
 }
 

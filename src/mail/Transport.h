@@ -12,6 +12,11 @@
 int usualSmtpPort(std::int16_t protection);
 int usualPop3Port(std::int16_t protection);
 
+// A port is kept in the file's 16 bits as it is (50025 reads back as 50025);
+// 0 stands for the usual port of the protection.
+std::int16_t storedPort(int port);
+int portOf(std::int16_t stored);
+
 void applySmtpTransport(SmtpJob& job, const TransportSettings& t, const MailSettings& account);
 void applyPop3Transport(Pop3Job& job, const TransportSettings& t);
 

@@ -112,8 +112,8 @@ void ConnectionGroup::followLogin() {
 void ConnectionGroup::load(const TransportSettings& t) {
     smtpProtection->setCurrentIndex(std::clamp<int>(t.SmtpProtection, 0, 2));
     pop3Protection->setCurrentIndex(std::clamp<int>(t.Pop3Protection, 0, 2));
-    smtpPort->setCurrentText(QString::number(t.SmtpPort > 0 ? t.SmtpPort : usualSmtpPort(t.SmtpProtection)));
-    pop3Port->setCurrentText(QString::number(t.Pop3Port > 0 ? t.Pop3Port : usualPop3Port(t.Pop3Protection)));
+    smtpPort->setCurrentText(QString::number(t.SmtpPort != 0 ? portOf(t.SmtpPort) : usualSmtpPort(t.SmtpProtection)));
+    pop3Port->setCurrentText(QString::number(t.Pop3Port != 0 ? portOf(t.Pop3Port) : usualPop3Port(t.Pop3Protection)));
     smtpLogin->setCurrentIndex(std::clamp<int>(t.SmtpLoginKind, 0, 2));
     setText(smtpUser, t.SmtpUser);
     setText(smtpPassword, DecodeBase64Text(t.SmtpPassword).value_or(SjisText()));
@@ -126,8 +126,8 @@ void ConnectionGroup::store(TransportSettings& t) const {
     // connection of old.
     const int smtp = smtpPort->currentText().toInt();
     const int pop3 = pop3Port->currentText().toInt();
-    t.SmtpPort = std::int16_t(smtp == usualSmtpPort(t.SmtpProtection) || smtp > 32767 ? 0 : smtp);
-    t.Pop3Port = std::int16_t(pop3 == usualPop3Port(t.Pop3Protection) || pop3 > 32767 ? 0 : pop3);
+    t.SmtpPort = storedPort(smtp == usualSmtpPort(t.SmtpProtection) ? 0 : smtp);
+    t.Pop3Port = storedPort(pop3 == usualPop3Port(t.Pop3Protection) ? 0 : pop3);
     t.SmtpLoginKind = std::int16_t(smtpLogin->currentIndex());
     if (Charset::toQt(t.SmtpUser) != smtpUser->text()) t.SmtpUser = textOf(smtpUser);
     const QString shown = Charset::toQt(DecodeBase64Text(t.SmtpPassword).value_or(SjisText()));

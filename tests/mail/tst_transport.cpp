@@ -43,6 +43,10 @@ void TestTransport::jobsFollowTheSettings_data()
     T ported = implicit;
     ported.SmtpPort = 2525;
     ported.Pop3Port = 1995;
+    // Ports above 32767 fill the 16 bits a number is stored in.
+    T high = ported;
+    high.SmtpPort = storedPort(50025);
+    high.Pop3Port = storedPort(65535);
     T broken;
     broken.SmtpLoginKind = T::kOwnLogin;
     broken.SmtpUser = "x";
@@ -57,6 +61,8 @@ void TestTransport::jobsFollowTheSettings_data()
                                                  << QByteArray("own secret") << 995 << int(P::Tls);
     QTest::newRow("ports of its own") << ported << 2525 << int(S::Tls) << QByteArray("sender@isp.example")
                                       << QByteArray("own secret") << 1995 << int(P::Tls);
+    QTest::newRow("ports above 32767") << high << 50025 << int(S::Tls) << QByteArray("sender@isp.example")
+                                       << QByteArray("own secret") << 65535 << int(P::Tls);
     QTest::newRow("a password that does not decode") << broken << 25 << int(S::None) << QByteArray("x") << QByteArray()
                                                      << 110 << int(P::None);
 }

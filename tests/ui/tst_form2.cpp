@@ -277,7 +277,7 @@ private slots:
             c.smtpPassword->setText("パス");
             c.pop3Protection->setCurrentIndex(2);
             QCOMPARE(c.pop3Port->currentText(), QString("995"));
-            c.pop3Port->setCurrentText("1995");   // a port of its own stays
+            c.pop3Port->setCurrentText("50995");   // a port of its own stays, above 32767 too
             form->show();
             QTest::mouseClick(form->Command1, Qt::LeftButton);
             delete form;
@@ -291,13 +291,13 @@ private slots:
         QCOMPARE(t.SmtpUser, std::string("sender@isp.example"));
         QCOMPARE(DecodeBase64Text(t.SmtpPassword).value_or(""), sjis("パス"));
         QCOMPARE(int(t.Pop3Protection), int(TransportSettings::kTls));
-        QCOMPARE(int(t.Pop3Port), 1995);
+        QCOMPARE(portOf(t.Pop3Port), 50995);
 
         Form2 again(world.module1);
         QCOMPARE(again.Connection->smtpPort->currentText(), QString("587"));
         QCOMPARE(again.Connection->smtpLogin->currentIndex(), 2);
         QCOMPARE(again.Connection->smtpPassword->text(), QString("パス"));
-        QCOMPARE(again.Connection->pop3Port->currentText(), QString("1995"));
+        QCOMPARE(again.Connection->pop3Port->currentText(), QString("50995"));
     }
 
     // A certificate a server showed during a round and that failed its
