@@ -1,10 +1,14 @@
 // The feedback window through the suite's Postfix: the mail reaches the
 // support mailbox, and its subject and body, read from the Maildir and decoded
-// by glibc's iconv, are what the window showed and the operator typed.
+// by glibc's iconv, are what the window showed and the operator typed. It goes
+// the way the mail settings say: plain on port 25, or on the submission port
+// after STARTTLS and a login.
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
 
+#include "codec/Base64.h"
+#include "mail/Transport.h"
 #include "model/RecordFiles.h"
 #include "support/IconvText.h"
 #include "support/PreparedRound.h"
@@ -15,7 +19,10 @@
 class TestRealFeedback : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { TRV_REQUIRE_REAL_SERVERS(); }
+    void initTestCase() {
+        TRV_REQUIRE_REAL_SERVERS();
+        TRV_REQUIRE_TLS_SERVERS();
+    }
     void init() {
         QString error;
         QVERIFY2(RealServers::emptyAllMailboxes(&error), qPrintable(error));
@@ -27,20 +34,30 @@ private slots:
 void TestRealFeedback::reachesTheSupportMailbox_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("stored");   // the body as the mailbox holds it
-    QTest::newRow("kanji, kana, half-width katakana")
-        << QString::fromUtf8("集計がおかしいです。\nﾊﾝｶｸｶﾀｶﾅも\n.で始まる行")
-        << QString::fromUtf8("集計がおかしいです。\nﾊﾝｶｸｶﾀｶﾅも\n.で始まる行\n");
+    QTest::addColumn<bool>("submission");  // STARTTLS and a login on 587, else plain on 25
+    const QString text = QString::fromUtf8("集計がおかしいです。\nﾊﾝｶｸｶﾀｶﾅも\n.で始まる行");
+    const QString stored = text + "\n";
+    QTest::newRow("kanji, kana, half-width katakana") << text << stored << false;
     // The Subject line is followed directly by the end of the data.
-    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("empty") << QString() << QString() << false;
+    QTest::newRow("587 STARTTLS as the POP3 account") << text << stored << true;
 }
 
 void TestRealFeedback::reachesTheSupportMailbox() {
     QFETCH(QString, typed);
     QFETCH(QString, stored);
+    QFETCH(bool, submission);
     TestWorld world;
     PreparedRound settings;
     settings.pop3Server = settings.smtpServer = RealServers::host;
     QVERIFY(writeRecordFile(world.files, "trv1.dat", settings.mailSettings()));
+    if (submission) {
+        TransportSettings t;
+        t.SmtpProtection = TransportSettings::kStartTls;
+        t.SmtpLoginKind = TransportSettings::kPop3Account;
+        trustCertificate(t, RealServers::host, RealServers::serverCertificateSha256().toHex(':').toUpper().toStdString());
+        QVERIFY(writeRecordFile(world.files, "trv1x.dat", t));
+    }
 
     auto* form = new Form10(world.module1);
     form->show();
@@ -53,6 +70,8 @@ void TestRealFeedback::reachesTheSupportMailbox() {
     const QList<QByteArray> mails = RealServers::messages("support@trivorn.test");
     QCOMPARE(mails.size(), 1);
     QVERIFY(mails[0].contains("Return-Path: <quiz@trivorn.test>"));
+    // Postfix says how the mail came in: after a login over TLS, or plain.
+    QCOMPARE(mails[0].contains("with ESMTPSA"), submission);
     const RealServers::StoredMail mail = RealServers::splitStoredMail(mails[0]);
     QCOMPARE(fromJis(mail.subject), QString::fromUtf8("TRIVORN（質問＆バグ＆感想）"));
     QCOMPARE(fromJis(mail.body), stored);
