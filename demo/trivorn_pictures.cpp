@@ -6,9 +6,9 @@
 //                    [--every-window] [--scale FACTOR]
 //
 // It plays the demonstration (scripts/demo.sh, in a demo folder of its own,
-// six times faster): first the question editor with the first question,
-// then the main window once the first question has been ranked and the
-// second is being waited for. With --every-window it takes instead every
+// six times faster): first the mail settings, then the question editor with
+// the first question, then the main window once the first question has been
+// ranked and the second is being waited for. With --every-window it takes instead every
 // window of the program as the prepared round shows it, one after the
 // other, for checking the look after a change; --scale runs the program at
 // that scale (1.25: 125 %). Controls are found and pressed through the
@@ -190,20 +190,27 @@ int main(int argc, char* argv[]) {
         return finish(0);
     }
 
-    // The question editor, with the first question of the round.
-    if (!desktop.press(desktop.find(program, u("問題入力"), AtspiRole::PushButton)))
-        return finish(fail("cannot press 問題入力"));
-    if (!photographer.take(program, u("問題入力"), "question-editor.png")) return finish(fail("no picture of 問題入力"));
-    AccessibleRef editor;
-    for (const AccessibleRef& w : desktop.children(program))
-        if (desktop.name(w) == u("問題入力")) editor = w;
-    if (!desktop.press(desktop.find(editor, u("戻る"), AtspiRole::PushButton))) return finish(fail("cannot go back"));
+    // An editor window as the prepared round left it, then back to the menu;
+    // what went wrong, or nothing.
+    auto shootEditor = [&](const char* title, const char* file) -> QString {
+        if (!desktop.press(desktop.find(program, u(title), AtspiRole::PushButton))) return "cannot press " + u(title);
+        if (!photographer.take(program, u(title), file)) return "no picture of " + u(title);
+        AccessibleRef editor;
+        for (const AccessibleRef& w : desktop.children(program))
+            if (desktop.name(w) == u(title)) editor = w;
+        if (!desktop.press(desktop.find(editor, u("戻る"), AtspiRole::PushButton))) return "cannot go back";
+        QRect shown;
+        if (!waitUntil([&] { return photographer.extents(program, u("メニュー"), &shown); }, 10000))
+            return "the main window did not come back";
+        return {};
+    };
+    // The mail settings with the connection group, and the question editor
+    // with the first question of the round.
+    for (auto [title, file] : {std::pair{"メールの設定", "mail-settings.png"}, {"問題入力", "question-editor.png"}})
+        if (const QString why = shootEditor(title, file); !why.isEmpty()) return finish(fail(why));
 
     // The main window while the second question is waited for: the ranking
     // after the first, the joined players, the countdown.
-    QRect ignored;
-    if (!waitUntil([&] { return photographer.extents(program, u("メニュー"), &ignored); }, 10000))
-        return finish(fail("the main window did not come back"));
     const AccessibleRef start = desktop.find(program, u("ＳＴＡＲＴ"), AtspiRole::PushButton);
     const AccessibleRef status = desktop.find(program, u("状況"));
     if (!desktop.press(start)) return finish(fail("cannot press ＳＴＡＲＴ"));
