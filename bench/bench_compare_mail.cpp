@@ -62,14 +62,13 @@ namespace {
 
 constexpr int kParticipants = 1000;
 constexpr int kMailboxes = 250;
+static_assert(kMailboxes <= RealServers::playerCount);
 constexpr int kCopiesPerMailbox = kParticipants / kMailboxes;
 constexpr int kDeliveryTimeoutMs = 180000;
 constexpr int kPeerTimeoutMs = 600000;
 
-QByteArray mailbox(int i)
-{
-    return QByteArray("player") + QByteArray::number(i + 1).rightJustified(3, '0') + "@docomo.ne.jp";
-}
+// Mailbox i, counted from 0.
+QByteArray mailbox(int i) { return RealServers::playerAddress(i + 1).toLatin1(); }
 
 // Participant i's address: the 250 mailboxes in turn, four times over.
 QByteArray participant(int i) { return mailbox(i % kMailboxes); }

@@ -20,10 +20,10 @@ namespace {
 
 constexpr int kPlayers = 200;
 
-QByteArray player(int i)
-{
-    return QByteArray("player") + QByteArray::number(i + 1).rightJustified(3, '0') + "@docomo.ne.jp";
-}
+static_assert(kPlayers <= RealServers::playerCount);
+
+// Player i, counted from 0.
+QByteArray player(int i) { return RealServers::playerAddress(i + 1).toLatin1(); }
 
 }  // namespace
 

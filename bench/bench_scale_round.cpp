@@ -72,7 +72,10 @@ constexpr int kPhonesTimeoutMs = 300000;
 QString u(const char* utf8) { return QString::fromUtf8(utf8); }
 QByteArray sjb(const QString& text) { return QByteArray::fromStdString(sj(text)); }
 
-QString playerAddress(int i) { return QStringLiteral("player%1@docomo.ne.jp").arg(i + 1, 3, 10, QChar('0')); }
+static_assert(kPlayers <= RealServers::playerCount);
+
+// Player i, counted from 0.
+QString playerAddress(int i) { return RealServers::playerAddress(i + 1); }
 QString playerName(int i) { return u("選手") + QStringLiteral("%1").arg(i + 1, 3, 10, QChar('0')); }
 
 // ---- The questions and what each player does with them ----

@@ -18,9 +18,9 @@
 namespace {
 
 const QString domain = QStringLiteral("docomo.ne.jp");
-const QString host = QStringLiteral("player200@docomo.ne.jp");
 
-QString player(int n) { return QString("player%1@docomo.ne.jp").arg(n); }
+QString player(int n) { return RealServers::playerAddress(n); }
+const QString host = player(200);
 
 // Written with the JIS X 0201 katakana set where the text has half-width
 // katakana, as a host that keeps them does.

@@ -161,6 +161,11 @@ QStringList accounts() {
     return QString::fromLatin1(f.readAll()).split('\n', Qt::SkipEmptyParts);
 }
 
+QString playerAddress(int n) {
+    Q_ASSERT(n >= 1 && n <= playerCount);
+    return QStringLiteral("player%1@docomo.ne.jp").arg(n, 3, 10, QLatin1Char('0'));
+}
+
 QString unavailableReason() {
     const QString hint = "; start them with: bash scripts/mailservers.sh start";
     if (accounts().isEmpty())

@@ -64,6 +64,14 @@ QByteArray serverCertificateSha256();
 // Every mailbox address the servers know (taro@docomo.ne.jp, ..., player250@docomo.ne.jp).
 QStringList accounts();
 
+// The numbered players' mailboxes the servers make besides the named ones,
+// for the tests and benchmarks that need more players than names: exactly
+// these exist, so the spelling lives here once (it must match
+// scripts/mailservers.sh, which creates them).
+inline constexpr int playerCount = 250;
+// n = 1..playerCount: "player001@docomo.ne.jp" ... "player250@docomo.ne.jp".
+QString playerAddress(int n);
+
 // Empty when SMTP and POP3 both greet and the mailbox folder exists; else a
 // message saying what is missing and how to start the servers.
 QString unavailableReason();
