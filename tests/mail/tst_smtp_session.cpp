@@ -64,6 +64,8 @@ private slots:
     void protectedDialogue_data();
     void protectedDialogue();
     void refusedCertificateEndsAtOnce();
+    void stalledHandshakeTimesOut_data();
+    void stalledHandshakeTimesOut();
     void eventsAfterTheEndAreIgnored();
 };
 
@@ -595,6 +597,41 @@ void TestSmtpSession::refusedCertificateEndsAtOnce()
     QVERIFY(rig.socket.sends.empty());
     rig.timer.fire();   // the time-out has nothing left to end
     QCOMPARE(rig.view.ended, 1);
+}
+
+// A server that never finishes the handshake is given up by the session's
+// own time-out, as a silent server is; nothing goes out meanwhile.
+void TestSmtpSession::stalledHandshakeTimesOut_data()
+{
+    QTest::addColumn<int>("protection");
+    QTest::addColumn<QByteArrayList>("replies");
+    QTest::addColumn<QByteArrayList>("commands");
+    const QByteArray ehlo = "250-mx\r\n250 STARTTLS\r\n";
+    QTest::newRow("after STARTTLS") << int(SmtpJob::Protection::StartTls)
+                                    << QByteArrayList{"220 mx\r\n", ehlo, "220 go ahead\r\n"}
+                                    << QByteArrayList{"EHLO smtp.example.jp", "STARTTLS"};
+    QTest::newRow("TLS from the start") << int(SmtpJob::Protection::Tls) << QByteArrayList{} << QByteArrayList{};
+}
+
+void TestSmtpSession::stalledHandshakeTimesOut()
+{
+    QFETCH(int, protection);
+    QFETCH(QByteArrayList, replies);
+    QFETCH(QByteArrayList, commands);
+    SmtpRig rig;
+    SmtpJob job = sharedJob(1);
+    job.protection = SmtpJob::Protection(protection);
+    rig.session.start(job);
+    for (const QByteArray& r : replies) rig.socket.deliver(r.toStdString());
+    QCOMPARE(rig.view.ended, 0);
+    QVERIFY(rig.timer.fire());
+    QCOMPARE(rig.view.timeOuts, 1);
+    QCOMPARE(rig.view.messages, (Strings{"Time Out Err"}));
+    QCOMPARE(rig.view.ended, 1);
+    QByteArrayList sent;
+    for (const std::string& c : rig.commands()) sent << QByteArray::fromStdString(c);
+    QCOMPARE(sent, commands);
+    QVERIFY(rig.socket.isClosed());
 }
 
 void TestSmtpSession::feedbackStyleShowsRcptToWithoutProgress()
