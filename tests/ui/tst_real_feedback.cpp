@@ -29,7 +29,26 @@ private slots:
     }
     void reachesTheSupportMailbox_data();
     void reachesTheSupportMailbox();
+    void untrustedCertificateSendsNothing();
 };
+
+namespace {
+QString fingerprint() { return QString::fromLatin1(RealServers::serverCertificateSha256().toHex(':').toUpper()); }
+
+// The operator's settings on the test servers, sending on 587 after STARTTLS
+// with the POP3 account as login.
+void writeSettings(TestWorld& world, bool submission, bool trusted) {
+    PreparedRound settings;
+    settings.pop3Server = settings.smtpServer = RealServers::host;
+    QVERIFY(writeRecordFile(world.files, "trv1.dat", settings.mailSettings()));
+    if (!submission) return;
+    TransportSettings t;
+    t.SmtpProtection = TransportSettings::kStartTls;
+    t.SmtpLoginKind = TransportSettings::kPop3Account;
+    if (trusted) trustCertificate(t, RealServers::host, fingerprint().toStdString());
+    QVERIFY(writeRecordFile(world.files, "trv1x.dat", t));
+}
+}  // namespace
 
 void TestRealFeedback::reachesTheSupportMailbox_data() {
     QTest::addColumn<QString>("typed");
@@ -48,16 +67,7 @@ void TestRealFeedback::reachesTheSupportMailbox() {
     QFETCH(QString, stored);
     QFETCH(bool, submission);
     TestWorld world;
-    PreparedRound settings;
-    settings.pop3Server = settings.smtpServer = RealServers::host;
-    QVERIFY(writeRecordFile(world.files, "trv1.dat", settings.mailSettings()));
-    if (submission) {
-        TransportSettings t;
-        t.SmtpProtection = TransportSettings::kStartTls;
-        t.SmtpLoginKind = TransportSettings::kPop3Account;
-        trustCertificate(t, RealServers::host, RealServers::serverCertificateSha256().toHex(':').toUpper().toStdString());
-        QVERIFY(writeRecordFile(world.files, "trv1x.dat", t));
-    }
+    writeSettings(world, submission, true);
 
     auto* form = new Form10(world.module1);
     form->show();
@@ -76,6 +86,28 @@ void TestRealFeedback::reachesTheSupportMailbox() {
     QCOMPARE(fromJis(mail.subject), QString::fromUtf8("TRIVORN（質問＆バグ＆感想）"));
     QCOMPARE(fromJis(mail.body), stored);
     for (char c : mails[0]) QVERIFY2(uchar(c) < 0x80, "the mail as sent is 7-bit");
+}
+
+// With the server's certificate not trusted the window says why, naming
+// the fingerprint the mail settings then offer to trust, and sends nothing.
+void TestRealFeedback::untrustedCertificateSendsNothing() {
+    TestWorld world;
+    writeSettings(world, true, false);
+    auto* form = new Form10(world.module1);
+    form->show();
+    form->Text2->setPlainText(QString::fromUtf8("届きますか"));
+    QTest::mouseClick(form->Command1, Qt::LeftButton);
+    const QStringList boxes = world.messageBox.texts();
+    QCOMPARE(boxes.size(), 3);
+    QCOMPARE(boxes[0], QString::fromUtf8("メールを送信します"));
+    QVERIFY2(boxes[1].startsWith(QString::fromUtf8("証明書を信頼できません: 127.0.0.1 : ")), qPrintable(boxes[1]));
+    QVERIFY2(boxes[1].endsWith("(SHA-256 " + fingerprint() + ")"), qPrintable(boxes[1]));
+    QCOMPARE(boxes[2], QString::fromUtf8("メールを送信できませんでした"));
+    QCOMPARE(QString::fromStdString(world.module1.refusedCertificate.fingerprint), fingerprint());
+    QCOMPARE(QString::fromStdString(world.module1.refusedCertificate.server), QString(RealServers::host));
+    QVERIFY(form->Command1->isEnabled());   // the operator may try again
+    form->close();
+    QVERIFY(!RealServers::waitForMessages("support@trivorn.test", 1, 1000));
 }
 
 QTEST_MAIN(TestRealFeedback)
