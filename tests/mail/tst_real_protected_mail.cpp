@@ -15,8 +15,6 @@
 
 namespace {
 
-std::string serverFingerprint() { return RealServers::serverCertificateSha256().toHex(':').toUpper().toStdString(); }
-
 // The operator's account on the test servers, and a round of one player.
 void setUpRound(Module1& m)
 {
@@ -97,7 +95,7 @@ void TestRealProtectedMail::sending()
     t.SmtpLoginKind = std::int16_t(login);
     t.SmtpUser = "hanako@ezweb.ne.jp";
     t.SmtpPassword = EncodeBase64Text(password.toStdString());
-    if (trusted) trustCertificate(t, RealServers::host, serverFingerprint());
+    if (trusted) trustCertificate(t, RealServers::host, RealServers::serverFingerprint());
 
     QtSessionRig<SmtpSession> rig;
     SmtpJob job = makeRoundSmtpJob(m, CompleteMail);
@@ -121,9 +119,9 @@ void TestRealProtectedMail::sending()
     QCOMPARE(rig.session.acceptedMessages(), 0);
     if (!trusted) {
         // Once, with the fingerprint the operator can trust in the settings.
-        QCOMPARE(rig.view.refusedCertificates, std::vector<std::string>{std::string(RealServers::host) + " " + serverFingerprint()});
+        QCOMPARE(rig.view.refusedCertificates, std::vector<std::string>{std::string(RealServers::host) + " " + RealServers::serverFingerprint()});
         QCOMPARE(rig.view.messages.size(), std::size_t(1));
-        QVERIFY(rig.view.messages[0].find(serverFingerprint()) != std::string::npos);
+        QVERIFY(rig.view.messages[0].find(RealServers::serverFingerprint()) != std::string::npos);
     }
     QTest::qWait(300);
     QCOMPARE(RealServers::messages("taro@docomo.ne.jp").size(), 0);
@@ -152,7 +150,7 @@ void TestRealProtectedMail::fetching()
     QVERIFY(RealServers::waitForMessages(RealServers::operatorAddress, 1));
     TransportSettings t;
     t.Pop3Protection = std::int16_t(protection);
-    if (trusted) trustCertificate(t, RealServers::host, serverFingerprint());
+    if (trusted) trustCertificate(t, RealServers::host, RealServers::serverFingerprint());
 
     QtSessionRig<Pop3Session> rig;
     int seen = 0;

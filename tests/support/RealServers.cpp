@@ -155,6 +155,8 @@ QByteArray serverCertificateSha256() {
     return digest.size() == 32 ? digest : QByteArray();
 }
 
+std::string serverFingerprint() { return serverCertificateSha256().toHex(':').toUpper().toStdString(); }
+
 QStringList accounts() {
     QFile f(directory() + "/accounts");
     if (!f.open(QIODevice::ReadOnly)) return {};

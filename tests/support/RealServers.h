@@ -20,6 +20,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+
 namespace RealServers {
 
 inline constexpr char host[] = "127.0.0.1";
@@ -60,6 +62,8 @@ QString serverCertificatePath();
 // SHA-256 of the server certificate (its DER bytes, 32 bytes), as a client
 // sees it in the handshake; empty if the instance has none.
 QByteArray serverCertificateSha256();
+// The same as the program shows it and keeps it when trusted: "8C:10:...".
+std::string serverFingerprint();
 
 // Every mailbox address the servers know (taro@docomo.ne.jp, ..., player250@docomo.ne.jp).
 QStringList accounts();

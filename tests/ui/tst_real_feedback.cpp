@@ -33,7 +33,7 @@ private slots:
 };
 
 namespace {
-QString fingerprint() { return QString::fromLatin1(RealServers::serverCertificateSha256().toHex(':').toUpper()); }
+QString fingerprint() { return QString::fromStdString(RealServers::serverFingerprint()); }
 
 // The operator's settings on the test servers, sending on 587 after STARTTLS
 // with the POP3 account as login.
@@ -45,7 +45,7 @@ void writeSettings(TestWorld& world, bool submission, bool trusted) {
     TransportSettings t;
     t.SmtpProtection = TransportSettings::kStartTls;
     t.SmtpLoginKind = TransportSettings::kPop3Account;
-    if (trusted) trustCertificate(t, RealServers::host, fingerprint().toStdString());
+    if (trusted) trustCertificate(t, RealServers::host, RealServers::serverFingerprint());
     QVERIFY(writeRecordFile(world.files, "trv1x.dat", t));
 }
 }  // namespace

@@ -58,7 +58,7 @@ PhoneScript scriptOf(const Player& p) {
     };
 }
 
-QString fingerprint() { return QString::fromLatin1(RealServers::serverCertificateSha256().toHex(':').toUpper()); }
+QString fingerprint() { return QString::fromStdString(RealServers::serverFingerprint()); }
 
 // The Dovecot log's lines of the operator's logins since `from` bytes.
 QStringList operatorLogins(qint64 from) {
@@ -179,7 +179,7 @@ void TestRealProtectedRound::aWholeRound() {
     t.SmtpUser = "hanako@ezweb.ne.jp";   // any mailbox of the servers may log in
     t.SmtpPassword = EncodeBase64Text(RealServers::password);
     t.Pop3Protection = std::int16_t(pop3Protection);
-    trustCertificate(t, RealServers::host, fingerprint().toStdString());
+    trustCertificate(t, RealServers::host, RealServers::serverFingerprint());
     QVERIFY(writeRecordFile(rig.world.files, "trv1x.dat", t));
     const qint64 logFrom = dovecotLogSize();
 
