@@ -104,3 +104,14 @@ bool PreparedRound::writeTo(DataFiles& files) const {
     ok = writeRecordFile(files, roundFileName(FileNames::kClosingMailPrefix, roundText), closingMail()) && ok;
     return ok;
 }
+
+PreparedRound PreparedRound::small() {
+    auto u = [](const char* utf8) { return QString::fromUtf8(utf8); };
+    PreparedRound r;
+    r.replyMinutes = 0;
+    r.addressBook = {{u("山田"), "taro@docomo.ne.jp"}, {u("鈴木"), "hanako@ezweb.ne.jp"},
+                     {u("佐藤"), "jiro@t.vodafone.ne.jp"}};
+    r.questions = {{{}, u("日本一高い山は?"), {u("富士山"), u("北岳")}, 1, 10, 1},
+                   {{}, u("日本一長い川は?"), {u("利根川"), u("信濃川")}, 2, 20, 1}};
+    return r;
+}

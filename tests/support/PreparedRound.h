@@ -45,6 +45,12 @@ struct PreparedRound {
     ClosingMail closingMail() const;
     int totalPoints() const;
 
+    // The round many tests play: three invitees (taro@docomo.ne.jp,
+    // hanako@ezweb.ne.jp, jiro@t.vodafone.ne.jp) and two questions of two
+    // choices, the first right with 1 (10 points), the second with 2 (20
+    // points); the invitation has no reply time at all.
+    static PreparedRound small();
+
     // Writes all six files (the counter holding `round`); false if one failed.
     bool writeTo(DataFiles& files) const;
 };

@@ -151,18 +151,6 @@ ScriptedServer::Responder spoiling(ScriptedServer*& server, std::function<Answer
     };
 }
 
-// Three invitees; taro and hanako join. Question 1: taro right (1), hanako
-// wrong (2). Question 2: taro right (2), hanako wrong (1).
-PreparedRound matrixRound() {
-    PreparedRound r;
-    r.replyMinutes = 0;
-    r.addressBook = {{u("山田"), "taro@docomo.ne.jp"}, {u("鈴木"), "hanako@ezweb.ne.jp"},
-                     {u("佐藤"), "jiro@t.vodafone.ne.jp"}};
-    r.questions = {{{}, u("日本一高い山は?"), {u("富士山"), u("北岳")}, 1, 10, 1},
-                   {{}, u("日本一長い川は?"), {u("利根川"), u("信濃川")}, 2, 20, 1}};
-    return r;
-}
-
 QByteArray answerReply(const char* sender, const QString& subject, int choice) {
     return deliveredReply(sender, encodedWord(u("Re:") + subject), jis(u("答:%1").arg(choice)));
 }
@@ -171,7 +159,9 @@ QByteArray answerReply(const char* sender, const QString& subject, int choice) {
 struct MatrixRig {
     TestWorld world;
     SteppedClock clock;
-    PreparedRound round = matrixRound();
+    // Taro and hanako join. Question 1: taro right (1), hanako wrong (2).
+    // Question 2: taro right (2), hanako wrong (1).
+    PreparedRound round = PreparedRound::small();
     Maildrop maildrop;
     ScriptedServer* smtpServer = nullptr;
     ScriptedServer* pop3Server = nullptr;

@@ -37,17 +37,6 @@ using Answer = ScriptedServer::Answer;
 
 QString u(const char* utf8) { return QString::fromUtf8(utf8); }
 
-// Three invitees, two questions; the invitation has no reply time at all.
-PreparedRound smallRound() {
-    PreparedRound r;
-    r.replyMinutes = 0;
-    r.addressBook = {{u("山田"), "taro@docomo.ne.jp"}, {u("鈴木"), "hanako@ezweb.ne.jp"},
-                     {u("佐藤"), "jiro@t.vodafone.ne.jp"}};
-    r.questions = {{{}, u("日本一高い山は?"), {u("富士山"), u("北岳")}, 1, 10, 1},
-                   {{}, u("日本一長い川は?"), {u("利根川"), u("信濃川")}, 2, 20, 1}};
-    return r;
-}
-
 // Every file of the folder with its bytes.
 QMap<QString, QByteArray> snapshot(const TestWorld& world) {
     QMap<QString, QByteArray> files;
@@ -90,7 +79,7 @@ struct Rig {
     ScriptedServer pop3{Answer::reply("+OK Dovecot ready.\r\n"), ScriptedServer::pop3Serving([this] {
                             return replies.value(QByteArray::fromStdString(world.module1.outgoingMail.MailSubject));
                         })};
-    PreparedRound round = smallRound();
+    PreparedRound round = PreparedRound::small();
     std::unique_ptr<Form1> form;
     QStringList statuses;
 
@@ -148,7 +137,7 @@ struct SetupCase {
 };
 
 void rewriteQuestionCount(TestWorld& w, const char* count) {
-    auto set = std::make_unique<QuestionSet>(smallRound().questionSet());
+    auto set = std::make_unique<QuestionSet>(PreparedRound::small().questionSet());
     set->QuestionCount = count;
     writeRecordFile(w.files, "trv51.dat", *set);
 }
