@@ -151,18 +151,28 @@ void Form2::trv1_Write() {
     if (t != m.transport && writeRecordFile(files, FileNames::kTransport, t)) m.transport = t;
 }
 
+namespace {
+// A password is stored in Base64, which takes four bytes for every three; one
+// left as it was shown stays stored as it is.
+QString passwordProblem(const QLineEdit* box, const SjisText& storedBase64) {
+    if (box->text() == Charset::toQt(DecodeBase64Text(storedBase64).value_or(SjisText()))) return {};
+    return textProblem(box, kFieldBytes / 4 * 3);
+}
+}  // namespace
+
 bool Form2::fieldsReadyToSave() {
     const MailSettings& s = m.mailSettings;
-    const QString shownPassword = Charset::toQt(DecodeBase64Text(s.Password).value_or(SjisText()));
+    QLineEdit* smtpUser = Connection->smtpUser;
+    QLineEdit* smtpPassword = Connection->smtpPassword;
     return noFieldProblem(*m.platform.messageBox,
                           {{textProblemUnlessKept(Text1, s.Pop3Server), Text1},
                            {textProblemUnlessKept(Text2, s.SmtpServer), Text2},
                            {textProblemUnlessKept(Text3, s.AccountId), Text3},
-                           // Stored in Base64, which takes four bytes for every three.
-                           {Text4->text() == shownPassword ? QString() : textProblem(Text4, kFieldBytes / 4 * 3), Text4},
+                           {passwordProblem(Text4, s.Password), Text4},
                            {textProblemUnlessKept(Text5, s.OwnAddress), Text5},
                            {textProblemUnlessKept(Text6, s.SenderName), Text6},
-                           {textProblemUnlessKept(Connection->smtpUser, m.transport.SmtpUser), Connection->smtpUser}});
+                           {textProblemUnlessKept(smtpUser, m.transport.SmtpUser), smtpUser},
+                           {passwordProblem(smtpPassword, m.transport.SmtpPassword), smtpPassword}});
 }
 
 void Form2::Command1_Click() {

@@ -300,6 +300,39 @@ private slots:
         QCOMPARE(again.Connection->pop3Port->currentText(), QString("50995"));
     }
 
+    // The sending password is checked as the receiving one: stored in
+    // Base64, it must fit a field a third smaller, and in Windows-31J.
+    void ownSmtpPasswordIsChecked_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("refusal");   // empty: stored
+        QTest::newRow("longest that fits") << QString(49149, 'x') << QString();
+        QTest::newRow("one byte more")
+            << QString(49150, 'x') << QString("「送信のパスワード」が長すぎます。49149 バイトまでにして下さい（今は 49150 バイトです）。");
+        QTest::newRow("not in Windows-31J") << QString("pw\u00e9") << QString("「送信のパスワード」の文字");
+    }
+    void ownSmtpPasswordIsChecked() {
+        QFETCH(QString, typed);
+        QFETCH(QString, refusal);
+        TestWorld world;
+        Form2 form(world.module1);
+        form.show();
+        form.Connection->smtpLogin->setCurrentIndex(TransportSettings::kOwnLogin);
+        form.Connection->smtpPassword->setText(typed);
+        QTest::mouseClick(form.Command1, Qt::LeftButton);
+        if (refusal.isEmpty()) {
+            QCOMPARE(world.messageBox.texts(), QStringList());
+            TransportSettings t;
+            QVERIFY(readRecordFile(world.files, "trv1x.dat", t, DataFiles::Mode::ReadOnly));
+            QCOMPARE(DecodeBase64Text(t.SmtpPassword).value_or(""), typed.toStdString());
+            return;
+        }
+        QCOMPARE(world.messageBox.texts().size(), 1);
+        QVERIFY2(world.messageBox.texts()[0].startsWith(refusal), qPrintable(world.messageBox.texts()[0]));
+        QVERIFY(form.isVisible());
+        QCOMPARE(form.focusWidget(), form.Connection->smtpPassword);
+        QVERIFY(!world.exists("trv1x.dat"));
+    }
+
     // A certificate a server showed during a round and that failed its
     // checks is offered for trust here; trusting stores it for that server
     // at once, and only that.
