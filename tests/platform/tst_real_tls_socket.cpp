@@ -6,6 +6,8 @@
 #include <QtTest>
 #include <QSslCertificate>
 #include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -157,6 +159,31 @@ struct HandshakeServer {
     bool gotHello() const { return received.contains('\x16'); }
 };
 
+// A local POP3-like server over TLS of one version, with the suite's
+// certificate: it greets once the handshake is through and keeps every byte
+// a client sends after that.
+struct GreetingTlsServer {
+    QSslServer server;
+    QByteArray received;
+    int handshakes = 0;
+    explicit GreetingTlsServer(QSsl::SslProtocol version) {
+        QSslConfiguration c = QSslConfiguration::defaultConfiguration();
+        c.setLocalCertificateChain(QSslCertificate::fromPath(RealServers::serverCertificatePath()));
+        QFile key(RealServers::tlsDirectory() + "/server.key");
+        if (key.open(QIODevice::ReadOnly)) c.setPrivateKey(QSslKey(&key, QSsl::Rsa));
+        c.setProtocol(version);
+        c.setPeerVerifyMode(QSslSocket::VerifyNone);
+        server.setSslConfiguration(c);
+        QObject::connect(&server, &QSslServer::pendingConnectionAvailable, [this] {
+            auto* peer = static_cast<QSslSocket*>(server.nextPendingConnection());
+            ++handshakes;
+            peer->write("+OK greeting\r\n");
+            QObject::connect(peer, &QSslSocket::readyRead, [this, peer] { received += peer->readAll(); });
+        });
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+    }
+};
+
 }  // namespace
 
 Q_DECLARE_METATYPE(Case)
@@ -168,6 +195,8 @@ private slots:
     void dialogueWithRealServers_data();
     void dialogueWithRealServers();
     void trustIsDecidedAtEveryConnection();
+    void trustWithdrawnBetweenConnections_data();
+    void trustWithdrawnBetweenConnections();
     void handshakeEdges_data();
     void handshakeEdges();
 
@@ -426,6 +455,53 @@ void TestRealTlsSocket::trustIsDecidedAtEveryConnection() {
     QCOMPARE(log.errorNumber, int(QAbstractSocket::OperationError));
     QCOMPARE(log.encrypteds, 0);
     QCOMPARE(s.state(), Socket::State::Error);
+}
+
+// A certificate trusted for one connection and no longer for the next
+// (its slot given to another, the server renamed) is refused on the next,
+// whatever the TLS version: nothing of the second connection reaches the
+// owner, and the owner sends nothing on it.
+void TestRealTlsSocket::trustWithdrawnBetweenConnections_data() {
+    QTest::addColumn<int>("version");
+    QTest::newRow("TLS 1.2") << int(QSsl::TlsV1_2);
+    QTest::newRow("TLS 1.3") << int(QSsl::TlsV1_3);
+}
+
+void TestRealTlsSocket::trustWithdrawnBetweenConnections() {
+    if (!serversMissing_.isEmpty()) QFAIL(qPrintable(serversMissing_));
+    QFETCH(int, version);
+    GreetingTlsServer srv{QSsl::SslProtocol(version)};
+    QtSocket s;
+    EventLog log;
+    log.attach(s);
+    // As a POP3 session would: the greeting read, the user name sent.
+    s.onDataArrival = [&] {
+        ++log.arrivals;
+        log.order.push_back("data");
+        log.received += s.getData();
+        s.sendData("USER secret-account\r\n");
+    };
+    s.remoteHost = "127.0.0.1";
+    s.remotePort = srv.server.serverPort();
+    s.implicitTls = true;
+    s.tlsServerName = RealServers::tlsServerName;
+    s.trustedFingerprints = {RealServers::serverFingerprint()};
+    s.connect();
+    QTRY_COMPARE(log.received, std::string("+OK greeting\r\n"));
+    QTRY_VERIFY(srv.received.contains("USER"));
+    s.close();
+
+    log.order.clear();
+    log.received.clear();
+    srv.received.clear();
+    s.trustedFingerprints = {"11:22:33"};
+    s.connect();
+    QTRY_COMPARE(log.refusals, 1);
+    QTest::qWait(200);
+    QCOMPARE(log.order, std::vector<std::string>{"refused"});
+    QCOMPARE(log.fingerprint, RealServers::serverFingerprint());
+    QCOMPARE(srv.received, QByteArray());
+    QCOMPARE(s.state(), Socket::State::Closed);
 }
 
 void TestRealTlsSocket::handshakeEdges_data() {

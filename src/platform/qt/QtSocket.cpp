@@ -56,6 +56,9 @@ void QtSocket::connect() {
         socket_.abort();
     }
     ++generation_;
+    // Qt keeps the errors it was told to ignore from one connection to the
+    // next; a certificate trusted before must be judged again now.
+    socket_.ignoreSslErrors(QList<QSslError>{});
     closedByUs_ = false;
     peerClosed_ = false;
     failed_ = false;
@@ -170,7 +173,9 @@ void QtSocket::handleConnected() {
 }
 
 void QtSocket::handleReadyRead() {
-    if (closedByUs_) {
+    // After a refusal nothing that came over the connection is the owner's:
+    // with TLS 1.2 the greeting can arrive before the refusal is reported.
+    if (closedByUs_ || refused_) {
         socket_.readAll();
         return;
     }
