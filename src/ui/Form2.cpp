@@ -105,10 +105,7 @@ void Form2::Form_Load() {
     m.transport = TransportSettings{};
     readRecordFile(*m.platform.files, FileNames::kTransport, m.transport, DataFiles::Mode::ReadOnly);
     Connection->load(m.transport);
-    const Module1::RefusedCertificate& refused = m.refusedCertificate;
-    const std::vector<std::string> trusted = trustedFingerprintsFor(m.transport, refused.server);
-    Connection->showRefused(refused.server, refused.fingerprint,
-                            std::find(trusted.begin(), trusted.end(), refused.fingerprint) != trusted.end());
+    showRefusedCertificate();
 
     MailSettings& s = m.mailSettings;
     if (!readRecordFile(*m.platform.files, kFile, s)) {
@@ -124,6 +121,15 @@ void Form2::Form_Load() {
     setText(Text4, DecodeBase64Text(s.Password).value_or(SjisText()));
     setText(Text5, s.OwnAddress);
     setText(Text6, s.SenderName);
+}
+
+void Form2::Form_Activate() { showRefusedCertificate(); }
+
+void Form2::showRefusedCertificate() {
+    const Module1::RefusedCertificate& refused = m.refusedCertificate;
+    const std::vector<std::string> trusted = trustedFingerprintsFor(m.transport, refused.server);
+    Connection->showRefused(refused.server, refused.fingerprint,
+                            std::find(trusted.begin(), trusted.end(), refused.fingerprint) != trusted.end());
 }
 
 void Form2::trv1_Write() {

@@ -37,6 +37,9 @@ public:
     QPushButton* Command1;   // 戻る
 
     void Form_Load();
+    // Each showing: the certificate refused last, which may have changed
+    // while the window was hidden.
+    void Form_Activate() override;
     void trv1_Write();
     void Command1_Click();
     void Form_Unload();
@@ -51,4 +54,5 @@ protected:
 
 private:
     void buildControls();
+    void showRefusedCertificate();
 };

@@ -362,6 +362,35 @@ private slots:
         QVERIFY(!none.Connection->trustCertificate->isEnabled());
     }
 
+    // The main window keeps this window when it is left with "戻る"; a
+    // certificate refused meanwhile is the one shown, and trusted, the next
+    // time it is opened.
+    void refusedCertificateFollowsTheLatestRefusal() {
+        TestWorld world;
+        Form1 form1(world.module1, [&] { return world.appFolder(); });
+        form1.setEditorFactory(1, [&]() -> EditorWindow* { return new Form2(world.module1); });
+        form1.show();
+        world.module1.refusedCertificate = {"mail.isp.example", "AA:AA"};
+        QTest::mouseClick(form1.Command1, Qt::LeftButton);
+        auto* form = qobject_cast<Form2*>(form1.editorWindow(1));
+        QVERIFY(form->Connection->refusedCertificate->text().contains("SHA-256 AA:AA"));
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+
+        world.module1.refusedCertificate = {"pop.isp.example", "BB:BB"};
+        QTest::mouseClick(form1.Command1, Qt::LeftButton);
+        QCOMPARE(form1.editorWindow(1), form);
+        ConnectionGroup& c = *form->Connection;
+        QVERIFY2(c.refusedCertificate->text().contains("pop.isp.example"), qPrintable(c.refusedCertificate->text()));
+        QVERIFY(c.refusedCertificate->text().contains("SHA-256 BB:BB"));
+        QVERIFY(c.trustCertificate->isEnabled());
+        QTest::mouseClick(c.trustCertificate, Qt::LeftButton);
+        TransportSettings t;
+        QVERIFY(readRecordFile(world.files, "trv1x.dat", t, DataFiles::Mode::ReadOnly));
+        QCOMPARE(trustedFingerprintsFor(t, "pop.isp.example"), std::vector<std::string>{"BB:BB"});
+        QCOMPARE(trustedFingerprintsFor(t, "mail.isp.example"), std::vector<std::string>{});
+        form->close();
+    }
+
     void captionsAndAccessibleNames() {
         TestWorld world;
         Form2 form(world.module1);
