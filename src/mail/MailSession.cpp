@@ -102,6 +102,9 @@ void MailSession::certificateRefused(const std::string& problems, const std::str
     const SjisText text = SessionTexts::kCertificateRefused + socket_.remoteHost + " : " + problems +
                           " (SHA-256 " + fingerprint + ")";
     view_.certificateRefused(socket_.remoteHost, fingerprint);
+    // The phase is over: a message that waits for the operator must not
+    // be followed by the time-out's own.
+    timer_.setEnabled(false);
     view_.showMessage(text);
     abort(text);
 }

@@ -588,7 +588,13 @@ void TestSmtpSession::refusedCertificateEndsAtOnce()
     rig.session.start(job);
     QCOMPARE(rig.socket.trustedFingerprints, job.trustedFingerprints);
     QCOMPARE(rig.socket.tlsServerName, job.server);
+    // The feedback window's message waits for the operator; the time-out
+    // must not add its own message meanwhile.
+    bool timerFiredDuringMessage = false;
+    rig.view.whileMessageShown = [&] { timerFiredDuringMessage |= rig.timer.fire(); };
     rig.socket.refuseCertificate("The certificate is self-signed", "AB:CD");
+    QVERIFY(!timerFiredDuringMessage);
+    QCOMPARE(rig.view.timeOuts, 0);
     const std::string text = sjis("証明書を信頼できません: ") + "smtp.example.jp : The certificate is self-signed (SHA-256 AB:CD)";
     QCOMPARE(rig.view.messages, (std::vector<std::string>{text}));
     QCOMPARE(rig.view.lastStatus(), text);

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,11 @@ public:
     void setProgressRange(int min, int max) override { progressMin = min; progressMax = max; }
     void setProgressValue(int value) override { progressValues.push_back(value); }
     void setProgressStyle(int style) override { progressStyle = style; }
-    void showMessage(const SjisText& text) override { messages.push_back(text); }
+    void showMessage(const SjisText& text) override
+    {
+        messages.push_back(text);
+        if (whileMessageShown) whileMessageShown();
+    }
     void timedOut() override { ++timeOuts; }
     void sessionEnded() override { ++ended; }
     void certificateRefused(const SjisText& server, const std::string& fingerprint) override
@@ -37,4 +42,7 @@ public:
     int timeOuts = 0;
     int ended = 0;
     std::vector<std::string> refusedCertificates;   // "server fingerprint"
+    // Runs while a message is up, as the event loop of a message box that
+    // waits for the operator would (timers firing, data arriving).
+    std::function<void()> whileMessageShown;
 };
