@@ -4,30 +4,41 @@
 
 #include "codec/Base64.h"
 
+std::int16_t protectionOf(std::int16_t stored) {
+    return stored >= TransportSettings::kNone && stored <= TransportSettings::kTls ? stored : TransportSettings::kTls;
+}
+
+std::int16_t loginKindOf(std::int16_t stored) {
+    return stored >= TransportSettings::kNoLogin && stored <= TransportSettings::kOwnLogin ? stored
+                                                                                          : TransportSettings::kNoLogin;
+}
+
 int usualSmtpPort(std::int16_t protection) {
-    switch (protection) {
+    switch (protectionOf(protection)) {
     case TransportSettings::kStartTls: return 587;
     case TransportSettings::kTls: return 465;
     default: return 25;
     }
 }
 
-int usualPop3Port(std::int16_t protection) { return protection == TransportSettings::kTls ? 995 : 110; }
+int usualPop3Port(std::int16_t protection) { return protectionOf(protection) == TransportSettings::kTls ? 995 : 110; }
 
 std::int16_t storedPort(int port) { return std::int16_t(std::uint16_t(port > 0 && port <= 65535 ? port : 0)); }
 
 int portOf(std::int16_t stored) { return std::uint16_t(stored); }
 
 void applySmtpTransport(SmtpJob& job, const TransportSettings& t, const MailSettings& account) {
-    job.protection = t.SmtpProtection == TransportSettings::kStartTls ? SmtpJob::Protection::StartTls
-                     : t.SmtpProtection == TransportSettings::kTls    ? SmtpJob::Protection::Tls
-                                                                      : SmtpJob::Protection::None;
+    const std::int16_t protection = protectionOf(t.SmtpProtection);
+    job.protection = protection == TransportSettings::kStartTls ? SmtpJob::Protection::StartTls
+                     : protection == TransportSettings::kTls    ? SmtpJob::Protection::Tls
+                                                                : SmtpJob::Protection::None;
     job.port = t.SmtpPort != 0 ? portOf(t.SmtpPort) : usualSmtpPort(t.SmtpProtection);
     // A stored password that does not decode logs in with none; the server refuses it.
-    if (t.SmtpLoginKind == TransportSettings::kPop3Account) {
+    const std::int16_t login = loginKindOf(t.SmtpLoginKind);
+    if (login == TransportSettings::kPop3Account) {
         job.authUser = account.AccountId;
         job.authPassword = DecodeBase64Text(account.Password).value_or(SjisText());
-    } else if (t.SmtpLoginKind == TransportSettings::kOwnLogin) {
+    } else if (login == TransportSettings::kOwnLogin) {
         job.authUser = t.SmtpUser;
         job.authPassword = DecodeBase64Text(t.SmtpPassword).value_or(SjisText());
     }
@@ -35,9 +46,10 @@ void applySmtpTransport(SmtpJob& job, const TransportSettings& t, const MailSett
 }
 
 void applyPop3Transport(Pop3Job& job, const TransportSettings& t) {
-    job.protection = t.Pop3Protection == TransportSettings::kStartTls ? Pop3Job::Protection::Stls
-                     : t.Pop3Protection == TransportSettings::kTls    ? Pop3Job::Protection::Tls
-                                                                      : Pop3Job::Protection::None;
+    const std::int16_t protection = protectionOf(t.Pop3Protection);
+    job.protection = protection == TransportSettings::kStartTls ? Pop3Job::Protection::Stls
+                     : protection == TransportSettings::kTls    ? Pop3Job::Protection::Tls
+                                                                : Pop3Job::Protection::None;
     job.port = t.Pop3Port != 0 ? portOf(t.Pop3Port) : usualPop3Port(t.Pop3Protection);
     job.trustedFingerprints = trustedFingerprintsFor(t, job.server);
 }

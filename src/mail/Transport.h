@@ -8,6 +8,12 @@
 // All-zero settings (a folder without the file) leave a job as it always
 // was: SMTP on 25 with HELO, POP3 on 110, no TLS, no login.
 
+// What a stored protection and login kind mean. A value the program never
+// writes (a damaged file) asks for TLS from the first byte, never for less
+// protection than may have been meant, and for no login.
+std::int16_t protectionOf(std::int16_t stored);
+std::int16_t loginKindOf(std::int16_t stored);
+
 // The port a protection usually goes with: SMTP 25 / 587 / 465, POP3 110 / 110 / 995.
 int usualSmtpPort(std::int16_t protection);
 int usualPop3Port(std::int16_t protection);

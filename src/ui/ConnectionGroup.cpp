@@ -1,5 +1,4 @@
 #include "ui/ConnectionGroup.h"
-#include <algorithm>
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -110,11 +109,11 @@ void ConnectionGroup::followLogin() {
 }
 
 void ConnectionGroup::load(const TransportSettings& t) {
-    smtpProtection->setCurrentIndex(std::clamp<int>(t.SmtpProtection, 0, 2));
-    pop3Protection->setCurrentIndex(std::clamp<int>(t.Pop3Protection, 0, 2));
+    smtpProtection->setCurrentIndex(protectionOf(t.SmtpProtection));
+    pop3Protection->setCurrentIndex(protectionOf(t.Pop3Protection));
     smtpPort->setCurrentText(QString::number(t.SmtpPort != 0 ? portOf(t.SmtpPort) : usualSmtpPort(t.SmtpProtection)));
     pop3Port->setCurrentText(QString::number(t.Pop3Port != 0 ? portOf(t.Pop3Port) : usualPop3Port(t.Pop3Protection)));
-    smtpLogin->setCurrentIndex(std::clamp<int>(t.SmtpLoginKind, 0, 2));
+    smtpLogin->setCurrentIndex(loginKindOf(t.SmtpLoginKind));
     setText(smtpUser, t.SmtpUser);
     setText(smtpPassword, DecodeBase64Text(t.SmtpPassword).value_or(SjisText()));
 }

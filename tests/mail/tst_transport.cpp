@@ -47,6 +47,12 @@ void TestTransport::jobsFollowTheSettings_data()
     T high = ported;
     high.SmtpPort = storedPort(50025);
     high.Pop3Port = storedPort(65535);
+    // Values the program never writes, as a damaged file may hold.
+    T damaged;
+    damaged.SmtpProtection = 7;
+    damaged.SmtpLoginKind = 9;
+    damaged.SmtpUser = "x";
+    damaged.Pop3Protection = -1;
     T broken;
     broken.SmtpLoginKind = T::kOwnLogin;
     broken.SmtpUser = "x";
@@ -63,6 +69,8 @@ void TestTransport::jobsFollowTheSettings_data()
                                       << QByteArray("own secret") << 1995 << int(P::Tls);
     QTest::newRow("ports above 32767") << high << 50025 << int(S::Tls) << QByteArray("sender@isp.example")
                                        << QByteArray("own secret") << 65535 << int(P::Tls);
+    QTest::newRow("unknown values: TLS, no login") << damaged << 465 << int(S::Tls) << QByteArray() << QByteArray()
+                                                   << 995 << int(P::Tls);
     QTest::newRow("a password that does not decode") << broken << 25 << int(S::None) << QByteArray("x") << QByteArray()
                                                      << 110 << int(P::None);
 }
