@@ -1,6 +1,8 @@
 #include "mail/SmtpExtensions.h"
 
+#include <algorithm>
 #include <cctype>
+#include <vector>
 
 #include "codec/Base64.h"
 
@@ -9,6 +11,18 @@ namespace {
 std::string upper(std::string s) {
     for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
     return s;
+}
+
+// The words of a line, however many spaces or tabs stand between them.
+std::vector<std::string> wordsOf(const std::string& line) {
+    std::vector<std::string> words;
+    std::size_t at = 0;
+    while ((at = line.find_first_not_of(" \t", at)) != std::string::npos) {
+        const std::size_t end = std::min(line.find_first_of(" \t", at), line.size());
+        words.push_back(line.substr(at, end - at));
+        at = end;
+    }
+    return words;
 }
 
 }  // namespace
@@ -23,13 +37,19 @@ EhloOffer ReadEhloOffer(const std::string& reply) {
         start = end + 1;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.size() < 4) continue;
-        // "250-KEYWORD params" or "250 KEYWORD params"
-        const std::string words = upper(line.substr(4));
-        if (words == "STARTTLS") offer.startTls = true;
-        if (words.rfind("AUTH", 0) == 0 && words.size() > 4 && (words[4] == ' ' || words[4] == '=')) {
-            const std::string mechanisms = " " + words.substr(5) + " ";
-            if (mechanisms.find(" PLAIN ") != std::string::npos) offer.authPlain = true;
-            if (mechanisms.find(" LOGIN ") != std::string::npos) offer.authLogin = true;
+        // "250-KEYWORD params" or "250 KEYWORD params"; the older form of
+        // AUTH glues its first mechanism on with "=".
+        std::vector<std::string> words = wordsOf(upper(line.substr(4)));
+        if (words.empty()) continue;
+        if (words[0] == "STARTTLS") offer.startTls = true;
+        if (words[0].rfind("AUTH=", 0) == 0) {
+            words.push_back(words[0].substr(5));
+        } else if (words[0] != "AUTH") {
+            continue;
+        }
+        for (std::size_t i = 1; i < words.size(); ++i) {
+            offer.authPlain |= words[i] == "PLAIN";
+            offer.authLogin |= words[i] == "LOGIN";
         }
     }
     return offer;

@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "mail/OutgoingMessage.h"
+#include "mail/SmtpExtensions.h"
 #include "support/SessionRigs.h"
 
 // The SMTP dialogue driven chunk by chunk against a fake server.
@@ -64,6 +65,8 @@ private slots:
     void protectedDialogue_data();
     void protectedDialogue();
     void refusedCertificateEndsAtOnce();
+    void ehloOffers_data();
+    void ehloOffers();
     void stalledHandshakeTimesOut_data();
     void stalledHandshakeTimesOut();
     void eventsAfterTheEndAreIgnored();
@@ -603,6 +606,41 @@ void TestSmtpSession::refusedCertificateEndsAtOnce()
     QVERIFY(rig.socket.sends.empty());
     rig.timer.fire();   // the time-out has nothing left to end
     QCOMPARE(rig.view.ended, 1);
+}
+
+// What an EHLO reply offers, as servers of today write it; a word that only
+// contains a keyword offers nothing.
+void TestSmtpSession::ehloOffers_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("offer");   // "S" STARTTLS, "P" AUTH PLAIN, "L" AUTH LOGIN
+    QTest::newRow("Postfix before TLS") << QByteArray("250-mail.example\r\n250-PIPELINING\r\n250-SIZE 10240000\r\n"
+                                                      "250-STARTTLS\r\n250-ENHANCEDSTATUSCODES\r\n250 8BITMIME\r\n")
+                                        << "S";
+    QTest::newRow("after TLS, old form too")
+        << QByteArray("250-mail.example\r\n250-AUTH PLAIN LOGIN\r\n250-AUTH=PLAIN LOGIN\r\n250 CHUNKING\r\n") << "PL";
+    QTest::newRow("old form alone") << QByteArray("250-mx\r\n250 AUTH=LOGIN\r\n") << "L";
+    QTest::newRow("lower case, bare LF") << QByteArray("250-mx\n250-starttls\n250 auth cram-md5 login\n") << "SL";
+    QTest::newRow("spaces and tabs around words")
+        << QByteArray("250-mx\r\n250-STARTTLS \r\n250 AUTH\tLOGIN  PLAIN \r\n") << "SPL";
+    QTest::newRow("keywords inside other words")
+        << QByteArray("250-mx\r\n250-X-STARTTLS\r\n250-AUTHX PLAIN\r\n250-XAUTH LOGIN\r\n250 AUTH XPLAIN LOGINX\r\n")
+        << "";
+    QTest::newRow("mechanisms on another extension's line")
+        << QByteArray("250-mx\r\n250-HELP PLAIN LOGIN STARTTLS\r\n250 AUTH GSSAPI\r\n") << "";
+    QTest::newRow("one line, nothing offered") << QByteArray("250 mx\r\n") << "";
+}
+
+void TestSmtpSession::ehloOffers()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, offer);
+    const EhloOffer o = ReadEhloOffer(reply.toStdString());
+    QString got;
+    if (o.startTls) got += 'S';
+    if (o.authPlain) got += 'P';
+    if (o.authLogin) got += 'L';
+    QCOMPARE(got, offer);
 }
 
 // A server that never finishes the handshake is given up by the session's
