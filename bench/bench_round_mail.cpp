@@ -8,13 +8,13 @@
 #include <QElapsedTimer>
 #include <cstdio>
 
-#include "codec/Base64.h"
 #include "codec/Iso2022Jp.h"
-#include "run/Scoring.h"
 #include "support/ProcessTime.h"
 #include "support/RealServers.h"
 #include "support/TestWorld.h"
 #include "ui/Form1.h"
+
+#include "SecondQuestion.h"
 
 namespace {
 
@@ -45,39 +45,8 @@ int main(int argc, char** argv)
     TestWorld world;
     Module1& m = world.module1;
     Form1 form(m, [&] { return world.appFolder(); });
-    m.mailSettings.SmtpServer = RealServers::host;
-    m.mailSettings.Pop3Server = RealServers::host;
-    m.mailSettings.AccountId = RealServers::operatorAddress;
-    m.mailSettings.Password = EncodeBase64Text(RealServers::password);
-    m.mailSettings.OwnAddress = RealServers::operatorAddress;
-
-    sizeParticipantTable(m, kPlayers, 2);
-    ParticipantTable& t = m.quizRun.participants;
-    for (int i = 0; i < kPlayers; ++i) {
-        m.quizRun.ListNames[std::size_t(i)] = "p" + std::to_string(i);
-        m.quizRun.ListAddresses[std::size_t(i)] = player(i).toStdString();
-        m.quizRun.ListJoined[std::size_t(i)] = 1;
-        t.名前[i] = m.quizRun.ListNames[std::size_t(i)];
-        t.アドレス[i] = m.quizRun.ListAddresses[std::size_t(i)];
-        t.得点数[i] = std::int16_t(i % 2 ? 10 : 0);
-        t.着信順[i] = std::int16_t(i % 2 ? i : 1000 + i);
-        t.採点.at(i, 1) = sjis(i % 2 ? "○" : "×");
-    }
-    t.ParticipantCount = kPlayers;
-    m.quizRun.AddressLastIndex = kPlayers - 1;
-    m.quizRun.ParticipantLastIndex = kPlayers - 1;
-    m.questionSet.CorrectChoice[2] = 3;
-    m.questionSet.Points[2] = 10;
-    m.questionSet.TotalPoints = 20;
-    sizeAnswerTables(m, kPlayers, 2);
-    Rank(m);
-    m.quizRun.CurrentQuestion = 2;
-    m.outgoingMail.PerRecipientMode = 1;
-    const SjisText subject = sjis("第2問");
-    m.outgoingMail.MailSubject = subject;
-    m.outgoingMail.MailBody = sjis(
-        "********************\r\n* TRIVORN          *\r\n--------------------\r\n"
-        "問題1:×\r\n順位:xxx位\r\n合計得点:xxx/20\r\n\r\n日本一高い山は？\r\n1.富士山\r\n2.北岳\r\n3.奥穂高岳\r\n答:");
+    prepareSecondQuestion(m, kPlayers, [](int i) { return player(i).toStdString(); });
+    const SjisText subject = m.outgoingMail.MailSubject;
 
     QElapsedTimer clock;
     clock.start();
