@@ -316,9 +316,6 @@ int main(int argc, char** argv)
 
     // ---- The round as the editors would leave it ----
     PreparedRound round;
-    round.pop3Server = round.smtpServer = RealServers::host;
-    round.account = round.ownAddress = RealServers::operatorAddress;
-    round.password = RealServers::password;
     QList<int> playerAt(kBookEntries, -1);   // book entry → player, -1 for nobody's
     for (int e = 0, extra = 0; e < kBookEntries; ++e) {
         if (e % 4 == 1) {

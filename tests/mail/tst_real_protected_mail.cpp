@@ -10,6 +10,7 @@
 #include "mail/RoundMailJobs.h"
 #include "mail/Transport.h"
 #include "run/Scoring.h"
+#include "support/PreparedRound.h"
 #include "support/RealServers.h"
 #include "support/SessionRigs.h"
 
@@ -18,11 +19,7 @@ namespace {
 // The operator's account on the test servers, and a round of one player.
 void setUpRound(Module1& m)
 {
-    m.mailSettings.SmtpServer = RealServers::host;
-    m.mailSettings.Pop3Server = RealServers::host;
-    m.mailSettings.AccountId = RealServers::operatorAddress;
-    m.mailSettings.Password = EncodeBase64Text(RealServers::password);
-    m.mailSettings.OwnAddress = RealServers::operatorAddress;
+    m.mailSettings = PreparedRound().mailSettings();
     m.quizRun.ListNames[0] = sjis("山田");
     m.quizRun.ListAddresses[0] = "taro@docomo.ne.jp";
     m.quizRun.AddressLastIndex = 0;

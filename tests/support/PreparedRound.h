@@ -9,6 +9,7 @@
 
 #include "model/Records.h"
 #include "platform/DataFiles.h"
+#include "support/RealServers.h"
 
 struct PreparedRound {
     struct Entry {
@@ -26,11 +27,12 @@ struct PreparedRound {
     };
 
     int round = 1;
-    QString pop3Server = QStringLiteral("127.0.0.1");
-    QString smtpServer = QStringLiteral("127.0.0.1");
-    QString account = QStringLiteral("quiz@trivorn.test");
-    QString password = QStringLiteral("trivorn");
-    QString ownAddress = QStringLiteral("quiz@trivorn.test");
+    // The operator's account on the suite's mail servers.
+    QString pop3Server = QString::fromLatin1(RealServers::host);
+    QString smtpServer = QString::fromLatin1(RealServers::host);
+    QString account = QString::fromLatin1(RealServers::operatorAddress);
+    QString password = QString::fromLatin1(RealServers::password);
+    QString ownAddress = QString::fromLatin1(RealServers::operatorAddress);
     QString senderName = QString::fromUtf8("クイズ事務局");
     QList<Entry> addressBook;
     QString invitationSubject;   // empty: the subject offered for the round

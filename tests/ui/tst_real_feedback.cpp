@@ -38,9 +38,7 @@ QString fingerprint() { return QString::fromStdString(RealServers::serverFingerp
 // The operator's settings on the test servers, sending on 587 after STARTTLS
 // with the POP3 account as login.
 void writeSettings(TestWorld& world, bool submission, bool trusted) {
-    PreparedRound settings;
-    settings.pop3Server = settings.smtpServer = RealServers::host;
-    QVERIFY(writeRecordFile(world.files, "trv1.dat", settings.mailSettings()));
+    QVERIFY(writeRecordFile(world.files, "trv1.dat", PreparedRound().mailSettings()));
     if (!submission) return;
     TransportSettings t;
     t.SmtpProtection = TransportSettings::kStartTls;

@@ -87,9 +87,6 @@ struct RoundRig {
 
     RoundRig() {
         world.useClock(clock);
-        round.pop3Server = round.smtpServer = RealServers::host;
-        round.account = round.ownAddress = RealServers::operatorAddress;
-        round.password = RealServers::password;
         for (const Player& p : players()) round.addressBook << PreparedRound::Entry{p.name, p.address, true};
         round.questions = {
             {u("第1問"), u("日本一高い山は?"), {u("富士山"), u("北岳"), u("奥穂高岳")}, 1, 10, 1},

@@ -137,9 +137,6 @@ void TestRealRound::aWholeRoundOnRealServers() {
     world.useClock(clock);
 
     PreparedRound round;
-    round.pop3Server = round.smtpServer = RealServers::host;
-    round.account = round.ownAddress = RealServers::operatorAddress;
-    round.password = RealServers::password;
     for (const Player& p : players()) round.addressBook << PreparedRound::Entry{p.name, p.address, p.marked};
     round.questions = {
         {u("第1問 (10点)"), u("日本一高い山は?"), {u("富士山"), u("北岳"), u("奥穂高岳")}, 1, 10, 1},
