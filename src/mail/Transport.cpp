@@ -3,6 +3,13 @@
 #include <algorithm>
 
 #include "codec/Base64.h"
+#include "model/RecordFiles.h"
+
+TransportSettings ReadTransportSettings(DataFiles& files) {
+    TransportSettings t;
+    readRecordFile(files, FileNames::kTransport, t, DataFiles::Mode::ReadOnly);
+    return t;
+}
 
 std::int16_t protectionOf(std::int16_t stored) {
     return stored >= TransportSettings::kNone && stored <= TransportSettings::kTls ? stored : TransportSettings::kTls;

@@ -2,11 +2,16 @@
 #include "mail/Pop3Session.h"
 #include "mail/SmtpSession.h"
 #include "model/Records.h"
+#include "platform/DataFiles.h"
 
 // How the stored connection settings (trv1x.dat) shape a session's job:
 // port, protection, login and the certificates trusted for that server.
 // All-zero settings (a folder without the file) leave a job as it always
 // was: SMTP on 25 with HELO, POP3 on 110, no TLS, no login.
+
+// The settings as stored, read without creating the file: a folder without it
+// (from before protected connections) gets the plain connections.
+TransportSettings ReadTransportSettings(DataFiles& files);
 
 // What a stored protection and login kind mean. A value the program never
 // writes (a damaged file) asks for TLS from the first byte, never for less

@@ -1,5 +1,6 @@
 #include "run/RoundSetup.h"
 
+#include "mail/Transport.h"
 #include "model/FileNames.h"
 #include "model/NumberField.h"
 #include "model/RecordFiles.h"
@@ -25,8 +26,7 @@ std::optional<SjisText> ReadRoundSetup(Module1& m) {
     const SjisText& round = m.quizRun.RoundNumber;
 
     readSetupFile(files, FileNames::kMailSettings, m.mailSettings);
-    // A folder from before protected connections has no such file: plain ones.
-    readSetupFile(files, FileNames::kTransport, m.transport);
+    m.transport = ReadTransportSettings(files);
     if (m.mailSettings.Pop3Server.empty()) return SjisText(RunTexts::kSetMailSettings);
 
     readSetupFile(files, FileNames::kAddressBook, m.addressBook);

@@ -97,9 +97,7 @@ void Form10::connectHandlers() {
 
 void Form10::Form_Load() {
     readRecordFile(*m.platform.files, FileNames::kMailSettings, m.mailSettings);
-    // Without the file (a folder from before protected connections): plain ones.
-    m.transport = TransportSettings{};
-    readRecordFile(*m.platform.files, FileNames::kTransport, m.transport, DataFiles::Mode::ReadOnly);
+    m.transport = ReadTransportSettings(*m.platform.files);
     if (m.mailSettings.Pop3Server.empty()) {
         message("メールの設定をして下さい");
         return;

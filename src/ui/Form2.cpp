@@ -101,9 +101,7 @@ void Form2::buildControls() {
 }
 
 void Form2::Form_Load() {
-    // Without the file (a folder of an older copy): the plain connections.
-    m.transport = TransportSettings{};
-    readRecordFile(*m.platform.files, FileNames::kTransport, m.transport, DataFiles::Mode::ReadOnly);
+    m.transport = ReadTransportSettings(*m.platform.files);
     Connection->load(m.transport);
     showRefusedCertificate();
 
