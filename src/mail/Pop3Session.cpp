@@ -194,7 +194,6 @@ void Pop3Session::sendUser()
 
 void Pop3Session::tlsStarted()
 {
-    reader_.clear();
     sendUser();
 }
 

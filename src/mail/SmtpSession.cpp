@@ -212,7 +212,6 @@ void SmtpSession::sendEhlo()
 void SmtpSession::tlsStarted()
 {
     // What the server offered in the clear counts no longer: ask again.
-    reader_.clear();
     sendEhlo();
 }
 

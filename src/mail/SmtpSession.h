@@ -94,8 +94,9 @@ private:
     void sendEhlo();
     // After HELO, EHLO (and the login, if any): the first MAIL FROM.
     void beginMailing();
-    // What the EHLO reply offers; false when the job cannot go on with it
-    // (the phase then ends, nothing sent in the clear).
+    // Acts on what the EHLO reply offers: true when the mail can begin now;
+    // otherwise STARTTLS or AUTH has been sent, or the phase ended (nothing
+    // more sent in the clear).
     bool goOnAfterEhlo(const std::string& ehloReply);
     bool expect(const char* code);
     void sendQuit();
