@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <initializer_list>
+
 #include "codec/Base64.h"
 #include "mail/Transport.h"
 #include "platform/qt/Charset.h"
@@ -35,12 +37,6 @@ QComboBox* portBox(QWidget* parent, const QStringList& usual, const QString& nam
     c->setValidator(new QIntValidator(1, 65535, c));
     c->lineEdit()->setAccessibleName(name);
     return c;
-}
-
-QLabel* beside(QWidget* box, const char* caption, QWidget* parent) {
-    QLabel* l = captionLabel(uiText(caption), parent);
-    l->setBuddy(box);
-    return l;
 }
 
 }  // namespace
@@ -71,11 +67,10 @@ ConnectionGroup::ConnectionGroup(QWidget* parent) : QGroupBox(uiText("接続"), 
 
     auto* grid = new QGridLayout;
     int row = 0;
-    for (auto [box, caption] : {std::pair<QWidget*, const char*>{smtpPort, "送信ポート"}, {smtpProtection, "送信の暗号化"},
-                                {smtpLogin, "送信の認証"}, {smtpUser, "送信のアカウント名"},
-                                {smtpPassword, "送信のパスワード"}, {pop3Port, "受信ポート"},
-                                {pop3Protection, "受信の暗号化"}}) {
-        grid->addWidget(beside(box, caption, this), row, 0);
+    // Each box is captioned with its own name.
+    for (QWidget* box : std::initializer_list<QWidget*>{smtpPort, smtpProtection, smtpLogin, smtpUser, smtpPassword,
+                                                        pop3Port, pop3Protection}) {
+        grid->addWidget(captionLabel(box->accessibleName(), this, box), row, 0);
         grid->addWidget(box, row, 1);
         ++row;
     }
