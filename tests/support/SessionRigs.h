@@ -1,4 +1,6 @@
 #pragma once
+#include <QByteArrayList>
+
 #include <string>
 #include <vector>
 
@@ -31,6 +33,23 @@ struct SessionRig {
         socket.onCertificateRefused = [this](const std::string& p, const std::string& f) {
             session.certificateRefused(p, f);
         };
+    }
+
+    // With a fake socket: the server's replies in order, "<tls>" standing for
+    // the handshake completing. False when the session had not asked for that
+    // handshake by then.
+    bool serverSays(const QByteArrayList& replies)
+    {
+        int handshakes = 0;
+        for (const QByteArray& r : replies) {
+            if (r != "<tls>") {
+                socket.deliver(r.toStdString());
+                continue;
+            }
+            if (socket.startTlsCalls != ++handshakes) return false;
+            socket.completeTls();
+        }
+        return true;
     }
 
     // With a fake socket: what the session sent.
