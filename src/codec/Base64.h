@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/SjisText.h"
 
@@ -18,6 +19,10 @@ std::string Base64Encode(const std::string& bytes, const YieldFn& yield = {});
 // No value when a character outside the alphabet comes before the first "=";
 // that is distinct from an empty result.
 std::optional<SjisText> Base64Decode(const std::string& text);
+// The same reading, every decoded byte kept as it is: for text in a charset
+// other than Shift_JIS (a UTF-8 character may end in a byte that looks like a
+// lead byte).
+std::optional<std::string> Base64DecodeBytes(std::string_view text);
 
 // The stored form of the mail password: one line, no padding.
 std::string EncodeBase64Text(const SjisText& text, const YieldFn& yield = {});

@@ -35,28 +35,48 @@ unsigned FromBitString(const std::string& bits, int digits) {
     return value;
 }
 
+namespace {
+
 // Six bits per character are collected in an integer rather than as a text of
 // "0"/"1" digits: the bytes that come out are the same as with ToBitString and
 // FromBitString, without building a string per character of a whole mail.
-std::optional<SjisText> Base64Decode(const std::string& text) {
-    SjisText out;
-    out.reserve(text.size() / 4 * 3 + 3);
-    SjisJoinState join;
+// Each whole byte goes to `take`; false when a character outside the alphabet
+// comes before the first "=".
+template <class Take>
+bool decodeBytes(std::string_view text, Take take) {
     unsigned pending = 0;  // the low `pendingBits` bits are not yet a byte
     int pendingBits = 0;
     for (const char c : text) {
         if (c == '=') break;  // padding: the rest is ignored
         const int value = kDigitValues[std::uint8_t(c)];
-        if (value < 0) return std::nullopt;
+        if (value < 0) return false;
         pending = (pending << 6) | unsigned(value);
         pendingBits += 6;
         if (pendingBits >= 8) {
             pendingBits -= 8;
-            JoinSjisByte(std::uint8_t(pending >> pendingBits), join, out);
+            take(std::uint8_t(pending >> pendingBits));
             pending &= (1u << pendingBits) - 1;
         }
     }
-    // Fewer than 8 pending bits, and a lead byte without its partner, are dropped.
+    // Fewer than 8 pending bits are dropped.
+    return true;
+}
+
+}  // namespace
+
+std::optional<SjisText> Base64Decode(const std::string& text) {
+    SjisText out;
+    out.reserve(text.size() / 4 * 3 + 3);
+    SjisJoinState join;
+    // A lead byte left without its partner at the end is dropped.
+    if (!decodeBytes(text, [&](std::uint8_t byte) { JoinSjisByte(byte, join, out); })) return std::nullopt;
+    return out;
+}
+
+std::optional<std::string> Base64DecodeBytes(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() / 4 * 3 + 3);
+    if (!decodeBytes(text, [&](std::uint8_t byte) { out.push_back(char(byte)); })) return std::nullopt;
     return out;
 }
 
