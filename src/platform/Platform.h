@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/CharsetConverter.h"
 #include "platform/Clock.h"
 #include "platform/DataFiles.h"
 #include "platform/EventLoop.h"
@@ -17,6 +18,7 @@ struct Platform {
     Clock* clock = nullptr;
     DataFiles* files = nullptr;
     MessageBox* messageBox = nullptr;
+    const CharsetConverter* converter = nullptr;
     // The program's folder followed by the native separator.
     std::string appFolder;
     // Factories for the sockets and timers a window owns.

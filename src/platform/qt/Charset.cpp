@@ -3,6 +3,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <optional>
+#include <string_view>
 
 // Qt reaches Windows-31J through ICU, whose table agrees with Windows for
 // every double-byte code but swaps three control codes (bytes 1A, 1C, 7F
@@ -58,7 +59,7 @@ std::optional<QByteArray> exactBytes(QStringView text) {
     return encoded;
 }
 
-void appendEncoded(SjisText& out, QStringView text) {
+void appendEncoded(SjisText& out, QStringView text, std::string_view replacement) {
     if (text.isEmpty()) return;
     if (auto whole = exactBytes(text)) {
         out.append(whole->constData(), std::size_t(whole->size()));
@@ -70,9 +71,29 @@ void appendEncoded(SjisText& out, QStringView text) {
         if (auto one = exactBytes(text.mid(i, width)))
             out.append(one->constData(), std::size_t(one->size()));
         else
-            out += '?';
+            out += replacement;
         i += width;
     }
+}
+
+// Shift_JIS bytes of `text`, every character folded to its Windows twin;
+// `replacement` stands for each character that has no code.
+SjisText encodeFolded(const QString& text, std::string_view replacement) {
+    QString folded = text;
+    for (QChar& c : folded) c = QChar(windowsTwin(c.unicode()));
+
+    SjisText out;
+    out.reserve(std::size_t(folded.size()) * 2);
+    qsizetype runStart = 0;
+    for (qsizetype i = 0; i < folded.size(); ++i) {
+        const char16_t c = folded[i].unicode();
+        if (!isSwappedControl(c)) continue;
+        appendEncoded(out, QStringView(folded).mid(runStart, i - runStart), replacement);
+        out += char(c);
+        runStart = i + 1;
+    }
+    appendEncoded(out, QStringView(folded).mid(runStart), replacement);
+    return out;
 }
 
 }  // namespace
@@ -112,21 +133,15 @@ QString toQt(const SjisText& bytes) {
 }
 
 SjisText toSjis(const QString& text) {
-    QString folded = text;
-    for (QChar& c : folded) c = QChar(windowsTwin(c.unicode()));
+    return encodeFolded(text, "?");
+}
 
-    SjisText out;
-    out.reserve(std::size_t(folded.size()) * 2);
-    qsizetype runStart = 0;
-    for (qsizetype i = 0; i < folded.size(); ++i) {
-        const char16_t c = folded[i].unicode();
-        if (!isSwappedControl(c)) continue;
-        appendEncoded(out, QStringView(folded).mid(runStart, i - runStart));
-        out += char(c);
-        runStart = i + 1;
-    }
-    appendEncoded(out, QStringView(folded).mid(runStart));
-    return out;
+std::optional<SjisText> fromCharset(const QByteArray& charset, QByteArrayView bytes) {
+    // The default flags drop a byte-order mark at the start, as a UTF-8 text
+    // from some mailers carries one.
+    QStringDecoder decoder(charset.constData());
+    if (!decoder.isValid()) return std::nullopt;
+    return encodeFolded(decoder.decode(bytes), "\x81\xac");   // 〓
 }
 
 QString firstUnsendable(const QString& text) {

@@ -1,5 +1,7 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
+#include <optional>
 
 #include "platform/SjisText.h"
 
@@ -19,6 +21,12 @@ QString toQt(const SjisText& bytes);
 // and yen sign and overline as 5C and 7E, so text typed on such a system
 // does not lose them.
 SjisText toSjis(const QString& text);
+
+// Text written in the named charset (UTF-8, EUC-JP, ...) -> Shift_JIS bytes,
+// folded as toSjis() folds what is typed. A character that Windows-31J
+// cannot represent becomes 〓 (81 AC): in mail a "?" would read as text the
+// player wrote. No value when Qt knows no charset of that name.
+std::optional<SjisText> fromCharset(const QByteArray& charset, QByteArrayView bytes);
 
 // The first character of `text` that toSjis() would have to turn into "?"
 // (a character Windows-31J does not have, such as 𠮷 or an emoji), or an

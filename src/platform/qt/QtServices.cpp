@@ -1,5 +1,6 @@
 #include "platform/qt/QtServices.h"
 
+#include "platform/qt/QtCharsetConverter.h"
 #include "platform/qt/QtSocket.h"
 #include "platform/qt/QtTimer.h"
 
@@ -8,12 +9,18 @@ void useQtSocketsAndTimers(Platform& platform) {
     platform.makeTimer = [] { return std::unique_ptr<Timer>(new QtTimer); };
 }
 
+namespace {
+// Stateless, so one serves every platform bundle.
+const QtCharsetConverter kConverter;
+}  // namespace
+
 Platform makeQtPlatform(EventLoop& loop, Clock& clock, DataFiles& files, MessageBox& box, std::string appFolder) {
     Platform p;
     p.eventLoop = &loop;
     p.clock = &clock;
     p.files = &files;
     p.messageBox = &box;
+    p.converter = &kConverter;
     p.appFolder = std::move(appFolder);
     useQtSocketsAndTimers(p);
     return p;
