@@ -1,6 +1,6 @@
 #include "DemoRound.h"
 
-#include "mail/CarrierDomains.h"
+#include "mail/Players.h"
 
 namespace demo {
 
@@ -54,7 +54,7 @@ PreparedRound round(int number, const QString& server) {
 
 bool isCarrierAddress(const QString& address) {
     for (std::string_view domain : kCarrierDomains)
-        if (address.endsWith(QString::fromLatin1(domain.data(), qsizetype(domain.size())))) return true;
+        if (inDomain(address.toStdString(), domain)) return true;
     return false;
 }
 

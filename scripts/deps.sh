@@ -4,14 +4,17 @@
 # use. apt is only touched when something is missing.
 set -euo pipefail
 
-packages="cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev fonts-noto-cjk"
+# GMime reads the MIME structure of the players' replies.
+packages="cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libgmime-3.0-dev fonts-noto-cjk"
 # openssl makes the mail servers' certificates at every start (dovecot-core
 # pulls it in today, but the script calls it itself).
 mail_packages="postfix dovecot-core dovecot-pop3d openssl"
 # The accessibility test runs the program on a private X display with its own
 # session and accessibility buses; the fuzz targets need clang's libFuzzer;
-# bench_compare_codec measures the codecs against the nkf command.
-a11y_packages="dbus at-spi2-core xvfb clang libclang-rt-14-dev nkf"
+# bench_compare_codec measures the codecs against the nkf command; Python's
+# email package reads the reply corpus beside the program and is measured
+# against it.
+a11y_packages="dbus at-spi2-core xvfb clang libclang-rt-14-dev nkf python3"
 case "${1:-}" in
     --mail) packages="$packages $mail_packages $a11y_packages" ;;
     --demo) packages="$packages $mail_packages" ;;

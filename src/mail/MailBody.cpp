@@ -37,8 +37,10 @@ std::string FindBoundary(std::string_view text) {
     return std::string(text.substr(pos, (end == std::string_view::npos ? text.size() : end) - pos));
 }
 
+bool HasMultiPartPreamble(std::string_view body) { return sjisContainsNoCase(body, kMultiPartPreamble); }
+
 std::optional<std::string> ExtractBodyText(std::string_view headers, std::string_view body) {
-    if (!sjisContainsNoCase(body, kMultiPartPreamble)) return std::string(body);
+    if (!HasMultiPartPreamble(body)) return std::string(body);
 
     std::string boundary = FindBoundary(headers);
     if (boundary.empty()) boundary = FindBoundary(body);

@@ -3,8 +3,10 @@
 #include <optional>
 
 #include "codec/Iso2022Jp.h"
-#include "mail/CarrierDomains.h"
+#include "mail/HtmlText.h"
 #include "mail/MailBody.h"
+#include "mail/MimeMessage.h"
+#include "mail/ReplyCharset.h"
 #include "mail/SjisSearch.h"
 #include "mail/SubjectDecoder.h"
 
@@ -14,6 +16,7 @@ constexpr std::size_t npos = std::string_view::npos;
 
 // Where the parts of a retrieved message lie.
 struct MessageLayout {
+    std::string_view message;   // header block, blank line and body
     std::string_view headers;   // the header lines, each ending in CR LF
     std::string_view body;      // up to the line break before the terminating "." line
 };
@@ -37,93 +40,57 @@ std::optional<MessageLayout> layOut(std::string_view text) {
     else if (text.size() >= 3 && text.substr(text.size() - 3) == "\r\n.") bodyEnd = text.size() - 3;
 
     MessageLayout layout;
+    layout.message = text.substr(start, bodyEnd - start);
     layout.headers = text.substr(start, blank + 2 - start);
     layout.body = bodyEnd > bodyStart ? text.substr(bodyStart, bodyEnd - bodyStart) : std::string_view{};
     return layout;
 }
 
-// The position just after "Name:" of the first header field of that name,
-// letter case ignored; npos when there is none.
-std::size_t findField(std::string_view headers, std::string_view nameWithColon) {
-    for (std::size_t pos = sjisFindNoCase(headers, nameWithColon); pos != npos;
-         pos = sjisFindNoCase(headers, nameWithColon, pos + sjisStrictCharLength(headers, pos))) {
-        if (pos == 0 || headers[pos - 1] == '\n') return pos + nameWithColon.size();
+// The text of the reply: the part a person wrote, in Shift_JIS, HTML made
+// plain text. No value when the parts of a multi-part message cannot be told.
+std::optional<SjisText> readBody(const MessageLayout& layout, const MimeMessage& mime,
+                                 const CharsetConverter* converter) {
+    if (!mime.isMultipart() && HasMultiPartPreamble(layout.body)) {
+        const std::optional<std::string> text = ExtractBodyText(layout.headers, layout.body);
+        if (!text) return std::nullopt;
+        return JisToSjis(*text);
     }
-    return npos;
-}
-
-// The rest of the line from `pos`, without its CR LF.
-std::string_view restOfLine(std::string_view headers, std::size_t pos) {
-    const std::size_t eol = headers.find("\r\n", pos);
-    return headers.substr(pos, (eol == npos ? headers.size() : eol) - pos);
-}
-
-// From `pos` to the end of the field: its continuation lines (starting with
-// a space or a tab) belong to it; the final CR LF does not.
-std::string_view restOfField(std::string_view headers, std::size_t pos) {
-    std::size_t eol = headers.find("\r\n", pos);
-    while (eol != npos && eol + 2 < headers.size() && (headers[eol + 2] == ' ' || headers[eol + 2] == '\t'))
-        eol = headers.find("\r\n", eol + 2);
-    return headers.substr(pos, (eol == npos ? headers.size() : eol) - pos);
-}
-
-bool fromPhone(std::string_view headers) {
-    const std::size_t at = findField(headers, "Return-Path:");
-    if (at == npos) return true;   // a message without one is let through
-    const std::string_view path = restOfLine(headers, at);
-    for (std::string_view domain : kCarrierDomains)
-        if (sjisContainsNoCase(path, domain)) return true;
-    return false;
-}
-
-// The sender's address. With a display name in front ("山田 <taro@…>") it is
-// the text inside the angle brackets; the name is no part of the address the
-// address book holds. Spaces are removed either way.
-SjisText readSender(std::string_view headers) {
-    const std::size_t at = findField(headers, "From:");
-    if (at == npos) return {};
-    std::string_view value = restOfLine(headers, at);
-    const std::size_t open = value.rfind('<');
-    if (open != npos) {
-        const std::size_t close = value.find('>', open);
-        if (close != npos) value = value.substr(open + 1, close - open - 1);
-    }
-    SjisText sender;
-    for (char c : value)
-        if (c != '<' && c != '>' && c != ' ') sender += c;
-    return sender;
+    if (mime.isBroken()) return std::nullopt;
+    const std::optional<MimeMessage::Text> text = mime.text();
+    if (!text) return SjisText();   // nothing but attachments
+    SjisText sjis = replyTextToSjis(text->charset, text->bytes, converter);
+    return text->html ? HtmlToText(sjis, converter) : sjis;
 }
 
 }  // namespace
 
-ReadResult ReadReceivedMail(std::string_view messageText, std::string_view ownAddress) {
+ReadResult ReadReceivedMail(std::string_view messageText, std::string_view ownAddress, const ReplyReading& reading) {
     ReadResult result;
     const std::optional<MessageLayout> layout = layOut(messageText);
     if (!layout) return result;   // Unreadable
-    const std::string_view headers = layout->headers;
 
-    if (!sjisContainsNoCase(headers, "for <" + std::string(ownAddress) + ">;")) {
+    if (!sjisContainsNoCase(layout->headers, "for <" + std::string(ownAddress) + ">;")) {
         result.verdict = MailVerdict::NotAddressed;
         return result;
     }
-    if (!fromPhone(headers)) {
+
+    const MimeMessage mime(layout->message);
+    ReceivedMail mail;
+    mail.sender = addressOf(mime.field("From").value_or(""));
+    if (!fromPlayer(reading.players, mime.field("Return-Path"), mail.sender)) {
         result.verdict = MailVerdict::NotFromPhone;
         return result;
     }
 
-    ReceivedMail mail;
-    mail.sender = readSender(headers);
-
-    const std::size_t subjectAt = findField(headers, "Subject:");
-    if (subjectAt != npos) {
-        const std::optional<SjisText> decoded = DecodeSubject(restOfField(headers, subjectAt));
+    if (const std::optional<std::string> field = mime.field("Subject")) {
+        const std::optional<SjisText> decoded = DecodeSubject(*field, reading.converter);
         if (!decoded) return result;   // Unreadable
         mail.subject = NormaliseSubject(*decoded);
     }
 
-    const std::optional<std::string> bodyText = ExtractBodyText(headers, layout->body);
-    if (!bodyText) return result;   // Unreadable
-    mail.body = JisToSjis(*bodyText);
+    std::optional<SjisText> body = readBody(*layout, mime, reading.converter);
+    if (!body) return result;   // Unreadable
+    mail.body = std::move(*body);
 
     result.verdict = MailVerdict::Read;
     result.mail = std::move(mail);
@@ -131,13 +98,14 @@ ReadResult ReadReceivedMail(std::string_view messageText, std::string_view ownAd
 }
 
 bool ParseReceivedMail(const std::string& messageText, ParseContext& ctx) {
-    const ReadResult read = ReadReceivedMail(messageText, ctx.ownAddress);
+    const ReadResult read = ReadReceivedMail(messageText, ctx.ownAddress, ctx.reading);
     if (read.verdict != MailVerdict::Read) return false;
     const ReceivedMail& mail = read.mail;
 
-    // The reply's subject has lost its spaces and line breaks; the awaited
-    // ones lose them alike, or an operator's "第1問 (2点)" would never match.
-    const SjisText awaited = SqueezeSubject(ctx.mailSubject);
+    // The reply's subject has lost its spaces and line breaks and has its
+    // reply prefix written one way; the awaited one is read by the same rule,
+    // or an operator's "第1問 (2点)" would never match.
+    const SjisText awaited = NormaliseSubject(ctx.mailSubject);
 
     // A late reply to an earlier fetch is only cleared from the server. An
     // empty subject occurs in any text, so once there has been a fetch, a

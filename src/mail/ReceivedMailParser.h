@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "mail/Players.h"
+#include "platform/CharsetConverter.h"
 #include "platform/SjisText.h"
 
 // One fetched message as the parser reads it.
@@ -10,6 +12,14 @@ struct ReceivedMail {
     SjisText sender;    // the address of the first From header (see ReadReceivedMail)
     SjisText subject;   // decoded and normalised (NormaliseSubject)
     SjisText body;      // decoded body text
+};
+
+// How replies are read beyond their own text: whose count, and the converter
+// that brings text in Unicode's charsets into Shift_JIS (without one, such
+// text is read byte by byte and comes out garbled).
+struct ReplyReading {
+    PlayerFilter players;
+    const CharsetConverter* converter = nullptr;
 };
 
 // What the parser needs to know of the run, and where it hands a reply over.
@@ -20,6 +30,7 @@ struct ParseContext {
     SjisText mailSubject;        // the expected reply subject, "Re:" + subject
     SjisText lateMail;           // 遅れメール: expected subjects of earlier fetches, joined
     bool perRecipientMode = false;   // off: invitation phase; on: question phase
+    ReplyReading reading;
     std::function<void(const SjisText& sender)> acceptReply;
     std::function<void(const SjisText& sender, const SjisText& body)> scoreAnswer;
 };
@@ -28,7 +39,7 @@ struct ParseContext {
 enum class MailVerdict {
     Read,           // a message to the operator from a phone: sender, subject and body read
     NotAddressed,   // no delivery clause "for <OwnAddress>;" in its headers
-    NotFromPhone,   // its Return-Path names none of the carrier domains
+    NotFromPhone,   // not from a player (ReplyReading::players)
     Unreadable,     // headers with no end, a broken encoded word, a multi-part body without delimiters
 };
 
@@ -38,9 +49,13 @@ struct ReadResult {
 };
 
 // Reads one complete retrieved message (the server's status line first, the
-// terminating "." line last, byte-stuffing already undone). Header fields are
-// looked for only in the header block and only at the start of a line.
-ReadResult ReadReceivedMail(std::string_view messageText, std::string_view ownAddress);
+// terminating "." line last, byte-stuffing already undone): the one place that
+// decides how a reply's sender, subject and text are obtained. The message is
+// read as the MIME message it is; what old phones send that a MIME reader
+// does not take (raw ISO-2022-JP in the Subject, the preamble of a multi-part
+// message whose type does not say so) is read by the phones' own rules.
+ReadResult ReadReceivedMail(std::string_view messageText, std::string_view ownAddress,
+                            const ReplyReading& reading = {});
 
 // Judges one complete retrieved message and hands a reply whose subject is
 // the awaited one over through the context. True when the message is to be

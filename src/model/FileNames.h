@@ -6,6 +6,7 @@ namespace FileNames {
 inline constexpr const char* kMailSettings = "trv1.dat";   // the mail account
 inline constexpr const char* kTransport = "trv1x.dat";     // ports, TLS, login, trusted certificates
 inline constexpr const char* kAddressBook = "trv2.dat";
+inline constexpr const char* kReplySettings = "trv2x.dat";  // whose replies count, full-width answers
 inline constexpr const char* kRoundCounter = "trv3.dat";   // the round START plays next
 
 inline constexpr const char* kRosterPrefix = "trv2s";      // who was invited and who joined

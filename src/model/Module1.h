@@ -21,6 +21,7 @@ struct Module1 {
         std::string fingerprint;
     } refusedCertificate;
     AddressBook addressBook;
+    ReplySettings replySettings;
     InvitationMail invitationMail;
     ClosingMail closingMail;
     QuestionSet questionSet;

@@ -52,6 +52,26 @@ struct TransportSettings {
 
 constexpr int kAddressSlots = 1000;
 
+// trv2x.dat: whose replies are read and how their answers are, beside the
+// address book of trv2.dat (whose layout older folders share). A folder
+// without the file, or a record of zeros, takes the carriers' domains of old
+// and of today and reads half-width digits only.
+constexpr int kPlayerDomainSlots = 32;
+
+struct ReplySettings {
+    // Who may play: senders at the listed mobile mail domains, or every
+    // sender the address book holds, whatever the domain.
+    enum Players : std::int16_t { kCarrierDomains = 0, kAddressBook = 1 };
+
+    std::int16_t PlayersRule = kCarrierDomains;
+    // One domain a slot; all empty: the carriers' domains the program knows.
+    std::array<SjisText, kPlayerDomainSlots> PlayerDomains;
+    std::int16_t FullWidthDigits = 0;   // 1: an answer in ０-９ reads as 0-9
+
+    template <class V> void visit(V& v) { v(PlayersRule); v(PlayerDomains); v(FullWidthDigits); }
+    bool operator==(const ReplySettings&) const = default;
+};
+
 // trv2.dat (address book) and trv2s<N>.dat (the roster of round N; there
 // SendFlags marks who joined).
 struct AddressBook {
