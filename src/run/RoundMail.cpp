@@ -1,5 +1,6 @@
 #include "run/RoundMail.h"
 
+#include <memory>
 #include <utility>
 
 #include "mail/OutgoingMessage.h"
@@ -38,9 +39,11 @@ void RoundMailer::fetch()
     if (!pop3Socket_.isClosed()) pop3Socket_.close();
     vars_.sw = 0;
 
-    Pop3Job job = makeRoundPop3Job(m_, [this](const std::string& messageText) {
-        ParseContext context = replyContext(m_, vars_.遅れメール);
-        return ParseReceivedMail(messageText, context);
+    // The awaited subject, the earlier fetches' and whose replies count stay
+    // as they are for the whole fetch.
+    auto context = std::make_shared<ParseContext>(replyContext(m_, vars_.遅れメール));
+    Pop3Job job = makeRoundPop3Job(m_, [context](const std::string& messageText) {
+        return ParseReceivedMail(messageText, *context);
     });
     applyPop3Transport(job, m_.transport);
     if (pop3Port != 0) job.port = pop3Port;

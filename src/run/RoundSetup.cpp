@@ -1,5 +1,6 @@
 #include "run/RoundSetup.h"
 
+#include "mail/Players.h"
 #include "mail/Transport.h"
 #include "model/FileNames.h"
 #include "model/NumberField.h"
@@ -30,6 +31,7 @@ std::optional<SjisText> ReadRoundSetup(Module1& m) {
     if (m.mailSettings.Pop3Server.empty()) return SjisText(RunTexts::kSetMailSettings);
 
     readSetupFile(files, FileNames::kAddressBook, m.addressBook);
+    m.replySettings = ReadReplySettings(files);
     if (m.addressBook.Names[0].empty()) return SjisText(RunTexts::kSetAddressBook);
 
     if (const auto stored = readRoundCounter(files)) m.quizRun.CurrentRound = *stored;

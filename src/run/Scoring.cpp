@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "mail/Players.h"
 #include "mail/SjisSearch.h"
 #include "run/AnswerMarker.h"
 #include "run/RunTexts.h"
@@ -56,7 +57,7 @@ void AcceptReply(Module1& m, const SjisText& sender) {
     const int last = std::min<int>(run.AddressLastIndex, kAddressSlots - 1);
     // The whole list is scanned: an address listed twice joins twice.
     for (int i = 0; i <= last; ++i) {
-        if (run.ListAddresses[i] != sender || run.ListJoined[i] != 0) continue;
+        if (!sameAddress(run.ListAddresses[i], sender) || run.ListJoined[i] != 0) continue;
         const int row = run.ArrivalCounter;
         // The table has a row for every invitee; never write past it.
         if (!t.アドレス.has(row) || !t.名前.has(row)) return;
@@ -87,15 +88,15 @@ void ScoreAnswer(Module1& m, const SjisText& sender, const SjisText& body) {
     const int q = run.CurrentQuestion;
     if (!isQuestionIndex(q) || sender.empty()) return;
 
+    const Answer answer = ReadAnswer(body, m.replySettings.FullWidthDigits != 0);
     for (int p = 0; p <= run.ParticipantLastIndex; ++p) {
-        if (!t.アドレス.has(p) || t.アドレス[p] != sender) continue;
+        if (!t.アドレス.has(p) || !sameAddress(t.アドレス[p], sender)) continue;
         if (!run.Answered.has(p, q) || run.Answered.at(p, q) || !t.採点.has(p, q)) continue;
 
         // A reply without any answer marker uses up the turn and changes nothing.
-        if (hasAnswerMarker(body)) {
-            const std::optional<SjisText> answer = answerCharacter(body);
-            if (answer && answer->size() == 1 && (*answer)[0] >= '0' && (*answer)[0] <= '9') {
-                const int d = (*answer)[0] - '0';
+        if (answer.marked) {
+            if (answer.digit) {
+                const int d = *answer.digit;
                 t.回答.at(p, q) = std::int16_t(d);
                 if (d == qs.CorrectChoice[q]) {
                     t.採点.at(p, q) = kRight;
@@ -108,8 +109,8 @@ void ScoreAnswer(Module1& m, const SjisText& sender, const SjisText& body) {
                     t.着信順[p] = std::int16_t(run.ArrivalCounter + 1001);
                 }
             } else {
-                // Unreadable: a full-width digit, a letter, nothing after the
-                // marker, or only a marker written with a full-width colon.
+                // Unreadable: a letter, nothing after the marker, or a
+                // full-width digit where those are not taken.
                 t.採点.at(p, q) = kWrong;
                 t.回答.at(p, q) = -1;
             }
@@ -177,6 +178,8 @@ ParseContext replyContext(Module1& m, const SjisText& lateMail) {
     ctx.mailSubject = m.outgoingMail.MailSubject;
     ctx.lateMail = lateMail;
     ctx.perRecipientMode = m.outgoingMail.PerRecipientMode != 0;
+    ctx.reading.players = playerFilterOf(m.replySettings, m.addressBook);
+    ctx.reading.converter = m.platform.converter;
     ctx.acceptReply = [&m](const SjisText& sender) { AcceptReply(m, sender); };
     ctx.scoreAnswer = [&m](const SjisText& sender, const SjisText& body) { ScoreAnswer(m, sender, body); };
     return ctx;

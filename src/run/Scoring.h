@@ -19,11 +19,12 @@ void sizeParticipantTable(Module1& m, int C, int Q);
 void sizeAnswerTables(Module1& m, int P, int Q);
 
 // A reply to the invitation from `sender`: every unjoined address-list entry
-// that equals it exactly joins, as the next participant row.
+// that is the same address (sameAddress) joins, as the next participant row.
 void AcceptReply(Module1& m, const SjisText& sender);
 
-// A reply to the current question from `sender` with the decoded body text.
-// Only the first handled reply of a participant to a question counts.
+// A reply to the current question from `sender` with the decoded body text,
+// read by ReadAnswer. Only the first handled reply of a participant to a
+// question counts.
 void ScoreAnswer(Module1& m, const SjisText& sender, const SjisText& body);
 
 // After question q's fetch: every participant without a handled reply gets

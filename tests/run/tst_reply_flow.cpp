@@ -86,10 +86,10 @@ void TestReplyFlow::invitationThenQuestion() {
     QCOMPARE(un(m.quizRun.participants.名前[1]), QString("太郎"));
     QCOMPARE(m.quizRun.ListJoined[2], std::int16_t(0));
 
-    // Question 1: taro quotes the whole mail and writes "答:2" below it, but
-    // the answer is read after the second marker, his quoted empty answer
-    // line; hanako answers wrong; jiro's late reply to the invitation is only
-    // cleared away.
+    // Question 1: taro quotes the whole mail and writes "答:2" below it: the
+    // quoted lines are not his, so his own "答:2" is the answer, not the
+    // quoted empty answer line; hanako answers wrong; jiro's late reply to
+    // the invitation is only cleared away.
     sizeAnswerTables(m, 2, 2);
     m.outgoingMail.PerRecipientMode = 1;
     m.quizRun.CurrentQuestion = 1;
@@ -103,13 +103,11 @@ void TestReplyFlow::invitationThenQuestion() {
     Rank(m);
 
     const ParticipantTable& t = m.quizRun.participants;
-    // The quoted "> 答:" line is the second marker; its next character is a line break.
-    QCOMPARE(un(t.採点.at(1, 1)), QString("×"));
-    QCOMPARE(t.回答.at(1, 1), std::int16_t(-1));
+    QCOMPARE(un(t.採点.at(1, 1)), QString("○"));
+    QCOMPARE(t.回答.at(1, 1), std::int16_t(2));
     QCOMPARE(un(t.採点.at(0, 1)), QString("×"));
     QCOMPARE(t.回答.at(0, 1), std::int16_t(1));
-    // Both without points; hanako's wrong answer (1002) ranks behind taro's
-    // unreadable one, which left his position at 0.
+    // Taro's right answer ranks first; hanako's wrong one is at 1002.
     QCOMPARE(un(m.quizRun.Ranking[0].名前), QString("太郎"));
     QCOMPARE(m.quizRun.Ranking[1].着信順, std::int16_t(1002));
 
