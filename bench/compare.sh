@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures the program against its peers in one run and prints one Markdown
 # table: mail through the suite's Postfix and Dovecot (against Python's
-# smtplib, poplib and email), the text codecs on 16 MB (against iconv and
+# smtplib, poplib and email), replies of today's shapes read from memory
+# (against the email package), the text codecs on 16 MB (against iconv and
 # nkf), the waits of a round at real speed, the memory of a round of 250
 # players and the longest stall of the event loop while mail goes out.
 # Takes about three minutes (the countdown alone is a minute of wall time).
@@ -15,7 +16,7 @@
 set -euo pipefail
 REPO_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=${TRV_BUILD_DIR:-$REPO_DIR/build}
-benches="bench_compare_mail bench_compare_codec bench_compare_countdown bench_scale_round"
+benches="bench_compare_mail bench_compare_replies bench_compare_codec bench_compare_countdown bench_scale_round"
 
 bash "$REPO_DIR/scripts/build.sh" $benches >/dev/null
 
