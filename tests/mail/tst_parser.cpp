@@ -6,6 +6,7 @@
 #include <QStringEncoder>
 
 #include "mail/ReceivedMailParser.h"
+#include "platform/qt/QtCharsetConverter.h"
 #include "support/IconvText.h"
 #include "support/SjisLiterals.h"
 
@@ -99,6 +100,8 @@ private slots:
     void reading();
     void handOver_data();
     void handOver();
+    void everyoneInTheAddressBook_data();
+    void everyoneInTheAddressBook();
 };
 
 void TestParser::reading_data() {
@@ -128,6 +131,23 @@ void TestParser::reading_data() {
     QTest::newRow("RE:(BCC) read as Re:") << m.text() << read << "taro@docomo.ne.jp" << "Re:第1問" << "参加します";
     m.subject = "RE:(BCC)abc";
     QTest::newRow("plain RE:(BCC) read as Re:") << m.text() << read << "taro@docomo.ne.jp" << "Re:abc" << "参加します";
+    for (const char* prefix : {"RE: ", "re:", "Re: Re: ", "Re[2]: ", "RE: re:", "Re(3):", "RE:(BCC)Re:"}) {
+        m.subject = QByteArray(prefix) + encodedWord("第1問");
+        QTest::addRow("reply prefix %s", prefix) << m.text() << read << "taro@docomo.ne.jp" << "Re:第1問" << "参加します";
+    }
+    m.subject = encodedWord("Re：第1問");
+    QTest::newRow("reply prefix with a full-width colon") << m.text() << read << "taro@docomo.ne.jp" << "Re:第1問"
+                                                          << "参加します";
+    m.subject = "Fw: " + encodedWord("第1問");
+    QTest::newRow("no reply prefix") << m.text() << read << "taro@docomo.ne.jp" << "Fw:第1問" << "参加します";
+    m.subject = "Re: =?iso-2022-jp?Q?=1B$BBh=1B(B1=1B$BLd=1B(B?=";
+    QTest::newRow("ISO-2022-JP in Q") << m.text() << read << "taro@docomo.ne.jp" << "Re:第1問" << "参加します";
+    m.subject = "=?UTF-8?Q?Re:_=E7=AC=AC1=E5?= =?UTF-8?B?lY8=?=";
+    QTest::newRow("UTF-8 character cut between two words")
+        << m.text() << read << "taro@docomo.ne.jp" << "Re:第1問" << "参加します";
+    m.subject = "Re: =?UTF-8?B?56ysMeWVjw!?=";
+    QTest::newRow("UTF-8 word with a non-Base64 character") << m.text() << int(MailVerdict::Unreadable) << "" << ""
+                                                            << "";
     m.subject = "Re:\r\n " + encodedWord("第1") + "\r\n\t" + encodedWord("問");
     QTest::newRow("folded over three lines") << m.text() << read << "taro@docomo.ne.jp" << "Re:第1問" << "参加します";
     m.subject = encodedWord("Re:") + " " + encodedWord("第1問");
@@ -198,7 +218,13 @@ void TestParser::reading_data() {
     QTest::newRow("Return-Path outside the carriers") << m.text() << int(MailVerdict::NotFromPhone) << "" << "" << "";
     m.returnPath = "<>";
     QTest::newRow("empty Return-Path") << m.text() << int(MailVerdict::NotFromPhone) << "" << "" << "";
-    for (const char* path : {"<taro@DOCOMO.NE.JP>", "<hanako@ezweb.ne.jp>", "<jiro@t.vodafone.ne.jp>"}) {
+    for (const char* path : {"<x@xdocomo.ne.jp>", "<x@docomo.ne.jp.example.com>", "<docomo.ne.jp@example.com>",
+                             "<x@gmail.com>"}) {
+        m.returnPath = path;
+        QTest::addRow("not a carrier: %s", path) << m.text() << int(MailVerdict::NotFromPhone) << "" << "" << "";
+    }
+    for (const char* path : {"<taro@DOCOMO.NE.JP>", "<hanako@ezweb.ne.jp>", "<jiro@t.vodafone.ne.jp>", "<a@au.com>",
+                             "<b@softbank.ne.jp>", "<c@i.softbank.jp>", "<d@ymobile.ne.jp>", "e@docomo.ne.jp"}) {
         m.returnPath = path;
         QTest::addRow("carrier %s", path) << m.text() << read << "taro@docomo.ne.jp" << "Re:クイズ大会" << "参加します";
     }
@@ -290,7 +316,10 @@ void TestParser::reading() {
     QFETCH(QString, sender);
     QFETCH(QString, subject);
     QFETCH(QString, body);
-    const ReadResult r = ReadReceivedMail(message.toStdString(), "quiz@trivorn.test");
+    const QtCharsetConverter converter;
+    ReplyReading reading;
+    reading.converter = &converter;
+    const ReadResult r = ReadReceivedMail(message.toStdString(), "quiz@trivorn.test", reading);
     QCOMPARE(int(r.verdict), verdict);
     QCOMPARE(QString::fromStdString(r.mail.sender), sender);
     QCOMPARE(un(r.mail.subject), subject);
@@ -392,6 +421,34 @@ void TestParser::handOver() {
     };
     QCOMPARE(ParseReceivedMail(message.toStdString(), ctx), remove);
     QCOMPARE(calls.join('|'), handed);
+}
+
+void TestParser::everyoneInTheAddressBook_data() {
+    QTest::addColumn<QByteArray>("returnPath");
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<int>("verdict");
+    const int read = int(MailVerdict::Read);
+    const int notFromPlayer = int(MailVerdict::NotFromPhone);
+    QTest::newRow("any domain") << QByteArray("<hanako@gmail.com>") << QByteArray("Hanako <hanako@gmail.com>") << read;
+    QTest::newRow("domain in other case") << QByteArray("<x@bounce.example>") << QByteArray("hanako@GMAIL.com") << read;
+    QTest::newRow("no Return-Path") << QByteArray() << QByteArray("taro@docomo.ne.jp") << read;
+    QTest::newRow("a carrier, not in the book") << QByteArray("<jiro@docomo.ne.jp>") << QByteArray("jiro@docomo.ne.jp")
+                                                << notFromPlayer;
+    QTest::newRow("local part in other case") << QByteArray("<Hanako@gmail.com>") << QByteArray("Hanako@gmail.com")
+                                              << notFromPlayer;
+}
+
+void TestParser::everyoneInTheAddressBook() {
+    QFETCH(QByteArray, returnPath);
+    QFETCH(QByteArray, from);
+    QFETCH(int, verdict);
+    Mail m;
+    m.returnPath = returnPath;
+    m.from = from;
+    ReplyReading reading;
+    reading.players.rule = PlayerFilter::Rule::AddressBook;
+    reading.players.addressBook = {"taro@docomo.ne.jp", "hanako@gmail.com"};
+    QCOMPARE(int(ReadReceivedMail(m.text().toStdString(), "quiz@trivorn.test", reading).verdict), verdict);
 }
 
 QTEST_GUILESS_MAIN(TestParser)

@@ -92,6 +92,7 @@ private slots:
     void completeMail();
     void sizing();
     void markersOnlyOnCharacterBoundaries();
+    void fullWidthDigitsWhereAllowed();
 };
 
 void TestScoring::acceptance_data() {
@@ -106,6 +107,8 @@ void TestScoring::acceptance_data() {
                                           << QList<int>{1} << "01";
     QTest::newRow("unknown sender") << QStringList{"a@x"} << QStringList{"z@x"} << QList<int>{} << "0";
     QTest::newRow("case counts") << QStringList{"a@x"} << QStringList{"A@x"} << QList<int>{} << "0";
+    QTest::newRow("but not in the domain") << QStringList{"a@docomo.ne.jp"} << QStringList{"a@DoCoMo.NE.JP"}
+                                          << QList<int>{0} << "1";
     QTest::newRow("listed twice joins twice") << QStringList{"a@x", "b@x", "a@x"} << QStringList{"a@x"}
                                               << QList<int>{0, 2} << "101";
     QTest::newRow("empty sender matches nobody") << QStringList{"a@x"} << QStringList{""} << QList<int>{} << "0";
@@ -395,6 +398,19 @@ void TestScoring::markersOnlyOnCharacterBoundaries() {
     QCOMPARE(CompleteMail(r.m, r.row('A'), misaligned), misaligned);
     const SjisText aligned = "\x96\xe2\x91\xe8" "1:\x81\x7e";
     QCOMPARE(CompleteMail(r.m, r.row('A'), aligned), SjisText("\x96\xe2\x91\xe8" "1:\x81\x9b"));
+}
+
+void TestScoring::fullWidthDigitsWhereAllowed() {
+    // The operator's option, off by default: "３" is then unreadable.
+    for (const bool allowed : {false, true}) {
+        Round r(2, {10}, {3});
+        r.m.replySettings.FullWidthDigits = allowed ? 1 : 0;
+        r.join("AB");
+        r.play(1, {"A=答:３", "B=答：３"});
+        QCOMPARE(r.marks('A', 1), allowed ? QString("○") : QString("×"));
+        QCOMPARE(int(r.m.quizRun.participants.回答.at(r.row('A'), 1)), allowed ? 3 : -1);
+        QCOMPARE(r.marks('B', 1), allowed ? QString("○") : QString("×"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestScoring)
