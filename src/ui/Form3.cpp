@@ -12,9 +12,11 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "mail/Players.h"
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
 #include "ui/FieldRules.h"
+#include "ui/ReplyGroup.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -74,6 +76,8 @@ void Form3::buildControls() {
     VScroll1->setPageStep(1);
     VScroll1->setAccessibleName(uiText("アドレス帳のページ"));
 
+    // Made before "戻る", so Tab goes from the list through the group to it.
+    Replies = new ReplyGroup(this);
     Command1 = new QPushButton(uiText("戻る"), this);
     Command1->setAccessibleName(uiText("戻る"));
 
@@ -108,9 +112,18 @@ void Form3::buildControls() {
     buttons->addStretch();
     buttons->addWidget(Command1);
 
+    // The group stands beside the list, at its top; the list keeps its rows
+    // together at the top where the group is the taller.
+    auto* list = new QVBoxLayout;
+    list->addLayout(grid);
+    list->addStretch();
+    auto* listAndGroup = new QHBoxLayout;
+    listAndGroup->addLayout(list);
+    listAndGroup->addWidget(Replies, 0, Qt::AlignTop);
+
     auto* page = new QVBoxLayout;
     page->addWidget(Label2);
-    page->addLayout(grid);
+    page->addLayout(listAndGroup);
     page->addLayout(buttons);
     setLayout(page);
 }
@@ -130,6 +143,8 @@ void Form3::wireConnections() {
 void Form3::Form_Load() {
     // Unreadable: the shared record stays as it was and is shown.
     readRecordFile(*m.platform.files, kFile, m.addressBook);
+    m.replySettings = ReadReplySettings(*m.platform.files);
+    Replies->load(m.replySettings);
     if (VScroll1->value() == 0)
         VScroll1_Change();
     else
@@ -145,6 +160,10 @@ QList<FieldCheck> Form3::shownPageChecks() const {
                << FieldCheck{textProblemUnlessKept(Text2[i], m.addressBook.Addresses[slot]), Text2[i]};
     }
     return checks;
+}
+
+QList<FieldCheck> Form3::leavingChecks() const {
+    return shownPageChecks() + Replies->checks();
 }
 
 void Form3::VScroll1_Change() {
@@ -198,6 +217,7 @@ void Form3::Command1_Click() {
 
 void Form3::Form_Unload() {
     trv2_Write();
+    trv2x_Write();
 }
 
 void Form3::trv2_Write() {
@@ -205,10 +225,18 @@ void Form3::trv2_Write() {
     writeRecordFile(*m.platform.files, kFile, m.addressBook);
 }
 
+void Form3::trv2x_Write() {
+    // Written only when it says something: a folder that keeps the carriers'
+    // domains gets no file it did not have.
+    ReplySettings s = m.replySettings;
+    Replies->store(s);
+    if (s != m.replySettings && writeRecordFile(*m.platform.files, FileNames::kReplySettings, s)) m.replySettings = s;
+}
+
 void Form3::closeEvent(QCloseEvent* event) {
-    // Leaving saves, so it is refused while a row holds what cannot be
-    // stored and sent as shown.
-    if (!noFieldProblem(*m.platform.messageBox, shownPageChecks())) {
+    // Leaving saves, so it is refused while a row or the reply settings
+    // hold what cannot be stored as shown.
+    if (!noFieldProblem(*m.platform.messageBox, leavingChecks())) {
         event->ignore();
         return;
     }

@@ -12,10 +12,12 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QScrollBar;
+class ReplyGroup;
 
 // The address book window "アドレス帳設定": the 1000 slots of trv2.dat, ten
 // at a time. Every edit goes into the shared record at once; the file is
-// written when the window closes, however it closes.
+// written when the window closes, however it closes. Beside the list, whose
+// replies count and how their answers are read (trv2x.dat).
 class Form3 : public EditorWindow {
     Q_OBJECT
 public:
@@ -35,6 +37,7 @@ public:
     std::array<QLineEdit*, kRows> Text2;   // their addresses
     std::array<QCheckBox*, kRows> Check1;  // their send marks
     QScrollBar* VScroll1;                  // the page, 0..99
+    ReplyGroup* Replies;                   // 返信の受け付け
     QPushButton* Command1;                 // 戻る
     QFrame* Line1;
     QFrame* Line2;
@@ -52,6 +55,7 @@ public:
     void Command1_Click();
     void Form_Unload();
     void trv2_Write();
+    void trv2x_Write();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -59,6 +63,8 @@ protected:
 private:
     // Every problem of the rows on screen.
     QList<FieldCheck> shownPageChecks() const;
+    // Those, and the reply settings'.
+    QList<FieldCheck> leavingChecks() const;
     void buildControls();
     void wireConnections();
 
