@@ -4,7 +4,6 @@
 #include <QGridLayout>
 #include <QIntValidator>
 #include <QLabel>
-#include <QAbstractItemView>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -21,11 +20,7 @@ namespace {
 QComboBox* choices(QWidget* parent, const QStringList& items, const QString& name) {
     auto* c = new QComboBox(parent);
     c->addItems(items);
-    c->setAccessibleName(name);
-    // Its list of choices (and the frame that pops it up) is named too, so a
-    // screen reader says what is being chosen.
-    c->view()->setAccessibleName(name);
-    if (QWidget* popup = c->view()->parentWidget()) popup->setAccessibleName(name);
+    nameComboBox(c, name);
     return c;
 }
 

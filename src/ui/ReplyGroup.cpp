@@ -1,6 +1,5 @@
 #include "ui/ReplyGroup.h"
 
-#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -55,11 +54,7 @@ ReplyGroup::ReplyGroup(QWidget* parent) : QGroupBox(uiText(kTitle), parent) {
     players = new QComboBox(this);
     players->addItem(uiText(kCarrierDomainsOnly), int(ReplySettings::kCarrierDomains));
     players->addItem(uiText(kWholeAddressBook), int(ReplySettings::kAddressBook));
-    players->setAccessibleName(uiText(kPlayers));
-    // Its list (and the frame that pops it up) is named too, so a screen
-    // reader says what is being chosen.
-    players->view()->setAccessibleName(uiText(kPlayers));
-    if (QWidget* popup = players->view()->parentWidget()) popup->setAccessibleName(uiText(kPlayers));
+    nameComboBox(players, uiText(kPlayers));
 
     domains = new QPlainTextEdit(this);
     domains->setAccessibleName(uiText(kDomains));

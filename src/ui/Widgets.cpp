@@ -1,5 +1,6 @@
 #include "ui/Widgets.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QFrame>
@@ -109,4 +110,10 @@ void setPastRoundColour(QWidget* widget, bool past) {
 
 bool hasPastRoundColour(const QWidget* widget) {
     return widget->palette().color(QPalette::Text) == QColor(255, 0, 0);
+}
+
+void nameComboBox(QComboBox* box, const QString& name) {
+    box->setAccessibleName(name);
+    box->view()->setAccessibleName(name);
+    if (QWidget* popup = box->view()->parentWidget()) popup->setAccessibleName(name);
 }

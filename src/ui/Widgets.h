@@ -49,6 +49,10 @@ inline QString uiText(const char* utf8) { return QString::fromUtf8(utf8); }
 // labelled by it.
 QLabel* captionLabel(const QString& text, QWidget* parent, QWidget* buddy = nullptr);
 
+// Names a combo box for assistive technology, and its list of choices and
+// the frame that pops it up too, so a screen reader says what is being chosen.
+void nameComboBox(QComboBox* box, const QString& name);
+
 // A thin plain line for framing a group of fields; "枠線" to screen readers.
 QFrame* frameLine(QFrame::Shape shape, QWidget* parent);
 
