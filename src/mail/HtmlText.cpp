@@ -1,6 +1,11 @@
 #include "mail/HtmlText.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/SjisText.h"
 
