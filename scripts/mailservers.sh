@@ -57,7 +57,11 @@ fi
 PASSWORD=trivorn                 # every mailbox has this POP3 password
 OPERATOR_DOMAIN=trivorn.test
 SERVER_NAME=mail.$OPERATOR_DOMAIN   # greeting name, and the name in the certificate
+# Players' domains: the carriers' of old, example.com (a computer at no
+# carrier), the carriers' of today (i.softbank.jp is SoftBank's for the
+# iPhone), and two providers whose accounts smartphone mail apps use.
 PLAYER_DOMAINS="docomo.ne.jp ezweb.ne.jp t.vodafone.ne.jp example.com"
+PLAYER_DOMAINS+=" au.com softbank.ne.jp i.softbank.jp ymobile.ne.jp gmail.com icloud.com"
 MAIL_UID=8                       # the system's "mail" user and group
 MAIL_GID=8
 SMTP_PORT=25

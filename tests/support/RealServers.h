@@ -46,8 +46,11 @@ inline constexpr char tlsServerName[] = "mail.trivorn.test";
 inline constexpr char password[] = "trivorn";
 // The operator's mailbox, which receives the players' replies.
 inline constexpr char operatorAddress[] = "quiz@trivorn.test";
-// Player domains: the three carriers and one that is not a carrier.
-inline const QStringList playerDomains{"docomo.ne.jp", "ezweb.ne.jp", "t.vodafone.ne.jp", "example.com"};
+// Player domains: the three carriers of old, one that is not a carrier, the
+// carriers of today, and two providers whose accounts smartphone apps use.
+inline const QStringList playerDomains{"docomo.ne.jp", "ezweb.ne.jp",    "t.vodafone.ne.jp", "example.com",
+                                       "au.com",       "softbank.ne.jp", "i.softbank.jp",    "ymobile.ne.jp",
+                                       "gmail.com",    "icloud.com"};
 
 // The servers' folder: TRV_MAILSERVERS_DIR, else the folder of the running
 // instance as recorded by the start command, else $TRV_BINARY_DIR/mailservers.
