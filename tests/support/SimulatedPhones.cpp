@@ -4,6 +4,7 @@
 
 #include <iconv.h>
 
+#include <QDate>
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -573,11 +574,12 @@ struct SimulatedPhones::Private {
                "To: " + operatorAddress + "\r\n" +
                "Subject: " + r.subject + "\r\n" +
                "Date: " + dateHeader() + "\r\n" +
-               "MIME-Version: 1.0\r\n"
-               "Content-Type: text/plain; charset=" + r.charset + "\r\n" +
-               "Content-Transfer-Encoding: " + (r.charset == "ISO-2022-JP" ? "7bit" : "8bit") + "\r\n"
-               "\r\n" +
-               stuffed(r.body) + ".\r\n";
+               "MIME-Version: 1.0\r\n" +
+               (r.contentHeaders.isEmpty()
+                    ? "Content-Type: text/plain; charset=" + r.charset + "\r\n" +
+                          "Content-Transfer-Encoding: " + (r.charset == "ISO-2022-JP" ? "7bit" : "8bit") + "\r\n"
+                    : r.contentHeaders) +
+               "\r\n" + stuffed(r.body) + ".\r\n";
     }
 
     // One SMTP transaction; true once the server accepted the message. Before
@@ -764,4 +766,228 @@ QByteArray quotedAnswerBody(const PhoneMail& mail, const QString& answer) {
     }
     text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
     return jisText(text);
+}
+
+// --- today's mail apps ---------------------------------------------------------
+
+namespace {
+
+QString u(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// The text's characters one by one, a surrogate pair as one.
+QStringList characters(const QString& text) {
+    QStringList out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype n = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        out << text.mid(i, n);
+        i += n - 1;
+    }
+    return out;
+}
+
+// RFC 2047's Q: letters and digits as they are, a space as "_", every other
+// byte as "=XX".
+QByteArray qEncoded(const QByteArray& bytes) {
+    QByteArray out;
+    for (const char c : bytes) {
+        if (QChar::isLetterOrNumber(uchar(c)) && uchar(c) < 0x80)
+            out += c;
+        else if (c == ' ')
+            out += '_';
+        else
+            out += '=' + QByteArray::number(uchar(c), 16).toUpper().rightJustified(2, '0');
+    }
+    return out;
+}
+
+// `text` as encoded words of `charset` (B or Q), each at most 75 characters
+// long and cut between characters, on folded lines as the apps write a long
+// subject.
+QByteArray encodedWords(const QString& text, const QByteArray& charset, char kind,
+                        const std::function<QByteArray(const QString&)>& bytesOf) {
+    const QByteArray open = "=?" + charset + '?' + kind + '?';
+    auto word = [&](const QString& part) {
+        const QByteArray bytes = bytesOf(part);
+        return open + (kind == 'B' ? bytes.toBase64() : qEncoded(bytes)) + "?=";
+    };
+    QList<QByteArray> words;
+    QString part;
+    for (const QString& c : characters(text)) {
+        if (!part.isEmpty() && word(part + c).size() > 75) {
+            words << word(part);
+            part.clear();
+        }
+        part += c;
+    }
+    if (!part.isEmpty()) words << word(part);
+    return words.join("\r\n ");
+}
+
+QByteArray utf8Words(const QString& text, char kind) {
+    return encodedWords(text, "UTF-8", kind, [](const QString& t) { return t.toUtf8(); });
+}
+
+// Lines of text, without the empty piece after a last line end.
+QStringList linesOf(const QString& text) {
+    QStringList lines = text.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    return lines;
+}
+
+QString quotedLines(const QString& text) {
+    QString out;
+    for (const QString& line : linesOf(text)) out += (line.isEmpty() ? QString(">") : "> " + line) + '\n';
+    return out;
+}
+
+QByteArray crlfUtf8(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    return text.toUtf8();
+}
+
+// Base64 in lines of 76 characters.
+QByteArray base64Lines(const QByteArray& bytes) {
+    const QByteArray all = bytes.toBase64();
+    QByteArray out;
+    for (qsizetype i = 0; i < all.size(); i += 76) out += all.mid(i, 76) + "\r\n";
+    return out;
+}
+
+// Quoted-printable of text with CR LF line ends: lines at most 76 long with
+// soft breaks, white space at a line's end encoded.
+QByteArray quotedPrintableLines(const QByteArray& text) {
+    QByteArray out;
+    QList<QByteArray> lines = text.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    for (QByteArray line : lines) {
+        if (line.endsWith('\r')) line.chop(1);
+        QByteArray row;
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            const uchar c = uchar(line[i]);
+            const bool last = i + 1 == line.size();
+            const bool plain = (c >= 33 && c <= 126 && c != '=') || ((c == ' ' || c == '\t') && !last);
+            const QByteArray token = plain ? QByteArray(1, char(c))
+                                           : '=' + QByteArray::number(c, 16).toUpper().rightJustified(2, '0');
+            if (row.size() + token.size() > 75) {
+                out += row + "=\r\n";
+                row.clear();
+            }
+            row += token;
+        }
+        out += row + "\r\n";
+    }
+    return out;
+}
+
+// A line of text in HTML: markup characters as entities, and in a run of
+// spaces every second one a no-break space, as the apps keep them.
+QString htmlLine(const QString& line) {
+    QString out;
+    bool afterSpace = false;
+    for (const QChar c : line.toHtmlEscaped()) {
+        const bool space = c == ' ';
+        out += space && afterSpace ? QStringLiteral("&nbsp;") : QString(c);
+        afterSpace = space && !afterSpace;
+    }
+    return out;
+}
+
+QString htmlLines(const QString& text) {
+    QStringList out;
+    for (const QString& line : linesOf(text)) out << htmlLine(line);
+    return out.join(QStringLiteral("<br>"));
+}
+
+// Who sent the mail, as its From field reads decoded: "クイズ事務局 <quiz@…>".
+QString senderOf(const PhoneMail& mail) {
+    const QByteArray from = headerValue(mail.raw, "From").value_or(QByteArray());
+    return decodeHeaderText(from).value_or(QString::fromLatin1(from));
+}
+
+QString gmailAttribution(const PhoneMail& mail) {
+    static const char* const days[] = {"月", "火", "水", "木", "金", "土", "日"};
+    const QDateTime now = QDateTime::currentDateTime();
+    return u("%1年%2月%3日(%4) %5 %6:")
+        .arg(now.date().year()).arg(now.date().month()).arg(now.date().day())
+        .arg(u(days[now.date().dayOfWeek() - 1]), now.toString("HH:mm"), senderOf(mail));
+}
+
+QString appleAttribution(const PhoneMail& mail) {
+    return QDateTime::currentDateTime().toString("yyyy/MM/dd HH:mm") + u("、") + senderOf(mail) + u("のメール:");
+}
+
+QString muttAttribution(const PhoneMail& mail) {
+    return "On " + QLocale::c().toString(QDateTime::currentDateTime(), "ddd, MMM dd, yyyy 'at' hh:mm:ss") + ", " +
+           senderOf(mail) + " wrote:";
+}
+
+QString outlookBlock(const PhoneMail& mail) {
+    const QDateTime now = QDateTime::currentDateTime();
+    return "-----Original Message-----\nFrom: " + senderOf(mail) +
+           "\nSent: " + QLocale::c().toString(now, "dddd, MMMM d, yyyy h:mm AP") +
+           "\nTo: " + QString::fromLatin1(headerValue(mail.raw, "To").value_or(QByteArray())) +
+           "\nSubject: " + mail.subject + "\n\n" + mail.body;
+}
+
+}  // namespace
+
+PhoneReply appReply(const PhoneMail& mail, ReplyShape shape, const QString& own) {
+    QString ownText = own;
+    if (!ownText.endsWith('\n')) ownText += '\n';
+    PhoneReply r;
+    switch (shape) {
+    case ReplyShape::Feature:
+        r.subject = encodedWordSubject(mail.subject);
+        r.body = jisText(ownText);
+        break;
+    case ReplyShape::GmailAlternative: {
+        const QByteArray boundary = "000000000000a1b2c3d4e5f60718";
+        const QString plain = ownText + '\n' + gmailAttribution(mail) + "\n\n" + quotedLines(mail.body);
+        const QString html = "<div dir=\"ltr\">" + htmlLines(ownText) +
+                             "</div><br><div class=\"gmail_quote\"><div dir=\"ltr\" class=\"gmail_attr\">" +
+                             htmlLine(gmailAttribution(mail)) +
+                             "<br></div><blockquote class=\"gmail_quote\" style=\"margin:0px 0px 0px 0.8ex;"
+                             "border-left:1px solid rgb(204,204,204);padding-left:1ex\">" +
+                             htmlLines(mail.body) + "<br></blockquote></div>\n";
+        r.subject = "Re: " + utf8Words(mail.subject, 'B');
+        r.contentHeaders = "Content-Type: multipart/alternative; boundary=\"" + boundary + "\"\r\n";
+        r.body = "--" + boundary + "\r\n"
+                 "Content-Type: text/plain; charset=\"UTF-8\"\r\n"
+                 "Content-Transfer-Encoding: base64\r\n\r\n" +
+                 base64Lines(crlfUtf8(plain)) + "\r\n--" + boundary + "\r\n"
+                 "Content-Type: text/html; charset=\"UTF-8\"\r\n"
+                 "Content-Transfer-Encoding: quoted-printable\r\n\r\n" +
+                 quotedPrintableLines(crlfUtf8(html)) + "\r\n--" + boundary + "--\r\n";
+        break;
+    }
+    case ReplyShape::IphoneQuotedPrintable:
+        r.subject = utf8Words("Re: " + mail.subject, 'B');
+        r.contentHeaders = "Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: quoted-printable\r\n";
+        r.body = quotedPrintableLines(
+            crlfUtf8(ownText + u("\niPhoneから送信\n\n") + appleAttribution(mail) + '\n' + quotedLines(mail.body)));
+        break;
+    case ReplyShape::Utf8EightBitQSubject:
+        r.subject = utf8Words("Re: " + mail.subject, 'Q');
+        r.contentHeaders = "Content-Type: text/plain; charset=\"UTF-8\"\r\nContent-Transfer-Encoding: 8bit\r\n";
+        r.body = crlfUtf8(ownText + '\n' + muttAttribution(mail) + '\n' + quotedLines(mail.body));
+        break;
+    case ReplyShape::HtmlOnly: {
+        QString ownHtml;
+        for (const QString& line : linesOf(ownText)) ownHtml += "<div>" + htmlLine(line) + "</div>";
+        const QString html = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\">"
+                             "</head><body>" + ownHtml + "<br><div>" + htmlLine(appleAttribution(mail)) +
+                             "</div><blockquote type=\"cite\"><div>" + htmlLines(mail.body) +
+                             "</div></blockquote></body></html>\n";
+        r.subject = "Re: " + utf8Words(mail.subject, 'B');
+        r.contentHeaders = "Content-Type: text/html; charset=UTF-8\r\nContent-Transfer-Encoding: quoted-printable\r\n";
+        r.body = quotedPrintableLines(crlfUtf8(html));
+        break;
+    }
+    case ReplyShape::Outlook:
+        r.subject = "RE: " + encodedWords(mail.subject, "iso-2022-jp", 'B', jisText);
+        r.contentHeaders = "Content-Type: text/plain; charset=\"iso-2022-jp\"\r\nContent-Transfer-Encoding: 7bit\r\n";
+        r.body = jisText(ownText + '\n' + outlookBlock(mail));
+        break;
+    }
+    return r;
 }

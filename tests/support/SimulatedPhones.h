@@ -41,6 +41,10 @@ struct PhoneReply {
     QByteArray from;         // the From header value; empty: the phone's own address
     QByteArray body;         // body bytes as sent (CR LF or LF; a missing last line end is added)
     QByteArray charset = "ISO-2022-JP";   // of the body, as its Content-Type says; "Shift_JIS" goes as 8bit
+    // The Content-Type (and Content-Transfer-Encoding) lines of a body a mail
+    // app of today composed in its own shape, each ending in CR LF; empty: a
+    // feature phone's one text/plain part in `charset`.
+    QByteArray contentHeaders;
     bool holdUntilNextMail = false;   // a late reply: sent right after the phone's next mail arrives,
                                       // before that mail's own replies
     int delayMs = 0;         // sent no earlier than this long after the mail arrived
@@ -105,3 +109,24 @@ QByteArray echoedSubject(const PhoneMail& mail, const char* prefix = "Re: ");   
 // an answer line ("答:   (点数:N)") that a phone quoting the mail fills in.
 // Without any "答:" the line "答:<answer>" is appended.
 QByteArray quotedAnswerBody(const PhoneMail& mail, const QString& answer);
+
+// How a player's mail app writes a reply. A feature phone of old sends one
+// text/plain part; today's apps put the player's own text on top, then a line
+// naming the mail they answer, then that mail quoted their own way.
+enum class ReplyShape {
+    Feature,                // "Re: " + ISO-2022-JP B word; ISO-2022-JP 7bit, the own text only
+    GmailAlternative,       // "Re: " + UTF-8 B words; multipart/alternative: UTF-8 base64 text/plain
+                            // quoting with "> ", quoted-printable text/html quoting in a blockquote
+    IphoneQuotedPrintable,  // "Re: subject" as UTF-8 B words; UTF-8 quoted-printable, a signature,
+                            // the mail quoted with "> "
+    Utf8EightBitQSubject,   // "Re: subject" as UTF-8 Q words; UTF-8 8bit, quoted with "> " (au Mail, mutt)
+    HtmlOnly,               // "Re: " + UTF-8 B words; text/html alone, UTF-8 quoted-printable,
+                            // entities, the mail in <blockquote type="cite"> (Y!mobile)
+    Outlook,                // "RE: " + ISO-2022-JP B word; ISO-2022-JP 7bit, the mail unquoted
+                            // under "-----Original Message-----" and its header lines
+};
+
+// The reply to `mail` a player sends from the app `shape` names, with `own`
+// (LF line ends) typed on top: subject, MIME shape and quoting as that app
+// writes them, every byte through Qt and glibc's iconv.
+PhoneReply appReply(const PhoneMail& mail, ReplyShape shape, const QString& own);
