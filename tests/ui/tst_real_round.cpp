@@ -18,6 +18,10 @@
 //   H taro@example.com        answers the invitation, but from no carrier
 // The first question's subject has a space and parentheses, the second's
 // half-width katakana.
+//
+// Then two shorter rounds with players of today (see appPlayers()): replies
+// from the carriers' and smartphones' mail apps, each in its app's shape,
+// under the default setting and with everyone in the address book playing.
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -28,6 +32,8 @@
 #include <functional>
 #include <map>
 
+#include "model/FileNames.h"
+#include "model/RecordFiles.h"
 #include "support/PreparedRound.h"
 #include "support/ProcessTime.h"
 #include "support/RawRecord.h"
@@ -118,6 +124,85 @@ struct Result {
     int rank, points;
 };
 
+// A countdown's clock moves only once every phone the mail went to has
+// answered it and Postfix has delivered every answer; meanwhile the phones
+// are awake, and they sleep again before the fetch. Phones that never finish
+// (a server gone) let the round go on after a minute, so the test fails on
+// what is missing instead of hanging.
+struct PhoneGate {
+    Form1& form;
+    SimulatedPhones& phones;
+    QString invitation;
+    QStringList invited, joined;   // owe an answer to the invitation, to the questions
+    QString countdownOf, released;
+    QElapsedTimer waiting;
+
+    bool open() {
+        const QString status = form.Text7->text();
+        const QString subject = status.left(status.indexOf(u("の返信待ちです。")));
+        if (subject == released) return true;
+        if (subject != countdownOf) {
+            countdownOf = subject;
+            waiting.start();
+            phones.setAwake(true);
+        }
+        const QStringList& owing = subject == invitation ? invited : joined;
+        bool done = RealServers::queuedMessageCount() == 0;
+        for (const QString& address : owing) done = done && phones.hasHandled(address, subject);
+        if (!done && waiting.elapsed() < 60000) return false;
+        phones.setAwake(false);
+        released = subject;
+        return true;
+    }
+};
+
+// Players of today, each replying from the app `shape` names: the answer on
+// top of the quoted mail. A feature phone (ReplyShape::Feature) quotes the
+// question whole and types its digit into the answer line, as of old.
+struct AppPlayer {
+    QString name, address;
+    ReplyShape shape;
+    QStringList answers;   // the digit written for questions 1 and 2
+    bool counts;           // a player under the folder's setting
+};
+
+// Question 1 is right with 2 (10 points), question 2 with 3 (20 points).
+// Under the default setting the carriers of old and of today play and Gmail
+// does not; with everyone in the address book Gmail and iCloud play too.
+const QList<AppPlayer>& appPlayers(bool addressBook) {
+    using S = ReplyShape;
+    static const QList<AppPlayer> carriers = {
+        {u("山田太郎"), "taro@docomo.ne.jp", S::Feature, {"2", "3"}, true},
+        {u("鈴木花子"), "hanako@ezweb.ne.jp", S::Feature, {"1", "3"}, true},
+        {u("佐藤次郎"), "taro@au.com", S::Utf8EightBitQSubject, {"2", "3"}, true},
+        {u("高橋二郎"), "taro@softbank.ne.jp", S::GmailAlternative, {"2", "1"}, true},
+        {u("伊藤花"), "taro@i.softbank.jp", S::IphoneQuotedPrintable, {"2", "3"}, true},
+        {u("渡辺健"), "taro@ymobile.ne.jp", S::HtmlOnly, {"3", "3"}, true},
+        {u("小林誠"), "hanako@softbank.ne.jp", S::Outlook, {"2", "3"}, true},
+        {u("中村外"), "taro@gmail.com", S::GmailAlternative, {"2", "3"}, false},
+    };
+    static const QList<AppPlayer> everyone = {
+        {u("加藤愛"), "jiro@docomo.ne.jp", S::Feature, {"2", "3"}, true},
+        {u("吉田翔"), "jiro@gmail.com", S::GmailAlternative, {"2", "3"}, true},
+        {u("山本優"), "jiro@icloud.com", S::IphoneQuotedPrintable, {"3", "3"}, true},
+        {u("松本誠"), "hanako@gmail.com", S::Outlook, {"2", "3"}, true},
+        {u("井上桜"), "hanako@icloud.com", S::HtmlOnly, {"2", "2"}, true},
+        {u("木村翼"), "sakura@gmail.com", S::Utf8EightBitQSubject, {"2", "3"}, true},
+    };
+    return addressBook ? everyone : carriers;
+}
+
+PhoneScript appScriptOf(const AppPlayer& p) {
+    return [p](const PhoneMail& mail, int index) -> QList<PhoneReply> {
+        if (index == 0) return {appReply(mail, p.shape, u("参加します。"))};
+        if (index > p.answers.size()) return {};
+        const QString digit = p.answers[index - 1];
+        if (p.shape == ReplyShape::Feature)
+            return {PhoneReply{encodedWordSubject(mail.subject), {}, quotedAnswerBody(mail, digit)}};
+        return {appReply(mail, p.shape, u("答:") + digit)};
+    };
+}
+
 }  // namespace
 
 class TestRealRound : public QObject {
@@ -129,6 +214,8 @@ private slots:
         QVERIFY2(RealServers::emptyAllMailboxes(&error), qPrintable(error));
     }
     void aWholeRoundOnRealServers();
+    void phonesAndAppsOfToday_data();
+    void phonesAndAppsOfToday();
 };
 
 void TestRealRound::aWholeRoundOnRealServers() {
@@ -163,30 +250,8 @@ void TestRealRound::aWholeRoundOnRealServers() {
     Form1 form(world.module1, [&] { return world.appFolder(); });
     form.show();
 
-    // A countdown's clock moves only once every phone the mail went to has
-    // answered it and Postfix has delivered every answer; meanwhile the phones
-    // are awake, and they sleep again before the fetch. Phones that never
-    // finish (a server gone) let the round go on after a minute, so the test
-    // fails on what is missing instead of hanging.
-    QString countdownOf, released;
-    QElapsedTimer waiting;
-    clock.gate = [&] {
-        const QString status = form.Text7->text();
-        const QString subject = status.left(status.indexOf(u("の返信待ちです。")));
-        if (subject == released) return true;
-        if (subject != countdownOf) {
-            countdownOf = subject;
-            waiting.start();
-            phones.setAwake(true);
-        }
-        const QStringList& owing = subject == invitation ? invited : joined;
-        bool done = RealServers::queuedMessageCount() == 0;
-        for (const QString& address : owing) done = done && phones.hasHandled(address, subject);
-        if (!done && waiting.elapsed() < 60000) return false;
-        phones.setAwake(false);
-        released = subject;
-        return true;
-    };
+    PhoneGate gate{form, phones, invitation, invited, joined};
+    clock.gate = [&] { return gate.open(); };
 
     QElapsedTimer wall;
     wall.start();
@@ -325,6 +390,100 @@ void TestRealRound::aWholeRoundOnRealServers() {
     const QList<QByteArray> left = RealServers::messages(RealServers::operatorAddress);
     QCOMPARE(left.size(), 1);
     QVERIFY(left[0].contains("Return-Path: <taro@example.com>"));
+}
+
+// A round with players of today among those of old, every reply in the
+// shape its app writes (see ReplyShape): each right answer counts, wherever
+// the app put it, and a player who may not play under the folder's setting
+// is left on the server.
+void TestRealRound::phonesAndAppsOfToday_data() {
+    QTest::addColumn<bool>("addressBook");
+    QTest::newRow("carriers of old and of today") << false;
+    QTest::newRow("everyone in the address book") << true;
+}
+
+void TestRealRound::phonesAndAppsOfToday() {
+    QFETCH(bool, addressBook);
+    const QList<AppPlayer>& players = appPlayers(addressBook);
+    TestWorld world;
+    SteppedClock clock;
+    world.useClock(clock);
+
+    PreparedRound round;
+    for (const AppPlayer& p : players) round.addressBook << PreparedRound::Entry{p.name, p.address, true};
+    // The second subject is long enough that the apps write it in several
+    // encoded words.
+    round.questions = {
+        {{}, u("日本の首都はどこですか?"), {u("大阪"), u("東京"), u("京都")}, 2, 10, 1},
+        {u("【歴史】第2問 江戸幕府を開いたのは誰でしょう (20点)"), u("江戸幕府を開いたのは?"),
+         {u("織田信長"), u("豊臣秀吉"), u("徳川家康")}, 3, 20, 1},
+    };
+    QVERIFY(round.writeTo(world.files));
+    if (addressBook) {
+        ReplySettings settings;
+        settings.PlayersRule = ReplySettings::kAddressBook;
+        QVERIFY(writeRecordFile(world.files, FileNames::kReplySettings, settings));
+    }
+    const QString invitation = fromSjis(round.invitation().Subject);
+
+    SimulatedPhones phones(RealServers::operatorAddress);
+    QStringList invited, joined;
+    for (const AppPlayer& p : players) {
+        phones.add(p.address, appScriptOf(p));
+        invited << p.address;
+        if (p.counts) joined << p.address;
+    }
+    phones.setAwake(false);
+    phones.start(50);
+
+    Form1 form(world.module1, [&] { return world.appFolder(); });
+    form.show();
+    PhoneGate gate{form, phones, invitation, invited, joined};
+    clock.gate = [&] { return gate.open(); };
+    QTest::mouseClick(form.Command6, Qt::LeftButton);
+    QCOMPARE(form.Text7->text(), u("クイズ終了しました。"));
+    QCOMPARE(world.messageBox.texts(), QStringList());
+    phones.stop();
+    QCOMPARE(phones.errors(), QStringList());
+
+    // The stored results, read by the program's own record code: rows in
+    // joining order, which is the order the phones answered in.
+    ParticipantTable results;
+    QVERIFY(readRecordFile(world.files, "trv71.dat", results, DataFiles::Mode::ReadOnly));
+    QCOMPARE(int(results.ParticipantCount), int(joined.size()));
+    const int rightChoice[] = {0, 2, 3}, worth[] = {0, 10, 20};
+    int row = 0;
+    for (const AppPlayer& p : players) {
+        const QByteArray address = p.address.toLatin1();
+        const char* who = address.constData();
+        if (!p.counts) {
+            // Its joining did not count: it was asked no question.
+            QVERIFY2(phones.received(p.address).size() == 1, who);
+            continue;
+        }
+        QCOMPARE(QString::fromLatin1(results.アドレス[row]), p.address);
+        int points = 0, correct = 0;
+        for (int q = 1; q <= 2; ++q) {
+            const int digit = p.answers[q - 1].toInt();
+            const bool isRight = digit == rightChoice[q];
+            points += isRight ? worth[q] : 0;
+            correct += isRight ? 1 : 0;
+            QVERIFY2(results.回答.at(row, q) == digit, who);
+            QVERIFY2(fromSjis(results.採点.at(row, q)) == (isRight ? u("○") : u("×")), who);
+        }
+        QVERIFY2(results.得点数[row] == points, who);
+        QVERIFY2(results.正解数[row] == correct, who);
+        ++row;
+    }
+
+    // Left on the server: the reply of the one who may not play, untouched.
+    QStringList left, notPlaying;
+    static const QRegularExpression returnPath("^Return-Path: <([^>]*)>", QRegularExpression::MultilineOption);
+    for (const QByteArray& m : RealServers::messages(RealServers::operatorAddress))
+        left << returnPath.match(QString::fromLatin1(m)).captured(1);
+    for (const AppPlayer& p : players)
+        if (!p.counts) notPlaying << p.address;
+    QCOMPARE(left, notPlaying);
 }
 
 QTEST_MAIN(TestRealRound)
