@@ -15,19 +15,25 @@ constexpr int kQuestions = 3;
 const QList<Player>& players() {
     using S = SubjectStyle;
     using B = BodyStyle;
+    using A = ReplyShape;
     static const QList<Player> list = {
         {u("山田太郎"), "taro@docomo.ne.jp", true, S::EncodedWord, B::JisQuote, {"1", "3", "1"}},
         {u("鈴木花子"), "hanako@docomo.ne.jp", true, S::RawJis, B::SjisLine, {"1", "3", "2"}},
         {u("佐藤次郎"), "jiro@docomo.ne.jp", true, S::Echo, B::JisLine, {"2", "3", "1"}},
-        {u("高橋さくら"), "sakura@docomo.ne.jp", true, S::EncodedWord, B::SjisLine, {"1", "3+4", "1"}},
-        {u("田中一郎"), "taro@ezweb.ne.jp", true, S::EncodedWord, B::JisQuote, {"4", "3", "1"}},
+        // au Mail on a smartphone.
+        {u("高橋さくら"), "taro@au.com", true, S::EncodedWord, B::JisLine, {"1", "3+4", "1"}, A::Utf8EightBitQSubject},
+        // Android's Gmail app with the carrier's account.
+        {u("田中一郎"), "taro@softbank.ne.jp", true, S::EncodedWord, B::JisLine, {"4", "3", "1"}, A::GmailAlternative},
         {u("伊藤はな"), "hanako@ezweb.ne.jp", true, S::RawJis, B::JisQuote, {"1", "?", "1"}},
-        {u("渡辺健"), "jiro@ezweb.ne.jp", true, S::Echo, B::SjisLine, {"1", "2", "3"}},
+        // The carrier's mail read in Outlook on a computer.
+        {u("渡辺健"), "hanako@softbank.ne.jp", true, S::EncodedWord, B::JisLine, {"1", "2", "3"}, A::Outlook},
         {u("中村桜"), "sakura@ezweb.ne.jp", false, S::EncodedWord, B::JisLine, {}},
         {u("小林誠"), "taro@t.vodafone.ne.jp", true, S::EncodedWord, B::JisLine, {"late 1", "3", "1"}},
-        {u("加藤愛"), "hanako@t.vodafone.ne.jp", true, S::RawJis, B::SjisLine, {"1", "3", ""}},
+        // iPhone Mail with SoftBank's address for it.
+        {u("加藤愛"), "taro@i.softbank.jp", true, S::EncodedWord, B::JisLine, {"1", "3", ""}, A::IphoneQuotedPrintable},
         {u("吉田翔"), "jiro@t.vodafone.ne.jp", true, S::Echo, B::JisQuote, {"2", "1", "4"}},
-        {u("山本優"), "sakura@t.vodafone.ne.jp", true, S::EncodedWord, B::SjisLine, {"1", "3", "1"}},
+        // Y!mobile's mail app, which sends HTML alone.
+        {u("山本優"), "taro@ymobile.ne.jp", true, S::EncodedWord, B::JisLine, {"1", "3", "1"}, A::HtmlOnly},
         // Answers like everyone else, but from a computer: not a player.
         {u("松本外"), "taro@example.com", true, S::EncodedWord, B::JisLine, {"1", "3", "1"}},
     };
@@ -71,6 +77,11 @@ PhoneScript script(const Player& player, int replyWindowMs, std::function<int(in
     return [player, replyWindowMs, randomMs](const PhoneMail& mail, int index) -> QList<PhoneReply> {
         auto reply = [&](const QString& text, BodyStyle style) {
             PhoneReply r;
+            if (player.app != ReplyShape::Feature) {
+                r = appReply(mail, player.app, text);
+                r.delayMs = randomMs(replyWindowMs / 6, replyWindowMs * 2 / 3);
+                return r;
+            }
             switch (player.subject) {
             case SubjectStyle::EncodedWord: r.subject = encodedWordSubject(mail.subject); break;
             case SubjectStyle::RawJis: r.subject = rawJisSubject(mail.subject); break;
@@ -97,7 +108,8 @@ PhoneScript script(const Player& player, int replyWindowMs, std::function<int(in
         if (planned.isEmpty()) return {};
         auto answer = [&](const QString& choice) {
             const QString written = choice == "?" ? u("３") : choice;
-            return reply(player.body == BodyStyle::JisQuote ? written : u("答:") + written, player.body);
+            const bool fillsAnswerLine = player.app == ReplyShape::Feature && player.body == BodyStyle::JisQuote;
+            return reply(fillsAnswerLine ? written : u("答:") + written, player.body);
         };
         if (planned.startsWith("late ")) {
             PhoneReply late = answer(planned.mid(5));

@@ -41,6 +41,10 @@ struct Player {
     // after the next mail has arrived, "?" a choice nobody can read (a
     // full-width digit).
     QStringList answers;
+    // A phone of today answers from a mail app, which writes subject and body
+    // its own way ("答:N" on top of the quoted mail): `subject` and `body`
+    // are for a feature phone only.
+    ReplyShape app = ReplyShape::Feature;
 };
 
 // The players in address-book order, every one marked for sending.
