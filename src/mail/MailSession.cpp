@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "mail/FailureTexts.h"
 #include "mail/RuntimeFault.h"
 #include "mail/SessionTexts.h"
 
@@ -13,11 +14,15 @@ MailSession::MailSession(Socket& socket, Timer& timer, SessionView& view, const 
 }
 
 void MailSession::open(const SjisText& server, int port, int timeoutMs, bool implicitTls,
-                       const std::vector<std::string>& trustedFingerprints)
+                       const std::vector<std::string>& trustedFingerprints, bool ownerTellsFailures)
 {
     if (!socket_.isClosed()) socket_.close();
     running_ = true;
     faulted_ = false;
+    connected_ = false;
+    quitting_ = false;
+    ownerTells_ = ownerTellsFailures;
+    failure_ = SessionFailure{};
     socket_.remoteHost = server;
     socket_.remotePort = port;
     socket_.localPort = 0;
@@ -32,6 +37,7 @@ void MailSession::open(const SjisText& server, int port, int timeoutMs, bool imp
 void MailSession::connected()
 {
     if (!running_) return;
+    connected_ = true;
     view_.setStatus(connectedStatus_);
 }
 
@@ -53,7 +59,8 @@ void MailSession::dataArrived()
         faulted_ = true;
         socket_.close();
         RuntimeFault f = describeFault(std::current_exception());
-        view_.showMessage(faultMessage(f.number, f.description));
+        fail(SessionFailure::Kind::Fault, faultMessage(f.number, f.description));
+        tell(faultMessage(f.number, f.description));
     }
     handling_ = false;
 }
@@ -61,14 +68,23 @@ void MailSession::dataArrived()
 void MailSession::closedByPeer()
 {
     if (!running_) return;
+    if (!quitting_) fail(SessionFailure::Kind::ConnectionLost, closedStatus_);
     finish();
 }
 
 void MailSession::socketError(int number, const std::string& description)
 {
-    // Only shown: the time-out (or a close) ends the session.
     if (!running_) return;
-    view_.showMessage(faultMessage(number, description));
+    const SjisText text = faultMessage(number, description);
+    fail(connected_ ? SessionFailure::Kind::ConnectionLost : SessionFailure::Kind::NoConnection, text);
+    // The owner who tells the operator itself need not wait for the
+    // time-out to know the connection is gone.
+    if (ownerTells_) {
+        abort(text);
+        return;
+    }
+    // Only shown: the time-out (or a close) ends the session.
+    view_.showMessage(text);
 }
 
 void MailSession::timerTick()
@@ -77,8 +93,9 @@ void MailSession::timerTick()
     timer_.setEnabled(false);
     socket_.close();
     running_ = false;   // nothing else is handled while the message is up
+    fail(SessionFailure::Kind::TimedOut, SessionTexts::kTimeOut);
     view_.timedOut();
-    view_.showMessage(SessionTexts::kTimeOut);
+    tell(SessionTexts::kTimeOut);
     view_.sessionEnded();
 }
 
@@ -94,18 +111,18 @@ void MailSession::encrypted()
     tlsStarted();
 }
 
-void MailSession::certificateRefused(const std::string& problems, const std::string& fingerprint)
+void MailSession::certificateRefused(const CertificateRefusal& refusal)
 {
     if (!running_) return;
     // Shown once, with what the operator needs to decide whether to trust
-    // this certificate in the mail settings; the phase ends at once.
-    const SjisText text = SessionTexts::kCertificateRefused + socket_.remoteHost + " : " + problems +
-                          " (SHA-256 " + fingerprint + ")";
-    view_.certificateRefused(socket_.remoteHost, fingerprint);
+    // this certificate, and where; the phase ends at once.
+    const SjisText text = certificateRefusedText(socket_.remoteHost, refusal);
+    view_.certificateRefused(socket_.remoteHost, certificateProblemsText(refusal), refusal.fingerprint);
     // The phase is over: a message that waits for the operator must not
     // be followed by the time-out's own.
     timer_.setEnabled(false);
-    view_.showMessage(text);
+    fail(SessionFailure::Kind::Certificate, text);
+    tell(text);
     abort(text);
 }
 
@@ -117,6 +134,22 @@ void MailSession::abort(const SjisText& status)
     view_.setStatus(status);
     running_ = false;
     view_.sessionEnded();
+}
+
+void MailSession::fail(SessionFailure::Kind kind, const SjisText& detail)
+{
+    if (failure_) return;
+    failure_ = SessionFailure{kind, detail};
+}
+
+void MailSession::tell(const SjisText& text)
+{
+    if (!ownerTells_) view_.showMessage(text);
+}
+
+void MailSession::markQuitting()
+{
+    quitting_ = true;
 }
 
 void MailSession::abandon()

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "mail/SessionFailure.h"
 #include "mail/SessionView.h"
 #include "platform/SjisText.h"
 #include "platform/Socket.h"
@@ -28,9 +29,11 @@ public:
     void timerTick();
     // TLS events (WinsockN_Encrypted, WinsockN_CertificateRefused).
     void encrypted();
-    void certificateRefused(const std::string& problems, const std::string& fingerprint);
+    void certificateRefused(const CertificateRefusal& refusal);
 
     bool running() const { return running_; }
+    // What went wrong in the latest session; nothing while it runs well.
+    const SessionFailure& failure() const { return failure_; }
 
     // Ends the session at once as failed, showing `status`: for an owner that
     // need not wait for the time-out once the connection is known to be lost
@@ -49,9 +52,17 @@ protected:
 
     // Closes the socket if it is open, arms the time-out and connects. The
     // derived start() has reset its own dialogue first. With `implicitTls`
-    // the connection is encrypted before the greeting.
+    // the connection is encrypted before the greeting. With `ownerTellsFailures`
+    // the session shows no message box of its own: its owner tells the
+    // operator from failure() once the session has ended, and a connection
+    // that cannot be made ends it at once rather than after the time-out.
     void open(const SjisText& server, int port, int timeoutMs, bool implicitTls = false,
-              const std::vector<std::string>& trustedFingerprints = {});
+              const std::vector<std::string>& trustedFingerprints = {}, bool ownerTellsFailures = false);
+
+    // Notes what went wrong, unless something already has.
+    void fail(SessionFailure::Kind kind, const SjisText& detail);
+    // QUIT has gone out: the server closing from now on is the orderly end.
+    void markQuitting();
 
     // The server agreed to TLS: the handshake starts, and the dialogue goes
     // on in tlsStarted() once the connection is encrypted.
@@ -83,7 +94,14 @@ protected:
 private:
     const char* connectedStatus_;
     const char* closedStatus_;
+    // A message box of the session's own, unless its owner tells the operator.
+    void tell(const SjisText& text);
+
     bool running_ = false;    // between start() and the end of the session
+    bool connected_ = false;  // the connection was made (and encrypted, where asked)
+    bool ownerTells_ = false;
+    bool quitting_ = false;
+    SessionFailure failure_;
     bool faulted_ = false;    // a fault closed the socket; the time-out ends the session
     bool handling_ = false;   // inside takeReplies (guards a nested event loop)
 };

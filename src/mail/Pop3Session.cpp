@@ -4,6 +4,14 @@
 
 #include "mail/SessionTexts.h"
 
+namespace {
+// The first line of a reply, without its line break: what the server said.
+std::string firstLine(const std::string& reply)
+{
+    return reply.substr(0, reply.find_first_of("\r\n"));
+}
+}  // namespace
+
 Pop3Session::Pop3Session(Socket& socket, Timer& timer, SessionView& view)
     : MailSession(socket, timer, view, SessionTexts::kPop3Connected, SessionTexts::kPop3Closed)
 {
@@ -37,10 +45,11 @@ void Pop3Session::start(Pop3Job job)
     enterState(State::Connect);
     messageCount_ = 0;
     messageNumber_ = 0;
+    loggedIn_ = false;
     deleteList_.clear();
     deleteCount_ = 0;
     open(job_.server, job_.port, job_.timeoutMs, job_.protection == Pop3Job::Protection::Tls,
-         job_.trustedFingerprints);
+         job_.trustedFingerprints, job_.ownerTellsFailures);
 }
 
 void Pop3Session::received(const std::string& bytes)
@@ -65,6 +74,7 @@ bool Pop3Session::step()
         const std::optional<Pop3ReplyReader::MultiLine> reply = reader_.nextMultiLine();
         if (!reply) return false;
         if (!reply->positive) {
+            fail(SessionFailure::Kind::Refused, "RETR: " + firstLine(reply->text));
             sendQuit();
             return false;
         }
@@ -80,8 +90,25 @@ bool Pop3Session::step()
 void Pop3Session::handleStatus(const std::string& line)
 {
     if (!Pop3ReplyReader::positive(line)) {
-        // Never a silent fall-back to plain text: the fetch ends here.
-        if (state_ == State::Stls) view_.setStatus(SessionTexts::kNoStls);
+        switch (state_) {
+        case State::Stls:
+            // Never a silent fall-back to plain text: the fetch ends here.
+            view_.setStatus(SessionTexts::kNoStls);
+            fail(SessionFailure::Kind::NoStls, SessionTexts::kNoStls);
+            break;
+        case State::User:
+        case State::Pass:
+            // Not "no replies": the operator is told the login was refused.
+            // (Anything but -ERR is no answer to the login at all.)
+            if (line.rfind("-ERR", 0) == 0) {
+                fail(SessionFailure::Kind::LoginRefused, firstLine(line));
+                break;
+            }
+            [[fallthrough]];
+        default:
+            fail(SessionFailure::Kind::Refused, std::string(stateName(state_)) + ": " + firstLine(line));
+            break;
+        }
         sendQuit();
         return;
     }
@@ -106,6 +133,7 @@ void Pop3Session::handleStatus(const std::string& line)
     case State::User:
         if (holdsLineBreak(job_.password)) {
             view_.setStatus(SessionTexts::kPasswordRefused);
+            fail(SessionFailure::Kind::Refused, SessionTexts::kPasswordRefused);
             sendQuit();
             return;
         }
@@ -115,6 +143,7 @@ void Pop3Session::handleStatus(const std::string& line)
         return;
 
     case State::Pass:
+        loggedIn_ = true;
         send("STAT\r\n");
         enterState(State::Stat);
         view_.setStatus("Stat");
@@ -184,6 +213,7 @@ void Pop3Session::sendUser()
 {
     if (holdsLineBreak(job_.account)) {
         view_.setStatus(SessionTexts::kAccountRefused);
+        fail(SessionFailure::Kind::Refused, SessionTexts::kAccountRefused);
         sendQuit();
         return;
     }
@@ -205,6 +235,7 @@ void Pop3Session::requestMessage()
 void Pop3Session::sendQuit()
 {
     send("QUIT\r\n");
+    markQuitting();
     enterState(State::Quit);
     // Only what the server says after QUIT counts as its answer.
     reader_.clear();

@@ -20,6 +20,9 @@ struct Pop3Job {
     // A fetch pass begins: the mailbox holds at least one message.
     std::function<void()> fetchBegins;
     int timeoutMs = kSessionTimeoutMs;
+    // The session shows no message box of its own: its owner tells the
+    // operator what failed (MailSession::open).
+    bool ownerTellsFailures = false;
 
     // How the connection is protected: not at all (as it always was), STLS
     // after the greeting, or TLS from the first byte.
@@ -54,6 +57,8 @@ public:
     State state() const { return state_; }
     static const char* stateName(State s);
     int messageCount() const { return messageCount_; }
+    // The server took the account and password: what the session read counts.
+    bool loggedIn() const { return loggedIn_; }
     const std::vector<int>& deleteList() const { return deleteList_; }
 
     // The count of a STAT reply: the text after "+OK " up to the next space
@@ -80,6 +85,7 @@ private:
 
     State state_ = State::Connect;
     int messageCount_ = 0;
+    bool loggedIn_ = false;
     int messageNumber_ = 0;
     std::vector<int> deleteList_;
     std::size_t deleteCount_ = 0;   // DELE commands sent

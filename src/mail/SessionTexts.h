@@ -52,6 +52,13 @@ inline constexpr char kPasswordRefused[] =
 
 inline constexpr char kTimeOut[] = "Time Out Err";
 
+// What of a recipient was refused, beside "RCPT TO" and "DATA", as the
+// delivery log names it.
+// 本文
+inline constexpr char kMessageStep[] = "\x96{\x95\xb6";
+// アドレス
+inline constexpr char kAddressStep[] = "\x83" "A\x83h\x83\x8c\x83X";
+
 // Texts of protected connections.
 // 証明書を信頼できません:  (then the server, what failed and the fingerprint)
 inline constexpr char kCertificateRefused[] = "\x8f\xd8\x96\xbe\x8f\x91\x82\xf0\x90\x4d\x97\x8a\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1\x3a\x20";

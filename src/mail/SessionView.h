@@ -26,8 +26,9 @@ public:
     // means for its buttons (inside a round they stay disabled).
     virtual void timedOut() {}
     // The server's certificate failed its checks and its fingerprint is not
-    // trusted: the owner may remember it, so the operator can choose to trust it.
-    virtual void certificateRefused(const SjisText& server, const std::string& fingerprint) {}
+    // trusted: the owner may remember it (with what failed, in words), so the
+    // operator can choose to trust it.
+    virtual void certificateRefused(const SjisText& server, const SjisText& problems, const std::string& fingerprint) {}
     // The session has ended by any road (sw := 1). Called exactly once per start.
     virtual void sessionEnded() = 0;
 };

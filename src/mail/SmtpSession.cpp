@@ -25,6 +25,7 @@ const char* SmtpSession::stateName(State s)
     case State::RcptTo: return "Rcpt To";
     case State::Data: return "Data";
     case State::Body: return "Body";
+    case State::Rset: return "Rset";
     case State::Quit: return "Quit";
     }
     return "";
@@ -43,10 +44,11 @@ void SmtpSession::start(SmtpJob job)
     enterState(State::Connect);
     replyCode_.clear();
     recipientIndex_ = 0;
-    awaitingAcceptance_ = false;
+    acceptedRecipients_ = 0;
     accepted_ = 0;
+    undelivered_.clear();
     open(job_.server, job_.port, job_.timeoutMs, job_.protection == SmtpJob::Protection::Tls,
-         job_.trustedFingerprints);
+         job_.trustedFingerprints, job_.ownerTellsFailures);
 }
 
 void SmtpSession::received(const std::string& bytes)
@@ -66,16 +68,13 @@ void SmtpSession::takeReplies()
 void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
 {
     replyCode_ = reply.code;
-    if (awaitingAcceptance_) {
-        awaitingAcceptance_ = false;
-        if (replyCode_ == "250") ++accepted_;
-    }
 
     switch (state_) {
     case State::Connect:
-        if (!expect("220")) return;
+        if (!expect("220", reply, "")) return;
         if (holdsLineBreak(job_.server)) {
             view_.setStatus(SessionTexts::kSmtpServerRefused);
+            fail(SessionFailure::Kind::Refused, SessionTexts::kSmtpServerRefused);
             sendQuit();
             return;
         }
@@ -84,17 +83,17 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
             sendEhlo();
             return;
         }
-        send("HELO " + job_.server + "\r\n");
+        send("HELO " + greeting() + "\r\n");
         enterState(State::Helo);
         return;
 
     case State::Ehlo:
-        if (!expect("250")) return;
+        if (!expect("250", reply, "EHLO")) return;
         if (goOnAfterEhlo(reply.text)) beginMailing();
         return;
 
     case State::StartTls:
-        if (!expect("220")) return;
+        if (!expect("220", reply, "STARTTLS")) return;
         // Nothing more is said until the handshake is done: tlsStarted().
         // Whatever came after the 220 in the clear is no answer of the
         // server's; it could only have been slipped in by someone between.
@@ -103,83 +102,92 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
         return;
 
     case State::AuthUser:
-        if (!expect("334")) return;
-        send(SaslBase64(job_.authUser) + "\r\n");
-        enterState(State::AuthPass);
-        return;
-
     case State::AuthPass:
-        if (!expect("334")) return;
-        send(SaslBase64(job_.authPassword) + "\r\n");
-        enterState(State::Auth);
+        if (replyCode_ != "334") break;
+        send(SaslBase64(state_ == State::AuthUser ? job_.authUser : job_.authPassword) + "\r\n");
+        enterState(state_ == State::AuthUser ? State::AuthPass : State::Auth);
         return;
 
     case State::Auth:
-        if (replyCode_ != "235") {
-            // The server's own words say why (a wrong password, mostly).
-            view_.setStatus("ERR : " + ReplyFirstLine(reply.text));
-            sendQuit();
-            return;
-        }
+        if (replyCode_ != "235") break;
         beginMailing();
         return;
 
     case State::Helo:
-        if (!expect("250")) return;
+        if (!expect("250", reply, "HELO")) return;
         beginMailing();
         return;
 
-    case State::MailFrom: {
-        if (!expect("250")) return;
-        send("RCPT TO:<" + job_.recipients[std::size_t(recipientIndex_)].address + ">\r\n");
-        reportRecipient(recipientIndex_);
-        if (job_.perRecipient) {
-            enterState(State::RcptTo);
-            return;
-        }
-        int next = nextUsableRecipient(recipientIndex_ + 1);
-        if (next < 0)
-            enterState(State::RcptTo);
-        else
-            recipientIndex_ = next;
+    case State::MailFrom:
+        // The sender refused is refused for everybody: the mailing ends.
+        if (!expect("250", reply, "MAIL FROM")) return;
+        sendRcpt(recipientIndex_);
         return;
-    }
 
     case State::RcptTo:
-        if (!expect("250")) return;
-        send("DATA\r\n");
-        enterState(State::Data);
+        if (replyCode_ == "250" || replyCode_ == "251") {
+            ++acceptedRecipients_;
+            if (job_.perRecipient) {
+                send("DATA\r\n");
+                enterState(State::Data);
+            } else {
+                nextSharedRecipient();
+            }
+            return;
+        }
+        refused("RCPT TO", reply);
+        if (job_.perRecipient) {
+            send("RSET\r\n");
+            enterState(State::Rset);
+        } else {
+            nextSharedRecipient();
+        }
         return;
 
     case State::Data: {
-        if (!expect("354")) return;
-        SjisText body = job_.bodyFor ? job_.bodyFor(recipientIndex_) : SjisText();
-        send(BuildMessageText(job_.headerBlock, job_.subject, body));
-        awaitingAcceptance_ = true;
-        if (!job_.perRecipient) {
-            enterState(State::Body);
+        if (replyCode_ != "354") {
+            if (job_.perRecipient) {
+                refused("DATA", reply);
+                send("RSET\r\n");
+                enterState(State::Rset);
+            } else {
+                // Nobody of the envelope gets the mail.
+                expect("354", reply, "DATA");
+            }
             return;
         }
-        int next = nextUsableRecipient(recipientIndex_ + 1);
-        if (next < 0) {
-            enterState(State::Body);
-        } else {
-            // The server's "250" for this message starts the next MAIL FROM.
-            recipientIndex_ = next;
-            enterState(State::Helo);
-        }
+        SjisText body = job_.bodyFor ? job_.bodyFor(recipientIndex_) : SjisText();
+        send(BuildMessageText(job_.headerBlock, job_.subject, body));
+        enterState(State::Body);
         return;
     }
 
     case State::Body:
-        if (!expect("250")) return;
-        sendQuit();
+        if (replyCode_ == "250") {
+            ++accepted_;
+        } else if (job_.perRecipient) {
+            refused(SessionTexts::kMessageStep, reply);
+        } else {
+            expect("250", reply, SessionTexts::kMessageStep);
+            return;
+        }
+        if (job_.perRecipient) nextPersonalMail();
+        else sendQuit();
+        return;
+
+    case State::Rset:
+        nextPersonalMail();
         return;
 
     case State::Quit:
         finish();
         return;
     }
+
+    // A login refused: the server's own words say why (a wrong password, mostly).
+    view_.setStatus("ERR : " + ReplyFirstLine(reply.text));
+    fail(SessionFailure::Kind::LoginRefused, ReplyFirstLine(reply.text));
+    sendQuit();
 }
 
 void SmtpSession::beginMailing()
@@ -190,11 +198,13 @@ void SmtpSession::beginMailing()
     }
     if (holdsLineBreak(job_.ownAddress)) {
         view_.setStatus(SessionTexts::kSenderRefused);
+        fail(SessionFailure::Kind::Refused, SessionTexts::kSenderRefused);
         sendQuit();
         return;
     }
     int i = nextUsableRecipient(recipientIndex_);
     if (i < 0) {   // nobody (left) to send to
+        if (!undelivered_.empty()) fail(SessionFailure::Kind::NobodyReachable, undelivered_.front().reply);
         sendQuit();
         return;
     }
@@ -205,8 +215,16 @@ void SmtpSession::beginMailing()
 
 void SmtpSession::sendEhlo()
 {
-    send("EHLO " + job_.server + "\r\n");
+    send("EHLO " + greeting() + "\r\n");
     enterState(State::Ehlo);
+}
+
+std::string SmtpSession::greeting() const
+{
+    if (!job_.greetingName.empty() && !holdsLineBreak(job_.greetingName)) return job_.greetingName;
+    const std::string address = socket_.localAddress();
+    if (address.find(':') != std::string::npos) return "[IPv6:" + address + "]";
+    return "[" + address + "]";
 }
 
 void SmtpSession::tlsStarted()
@@ -222,6 +240,7 @@ bool SmtpSession::goOnAfterEhlo(const std::string& ehloReply)
         if (!offer.startTls) {
             // Never a silent fall-back to plain text: the phase ends here.
             view_.setStatus(SessionTexts::kNoStartTls);
+            fail(SessionFailure::Kind::NoStartTls, SessionTexts::kNoStartTls);
             sendQuit();
             return false;
         }
@@ -239,16 +258,18 @@ bool SmtpSession::goOnAfterEhlo(const std::string& ehloReply)
         enterState(State::AuthUser);
     } else {
         view_.setStatus(SessionTexts::kNoAuth);
+        fail(SessionFailure::Kind::NoAuth, SessionTexts::kNoAuth);
         sendQuit();
     }
     return false;
 }
 
-bool SmtpSession::expect(const char* code)
+bool SmtpSession::expect(const char* code, const SmtpReplyReader::Reply& reply, const char* command)
 {
     if (replyCode_ == code) return true;
-    // A refused command (a rejected recipient too) ends the whole mailing.
     view_.setStatus("ERR : " + replyCode_);
+    const std::string line = ReplyFirstLine(reply.text);
+    fail(SessionFailure::Kind::Refused, *command ? std::string(command) + ": " + line : line);
     sendQuit();
     return false;
 }
@@ -256,6 +277,7 @@ bool SmtpSession::expect(const char* code)
 void SmtpSession::sendQuit()
 {
     send("QUIT\r\n");
+    markQuitting();
     enterState(State::Quit);
 }
 
@@ -266,8 +288,53 @@ int SmtpSession::nextUsableRecipient(int from)
         const SmtpJob::Recipient& r = job_.recipients[std::size_t(i)];
         if (!holdsLineBreak(r.address)) return i;
         view_.setStatus(r.name + SessionTexts::kRecipientSkipped);
+        undelivered_.push_back({i, r.name, r.address, SessionTexts::kAddressStep,
+                                r.name + SessionTexts::kRecipientSkipped});
     }
     return -1;
+}
+
+void SmtpSession::sendRcpt(int index)
+{
+    recipientIndex_ = index;
+    send("RCPT TO:<" + job_.recipients[std::size_t(index)].address + ">\r\n");
+    reportRecipient(index);
+    enterState(State::RcptTo);
+}
+
+void SmtpSession::refused(const char* step, const SmtpReplyReader::Reply& reply)
+{
+    const SmtpJob::Recipient& r = job_.recipients[std::size_t(recipientIndex_)];
+    undelivered_.push_back({recipientIndex_, r.name, r.address, step, ReplyFirstLine(reply.text)});
+    view_.setStatus("ERR : " + replyCode_);
+}
+
+void SmtpSession::nextSharedRecipient()
+{
+    const int next = nextUsableRecipient(recipientIndex_ + 1);
+    if (next >= 0) {
+        sendRcpt(next);
+    } else if (acceptedRecipients_ > 0) {
+        send("DATA\r\n");
+        enterState(State::Data);
+    } else {
+        fail(SessionFailure::Kind::NobodyReachable, undelivered_.empty() ? SjisText() : undelivered_.front().reply);
+        sendQuit();
+    }
+}
+
+void SmtpSession::nextPersonalMail()
+{
+    const int next = nextUsableRecipient(recipientIndex_ + 1);
+    if (next < 0) {
+        if (accepted_ == 0 && !undelivered_.empty())
+            fail(SessionFailure::Kind::NobodyReachable, undelivered_.front().reply);
+        sendQuit();
+        return;
+    }
+    recipientIndex_ = next;
+    send("MAIL FROM:<" + job_.ownAddress + ">\r\n");
+    enterState(State::MailFrom);
 }
 
 void SmtpSession::reportRecipient(int index)

@@ -14,7 +14,11 @@ struct SmtpJob {
         SjisText address;
     };
 
-    SjisText server;        // connected to, and the HELO argument
+    SjisText server;        // connected to
+    // What the session greets the server with (HELO/EHLO): this machine's
+    // fully qualified name, as RFC 5321 asks; empty: the address literal of
+    // this end of the connection ("[192.0.2.7]").
+    SjisText greetingName;
     int port = 25;
     SjisText ownAddress;    // the envelope sender
     SjisText headerBlock;   // BuildHeaderBlock's six lines
@@ -32,6 +36,9 @@ struct SmtpJob {
     // the feedback window shows "RCPT TO" and has no bar.
     bool showsProgress = true;
     int timeoutMs = kSessionTimeoutMs;
+    // The session shows no message box of its own: its owner tells the
+    // operator what failed (MailSession::open).
+    bool ownerTellsFailures = false;
 
     // How the connection is protected: not at all (the dialogue opens with
     // HELO, as it always has), STARTTLS after EHLO, or TLS from the first byte.
@@ -52,7 +59,7 @@ struct SmtpJob {
 // whole server reply.
 class SmtpSession final : public MailSession {
 public:
-    // Each state names the reply it waits for. Two serve twice over:
+    // Each state names the reply it waits for.
     enum class State {
         Connect,    // the greeting, 220
         Ehlo,       // the 250 for EHLO (again once TLS has started): what the server offers
@@ -60,13 +67,12 @@ public:
         Auth,       // the 235 for AUTH PLAIN, or for the password of AUTH LOGIN
         AuthUser,   // AUTH LOGIN: the 334 asking for the user name
         AuthPass,   // AUTH LOGIN: the 334 asking for the password
-        Helo,       // the 250 for HELO, and in a per-recipient mailing the 250
-                    // for each message but the last, which starts the next MAIL FROM
-        MailFrom,   // the 250 for MAIL FROM, and with one envelope for everybody
-                    // the 250 for each RCPT TO but the last
-        RcptTo,     // the 250 for the last RCPT TO
+        Helo,       // the 250 for HELO
+        MailFrom,   // the 250 for MAIL FROM
+        RcptTo,     // the 250 for the RCPT TO of the recipient being served
         Data,       // the 354 for DATA
-        Body,       // the 250 for the last message
+        Body,       // the 250 for a message text
+        Rset,       // whatever answers RSET, after a recipient was refused
         Quit,       // whatever follows QUIT
     };
 
@@ -86,24 +92,48 @@ public:
     // count as sent, whatever else the session met.
     int acceptedMessages() const { return accepted_; }
 
+    // A recipient the mailing could not reach, and why.
+    struct Undelivered {
+        int index = 0;
+        SjisText name;
+        SjisText address;
+        const char* step = "";   // what was refused: "RCPT TO", "DATA", the message, the address itself
+        SjisText reply;          // the server's reply line, or why the program did not send
+    };
+    // Every recipient refused on the way, in the order met. One bad address
+    // stops no one: the mailing goes on to the next recipient.
+    const std::vector<Undelivered>& undelivered() const { return undelivered_; }
+
 private:
     void received(const std::string& bytes) override;
     void takeReplies() override;
     void handleReply(const SmtpReplyReader::Reply& reply);
     void tlsStarted() override;
     void sendEhlo();
+    std::string greeting() const;
     // After HELO, EHLO (and the login, if any): the first MAIL FROM.
     void beginMailing();
     // Acts on what the EHLO reply offers: true when the mail can begin now;
     // otherwise STARTTLS or AUTH has been sent, or the phase ended (nothing
     // more sent in the clear).
     bool goOnAfterEhlo(const std::string& ehloReply);
-    bool expect(const char* code);
+    // The reply is `code`; otherwise the command it answers was refused,
+    // which ends the session.
+    bool expect(const char* code, const SmtpReplyReader::Reply& reply, const char* command);
     void sendQuit();
     // The first recipient from `from` on whose address can be sent; each one
-    // skipped is named in the status line. -1 when none is left.
+    // skipped is named in the status line and noted. -1 when none is left.
     int nextUsableRecipient(int from);
+    void sendRcpt(int index);
     void reportRecipient(int index);
+    // The recipient being served was refused at `step`: noted, and named in
+    // the status line with the server's code.
+    void refused(const char* step, const SmtpReplyReader::Reply& reply);
+    // One envelope for everybody: the next RCPT TO, else DATA when someone was
+    // taken, else the end.
+    void nextSharedRecipient();
+    // One transaction each: the next recipient's MAIL FROM, else QUIT.
+    void nextPersonalMail();
 
     SmtpJob job_;
     SmtpReplyReader reader_;
@@ -113,6 +143,7 @@ private:
     State state_ = State::Connect;
     std::string replyCode_;
     int recipientIndex_ = 0;
-    bool awaitingAcceptance_ = false;   // a message text went out; its reply decides
+    int acceptedRecipients_ = 0;   // RCPT TO taken in the shared envelope
     int accepted_ = 0;
+    std::vector<Undelivered> undelivered_;
 };

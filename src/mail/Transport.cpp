@@ -34,7 +34,9 @@ std::int16_t storedPort(int port) { return std::int16_t(std::uint16_t(port > 0 &
 
 int portOf(std::int16_t stored) { return std::uint16_t(stored); }
 
-void applySmtpTransport(SmtpJob& job, const TransportSettings& t, const MailSettings& account) {
+void applySmtpTransport(SmtpJob& job, const TransportSettings& t, const MailSettings& account,
+                        const std::string& hostName) {
+    job.greetingName = t.GreetingName.empty() ? hostName : t.GreetingName;
     const std::int16_t protection = protectionOf(t.SmtpProtection);
     job.protection = protection == TransportSettings::kStartTls ? SmtpJob::Protection::StartTls
                      : protection == TransportSettings::kTls    ? SmtpJob::Protection::Tls

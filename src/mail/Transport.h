@@ -28,7 +28,10 @@ int usualPop3Port(std::int16_t protection);
 std::int16_t storedPort(int port);
 int portOf(std::int16_t stored);
 
-void applySmtpTransport(SmtpJob& job, const TransportSettings& t, const MailSettings& account);
+// `hostName` is the machine's fully qualified name (Platform::hostName), used
+// to greet the server unless the settings name another.
+void applySmtpTransport(SmtpJob& job, const TransportSettings& t, const MailSettings& account,
+                        const std::string& hostName = {});
 void applyPop3Transport(Pop3Job& job, const TransportSettings& t);
 
 // The fingerprints trusted for `server`.

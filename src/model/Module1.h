@@ -18,6 +18,7 @@ struct Module1 {
     // mail settings offer to trust it.
     struct RefusedCertificate {
         SjisText server;
+        SjisText problems;   // what failed, in words (certificateProblemsText)
         std::string fingerprint;
     } refusedCertificate;
     AddressBook addressBook;

@@ -42,10 +42,13 @@ struct TransportSettings {
     // the server's name and the SHA-256 fingerprint ("AB:CD:…"), slot by slot.
     std::array<SjisText, kTrustedCertificateSlots> TrustedServers;
     std::array<SjisText, kTrustedCertificateSlots> TrustedFingerprints;
+    // The name to greet the SMTP server with; empty: the machine's own
+    // (Platform::hostName), or the address literal when it has none.
+    SjisText GreetingName;
 
     template <class V> void visit(V& v) {
         v(SmtpPort); v(SmtpProtection); v(SmtpLoginKind); v(SmtpUser); v(SmtpPassword);
-        v(Pop3Port); v(Pop3Protection); v(TrustedServers); v(TrustedFingerprints);
+        v(Pop3Port); v(Pop3Protection); v(TrustedServers); v(TrustedFingerprints); v(GreetingName);
     }
     bool operator==(const TransportSettings&) const = default;
 };

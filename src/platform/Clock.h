@@ -12,4 +12,7 @@ public:
     virtual std::uint32_t tickCount() = 0;
     // The local time of day as "HH:MM", 24-hour clock, e.g. "09:05".
     virtual std::string localTimeHHMM() = 0;
+    // The local date and time as "YYYY-MM-DD HH:MM:SS", for logs; a clock
+    // that keeps no date gives its time of day.
+    virtual std::string localDateTime() { return localTimeHHMM(); }
 };

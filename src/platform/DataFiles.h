@@ -26,4 +26,10 @@ public:
     virtual bool writeRecord(const std::string& record) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+
+    // Adds one line of text (Shift_JIS, without its line break) at the end of
+    // the text file `name` of the folder, made when missing. Written as UTF-8,
+    // for the operator to read with any editor; the record handle is left as
+    // it is. False when the line could not be added.
+    virtual bool appendLine(const std::string& name, const std::string& line) { return false; }
 };

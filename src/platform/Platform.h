@@ -21,6 +21,10 @@ struct Platform {
     const CharsetConverter* converter = nullptr;
     // The program's folder followed by the native separator.
     std::string appFolder;
+    // This machine's fully qualified host name, or empty when it has none
+    // (a bare name, localhost): what it greets mail servers with.
+    std::function<std::string()> hostName;
+    std::string ownHostName() const { return hostName ? hostName() : std::string(); }
     // Factories for the sockets and timers a window owns.
     std::function<std::unique_ptr<Socket>()> makeSocket;
     std::function<std::unique_ptr<Timer>()> makeTimer;

@@ -3,6 +3,16 @@
 #include <string>
 #include <vector>
 
+// Why a server's certificate was refused.
+struct CertificateRefusal {
+    // The problems the operator is told of in words of their own; anything
+    // else the checks found is Other.
+    enum class Problem { SelfSigned, Expired, NotYetValid, WrongHost, UnknownIssuer, Other };
+    std::vector<Problem> problems;
+    std::string description;   // the TLS library's own words (Shift_JIS)
+    std::string fingerprint;   // "AB:CD:…", as trustedFingerprints holds them
+};
+
 // An event-driven TCP client socket with the operations and events of the
 // classic Winsock control: set the remote end, connect, send bytes, read every
 // waiting byte, close; events for connection made, data arrival, closed by the
@@ -26,6 +36,9 @@ public:
     // Every byte that has arrived and not yet been read.
     virtual std::string getData() = 0;
     virtual void close() = 0;
+    // The address of this end of the open connection ("192.0.2.7", "::1");
+    // empty when there is none.
+    virtual std::string localAddress() const = 0;
 
     std::function<void()> onConnect;
     std::function<void()> onDataArrival;
@@ -55,7 +68,7 @@ public:
 
     std::function<void()> onEncrypted;
     // The certificate failed its checks and its fingerprint is not trusted:
-    // what failed (in words) and the fingerprint, so the operator can decide.
-    // The connection is closed; no onError follows.
-    std::function<void(const std::string& problems, const std::string& fingerprint)> onCertificateRefused;
+    // what failed and the fingerprint, so the operator can decide. The
+    // connection is closed; no onError follows.
+    std::function<void(const CertificateRefusal& refusal)> onCertificateRefused;
 };

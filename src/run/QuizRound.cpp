@@ -1,5 +1,6 @@
 #include "run/QuizRound.h"
 
+#include "mail/FailureTexts.h"
 #include "model/RecordFiles.h"
 #include "model/RoundFiles.h"
 #include "run/RoundSetup.h"
@@ -23,6 +24,8 @@ RoundEnd QuizRound::play() {
     vars_.受信.clear();
     run.Ranking.clear();
     view_.clearGrids();
+    undelivered_ = 0;
+    view_.showUndelivered(0);
     run.participants.ParticipantCount = 0;
 
     if (const auto missing = ReadRoundSetup(m_)) return stopForSetup(*missing);
@@ -31,7 +34,7 @@ RoundEnd QuizRound::play() {
     if (addressCount == 0) return stopForSetup(RunTexts::kNoAddresses);
     view_.showJoinedPlayers(addressCount);
 
-    if (!sendInvitationAndFetchReplies(addressCount, questionCount)) return RoundEnd::Stopped;
+    if (const auto early = sendInvitationAndFetchReplies(addressCount, questionCount)) return *early;
 
     const int participants = run.ParticipantCount();
     view_.showJoinedPlayers(addressCount);
@@ -70,24 +73,74 @@ RoundEnd QuizRound::end(RoundEnd how) {
     return how;
 }
 
-bool QuizRound::sendInvitationAndFetchReplies(int addressCount, int questionCount) {
+RoundEnd QuizRound::stopForMail(const char* what, const SessionFailure& failure, bool sending) {
+    tell(what + failureExplanation(failure, sending));
+    return end(RoundEnd::MailFailed);
+}
+
+std::optional<RoundEnd> QuizRound::sendInvitationAndFetchReplies(int addressCount, int questionCount) {
     const InvitationMail& invitation = m_.invitationMail;
     OutgoingMail& mail = m_.outgoingMail;
     mail.MailSubject = invitation.Subject;
     mail.MailBody = invitation.Body;
-    mail_.send();
-    if (stopped_) return false;
-    status(invitation.Subject + RunTexts::kSent);
+    // Without the invitation nobody can join: rather than count down for
+    // replies that cannot come, the round does not start.
+    const MailingReport sent = mail_.send(true);
+    if (stopped_) return RoundEnd::Stopped;
+    if (sent.accepted == 0) return stopForMail(RunTexts::kInvitationNotSent, sent.failure, true);
+    mailingDone(invitation.Subject, RunTexts::kInvitationPhase, sent);
 
-    if (!countdown(invitation.Subject, invitation.ReplyMinutes)) return false;
+    if (!countdown(invitation.Subject, invitation.ReplyMinutes)) return RoundEnd::Stopped;
 
     sizeParticipantTable(m_, addressCount, questionCount);
     mail.MailSubject = replySubject(invitation.Subject);
     status(invitation.Subject + RunTexts::kReceiving);
     m_.quizRun.participants.ParticipantCount = 0;
     vars_.受信 = "1";
-    mail_.fetch();
-    return !stopped_;
+    // A mailbox that could not be opened is no mailbox without replies.
+    const FetchReport fetched = mail_.fetch(true);
+    if (stopped_) return RoundEnd::Stopped;
+    if (fetched.failure && !fetched.loggedIn) return stopForMail(RunTexts::kRepliesNotFetched, fetched.failure, false);
+    return std::nullopt;
+}
+
+void QuizRound::mailingDone(const SjisText& subject, const SjisText& phase, const MailingReport& report,
+                            bool announce) {
+    if (report.failure.kind == SessionFailure::Kind::LoginRefused) {
+        tell(subject + RunTexts::kNotSent + failureExplanation(report.failure, true));
+        return;
+    }
+    if (report.undelivered.empty()) {
+        if (announce) status(subject + RunTexts::kSent);
+        return;
+    }
+    // Named in the status line (the first few), counted on the window, and
+    // every one in the round's delivery log with the server's reply.
+    constexpr std::size_t kNamed = 3;
+    SjisText names;
+    for (std::size_t i = 0; i < report.undelivered.size() && i < kNamed; ++i)
+        names += (i ? "\x81\x41" : "") + report.undelivered[i].address;   // 、
+    if (report.undelivered.size() > kNamed) names += RunTexts::kAndOthers;
+    status(subject + RunTexts::kSent + RunTexts::kUndelivered + std::to_string(report.undelivered.size()) +
+           RunTexts::kUndeliveredUnit + " (" + names + ")");
+    undelivered_ += int(report.undelivered.size());
+    view_.showUndelivered(undelivered_);
+
+    DataFiles& files = *m_.platform.files;
+    const std::string log = RunTexts::kDeliveryLogPrefix + m_.quizRun.RoundNumber + RunTexts::kDeliveryLogSuffix;
+    const std::string when = m_.platform.clock->localDateTime();
+    for (const SmtpSession::Undelivered& u : report.undelivered)
+        files.appendLine(log, when + '\t' + phase + '\t' + u.address + '\t' + u.step + '\t' + u.reply);
+}
+
+void QuizRound::fetchDone(const SjisText& subject, const FetchReport& report) {
+    if (report.failure.kind == SessionFailure::Kind::LoginRefused)
+        tell(subject + RunTexts::kRepliesNotRead + failureExplanation(report.failure, false));
+}
+
+void QuizRound::tell(const SjisText& text) {
+    status(text);
+    if (MessageBox* box = m_.platform.messageBox) box->show(text, false);
 }
 
 bool QuizRound::playQuestion(int q) {
@@ -97,17 +150,18 @@ bool QuizRound::playQuestion(int q) {
 
     mail.MailSubject = set.Subject[q];
     mail.MailBody = set.QuestionMail[q];
-    mail_.send();
+    const MailingReport sent = mail_.send();
     if (stopped_) return false;
-    status(set.Subject[q] + RunTexts::kSent);
+    mailingDone(set.Subject[q], RunTexts::kQuestionPhase + std::to_string(q), sent);
 
     if (!countdown(set.Subject[q], set.ReplyMinutes[q])) return false;
 
     // The status line keeps the countdown's last text until the POP3
     // session writes its own.
     mail.MailSubject = replySubject(set.Subject[q]);
-    mail_.fetch();
+    const FetchReport fetched = mail_.fetch();
     if (stopped_) return false;
+    fetchDone(set.Subject[q], fetched);
 
     MarkMissingAnswers(m_, q);
     Rank(m_);
@@ -120,8 +174,11 @@ bool QuizRound::sendClosingMail() {
     mail.PerRecipientMode = 1;
     mail.MailSubject = m_.closingMail.Subject;
     mail.MailBody = m_.closingMail.Body;
-    mail_.send();
-    return !stopped_;
+    const MailingReport sent = mail_.send();
+    if (stopped_) return false;
+    // The round's end says the rest.
+    mailingDone(m_.closingMail.Subject, RunTexts::kClosingPhase, sent, false);
+    return true;
 }
 
 bool QuizRound::countdown(const SjisText& subject, int minutes) {

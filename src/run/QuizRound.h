@@ -1,4 +1,6 @@
 #pragma once
+#include <optional>
+
 #include "model/Module1.h"
 #include "run/Form1Variables.h"
 #include "run/RoundMail.h"
@@ -7,6 +9,8 @@
 // How a round ended.
 enum class RoundEnd {
     SetupMissing,     // a set-up file not filled in, or nobody to invite: no mail sent
+    MailFailed,       // the invitation could not go out, or its replies could not be
+                      // fetched: the operator is told why, nothing stored
     NoParticipants,   // nobody joined: nothing stored
     Stored,           // played to the end, roster, results and counter stored
     NotStored,        // played to the end, but the files could not all be stored
@@ -32,10 +36,25 @@ public:
 private:
     RoundEnd stopForSetup(const SjisText& message);
     RoundEnd end(RoundEnd how);
+    // The round cannot go on without this mail: `what` failed, the operator
+    // is told why and what to do, and nothing is stored.
+    RoundEnd stopForMail(const char* what, const SessionFailure& failure, bool sending);
+    // How the round ends early, if it does: stopped from outside, or the
+    // invitation or its replies failed as a whole.
+    std::optional<RoundEnd> sendInvitationAndFetchReplies(int addressCount, int questionCount);
     // Each returns false when the round was stopped meanwhile.
-    bool sendInvitationAndFetchReplies(int addressCount, int questionCount);
     bool playQuestion(int q);
     bool sendClosingMail();
+    // After a mailing of the phase `phase` went out: the status line says so
+    // (unless not `announce`) and names whom it could not reach, who also go
+    // to the round's delivery log; a refused login is told to the operator.
+    void mailingDone(const SjisText& subject, const SjisText& phase, const MailingReport& report,
+                     bool announce = true);
+    // After a fetch: a refused login is told to the operator, never taken
+    // for a mailbox without replies.
+    void fetchDone(const SjisText& subject, const FetchReport& report);
+    // The status line and a message box that does not hold up the round.
+    void tell(const SjisText& text);
     bool countdown(const SjisText& subject, int minutes);
     // Roster, results, then the counter; the counter moves on only when both
     // others are stored whole, so a round is never counted as played without
@@ -48,4 +67,5 @@ private:
     RoundView& view_;
     RoundMail& mail_;
     bool stopped_ = false;
+    int undelivered_ = 0;   // recipients of this round's mailings that could not be reached
 };

@@ -18,7 +18,7 @@ RoundMailer::RoundMailer(Module1& m, Form1Variables& vars, SessionView& view, So
 {
 }
 
-void RoundMailer::send()
+MailingReport RoundMailer::send(bool roundTellsFailures)
 {
     OutgoingMail& mail = m_.outgoingMail;
     if (!smtpSocket_.isClosed()) smtpSocket_.close();
@@ -27,14 +27,16 @@ void RoundMailer::send()
     BuildHeaderBlock(mail, m_.mailSettings.OwnAddress);
 
     SmtpJob job = makeRoundSmtpJob(m_, CompleteMail);
-    applySmtpTransport(job, m_.transport, m_.mailSettings);
+    applySmtpTransport(job, m_.transport, m_.mailSettings, m_.platform.ownHostName());
     if (smtpPort != 0) job.port = smtpPort;
     job.timeoutMs = sessionTimeoutMs;
+    job.ownerTellsFailures = roundTellsFailures;
     smtp_.start(std::move(job));
     waitForSessionEnd(m_.platform, vars_.sw);
+    return {smtp_.failure(), smtp_.acceptedMessages(), smtp_.undelivered()};
 }
 
-void RoundMailer::fetch()
+FetchReport RoundMailer::fetch(bool roundTellsFailures)
 {
     if (!pop3Socket_.isClosed()) pop3Socket_.close();
     vars_.sw = 0;
@@ -48,9 +50,11 @@ void RoundMailer::fetch()
     applyPop3Transport(job, m_.transport);
     if (pop3Port != 0) job.port = pop3Port;
     job.timeoutMs = sessionTimeoutMs;
+    job.ownerTellsFailures = roundTellsFailures;
     pop3_.start(std::move(job));
     waitForSessionEnd(m_.platform, vars_.sw);
     vars_.遅れメール += m_.outgoingMail.MailSubject;
+    return {pop3_.failure(), pop3_.loggedIn()};
 }
 
 void RoundMailer::stop()

@@ -5,18 +5,34 @@
 #include "model/Module1.h"
 #include "run/Form1Variables.h"
 
+// What a mailing came to.
+struct MailingReport {
+    SessionFailure failure;   // what ended the session early, if anything did
+    int accepted = 0;         // messages the server took
+    // Recipients refused on the way; the others got theirs.
+    std::vector<SmtpSession::Undelivered> undelivered;
+};
+
+// What a fetch came to.
+struct FetchReport {
+    SessionFailure failure;   // what ended the session early, if anything did
+    bool loggedIn = false;    // the mailbox was opened: what was read counts
+};
+
 // How a round sends and fetches. Each call returns once its mail session has
-// ended, by whatever road: a failed session never stops the round.
+// ended, by whatever road; what became of it is in the report. With
+// `roundTellsFailures` the session shows no message box of its own: the
+// round tells the operator from the report.
 class RoundMail {
 public:
     virtual ~RoundMail() = default;
     // The mail in outgoingMail (MailSubject, MailBody) to the address list
     // (PerRecipientMode 0) or one completed copy per participant (1).
-    virtual void send() = 0;
+    virtual MailingReport send(bool roundTellsFailures = false) = 0;
     // Every waiting message through the parser; replies whose subject is
     // outgoingMail.MailSubject go to the round. Afterwards that subject counts
     // as an earlier fetch's (遅れメール).
-    virtual void fetch() = 0;
+    virtual FetchReport fetch(bool roundTellsFailures = false) = 0;
     // Both connections closed at once and their time-outs stopped; a send or
     // fetch in progress returns.
     virtual void stop() = 0;
@@ -30,8 +46,8 @@ public:
     RoundMailer(Module1& m, Form1Variables& vars, SessionView& view, Socket& smtpSocket, Timer& smtpTimer,
                 Socket& pop3Socket, Timer& pop3Timer);
 
-    void send() override;
-    void fetch() override;
+    MailingReport send(bool roundTellsFailures = false) override;
+    FetchReport fetch(bool roundTellsFailures = false) override;
     void stop() override;
 
     SmtpSession& smtp() { return smtp_; }

@@ -18,6 +18,9 @@ public:
     virtual void showJoinedPlayers(int entries) = 0;
     // Both count lines: 参加人数(<count>人).
     virtual void showParticipantCount(int count) = 0;
+    // How many recipients of the round's mailings could not be reached
+    // (refused by the server); 0 hides the count.
+    virtual void showUndelivered(int count) = 0;
     // Page 0 of the ranking grid from the latest ranking; its scroll bar
     // pages through all of it.
     virtual void showRanking() = 0;

@@ -5,6 +5,8 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QPushButton>
 
 #include <initializer_list>
@@ -49,14 +51,23 @@ ConnectionGroup::ConnectionGroup(QWidget* parent) : QGroupBox(uiText("接続"), 
     smtpPassword->setEchoMode(QLineEdit::Password);
     smtpPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     smtpPassword->setAttribute(Qt::WA_InputMethodEnabled, true);
+    greetingName = new QLineEdit(this);
+    greetingName->setAccessibleName(uiText("送信時のHELO名"));
     guardText(smtpUser, kAddressChars);
     guardText(smtpPassword);
+    guardText(greetingName, kAddressChars);
     pop3Port = portBox(this, {"110", "995"}, uiText("受信ポート"));
     pop3Protection = choices(this, {uiText("なし"), "STLS", "SSL/TLS"}, uiText("受信の暗号化"));
-    refusedCertificate = new QLabel(this);
-    refusedCertificate->setWordWrap(true);
-    refusedCertificate->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    refusedCertificate->setAccessibleName(uiText("信頼されていない証明書"));
+    // Read-only text rather than a label: a fingerprint has no space to wrap
+    // at, and a screen reader reads the text itself.
+    refusedCertificate = new QPlainTextEdit(this);
+    refusedCertificate->setReadOnly(true);
+    refusedCertificate->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    refusedCertificate->setFrameShape(QFrame::NoFrame);
+    refusedCertificate->viewport()->setAutoFillBackground(false);
+    refusedCertificate->setAccessibleName(uiText("証明書"));
+    refusedCertificate->setFixedHeight(refusedCertificate->fontMetrics().lineSpacing() * 5 +
+                                       2 * int(refusedCertificate->document()->documentMargin()));
     trustCertificate = new QPushButton(uiText("この証明書を信頼する"), this);
     trustCertificate->setAccessibleName(uiText("この証明書を信頼する"));
 
@@ -64,7 +75,7 @@ ConnectionGroup::ConnectionGroup(QWidget* parent) : QGroupBox(uiText("接続"), 
     int row = 0;
     // Each box is captioned with its own name.
     for (QWidget* box : std::initializer_list<QWidget*>{smtpPort, smtpProtection, smtpLogin, smtpUser, smtpPassword,
-                                                        pop3Port, pop3Protection}) {
+                                                        greetingName, pop3Port, pop3Protection}) {
         grid->addWidget(captionLabel(box->accessibleName(), this, box), row, 0);
         grid->addWidget(box, row, 1);
         ++row;
@@ -72,7 +83,7 @@ ConnectionGroup::ConnectionGroup(QWidget* parent) : QGroupBox(uiText("接続"), 
     grid->addWidget(refusedCertificate, row, 0, 1, 2);
     grid->addWidget(trustCertificate, row + 1, 1);
     setLayout(grid);
-    showRefused({}, {}, false);
+    showRefused({}, {}, {}, false);
     // A protection chosen brings its usual port along; one typed stays.
     connect(smtpProtection, &QComboBox::currentIndexChanged, this,
             [this](int i) { smtpPort->setCurrentText(QString::number(usualSmtpPort(std::int16_t(i)))); });
@@ -82,13 +93,15 @@ ConnectionGroup::ConnectionGroup(QWidget* parent) : QGroupBox(uiText("接続"), 
     followLogin();
 }
 
-void ConnectionGroup::showRefused(const SjisText& server, const std::string& fingerprint, bool trusted) {
-    if (fingerprint.empty()) {
-        refusedCertificate->setText(uiText("信頼されていない証明書はありません"));
-    } else {
-        refusedCertificate->setText(uiText("信頼されていない証明書") + ": " + Charset::toQt(server) + "\nSHA-256 " +
-                                    QString::fromStdString(fingerprint) + (trusted ? uiText("（信頼済み）") : QString()));
+void ConnectionGroup::showRefused(const SjisText& server, const SjisText& problems, const std::string& fingerprint,
+                                  bool trusted) {
+    QString text = uiText("信頼されていない証明書はありません");
+    if (!fingerprint.empty()) {
+        text = (trusted ? uiText("信頼済みの証明書: ") : uiText("信頼されていない証明書: ")) + Charset::toQt(server) +
+               "\n" + Charset::toQt(problems) + "\nSHA-256 " + QString::fromStdString(fingerprint);
     }
+    refusedCertificate->setPlainText(text);
+    refusedCertificate->setAccessibleDescription(text);
     trustCertificate->setEnabled(!fingerprint.empty() && !trusted);
 }
 
@@ -98,7 +111,9 @@ void ConnectionGroup::followLogin() {
     smtpPassword->setEnabled(own);
 }
 
-void ConnectionGroup::load(const TransportSettings& t) {
+void ConnectionGroup::load(const TransportSettings& t, const QString& automatic) {
+    setText(greetingName, t.GreetingName);
+    greetingName->setPlaceholderText(automatic.isEmpty() ? uiText("自動") : uiText("自動: ") + automatic);
     smtpProtection->setCurrentIndex(protectionOf(t.SmtpProtection));
     pop3Protection->setCurrentIndex(protectionOf(t.Pop3Protection));
     smtpPort->setCurrentText(QString::number(t.SmtpPort != 0 ? portOf(t.SmtpPort) : usualSmtpPort(t.SmtpProtection)));
@@ -119,6 +134,9 @@ void ConnectionGroup::store(TransportSettings& t) const {
     t.Pop3Port = storedPort(pop3 == usualPop3Port(t.Pop3Protection) ? 0 : pop3);
     t.SmtpLoginKind = std::int16_t(smtpLogin->currentIndex());
     if (Charset::toQt(t.SmtpUser) != smtpUser->text()) t.SmtpUser = textOf(smtpUser);
+    // A host name holds no white space; the server would refuse a greeting with it.
+    if (Charset::toQt(t.GreetingName) != greetingName->text())
+        t.GreetingName = Charset::toSjis(greetingName->text().simplified().remove(u' '));
     const QString shown = Charset::toQt(DecodeBase64Text(t.SmtpPassword).value_or(SjisText()));
     if (smtpPassword->text() != shown) t.SmtpPassword = EncodeBase64Text(textOf(smtpPassword));
 }

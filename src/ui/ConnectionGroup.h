@@ -6,6 +6,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 
 // The "接続" group of the mail settings: how each server is reached (port,
@@ -23,15 +24,19 @@ public:
     QComboBox* smtpLogin;        // なし / 受信と同じアカウント / 別のアカウント
     QLineEdit* smtpUser;
     QLineEdit* smtpPassword;     // in clear, shown as "*"
+    QLineEdit* greetingName;     // HELO/EHLO name; empty: this machine's (shown greyed)
     QComboBox* pop3Port;         // 110, 995, or typed
     QComboBox* pop3Protection;   // なし / STLS / SSL/TLS
-    QLabel* refusedCertificate;  // the last certificate refused: server and fingerprint
+    // The last certificate refused: server, what failed and the whole
+    // fingerprint, wrapped where it must be, to read, select and copy.
+    QPlainTextEdit* refusedCertificate;
     QPushButton* trustCertificate;   // この証明書を信頼する
 
     // The certificate a server showed that failed its checks; none: the row is empty.
-    void showRefused(const SjisText& server, const std::string& fingerprint, bool trusted);
+    void showRefused(const SjisText& server, const SjisText& problems, const std::string& fingerprint, bool trusted);
 
-    void load(const TransportSettings& t);
+    // `automatic` is what the program greets with when the box is empty.
+    void load(const TransportSettings& t, const QString& automatic = {});
     // Into `t`, keeping what the group does not show (the trusted certificates)
     // and the stored password while its box still shows it.
     void store(TransportSettings& t) const;

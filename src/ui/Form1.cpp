@@ -180,6 +180,10 @@ void Form1::buildControls() {
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setAccessibleName(uiText("進み具合"));
 
+    Undelivered = captionLabel(QString(), this);
+    Undelivered->setAccessibleName(uiText("送信できなかったアドレス"));
+    Undelivered->hide();
+
     // Top to bottom: editor buttons, round selector (with START), the two
     // grids, status line, progress bar, feedback button.
     auto* editors = new QHBoxLayout;
@@ -193,6 +197,7 @@ void Form1::buildControls() {
     selector->addWidget(Command6);
 
     auto* feedback = new QHBoxLayout;
+    feedback->addWidget(Undelivered);
     feedback->addStretch();
     feedback->addWidget(Command7);
 
@@ -234,8 +239,8 @@ void Form1::wireConnections() {
     Winsock1->onClose = [this] { Winsock1_Close(); };
     Winsock1->onError = [this](int n, const std::string& d) { Winsock1_Error(n, d); };
     Winsock1->onEncrypted = [this] { roundMail_->smtp().encrypted(); };
-    Winsock1->onCertificateRefused = [this](const std::string& p, const std::string& f) {
-        roundMail_->smtp().certificateRefused(p, f);
+    Winsock1->onCertificateRefused = [this](const CertificateRefusal& r) {
+        roundMail_->smtp().certificateRefused(r);
     };
     Timer1->onTimer = [this] { Timer1_Timer(); };
     Winsock2->onConnect = [this] { Winsock2_Connect(); };
@@ -243,8 +248,8 @@ void Form1::wireConnections() {
     Winsock2->onClose = [this] { Winsock2_Close(); };
     Winsock2->onError = [this](int n, const std::string& d) { Winsock2_Error(n, d); };
     Winsock2->onEncrypted = [this] { roundMail_->pop3().encrypted(); };
-    Winsock2->onCertificateRefused = [this](const std::string& p, const std::string& f) {
-        roundMail_->pop3().certificateRefused(p, f);
+    Winsock2->onCertificateRefused = [this](const CertificateRefusal& r) {
+        roundMail_->pop3().certificateRefused(r);
     };
     Timer2->onTimer = [this] { Timer2_Timer(); };
 }

@@ -69,6 +69,9 @@ public:
     QLabel* Label9;
     QLineEdit* Text7;        // status line
     QProgressBar* ProgressBar1;
+    // How many recipients of the round's mailings the server refused; hidden
+    // while there are none. They are named in the round's delivery log.
+    QLabel* Undelivered;
 
     std::unique_ptr<Socket> Winsock1;   // SMTP
     std::unique_ptr<Timer> Timer1;      // its time-out

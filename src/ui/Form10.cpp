@@ -89,8 +89,8 @@ void Form10::connectHandlers() {
     Winsock1->onClose = [this] { Winsock1_Close(); };
     Winsock1->onError = [this](int n, const std::string& d) { Winsock1_Error(n, d); };
     Winsock1->onEncrypted = [this] { session_->encrypted(); };
-    Winsock1->onCertificateRefused = [this](const std::string& p, const std::string& f) {
-        session_->certificateRefused(p, f);
+    Winsock1->onCertificateRefused = [this](const CertificateRefusal& r) {
+        session_->certificateRefused(r);
     };
     Timer1->onTimer = [this] { Timer1_Timer(); };
 }
@@ -130,7 +130,7 @@ void Form10::Command1_Click() {
     BuildHeaderBlock(mail, m.mailSettings.OwnAddress);
     SmtpJob job;
     job.server = m.mailSettings.SmtpServer;
-    applySmtpTransport(job, m.transport, m.mailSettings);
+    applySmtpTransport(job, m.transport, m.mailSettings, m.platform.ownHostName());
     if (smtpPort != 0) job.port = smtpPort;
     job.timeoutMs = sessionTimeoutMs;
     job.ownAddress = m.mailSettings.OwnAddress;
@@ -193,6 +193,7 @@ void Form10::View::showMessage(const SjisText& text) {
     if (MessageBox* box = form_.m.platform.messageBox) box->show(text, true);
 }
 void Form10::View::sessionEnded() { form_.FeedbackDone = 1; }
-void Form10::View::certificateRefused(const SjisText& server, const std::string& fingerprint) {
-    form_.m.refusedCertificate = {server, fingerprint};
+void Form10::View::certificateRefused(const SjisText& server, const SjisText& problems,
+                                      const std::string& fingerprint) {
+    form_.m.refusedCertificate = {server, problems, fingerprint};
 }

@@ -68,7 +68,8 @@ private:
         void stateChanged(const char* name) override;
         void showMessage(const SjisText& text) override;
         void sessionEnded() override;
-        void certificateRefused(const SjisText& server, const std::string& fingerprint) override;
+        void certificateRefused(const SjisText& server, const SjisText& problems,
+                                const std::string& fingerprint) override;
 
     private:
         Form10& form_;

@@ -38,6 +38,11 @@ void Form1RoundView::setControlsEnabled(bool on) {
     }
 }
 
+void Form1RoundView::showUndelivered(int count) {
+    form_.Undelivered->setText(uiText("送信できなかったアドレス: %1件").arg(count));
+    form_.Undelivered->setVisible(count > 0);
+}
+
 void Form1RoundView::clearGrids() {
     form_.clearGrids();
     form_.Label6->clear();

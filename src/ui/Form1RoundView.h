@@ -20,6 +20,7 @@ public:
     void clearGrids() override;
     void showJoinedPlayers(int entries) override;
     void showParticipantCount(int count) override;
+    void showUndelivered(int count) override;
     void showRanking() override;
     void reload() override;
 

@@ -36,9 +36,10 @@ void Form1SessionView::showMessage(const SjisText& text)
     if (MessageBox* box = form_.m.platform.messageBox) box->show(text, false);
 }
 
-void Form1SessionView::certificateRefused(const SjisText& server, const std::string& fingerprint)
+void Form1SessionView::certificateRefused(const SjisText& server, const SjisText& problems,
+                                          const std::string& fingerprint)
 {
-    form_.m.refusedCertificate = {server, fingerprint};
+    form_.m.refusedCertificate = {server, problems, fingerprint};
 }
 
 void Form1SessionView::sessionEnded()

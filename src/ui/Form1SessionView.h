@@ -20,7 +20,8 @@ public:
     // back when the round ends, so no second START can run inside the first.
     void timedOut() override {}
     void sessionEnded() override;
-    void certificateRefused(const SjisText& server, const std::string& fingerprint) override;
+    void certificateRefused(const SjisText& server, const SjisText& problems,
+                            const std::string& fingerprint) override;
 
 private:
     Form1& form_;

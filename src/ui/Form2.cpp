@@ -102,7 +102,7 @@ void Form2::buildControls() {
 
 void Form2::Form_Load() {
     m.transport = ReadTransportSettings(*m.platform.files);
-    Connection->load(m.transport);
+    Connection->load(m.transport, QString::fromStdString(m.platform.ownHostName()));
     showRefusedCertificate();
 
     MailSettings& s = m.mailSettings;
@@ -126,7 +126,7 @@ void Form2::Form_Activate() { showRefusedCertificate(); }
 void Form2::showRefusedCertificate() {
     const Module1::RefusedCertificate& refused = m.refusedCertificate;
     const std::vector<std::string> trusted = trustedFingerprintsFor(m.transport, refused.server);
-    Connection->showRefused(refused.server, refused.fingerprint,
+    Connection->showRefused(refused.server, refused.problems, refused.fingerprint,
                             std::find(trusted.begin(), trusted.end(), refused.fingerprint) != trusted.end());
 }
 
@@ -176,6 +176,8 @@ bool Form2::fieldsReadyToSave() {
                            {textProblemUnlessKept(Text5, s.OwnAddress), Text5},
                            {textProblemUnlessKept(Text6, s.SenderName), Text6},
                            {textProblemUnlessKept(smtpUser, m.transport.SmtpUser), smtpUser},
+                           {textProblemUnlessKept(Connection->greetingName, m.transport.GreetingName),
+                            Connection->greetingName},
                            {passwordProblem(smtpPassword, m.transport.SmtpPassword), smtpPassword}});
 }
 
@@ -196,7 +198,7 @@ void Form2::TrustCertificate_Click() {
     trustCertificate(t, refused.server, refused.fingerprint);
     if (!writeRecordFile(*m.platform.files, FileNames::kTransport, t)) return;
     m.transport = t;
-    Connection->showRefused(refused.server, refused.fingerprint, true);
+    Connection->showRefused(refused.server, refused.problems, refused.fingerprint, true);
 }
 
 void Form2::Form_Unload() {

@@ -58,20 +58,23 @@ void TestRealProtectedMail::sending_data()
     QTest::addColumn<QByteArray>("password");   // of an own login
     QTest::addColumn<bool>("trusted");
     QTest::addColumn<QByteArray>("status");     // of a failed phase: how it begins
+    QTest::addColumn<int>("failure");           // SessionFailure::Kind, for the owner to tell the operator
+    using K = SessionFailure::Kind;
     QTest::newRow("587 STARTTLS, AUTH PLAIN as the POP3 account")
-        << int(T::kStartTls) << 587 << int(T::kPop3Account) << QByteArray() << true << QByteArray();
+        << int(T::kStartTls) << 587 << int(T::kPop3Account) << QByteArray() << true << QByteArray() << int(K::None);
     QTest::newRow("2587 STARTTLS, only AUTH LOGIN offered")
-        << int(T::kStartTls) << 2587 << int(T::kPop3Account) << QByteArray() << true << QByteArray();
+        << int(T::kStartTls) << 2587 << int(T::kPop3Account) << QByteArray() << true << QByteArray() << int(K::None);
     QTest::newRow("465 TLS, a login of its own")
-        << int(T::kTls) << 465 << int(T::kOwnLogin) << QByteArray("trivorn") << true << QByteArray();
+        << int(T::kTls) << 465 << int(T::kOwnLogin) << QByteArray("trivorn") << true << QByteArray() << int(K::None);
     QTest::newRow("wrong password: the server's refusal")
         << int(T::kStartTls) << 587 << int(T::kOwnLogin) << QByteArray("wrong") << true
-        << QByteArray("ERR : 535 5.7.8 Error: authentication failed");
+        << QByteArray("ERR : 535 5.7.8 Error: authentication failed") << int(K::LoginRefused);
     QTest::newRow("certificate not trusted")
-        << int(T::kStartTls) << 587 << int(T::kPop3Account) << QByteArray() << false << QByteArray("証明書を信頼できません: 127.0.0.1 : ");
+        << int(T::kStartTls) << 587 << int(T::kPop3Account) << QByteArray() << false
+        << QByteArray("127.0.0.1の証明書を信頼できません: ") << int(K::Certificate);
     QTest::newRow("STARTTLS asked of a server without it")
         << int(T::kStartTls) << 25 << int(T::kNoLogin) << QByteArray() << true
-        << QByteArray("送信メールサーバーがSTARTTLSに対応していないため送信を中止します。");
+        << QByteArray("送信メールサーバーがSTARTTLSに対応していないため送信を中止します。") << int(K::NoStartTls);
 }
 
 // The invitation reaches the player through a protected, logged-in
@@ -84,6 +87,7 @@ void TestRealProtectedMail::sending()
     QFETCH(QByteArray, password);
     QFETCH(bool, trusted);
     QFETCH(QByteArray, status);
+    QFETCH(int, failure);
     Module1 m(platform);
     setUpRound(m);
     TransportSettings t;
@@ -99,6 +103,7 @@ void TestRealProtectedMail::sending()
     applySmtpTransport(job, t, m.mailSettings);
     rig.session.start(job);
     QTRY_COMPARE_WITH_TIMEOUT(rig.view.ended, 1, 30000);
+    QCOMPARE(int(rig.session.failure().kind), failure);
 
     if (status.isEmpty()) {
         QVERIFY2(rig.view.messages.empty(), rig.view.messages.empty() ? "" : rig.view.messages.front().c_str());
@@ -129,9 +134,15 @@ void TestRealProtectedMail::fetching_data()
     using T = TransportSettings;
     QTest::addColumn<int>("protection");
     QTest::addColumn<bool>("trusted");
-    QTest::newRow("995 TLS") << int(T::kTls) << true;
-    QTest::newRow("110 STLS") << int(T::kStartTls) << true;
-    QTest::newRow("995 TLS, certificate not trusted") << int(T::kTls) << false;
+    QTest::addColumn<QByteArray>("password");
+    QTest::addColumn<int>("failure");   // SessionFailure::Kind
+    using K = SessionFailure::Kind;
+    QTest::newRow("995 TLS") << int(T::kTls) << true << QByteArray("trivorn") << int(K::None);
+    QTest::newRow("110 STLS") << int(T::kStartTls) << true << QByteArray("trivorn") << int(K::None);
+    QTest::newRow("995 TLS, certificate not trusted") << int(T::kTls) << false << QByteArray("trivorn")
+                                                      << int(K::Certificate);
+    // Not taken for a mailbox without replies.
+    QTest::newRow("995 TLS, wrong password") << int(T::kTls) << true << QByteArray("wrong") << int(K::LoginRefused);
 }
 
 // A player's reply is fetched, judged and deleted over TLS; with the
@@ -140,8 +151,11 @@ void TestRealProtectedMail::fetching()
 {
     QFETCH(int, protection);
     QFETCH(bool, trusted);
+    QFETCH(QByteArray, password);
+    QFETCH(int, failure);
     Module1 m(platform);
     setUpRound(m);
+    m.mailSettings.Password = EncodeBase64Text(password.toStdString());
     const QByteArray reply = "From: taro@docomo.ne.jp\r\nTo: quiz@trivorn.test\r\nSubject: Re:join\r\n\r\njoin\r\n";
     QVERIFY(RealServers::sendRawMail("taro@docomo.ne.jp", {RealServers::operatorAddress}, reply).accepted);
     QVERIFY(RealServers::waitForMessages(RealServers::operatorAddress, 1));
@@ -158,10 +172,13 @@ void TestRealProtectedMail::fetching()
     applyPop3Transport(job, t);
     rig.session.start(job);
     QTRY_COMPARE_WITH_TIMEOUT(rig.view.ended, 1, 30000);
-    QCOMPARE(seen, trusted ? 1 : 0);
+    const bool read = failure == int(SessionFailure::Kind::None);
+    QCOMPARE(int(rig.session.failure().kind), failure);
+    QCOMPARE(rig.session.loggedIn(), read);
+    QCOMPARE(seen, read ? 1 : 0);
     QCOMPARE(rig.view.refusedCertificates.size(), std::size_t(trusted ? 0 : 1));
     if (trusted) QCOMPARE(rig.view.lastStatus(), sjis("受信メールサバー接続終了"));
-    QTRY_COMPARE(RealServers::messages(RealServers::operatorAddress).size(), qsizetype(trusted ? 0 : 1));
+    QTRY_COMPARE(RealServers::messages(RealServers::operatorAddress).size(), qsizetype(read ? 0 : 1));
 }
 
 QTEST_MAIN(TestRealProtectedMail)

@@ -50,7 +50,7 @@ void TestSessionLoopback::splitMultiLineGreeting()
     rig.session.start(j);
     QTRY_COMPARE_WITH_TIMEOUT(rig.view.ended, 1, 5000);
 
-    QCOMPARE(server.commands(), (QList<QByteArray>{"HELO 127.0.0.1", "MAIL FROM:<quiz@trivorn.test>",
+    QCOMPARE(server.commands(), (QList<QByteArray>{"HELO [127.0.0.1]", "MAIL FROM:<quiz@trivorn.test>",
                                                      "RCPT TO:<p0@docomo.ne.jp>", "RCPT TO:<p1@docomo.ne.jp>",
                                                      "DATA", "<message>", "QUIT"}));
     const std::string expected = BuildMessageText(j.headerBlock, j.subject, j.bodyFor(0));
@@ -72,11 +72,17 @@ void TestSessionLoopback::thirdOfFiveRecipientsRejected()
     QtSessionRig<SmtpSession> rig;
     rig.session.start(job(server.port(), 5));
     QTRY_COMPARE_WITH_TIMEOUT(rig.view.ended, 1, 5000);
-    QCOMPARE(server.commands(), (QList<QByteArray>{"HELO 127.0.0.1", "MAIL FROM:<quiz@trivorn.test>",
+    // One bad address stops no one: the others are in the envelope.
+    QCOMPARE(server.commands(), (QList<QByteArray>{"HELO [127.0.0.1]", "MAIL FROM:<quiz@trivorn.test>",
                                                      "RCPT TO:<p0@docomo.ne.jp>", "RCPT TO:<p1@docomo.ne.jp>",
-                                                     "RCPT TO:<p2@docomo.ne.jp>", "QUIT"}));
+                                                     "RCPT TO:<p2@docomo.ne.jp>", "RCPT TO:<p3@docomo.ne.jp>",
+                                                     "RCPT TO:<p4@docomo.ne.jp>", "DATA", "<message>", "QUIT"}));
     QVERIFY(rig.view.showedStatus("ERR : 550"));
     QVERIFY(rig.view.messages.empty());
+    QCOMPARE(rig.session.acceptedMessages(), 1);
+    QCOMPARE(rig.session.undelivered().size(), std::size_t(1));
+    QCOMPARE(rig.session.undelivered()[0].address, std::string("p2@docomo.ne.jp"));
+    QCOMPARE(rig.session.undelivered()[0].reply, std::string("550 5.1.1 <p2@docomo.ne.jp>: Recipient address rejected"));
 }
 
 void TestSessionLoopback::silenceUntilTimeOut()

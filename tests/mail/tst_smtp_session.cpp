@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "mail/OutgoingMessage.h"
+#include "mail/SessionTexts.h"
 #include "mail/SmtpExtensions.h"
 #include "support/SessionRigs.h"
 
@@ -34,6 +35,8 @@ const std::string kEndStatus = sjis("送信メールサバー接続終了");
 
 }  // namespace
 
+Q_DECLARE_METATYPE(Strings)
+
 class TestSmtpSession : public QObject {
     Q_OBJECT
 private slots:
@@ -46,6 +49,7 @@ private slots:
     void repliesInOneArrivalAreTakenInTurn();
     void unexpectedCodeEndsWithQuit_data();
     void unexpectedCodeEndsWithQuit();
+    void rejectedThirdOfFiveRecipients_data();
     void rejectedThirdOfFiveRecipients();
     void perRecipientMode();
     void bodyDotLinesAreStuffedOnTheWire();
@@ -100,10 +104,10 @@ void TestSmtpSession::sharedModeDialogue()
 
     struct Step { const char* reply; const char* command; const char* state; };
     const Step steps[] = {
-        {"220 mx ESMTP\r\n", "HELO smtp.example.jp", "Helo"},
+        {"220 mx ESMTP\r\n", "HELO [192.0.2.7]", "Helo"},
         {"250 mx\r\n", "MAIL FROM:<quiz@trivorn.test>", "Mail From"},
-        {"250 2.1.0 Ok\r\n", "RCPT TO:<p0@docomo.ne.jp>", "Mail From"},
-        {"250 2.1.5 Ok\r\n", "RCPT TO:<p1@docomo.ne.jp>", "Mail From"},
+        {"250 2.1.0 Ok\r\n", "RCPT TO:<p0@docomo.ne.jp>", "Rcpt To"},
+        {"250 2.1.5 Ok\r\n", "RCPT TO:<p1@docomo.ne.jp>", "Rcpt To"},
         {"250 2.1.5 Ok\r\n", "RCPT TO:<p2@docomo.ne.jp>", "Rcpt To"},
         {"250 2.1.5 Ok\r\n", "DATA", "Data"},
     };
@@ -168,7 +172,7 @@ void TestSmtpSession::greetingFraming()
         QVERIFY2(rig.socket.sends.empty(), "answered before the greeting was whole");
         rig.socket.deliver(chunks[i].toStdString());
     }
-    QCOMPARE(rig.commands(), (Strings{"HELO smtp.example.jp"}));
+    QCOMPARE(rig.commands(), (Strings{"HELO [192.0.2.7]"}));
     QCOMPARE(rig.session.state(), SmtpSession::State::Helo);
     QVERIFY(rig.view.statuses.empty());
     rig.socket.deliver("250 mx\r\n");
@@ -192,7 +196,7 @@ void TestSmtpSession::repliesInOneArrivalAreTakenInTurn()
     SmtpRig rig;
     rig.session.start(sharedJob(2));
     rig.socket.deliver("220 mx\r\n250 mx\r\n250 ok\r\n");
-    QCOMPARE(rig.commands(), (Strings{"HELO smtp.example.jp", "MAIL FROM:<quiz@trivorn.test>",
+    QCOMPARE(rig.commands(), (Strings{"HELO [192.0.2.7]", "MAIL FROM:<quiz@trivorn.test>",
                                       "RCPT TO:<p0@docomo.ne.jp>"}));
 }
 
@@ -232,18 +236,82 @@ void TestSmtpSession::unexpectedCodeEndsWithQuit()
     QCOMPARE(rig.view.lastStatus(), kEndStatus);
 }
 
+// One bad address stops no one. With one envelope for everybody the refused
+// RCPT TO is left out; with a transaction each the refused player's is reset
+// (after a refused RCPT TO or DATA) and the next player gets theirs. Who was
+// refused, where and with what reply, is kept for the round's log.
+void TestSmtpSession::rejectedThirdOfFiveRecipients_data()
+{
+    QTest::addColumn<bool>("perRecipient");
+    QTest::addColumn<QByteArray>("refusedAt");   // the step of p2's that is refused
+    QTest::addColumn<Strings>("p2Replies");      // the server's replies in p2's turn
+    QTest::addColumn<Strings>("p2Commands");     // what p2's turn sends
+    const std::string no = "550 5.1.1 <p2@docomo.ne.jp>: Recipient address rejected";
+    const std::string rcpt = "RCPT TO:<p2@docomo.ne.jp>";
+    const std::string from = "MAIL FROM:<quiz@trivorn.test>";
+    QTest::newRow("shared envelope, RCPT TO") << false << QByteArray("RCPT TO") << Strings{no} << Strings{rcpt};
+    QTest::newRow("one each, RCPT TO") << true << QByteArray("RCPT TO") << Strings{"250 ok", no, "250 reset"}
+                                       << Strings{from, rcpt, "RSET"};
+    QTest::newRow("one each, DATA") << true << QByteArray("DATA") << Strings{"250 ok", "250 ok", no, "250 reset"}
+                                    << Strings{from, rcpt, "DATA", "RSET"};
+    QTest::newRow("one each, message") << true << QByteArray(SessionTexts::kMessageStep)
+                                       << Strings{"250 ok", "250 ok", "354 go", no}
+                                       << Strings{from, rcpt, "DATA", "<message>"};
+}
+
 void TestSmtpSession::rejectedThirdOfFiveRecipients()
 {
+    QFETCH(bool, perRecipient);
+    QFETCH(QByteArray, refusedAt);
+    QFETCH(Strings, p2Replies);
+    QFETCH(Strings, p2Commands);
     SmtpRig rig;
-    rig.session.start(sharedJob(5));
-    for (const char* r : {"220 mx\r\n", "250 mx\r\n", "250 ok\r\n", "250 ok\r\n", "250 ok\r\n"}) rig.socket.deliver(r);
-    rig.socket.deliver("550 5.1.1 <p2@docomo.ne.jp>: Recipient address rejected\r\n");
-    QVERIFY(rig.view.showedStatus("ERR : 550"));
-    rig.socket.deliver("221 bye\r\n");
-    QCOMPARE(rig.commands(), (Strings{"HELO smtp.example.jp", "MAIL FROM:<quiz@trivorn.test>",
-                                      "RCPT TO:<p0@docomo.ne.jp>", "RCPT TO:<p1@docomo.ne.jp>",
-                                      "RCPT TO:<p2@docomo.ne.jp>", "QUIT"}));
+    SmtpJob job = sharedJob(5);
+    job.perRecipient = perRecipient;
+    rig.session.start(job);
+
+    // The others' turns go through as usual.
+    Strings replies{"220 mx", "250 mx"}, commands{"HELO [192.0.2.7]"};
+    if (!perRecipient) {
+        replies.push_back("250 ok");
+        commands.push_back("MAIL FROM:<quiz@trivorn.test>");
+    }
+    for (int i = 0; i < 5; ++i) {
+        if (i == 2) {
+            replies.insert(replies.end(), p2Replies.begin(), p2Replies.end());
+            commands.insert(commands.end(), p2Commands.begin(), p2Commands.end());
+            continue;
+        }
+        const std::string rcpt = "RCPT TO:<p" + std::to_string(i) + "@docomo.ne.jp>";
+        if (perRecipient) {
+            replies.insert(replies.end(), {"250 ok", "250 ok", "354 go", "250 queued"});
+            commands.insert(commands.end(), {"MAIL FROM:<quiz@trivorn.test>", rcpt, "DATA", "<message>"});
+        } else {
+            replies.push_back("250 ok");
+            commands.push_back(rcpt);
+        }
+    }
+    if (!perRecipient) {
+        replies.insert(replies.end(), {"354 go", "250 queued"});
+        commands.insert(commands.end(), {"DATA", "<message>"});
+    }
+    commands.push_back("QUIT");
+    replies.push_back("221 bye");
+    for (const std::string& r : replies) rig.socket.deliver(r + "\r\n");
+
+    Strings sent = rig.commands();
+    for (std::string& c : sent)
+        if (c.find("Subject: Quiz") != std::string::npos) c = "<message>";
+    QCOMPARE(sent, commands);
     QCOMPARE(rig.view.ended, 1);
+    QVERIFY(rig.view.showedStatus("ERR : 550"));
+    QCOMPARE(rig.session.acceptedMessages(), perRecipient ? 4 : 1);
+    QCOMPARE(rig.session.undelivered().size(), std::size_t(1));
+    const SmtpSession::Undelivered& u = rig.session.undelivered()[0];
+    QCOMPARE(u.address, std::string("p2@docomo.ne.jp"));
+    QCOMPARE(QByteArray(u.step), refusedAt);
+    QCOMPARE(u.reply, std::string("550 5.1.1 <p2@docomo.ne.jp>: Recipient address rejected"));
+    QVERIFY(!rig.session.failure());
 }
 
 void TestSmtpSession::perRecipientMode()
@@ -280,12 +348,12 @@ void TestSmtpSession::perRecipientMode()
     QCOMPARE(quits, 1);
     QCOMPARE(rig.view.ended, 1);
     QCOMPARE(rig.view.progressValues, (std::vector<int>{1, 2, 3}));
-    // The owner hears of every state, Helo again after each message but the last.
+    // The owner hears of every state: one HELO, then a transaction a message.
     using S = std::vector<std::string>;
-    const S perMessage = {"Helo", "Mail From", "Rcpt To", "Data"};
-    S expected = {"Connect"};
+    const S perMessage = {"Mail From", "Rcpt To", "Data", "Body"};
+    S expected = {"Connect", "Helo"};
     for (int i = 0; i < 3; ++i) expected.insert(expected.end(), perMessage.begin(), perMessage.end());
-    expected.insert(expected.end(), {"Body", "Quit"});
+    expected.insert(expected.end(), {"Quit"});
     QCOMPARE(rig.view.states, expected);
 }
 
@@ -382,7 +450,7 @@ void TestSmtpSession::lineBreakInRecipientIsSkipped()
     rig.session.start(job);
     for (const char* r : {"220 mx\r\n", "250 mx\r\n", "250 ok\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n", "250 ok\r\n"})
         rig.socket.deliver(r);
-    QCOMPARE(rig.commands(), (Strings{"HELO smtp.example.jp", "MAIL FROM:<quiz@trivorn.test>",
+    QCOMPARE(rig.commands(), (Strings{"HELO [192.0.2.7]", "MAIL FROM:<quiz@trivorn.test>",
                                       "RCPT TO:<p0@docomo.ne.jp>", "RCPT TO:<p2@docomo.ne.jp>", "DATA",
                                       rig.commands()[5], "QUIT"}));
     QVERIFY(rig.view.showedStatus("name1" + sjis("様のアドレスに改行が含まれるため送信しません。")));
@@ -401,7 +469,7 @@ void TestSmtpSession::onlyUnusableRecipients()
         rig.session.start(job);
         rig.socket.deliver("220 mx\r\n");
         rig.socket.deliver("250 mx\r\n");
-        QCOMPARE(rig.commands(), (Strings{"HELO smtp.example.jp", "QUIT"}));
+        QCOMPARE(rig.commands(), (Strings{"HELO [192.0.2.7]", "QUIT"}));
         rig.socket.deliver("221 bye\r\n");
         QCOMPARE(rig.view.ended, 1);
     }
@@ -414,10 +482,10 @@ void TestSmtpSession::lineBreakInSenderOrServerSendsQuitFirst_data()
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<QString>("status");
     QTest::newRow("sender with CR LF") << "smtp.example.jp" << "quiz@trivorn.test>\r\nRCPT TO:<x@y.jp"
-                                       << QStringList{"HELO smtp.example.jp", "QUIT"}
+                                       << QStringList{"HELO [192.0.2.7]", "QUIT"}
                                        << QString::fromUtf8("送信元アドレスに改行が含まれるため送信を中止します。");
     QTest::newRow("sender with LF") << "smtp.example.jp" << "quiz@trivorn.test\n"
-                                    << QStringList{"HELO smtp.example.jp", "QUIT"}
+                                    << QStringList{"HELO [192.0.2.7]", "QUIT"}
                                     << QString::fromUtf8("送信元アドレスに改行が含まれるため送信を中止します。");
     QTest::newRow("server name with CR") << "smtp.example.jp\rMAIL FROM:<x@y>" << "quiz@trivorn.test"
                                          << QStringList{"QUIT"}
@@ -509,31 +577,31 @@ void TestSmtpSession::protectedDialogue_data()
         << int(P::StartTls) << true
         << QByteArrayList{"220 mx\r\n", ehlo, "220 go ahead\r\n", "<tls>", ehloAuth, "235 2.7.0 Authentication successful\r\n"} +
                accepted
-        << QByteArrayList{"EHLO smtp.example.jp", "STARTTLS", "EHLO smtp.example.jp", plain} + mailing << 2 << QByteArray();
+        << QByteArrayList{"EHLO [192.0.2.7]", "STARTTLS", "EHLO [192.0.2.7]", plain} + mailing << 2 << QByteArray();
     QTest::newRow("STARTTLS without login; a reply slipped in after the 220 is dropped")
         << int(P::StartTls) << false
         << QByteArrayList{"220 mx\r\n", ehlo, "220 go ahead\r\n250-injected\r\n250 AUTH PLAIN\r\n", "<tls>", ehlo} + accepted
-        << QByteArrayList{"EHLO smtp.example.jp", "STARTTLS", "EHLO smtp.example.jp"} + mailing << 2 << QByteArray();
+        << QByteArrayList{"EHLO [192.0.2.7]", "STARTTLS", "EHLO [192.0.2.7]"} + mailing << 2 << QByteArray();
     QTest::newRow("STARTTLS not offered: nothing in the clear")
         << int(P::StartTls) << true << QByteArrayList{"220 mx\r\n", ehloAuth, "221 bye\r\n"}
-        << QByteArrayList{"EHLO smtp.example.jp", "QUIT"} << -1
+        << QByteArrayList{"EHLO [192.0.2.7]", "QUIT"} << -1
         << QByteArray("送信メールサーバーがSTARTTLSに対応していないため送信を中止します。");
     QTest::newRow("STARTTLS refused")
         << int(P::StartTls) << true << QByteArrayList{"220 mx\r\n", ehlo, "454 4.7.0 TLS not available\r\n", "221 bye\r\n"}
-        << QByteArrayList{"EHLO smtp.example.jp", "STARTTLS", "QUIT"} << -1 << QByteArray("ERR : 454");
+        << QByteArrayList{"EHLO [192.0.2.7]", "STARTTLS", "QUIT"} << -1 << QByteArray("ERR : 454");
     QTest::newRow("TLS from the start, only AUTH LOGIN offered")
         << int(P::Tls) << true
         << QByteArrayList{"220 mx\r\n", "250-mx\r\n250 AUTH=LOGIN\r\n", "334 VXNlcm5hbWU6\r\n", "334 UGFzc3dvcmQ6\r\n",
                           "235 2.7.0 ok\r\n"} + accepted
-        << QByteArrayList{"EHLO smtp.example.jp", "AUTH LOGIN", user, password} + mailing << -1 << QByteArray();
+        << QByteArrayList{"EHLO [192.0.2.7]", "AUTH LOGIN", user, password} + mailing << -1 << QByteArray();
     QTest::newRow("wrong password: the server's words")
         << int(P::None) << true
         << QByteArrayList{"220 mx\r\n", ehloAuth, "535 5.7.8 Error: authentication failed: (reason unavailable)\r\n", "221 bye\r\n"}
-        << QByteArrayList{"EHLO smtp.example.jp", plain, "QUIT"} << -1
+        << QByteArrayList{"EHLO [192.0.2.7]", plain, "QUIT"} << -1
         << QByteArray("ERR : 535 5.7.8 Error: authentication failed: (reason unavailable)");
     QTest::newRow("login wanted, none offered")
         << int(P::Tls) << true << QByteArrayList{"220 mx\r\n", "250-mx\r\n250 8BITMIME\r\n", "221 bye\r\n"}
-        << QByteArrayList{"EHLO smtp.example.jp", "QUIT"} << -1
+        << QByteArrayList{"EHLO [192.0.2.7]", "QUIT"} << -1
         << QByteArray("送信メールサーバーが認証に対応していないため送信を中止します。");
 }
 
@@ -588,13 +656,19 @@ void TestSmtpSession::refusedCertificateEndsAtOnce()
     // must not add its own message meanwhile.
     bool timerFiredDuringMessage = false;
     rig.view.whileMessageShown = [&] { timerFiredDuringMessage |= rig.timer.fire(); };
-    rig.socket.refuseCertificate("The certificate is self-signed", "AB:CD");
+    using P = CertificateRefusal::Problem;
+    rig.socket.refuseCertificate({{P::SelfSigned, P::Expired}, "The certificate is self-signed", "AB:CD"});
     QVERIFY(!timerFiredDuringMessage);
     QCOMPARE(rig.view.timeOuts, 0);
-    const std::string text = sjis("証明書を信頼できません: ") + "smtp.example.jp : The certificate is self-signed (SHA-256 AB:CD)";
+    // In Japanese, the library's words after them, and where to trust it.
+    const std::string problems = sjis("自己署名の証明書です、有効期限が切れています（The certificate is self-signed）");
+    const std::string text = "smtp.example.jp" + sjis("の証明書を信頼できません: ") + problems + sjis("。") +
+                             "SHA-256 AB:CD" + sjis("。信頼してよい証明書なら、メールの設定の「接続」で「この証明書を信頼する」を押して下さい。");
     QCOMPARE(rig.view.messages, (std::vector<std::string>{text}));
     QCOMPARE(rig.view.lastStatus(), text);
     QCOMPARE(rig.view.refusedCertificates, (std::vector<std::string>{"smtp.example.jp AB:CD"}));
+    QCOMPARE(rig.view.refusedProblems, (std::vector<std::string>{problems}));
+    QCOMPARE(int(rig.session.failure().kind), int(SessionFailure::Kind::Certificate));
     QCOMPARE(rig.view.ended, 1);
     QVERIFY(rig.socket.sends.empty());
     rig.timer.fire();   // the time-out has nothing left to end
@@ -646,7 +720,7 @@ void TestSmtpSession::stalledHandshakeTimesOut_data()
     const QByteArray ehlo = "250-mx\r\n250 STARTTLS\r\n";
     QTest::newRow("after STARTTLS") << int(SmtpJob::Protection::StartTls)
                                     << QByteArrayList{"220 mx\r\n", ehlo, "220 go ahead\r\n"}
-                                    << QByteArrayList{"EHLO smtp.example.jp", "STARTTLS"};
+                                    << QByteArrayList{"EHLO [192.0.2.7]", "STARTTLS"};
     QTest::newRow("TLS from the start") << int(SmtpJob::Protection::Tls) << QByteArrayList{} << QByteArrayList{};
 }
 

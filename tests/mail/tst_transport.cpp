@@ -26,6 +26,7 @@ void TestTransport::jobsFollowTheSettings_data()
     QTest::addColumn<QByteArray>("password");
     QTest::addColumn<int>("pop3Port");
     QTest::addColumn<int>("pop3Protection");
+    QTest::addColumn<QByteArray>("greeting");   // HELO/EHLO name, the machine being quizhost.example
 
     using T = TransportSettings;
     using S = SmtpJob::Protection;
@@ -43,6 +44,7 @@ void TestTransport::jobsFollowTheSettings_data()
     T ported = implicit;
     ported.SmtpPort = 2525;
     ported.Pop3Port = 1995;
+    ported.GreetingName = "mx-out.isp.example";
     // Ports above 32767 fill the 16 bits a number is stored in.
     T high = ported;
     high.SmtpPort = storedPort(50025);
@@ -59,20 +61,20 @@ void TestTransport::jobsFollowTheSettings_data()
     broken.SmtpPassword = "*not base64*";
 
     QTest::newRow("none stored: as always") << T{} << 25 << int(S::None) << QByteArray() << QByteArray() << 110
-                                            << int(P::None);
+                                            << int(P::None) << QByteArray("quizhost.example");
     QTest::newRow("STARTTLS with the POP3 account, STLS")
         << startTls << 587 << int(S::StartTls) << QByteArray("quiz@isp.example") << QByteArray("pop secret") << 110
-        << int(P::Stls);
+        << int(P::Stls) << QByteArray("quizhost.example");
     QTest::newRow("TLS with a login of its own") << implicit << 465 << int(S::Tls) << QByteArray("sender@isp.example")
-                                                 << QByteArray("own secret") << 995 << int(P::Tls);
-    QTest::newRow("ports of its own") << ported << 2525 << int(S::Tls) << QByteArray("sender@isp.example")
-                                      << QByteArray("own secret") << 1995 << int(P::Tls);
+                                                 << QByteArray("own secret") << 995 << int(P::Tls) << QByteArray("quizhost.example");
+    QTest::newRow("ports and greeting of its own") << ported << 2525 << int(S::Tls) << QByteArray("sender@isp.example")
+                                      << QByteArray("own secret") << 1995 << int(P::Tls) << QByteArray("mx-out.isp.example");
     QTest::newRow("ports above 32767") << high << 50025 << int(S::Tls) << QByteArray("sender@isp.example")
-                                       << QByteArray("own secret") << 65535 << int(P::Tls);
+                                       << QByteArray("own secret") << 65535 << int(P::Tls) << QByteArray("mx-out.isp.example");
     QTest::newRow("unknown values: TLS, no login") << damaged << 465 << int(S::Tls) << QByteArray() << QByteArray()
-                                                   << 995 << int(P::Tls);
+                                                   << 995 << int(P::Tls) << QByteArray("quizhost.example");
     QTest::newRow("a password that does not decode") << broken << 25 << int(S::None) << QByteArray("x") << QByteArray()
-                                                     << 110 << int(P::None);
+                                                     << 110 << int(P::None) << QByteArray("quizhost.example");
 }
 
 void TestTransport::jobsFollowTheSettings()
@@ -84,13 +86,15 @@ void TestTransport::jobsFollowTheSettings()
     QFETCH(QByteArray, password);
     QFETCH(int, pop3Port);
     QFETCH(int, pop3Protection);
+    QFETCH(QByteArray, greeting);
     MailSettings account;
     account.AccountId = "quiz@isp.example";
     account.Password = EncodeBase64Text("pop secret");
     SmtpJob smtp;
     smtp.server = "smtp.isp.example";
-    applySmtpTransport(smtp, settings, account);
+    applySmtpTransport(smtp, settings, account, "quizhost.example");
     QCOMPARE(smtp.port, smtpPort);
+    QCOMPARE(QByteArray::fromStdString(smtp.greetingName), greeting);
     QCOMPARE(int(smtp.protection), smtpProtection);
     QCOMPARE(QByteArray::fromStdString(smtp.authUser), user);
     QCOMPARE(QByteArray::fromStdString(smtp.authPassword), password);

@@ -26,6 +26,7 @@ struct EventLog {
     Socket::State stateAtConnect = Socket::State::Closed;
     int errorNumber = 0;
     std::string errorText, problems, fingerprint;
+    std::vector<CertificateRefusal::Problem> kinds;
 
     void attach(QtSocket& s) {
         s.onConnect = [this, &s] {
@@ -47,11 +48,12 @@ struct EventLog {
             errorText = d;
         };
         s.onEncrypted = [this] { ++encrypteds; order.push_back("encrypted"); };
-        s.onCertificateRefused = [this](const std::string& p, const std::string& f) {
+        s.onCertificateRefused = [this](const CertificateRefusal& r) {
             ++refusals;
             order.push_back("refused");
-            problems = p;
-            fingerprint = f;
+            problems = r.description;
+            kinds = r.problems;
+            fingerprint = r.fingerprint;
         };
     }
     // Something has ended the waiting for a connection or a handshake.
@@ -387,6 +389,12 @@ void TestRealTlsSocket::dialogueWithRealServers() {
             QVERIFY2(problems.contains(word), log.problems.c_str());
         for (const QByteArray& word : std::as_const(c.notProblems))
             QVERIFY2(!problems.contains(word), log.problems.c_str());
+        // The same problems as kinds, which the operator is told in Japanese.
+        const auto hasKind = [&](CertificateRefusal::Problem k) {
+            return std::find(log.kinds.begin(), log.kinds.end(), k) != log.kinds.end();
+        };
+        QCOMPARE(hasKind(CertificateRefusal::Problem::UnknownIssuer), c.problems.contains("issuer"));
+        QCOMPARE(hasKind(CertificateRefusal::Problem::WrongHost), c.problems.contains("host name"));
         QVERIFY(s.isClosed());
         QVERIFY(!s.isEncrypted());
         break;
@@ -412,11 +420,11 @@ void TestRealTlsSocket::trustIsDecidedAtEveryConnection() {
     QtSocket s;
     EventLog log;
     log.attach(s);
-    s.onCertificateRefused = [&](const std::string& problems, const std::string& fingerprint) {
+    s.onCertificateRefused = [&](const CertificateRefusal& r) {
         ++log.refusals;
         log.order.push_back("refused");
-        log.problems = problems;
-        s.trustedFingerprints = {fingerprint};
+        log.problems = r.description;
+        s.trustedFingerprints = {r.fingerprint};
         s.connect();
     };
     s.remoteHost = RealServers::host;

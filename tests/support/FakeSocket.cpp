@@ -58,10 +58,10 @@ void FakeSocket::completeTls()
     if (onEncrypted) onEncrypted();
 }
 
-void FakeSocket::refuseCertificate(const std::string& problems, const std::string& fingerprint)
+void FakeSocket::refuseCertificate(const CertificateRefusal& refusal)
 {
     state_ = State::Closed;
-    if (onCertificateRefused) onCertificateRefused(problems, fingerprint);
+    if (onCertificateRefused) onCertificateRefused(refusal);
 }
 
 void FakeSocket::raiseError(int number, const std::string& description)

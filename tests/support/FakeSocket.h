@@ -14,6 +14,7 @@ public:
     void sendData(const std::string& bytes) override;
     std::string getData() override;
     void close() override;
+    std::string localAddress() const override { return ownAddress; }
     void startTls() override { ++startTlsCalls; }
     bool isEncrypted() const override { return encrypted_; }
 
@@ -25,7 +26,7 @@ public:
     void peerClose();                              // Closed, fires onClose
     void raiseError(int number, const std::string& description);
     void completeTls();                            // encrypted from now on, fires onEncrypted
-    void refuseCertificate(const std::string& problems, const std::string& fingerprint);   // closed, fires onCertificateRefused
+    void refuseCertificate(const CertificateRefusal& refusal);   // closed, fires onCertificateRefused
 
     // What the client did.
     std::vector<std::string> sends;   // one entry per sendData call
@@ -35,6 +36,7 @@ public:
     int startTlsCalls = 0;
     int sendsBeforeTls = -1;   // sends when completeTls() ran; -1: never
     std::string connectedHost;
+    std::string ownAddress = "192.0.2.7";   // this end's address, as the connection has it
     int connectedPort = 0;
 
 private:

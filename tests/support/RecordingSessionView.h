@@ -21,9 +21,10 @@ public:
     }
     void timedOut() override { ++timeOuts; }
     void sessionEnded() override { ++ended; }
-    void certificateRefused(const SjisText& server, const std::string& fingerprint) override
+    void certificateRefused(const SjisText& server, const SjisText& problems, const std::string& fingerprint) override
     {
         refusedCertificates.push_back(server + " " + fingerprint);
+        refusedProblems.push_back(problems);
     }
 
     std::string lastStatus() const { return statuses.empty() ? std::string() : statuses.back(); }
@@ -37,6 +38,7 @@ public:
     std::vector<SjisText> statuses;
     std::vector<std::string> states;   // every state the dialogue entered, in order
     std::vector<SjisText> messages;
+    std::vector<SjisText> refusedProblems;   // as certificateRefused names them
     std::vector<int> progressValues;
     int progressMin = -1, progressMax = -1, progressStyle = -1;
     int timeOuts = 0;

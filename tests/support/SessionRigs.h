@@ -30,9 +30,7 @@ struct SessionRig {
         socket.onError = [this](int n, const std::string& d) { session.socketError(n, d); };
         timer.onTimer = [this] { session.timerTick(); };
         socket.onEncrypted = [this] { session.encrypted(); };
-        socket.onCertificateRefused = [this](const std::string& p, const std::string& f) {
-            session.certificateRefused(p, f);
-        };
+        socket.onCertificateRefused = [this](const CertificateRefusal& r) { session.certificateRefused(r); };
     }
 
     // With a fake socket: the server's replies in order, "<tls>" standing for

@@ -21,7 +21,10 @@ QString fromSjis(const SjisText& bytes) {
 TestWorld::TestWorld()
     : files(dir.path()),
       platform(makeQtPlatform(eventLoop, clock, files, messageBox, appFolder())),
-      module1(platform) {}
+      module1(platform) {
+    // The same greeting on every machine, whatever its own name.
+    platform.hostName = [] { return std::string(kHostName); };
+}
 
 std::string TestWorld::appFolder() const {
     return Charset::toSjis(QDir::toNativeSeparators(dir.path()) + QDir::separator());

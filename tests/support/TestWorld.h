@@ -23,6 +23,9 @@ QString fromSjis(const SjisText& bytes);
 // fakes. Windows take `module1` (and `folder()` as their program folder).
 class TestWorld {
 public:
+    // The name the world's machine greets mail servers with.
+    static constexpr const char* kHostName = "quizhost.trivorn.test";
+
     TestWorld();
     TestWorld(const TestWorld&) = delete;
     TestWorld& operator=(const TestWorld&) = delete;

@@ -98,8 +98,11 @@ void TestRealFeedback::untrustedCertificateSendsNothing() {
     const QStringList boxes = world.messageBox.texts();
     QCOMPARE(boxes.size(), 3);
     QCOMPARE(boxes[0], QString::fromUtf8("メールを送信します"));
-    QVERIFY2(boxes[1].startsWith(QString::fromUtf8("証明書を信頼できません: 127.0.0.1 : ")), qPrintable(boxes[1]));
-    QVERIFY2(boxes[1].endsWith("(SHA-256 " + fingerprint() + ")"), qPrintable(boxes[1]));
+    // What failed in Japanese, the fingerprint, and where to trust it.
+    QVERIFY2(boxes[1].startsWith(QString::fromUtf8("127.0.0.1の証明書を信頼できません: 発行者を確かめられません（")),
+             qPrintable(boxes[1]));
+    QVERIFY2(boxes[1].contains("SHA-256 " + fingerprint()), qPrintable(boxes[1]));
+    QVERIFY2(boxes[1].endsWith(QString::fromUtf8("「この証明書を信頼する」を押して下さい。")), qPrintable(boxes[1]));
     QCOMPARE(boxes[2], QString::fromUtf8("メールを送信できませんでした"));
     QCOMPARE(QString::fromStdString(world.module1.refusedCertificate.fingerprint), fingerprint());
     QCOMPARE(QString::fromStdString(world.module1.refusedCertificate.server), QString(RealServers::host));

@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -144,6 +145,9 @@ private slots:
     void aWholeRound_data();
     void aWholeRound();
     void refusedUntilTrustedInTheMailSettings();
+    void aLoginRefused_data();
+    void aLoginRefused();
+    void oneBadAddressStopsNoOne();
 };
 
 void TestRealProtectedRound::aWholeRound_data() {
@@ -233,23 +237,28 @@ void TestRealProtectedRound::refusedUntilTrustedInTheMailSettings() {
 
     rig.expectMail = false;
     rig.start();
-    QCOMPARE(rig.form->Text7->text(), u("参加者がいない為終了しました。"));
-    // Sending and fetching each said so once, with what the operator can trust.
-    const QStringList boxes = rig.world.messageBox.texts();
-    QCOMPARE(boxes.size(), 2);
-    for (const QString& box : boxes) {
-        QVERIFY2(box.startsWith(u("証明書を信頼できません: 127.0.0.1 : ")), qPrintable(box));
-        QVERIFY2(box.contains("SHA-256 " + fingerprint()), qPrintable(box));
-    }
+    // The invitation cannot go out: the round does not start, and one
+    // message says what failed, why, and where to trust the certificate.
+    const QString said = rig.world.messageBox.texts().value(0);
+    QCOMPARE(rig.world.messageBox.texts().size(), 1);
+    QVERIFY2(said.startsWith(u("参加確認のメールを送信できなかったため、クイズを始めませんでした。"
+                               "127.0.0.1の証明書を信頼できません: 発行者を確かめられません（")), qPrintable(said));
+    QVERIFY2(said.contains("SHA-256 " + fingerprint()), qPrintable(said));
+    QVERIFY2(said.endsWith(u("メールの設定の「接続」で「この証明書を信頼する」を押して下さい。")), qPrintable(said));
+    QCOMPARE(rig.form->Text7->text(), said);
+    QVERIFY(rig.form->Command6->isEnabled());
     QTest::qWait(300);
     for (const Player& p : players()) QVERIFY(RealServers::messages(p.address).isEmpty());
     QCOMPARE(rig.world.readFile("trv3.dat"), counterFile(1));
+    QVERIFY(!rig.world.exists("trv71.dat"));
 
     {
         Form2 settings(rig.world.module1);
         settings.show();
         ConnectionGroup& c = *settings.Connection;
-        QVERIFY2(c.refusedCertificate->text().contains("SHA-256 " + fingerprint()), qPrintable(c.refusedCertificate->text()));
+        const QString shown = c.refusedCertificate->toPlainText();
+        QVERIFY2(shown.contains("SHA-256 " + fingerprint()), qPrintable(shown));
+        QVERIFY2(shown.contains(u("発行者を確かめられません")), qPrintable(shown));
         QVERIFY(c.trustCertificate->isEnabled());
         QTest::mouseClick(c.trustCertificate, Qt::LeftButton);
         QTest::mouseClick(settings.Command1, Qt::LeftButton);
@@ -264,6 +273,108 @@ void TestRealProtectedRound::refusedUntilTrustedInTheMailSettings() {
     const RawResults results(rig.world.readFile("trv71.dat"));
     QCOMPARE(results.participants, 2);
     QCOMPARE(results.points.mid(0, 2), (QList<int>{10, 20}));
+}
+
+// A wrong password is said as such. For sending, the invitation never
+// leaves and the round does not start; for fetching, the invitation went out
+// but its replies cannot be read, and the round ends saying so rather than
+// "nobody joined". Nothing is stored either way, and START is ready again.
+void TestRealProtectedRound::aLoginRefused_data() {
+    QTest::addColumn<bool>("sending");
+    QTest::addColumn<QString>("begins");   // what failed, and why up to the server's words
+    QTest::addColumn<QString>("ends");     // what to do
+    QTest::newRow("587, wrong sending password")
+        << true << u("参加確認のメールを送信できなかったため、クイズを始めませんでした。送信メールサーバーがログインを拒否しました"
+                     "（535 5.7.8 Error: authentication failed")
+        << u("）。メールの設定の「接続」で、送信の認証と送信のアカウント名・パスワードを確かめて下さい。");
+    QTest::newRow("995, wrong receiving password")
+        << false << u("参加確認の返信を受信できなかったため、クイズを終了しました。受信メールサーバーがログインを拒否しました"
+                      "（-ERR [AUTH] Authentication failed.")
+        << u("）。メールの設定で「アカウント名」と「パスワード」を確かめて下さい。");
+}
+
+void TestRealProtectedRound::aLoginRefused() {
+    QFETCH(bool, sending);
+    QFETCH(QString, begins);
+    QFETCH(QString, ends);
+    RoundRig rig;
+    rig.round.password = "wrong";   // the POP3 account's, and the sending login's where it is the same
+    QVERIFY(rig.round.writeTo(rig.world.files));
+    TransportSettings t;
+    t.SmtpProtection = TransportSettings::kStartTls;
+    t.SmtpLoginKind = sending ? TransportSettings::kPop3Account : TransportSettings::kOwnLogin;
+    t.SmtpUser = "hanako@ezweb.ne.jp";
+    t.SmtpPassword = EncodeBase64Text(RealServers::password);
+    t.Pop3Protection = TransportSettings::kTls;
+    trustCertificate(t, RealServers::host, RealServers::serverFingerprint());
+    QVERIFY(writeRecordFile(rig.world.files, "trv1x.dat", t));
+    rig.expectMail = !sending;
+
+    rig.start();
+    QCOMPARE(rig.world.messageBox.texts().size(), 1);
+    const QString said = rig.world.messageBox.texts()[0];
+    QVERIFY2(said.startsWith(begins) && said.endsWith(ends), qPrintable(said));
+    QCOMPARE(rig.form->Text7->text(), said);
+    QVERIFY(rig.form->Command6->isEnabled());
+    QCOMPARE(rig.world.readFile("trv3.dat"), counterFile(1));
+    QVERIFY(!rig.world.exists("trv71.dat"));
+    QTest::qWait(300);
+    // Sent, the invitation reached everybody; the replies stay to be read.
+    for (const Player& p : players()) QCOMPARE(rig.phones.received(p.address).size(), sending ? 0 : 1);
+    if (!sending) QCOMPARE(RealServers::messages(RealServers::operatorAddress).size(), rig.joined.size());
+}
+
+// An address the server refuses (a mailbox it does not have) costs its owner
+// every mail of the round and nobody else anything: the others are invited,
+// asked and told their results as always. Each refusal is named on the main
+// window and written, with the server's reply, to the round's delivery log.
+void TestRealProtectedRound::oneBadAddressStopsNoOne() {
+    RoundRig rig;
+    const QString ghost = "ghost@docomo.ne.jp";
+    rig.round.addressBook.insert(1, PreparedRound::Entry{u("幽霊"), ghost, true});
+    QVERIFY(rig.round.writeTo(rig.world.files));
+    // Its owner answers the invitation nevertheless (from another machine),
+    // so it is refused in the per-player mailings as well.
+    const QString invitation = fromSjis(rig.round.invitation().Subject);
+    bool answered = false;
+    const auto gate = rig.clock.gate;
+    rig.clock.gate = [&] {
+        if (!answered && rig.form->Text7->text().startsWith(invitation + u("の返信待ち"))) {
+            answered = true;
+            const QByteArray reply = "From: " + ghost.toLatin1() + "\r\nTo: quiz@trivorn.test\r\nSubject: " +
+                                     encodedWordSubject(invitation) + "\r\n\r\njoin\r\n";
+            RealServers::sendRawMail(ghost.toLatin1(), {RealServers::operatorAddress}, reply);
+        }
+        return gate();
+    };
+
+    rig.start();
+    QCOMPARE(rig.form->Text7->text(), u("クイズ終了しました。"));
+    QCOMPARE(rig.world.messageBox.texts(), QStringList());
+    QCOMPARE(rig.form->Undelivered->text(), u("送信できなかったアドレス: 4件"));
+    QVERIFY(rig.form->Undelivered->isVisible());
+    rig.phones.setAwake(true);
+    const QString closing = fromSjis(rig.round.closingMail().Subject);
+    for (const QString& address : rig.joined) QTRY_VERIFY_WITH_TIMEOUT(rig.phones.hasHandled(address, closing), 15000);
+    for (int i = 0; i < players().size(); ++i) QCOMPARE(rig.phones.received(players()[i].address).size(), i < 2 ? 4 : 1);
+
+    // Invitation, two questions and the closing mail: one line each.
+    const QStringList log = QString::fromUtf8(rig.world.readFile("delivery1.log")).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(log.size(), 4);
+    const QStringList phases = {u("参加確認"), u("問題1"), u("問題2"), u("クイズ終了")};
+    for (int i = 0; i < log.size(); ++i) {
+        const QStringList f = log[i].split('\t');
+        QCOMPARE(f.size(), 5);
+        QCOMPARE(f[0], QString::fromStdString(rig.clock.localDateTime()));
+        QCOMPARE(f.mid(1, 3), (QStringList{phases[i], ghost, "RCPT TO"}));
+        QVERIFY2(f[4].startsWith("550 5.1.1 <" + ghost + ">"), qPrintable(f[4]));
+    }
+    const RawResults results(rig.world.readFile("trv71.dat"));
+    QCOMPARE(results.participants, 3);
+    QMap<QByteArray, int> points;
+    for (int p = 0; p < results.participants; ++p) points[results.addresses[p]] = results.points[p];
+    QCOMPARE(points, (QMap<QByteArray, int>{{"taro@docomo.ne.jp", 10}, {"hanako@ezweb.ne.jp", 20}, {ghost.toLatin1(), 0}}));
+    QCOMPARE(rig.world.readFile("trv3.dat"), counterFile(2));
 }
 
 QTEST_MAIN(TestRealProtectedRound)

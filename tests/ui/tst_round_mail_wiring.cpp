@@ -49,7 +49,7 @@ void TestRoundMailWiring::invitationToTheAddressList()
     form.roundMail().send();
 
     QCOMPARE(form.vars.sw, std::int16_t(1));
-    QCOMPARE(server.commands(), (QList<QByteArray>{"HELO 127.0.0.1", "MAIL FROM:<quiz@trivorn.test>",
+    QCOMPARE(server.commands(), (QList<QByteArray>{"HELO quizhost.trivorn.test", "MAIL FROM:<quiz@trivorn.test>",
                                                      "RCPT TO:<taro@docomo.ne.jp>", "RCPT TO:<hana@ezweb.ne.jp>",
                                                      "DATA", "<message>", "QUIT"}));
     OutgoingMail expected;
@@ -97,7 +97,7 @@ void TestRoundMailWiring::questionMailCompletedPerParticipant()
     form.roundMail().send();
 
     QCOMPARE(server.commands(),
-             (QList<QByteArray>{"HELO 127.0.0.1", "MAIL FROM:<quiz@trivorn.test>", "RCPT TO:<taro@docomo.ne.jp>",
+             (QList<QByteArray>{"HELO quizhost.trivorn.test", "MAIL FROM:<quiz@trivorn.test>", "RCPT TO:<taro@docomo.ne.jp>",
                                 "DATA", "<message>", "MAIL FROM:<quiz@trivorn.test>", "RCPT TO:<hana@docomo.ne.jp>",
                                 "DATA", "<message>", "QUIT"}));
     const std::string header = m.outgoingMail.HeaderBlock;

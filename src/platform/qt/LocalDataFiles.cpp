@@ -5,6 +5,8 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include "platform/qt/Charset.h"
+
 LocalDataFiles::LocalDataFiles(const QString& folder) : folder_(folder) {}
 
 LocalDataFiles::~LocalDataFiles() { close(); }
@@ -90,3 +92,12 @@ void LocalDataFiles::close() {
 }
 
 bool LocalDataFiles::isOpen() const { return file_ != nullptr; }
+
+bool LocalDataFiles::appendLine(const std::string& name, const std::string& line) {
+    const QString path = pathFor(name);
+    if (path.isEmpty()) return false;
+    QFile log(path);
+    if (!log.open(QIODevice::WriteOnly | QIODevice::Append)) return false;
+    const QByteArray utf8 = (Charset::toQt(line) + u'\n').toUtf8();
+    return log.write(utf8) == utf8.size() && log.flush();
+}

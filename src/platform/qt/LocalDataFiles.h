@@ -27,6 +27,7 @@ public:
     bool writeRecord(const std::string& record) override;
     void close() override;
     bool isOpen() const override;
+    bool appendLine(const std::string& name, const std::string& line) override;
 
     // The full path `name` stands for, or an empty string when it is not a
     // plain file name of the folder.

@@ -1,5 +1,6 @@
 #include "platform/qt/QtClock.h"
 
+#include <QDateTime>
 #include <QTime>
 
 QtClock::QtClock(int speed) : speed_(speed < 1 ? 1 : speed) {
@@ -9,6 +10,10 @@ QtClock::QtClock(int speed) : speed_(speed < 1 ? 1 : speed) {
 std::uint32_t QtClock::tickCount() {
     // Truncation to 32 bits wraps as the callers expect.
     return static_cast<std::uint32_t>(started_.elapsed() * speed_);
+}
+
+std::string QtClock::localDateTime() {
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
 }
 
 std::string QtClock::localTimeHHMM() {

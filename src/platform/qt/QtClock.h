@@ -12,6 +12,7 @@ public:
     explicit QtClock(int speed = 1);
     std::uint32_t tickCount() override;
     std::string localTimeHHMM() override;
+    std::string localDateTime() override;
 
 private:
     QElapsedTimer started_;

@@ -1,5 +1,8 @@
 #include "platform/qt/QtServices.h"
 
+#include <QHostInfo>
+#include <QUrl>
+
 #include "platform/qt/QtCharsetConverter.h"
 #include "platform/qt/QtSocket.h"
 #include "platform/qt/QtTimer.h"
@@ -7,6 +10,14 @@
 void useQtSocketsAndTimers(Platform& platform) {
     platform.makeSocket = [] { return std::unique_ptr<Socket>(new QtSocket); };
     platform.makeTimer = [] { return std::unique_ptr<Timer>(new QtTimer); };
+}
+
+std::string qtHostName() {
+    QString name = QHostInfo::localHostName();
+    const QString domain = QHostInfo::localDomainName();
+    if (!name.contains(u'.') && !domain.isEmpty()) name += u'.' + domain;
+    if (!name.contains(u'.') || name.startsWith(QStringLiteral("localhost"), Qt::CaseInsensitive)) return {};
+    return QUrl::toAce(name).toStdString();
 }
 
 namespace {
@@ -21,6 +32,7 @@ Platform makeQtPlatform(EventLoop& loop, Clock& clock, DataFiles& files, Message
     p.files = &files;
     p.messageBox = &box;
     p.converter = &kConverter;
+    p.hostName = qtHostName;
     p.appFolder = std::move(appFolder);
     useQtSocketsAndTimers(p);
     return p;

@@ -6,6 +6,11 @@
 #include "platform/qt/QtEventLoop.h"
 #include "platform/qt/QtMessageBox.h"
 
+// This machine's fully qualified host name (its name and DNS domain, in ASCII),
+// or empty when it has none: a bare name or localhost names nothing a mail
+// server could look up, and the address literal says more.
+std::string qtHostName();
+
 // Hands out Qt sockets and timers for the windows that own them.
 void useQtSocketsAndTimers(Platform& platform);
 

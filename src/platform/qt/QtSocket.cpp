@@ -1,5 +1,7 @@
 #include "platform/qt/QtSocket.h"
 
+#include <algorithm>
+
 #include <cctype>
 
 #include <QCryptographicHash>
@@ -161,6 +163,31 @@ int QtSocket::errorNumber(QAbstractSocket::SocketError error) {
     }
 }
 
+std::string QtSocket::localAddress() const {
+    const QHostAddress address = socket_.localAddress();
+    if (address.isNull()) return {};
+    // An IPv4 address reached over an IPv6 socket is named as IPv4.
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return (isV4 ? QHostAddress(v4) : address).toString().toStdString();
+}
+
+CertificateRefusal::Problem QtSocket::problemOf(QSslError::SslError error) {
+    using P = CertificateRefusal::Problem;
+    switch (error) {
+    case QSslError::SelfSignedCertificate:
+    case QSslError::SelfSignedCertificateInChain: return P::SelfSigned;
+    case QSslError::CertificateExpired: return P::Expired;
+    case QSslError::CertificateNotYetValid: return P::NotYetValid;
+    case QSslError::HostNameMismatch: return P::WrongHost;
+    case QSslError::UnableToGetIssuerCertificate:
+    case QSslError::UnableToGetLocalIssuerCertificate:
+    case QSslError::UnableToVerifyFirstCertificate:
+    case QSslError::CertificateUntrusted: return P::UnknownIssuer;
+    default: return P::Other;
+    }
+}
+
 std::string QtSocket::fingerprintOf(const QSslCertificate& certificate) {
     if (certificate.isNull()) return {};
     return certificate.digest(QCryptographicHash::Sha256).toHex(':').toUpper().toStdString();
@@ -242,21 +269,28 @@ void QtSocket::handleSslErrors(const QList<QSslError>& errors) {
         socket_.ignoreSslErrors(errors);
         return;
     }
-    QStringList problems;
-    for (const QSslError& e : errors) problems << e.errorString();
-    problems.removeDuplicates();
-    const SjisText text = Charset::toSjis(problems.join(QStringLiteral("; ")));
+    CertificateRefusal refusal;
+    QStringList words;
+    for (const QSslError& e : errors) {
+        words << e.errorString();
+        const CertificateRefusal::Problem problem = problemOf(e.error());
+        if (std::find(refusal.problems.begin(), refusal.problems.end(), problem) == refusal.problems.end())
+            refusal.problems.push_back(problem);
+    }
+    words.removeDuplicates();
+    refusal.description = Charset::toSjis(words.join(QStringLiteral("; ")));
+    refusal.fingerprint = fingerprint;
     // Not ignored, Qt fails the handshake right after this signal with an
     // error of its own (silenced by refused_) and drops the connection.
     refused_ = true;
     failed_ = true;
-    later([this, text, fingerprint] {
+    later([this, refusal] {
         // Over for good, as if the owner had closed it: Closed, and silent.
         closedByUs_ = true;
         failed_ = false;
         handshake_ = Handshake::None;
         socket_.abort();
-        if (onCertificateRefused) onCertificateRefused(text, fingerprint);
+        if (onCertificateRefused) onCertificateRefused(refusal);
     });
 }
 

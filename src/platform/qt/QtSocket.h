@@ -19,6 +19,7 @@ public:
     void sendData(const std::string& bytes) override;
     std::string getData() override;
     void close() override;
+    std::string localAddress() const override;
     void startTls() override;
     bool isEncrypted() const override;
 
@@ -27,6 +28,8 @@ public:
     static int errorNumber(QAbstractSocket::SocketError error);
 
 private:
+    // The kind of problem a certificate check found, as the operator is told of it.
+    static CertificateRefusal::Problem problemOf(QSslError::SslError error);
     // "AB:CD:…": upper-case hex pairs of the SHA-256 of the DER certificate.
     static std::string fingerprintOf(const QSslCertificate& certificate);
 
