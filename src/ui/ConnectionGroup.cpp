@@ -66,8 +66,6 @@ ConnectionGroup::ConnectionGroup(QWidget* parent) : QGroupBox(uiText("接続"), 
     refusedCertificate->setFrameShape(QFrame::NoFrame);
     refusedCertificate->viewport()->setAutoFillBackground(false);
     refusedCertificate->setAccessibleName(uiText("証明書"));
-    refusedCertificate->setFixedHeight(refusedCertificate->fontMetrics().lineSpacing() * 5 +
-                                       2 * int(refusedCertificate->document()->documentMargin()));
     trustCertificate = new QPushButton(uiText("この証明書を信頼する"), this);
     trustCertificate->setAccessibleName(uiText("この証明書を信頼する"));
 
@@ -102,6 +100,11 @@ void ConnectionGroup::showRefused(const SjisText& server, const SjisText& proble
     }
     refusedCertificate->setPlainText(text);
     refusedCertificate->setAccessibleDescription(text);
+    // Room for all of it: the server, what failed (the library's words
+    // take a few lines) and the fingerprint over two; one line for none.
+    const int lines = fingerprint.empty() ? 1 : 9;
+    refusedCertificate->setFixedHeight(refusedCertificate->fontMetrics().lineSpacing() * lines +
+                                       2 * int(refusedCertificate->document()->documentMargin()));
     trustCertificate->setEnabled(!fingerprint.empty() && !trusted);
 }
 
