@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTcpServer>
 #include <QtTest>
 
 #include <sys/resource.h>
@@ -119,6 +120,8 @@ private slots:
     void setupChecks_data();
     void setupChecks();
     void wholeRoundWithATimeOut();
+    void invitationThatCannotGoOut_data();
+    void invitationThatCannotGoOut();
     void resultsThatCannotBeStored_data();
     void resultsThatCannotBeStored();
     void pastRounds_data();
@@ -214,6 +217,53 @@ void TestRound::setupChecks() {
 
     QCOMPARE(f.Text7->text(), u(c.message));
     QCOMPARE(rig.smtp.connections, 0);
+    QCOMPARE(rig.pop3.connections, 0);
+    QCOMPARE(snapshot(rig.world), before);
+    QVERIFY(!f.roundRunning());
+    for (QWidget* w : roundControls(f)) QVERIFY2(w->isEnabled(), qPrintable(w->accessibleName()));
+}
+
+// ---- An invitation that cannot go out -----------------------------------------
+
+// Rather than count down for replies that cannot come, the round does not
+// start: one message says what failed, why and what to do; no fetch, no
+// question, nothing stored, and START is ready again.
+void TestRound::invitationThatCannotGoOut_data() {
+    QTest::addColumn<int>("server");   // 0: nobody listens, 1: silent, 2: refuses every address
+    QTest::addColumn<QString>("why");
+    const QString what = u("参加確認のメールを送信できなかったため、クイズを始めませんでした。");
+    QTest::newRow("nobody listens") << 0 << what + u("送信メールサーバーに接続できません（ERR(10061;");
+    QTest::newRow("silent") << 1 << what + u("送信メールサーバーが応答しません。メールの設定で「送信メール　[SMTP]」と、"
+                                            "「接続」の送信ポートと送信の暗号化を確かめて下さい。");
+    QTest::newRow("every address refused")
+        << 2 << what + u("どのアドレスも送信メールサーバーに受け付けられませんでした（550 5.1.1 User unknown）。"
+                         "アドレス帳のアドレスを確かめて下さい。");
+}
+
+void TestRound::invitationThatCannotGoOut() {
+    QFETCH(int, server);
+    QFETCH(QString, why);
+    Rig rig;
+    ScriptedServer silent(Answer::silence(), {});
+    ScriptedServer refusing(Answer::reply("220 mx ESMTP\r\n"),
+                            ScriptedServer::smtpAcceptingAll([](const QByteArray& u) -> std::optional<Answer> {
+                                if (u.startsWith("RCPT TO:")) return Answer::reply("550 5.1.1 User unknown\r\n");
+                                return std::nullopt;
+                            }));
+    QTcpServer probe;   // a port nobody listens on any more
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 deadPort = probe.serverPort();
+    probe.close();
+    Form1& f = rig.open();
+    f.roundMail().smtpPort = server == 0 ? deadPort : server == 1 ? silent.port() : refusing.port();
+    const auto before = snapshot(rig.world);
+
+    QTest::mouseClick(f.Command6, Qt::LeftButton);
+
+    QCOMPARE(rig.world.messageBox.texts().size(), 1);
+    const QString said = rig.world.messageBox.texts()[0];
+    QVERIFY2(server == 0 ? said.startsWith(why) : said == why, qPrintable(said));
+    QCOMPARE(f.Text7->text(), said);
     QCOMPARE(rig.pop3.connections, 0);
     QCOMPARE(snapshot(rig.world), before);
     QVERIFY(!f.roundRunning());
