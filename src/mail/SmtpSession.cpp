@@ -136,20 +136,15 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
             return;
         }
         refused("RCPT TO", reply);
-        if (job_.perRecipient) {
-            send("RSET\r\n");
-            enterState(State::Rset);
-        } else {
-            nextSharedRecipient();
-        }
+        if (job_.perRecipient) resetTransaction();
+        else nextSharedRecipient();
         return;
 
     case State::Data: {
         if (replyCode_ != "354") {
             if (job_.perRecipient) {
                 refused("DATA", reply);
-                send("RSET\r\n");
-                enterState(State::Rset);
+                resetTransaction();
             } else {
                 // Nobody of the envelope gets the mail.
                 expect("354", reply, "DATA");
@@ -307,6 +302,12 @@ void SmtpSession::refused(const char* step, const SmtpReplyReader::Reply& reply)
     const SmtpJob::Recipient& r = job_.recipients[std::size_t(recipientIndex_)];
     undelivered_.push_back({recipientIndex_, r.name, r.address, step, ReplyFirstLine(reply.text)});
     view_.setStatus("ERR : " + replyCode_);
+}
+
+void SmtpSession::resetTransaction()
+{
+    send("RSET\r\n");
+    enterState(State::Rset);
 }
 
 void SmtpSession::nextSharedRecipient()

@@ -129,6 +129,9 @@ private:
     // The recipient being served was refused at `step`: noted, and named in
     // the status line with the server's code.
     void refused(const char* step, const SmtpReplyReader::Reply& reply);
+    // One transaction each: the refused player's is dropped (RSET); its
+    // answer starts the next player's.
+    void resetTransaction();
     // One envelope for everybody: the next RCPT TO, else DATA when someone was
     // taken, else the end.
     void nextSharedRecipient();
