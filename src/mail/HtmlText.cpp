@@ -13,8 +13,6 @@ namespace {
 
 constexpr std::string_view kGeta = "\x81\xac";   // 〓
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
 
 // Elements that begin and end a line of their own.
@@ -124,7 +122,7 @@ std::optional<std::pair<char32_t, std::size_t>> referenceAt(std::string_view s, 
         if (digits.empty()) return std::nullopt;
         char32_t value = 0;
         for (char d : digits) {
-            int v = d >= '0' && d <= '9' ? d - '0' : hex && lower(d) >= 'a' && lower(d) <= 'f' ? lower(d) - 'a' + 10 : -1;
+            int v = d >= '0' && d <= '9' ? d - '0' : hex && asciiLower(d) >= 'a' && asciiLower(d) <= 'f' ? asciiLower(d) - 'a' + 10 : -1;
             if (v < 0) return std::nullopt;
             value = value * (hex ? 16 : 10) + char32_t(v);
             if (value > 0x10FFFF) value = 0x110000;   // out of range, and no overflow
@@ -149,7 +147,7 @@ Tag tagAt(std::string_view s, std::size_t pos) {
     std::size_t i = pos + 1;
     if (i < s.size() && s[i] == '/') { tag.closing = true; ++i; }
     while (i < s.size() && ((s[i] >= 'a' && s[i] <= 'z') || (s[i] >= 'A' && s[i] <= 'Z') || (s[i] >= '0' && s[i] <= '9')))
-        tag.name += lower(s[i++]);
+        tag.name += asciiLower(s[i++]);
     // Attribute values in quotes may hold ">".
     char quote = 0;
     for (; i < s.size(); ++i) {

@@ -179,6 +179,13 @@ void MailSession::finish()
     view_.sessionEnded();
 }
 
+std::string MailSession::firstLine(const std::string& reply)
+{
+    std::string line = reply.substr(0, reply.find('\n'));
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
 bool MailSession::holdsLineBreak(const std::string& s)
 {
     return s.find_first_of("\r\n") != std::string::npos;

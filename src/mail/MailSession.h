@@ -86,6 +86,9 @@ protected:
 
     // A command argument holding a line break would smuggle in a command of its own.
     static bool holdsLineBreak(const std::string& s);
+    // The first line of a server's reply, without its line break: what the
+    // operator is shown of it.
+    static std::string firstLine(const std::string& reply);
 
     Socket& socket_;
     Timer& timer_;

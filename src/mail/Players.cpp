@@ -7,11 +7,9 @@
 
 namespace {
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
 bool equalNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return lower(x) == lower(y); });
+                                              [](char x, char y) { return asciiLower(x) == asciiLower(y); });
 }
 
 }  // namespace
@@ -33,7 +31,7 @@ namespace {
 std::string cleanDomain(std::string_view typed) {
     std::string domain;
     for (char c : typed)
-        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') domain += lower(c);
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') domain += asciiLower(c);
     while (!domain.empty() && (domain.front() == '@' || domain.front() == '.')) domain.erase(0, 1);
     return domain;
 }

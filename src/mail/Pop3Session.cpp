@@ -4,14 +4,6 @@
 
 #include "mail/SessionTexts.h"
 
-namespace {
-// The first line of a reply, without its line break: what the server said.
-std::string firstLine(const std::string& reply)
-{
-    return reply.substr(0, reply.find_first_of("\r\n"));
-}
-}  // namespace
-
 Pop3Session::Pop3Session(Socket& socket, Timer& timer, SessionView& view)
     : MailSession(socket, timer, view, SessionTexts::kPop3Connected, SessionTexts::kPop3Closed)
 {

@@ -21,7 +21,7 @@ std::string lowerName(std::string_view charset) {
     std::string name;
     for (char c : charset) {
         if (c == '"' || c == ' ' || c == '\t') continue;
-        name += (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+        name += asciiLower(c);
     }
     return name;
 }

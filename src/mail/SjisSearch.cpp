@@ -2,8 +2,6 @@
 
 namespace {
 
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
 // Whether `needle` stands at `pos` of `hay`. Without case, only a one-byte
 // character of the needle is folded; a two-byte one (lead and trail) is
 // compared exactly, so a trail byte that looks like a letter never is.

@@ -55,12 +55,6 @@ EhloOffer ReadEhloOffer(const std::string& reply) {
     return offer;
 }
 
-std::string ReplyFirstLine(const std::string& reply) {
-    std::string line = reply.substr(0, reply.find('\n'));
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
-}
-
 std::string SaslBase64(const SjisText& text) {
     std::string out = EncodeBase64Text(text);
     while (out.size() % 4 != 0) out += '=';

@@ -18,8 +18,6 @@ struct EhloOffer {
 // compared without regard to case.
 EhloOffer ReadEhloOffer(const std::string& reply);
 
-// The first line of a reply, without its line end: what the server said.
-std::string ReplyFirstLine(const std::string& reply);
 
 // Base64 as SASL wants it: one line, padded with "=" (the stored password's
 // form leaves the padding out).

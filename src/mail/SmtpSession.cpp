@@ -180,8 +180,8 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
     }
 
     // A login refused: the server's own words say why (a wrong password, mostly).
-    view_.setStatus("ERR : " + ReplyFirstLine(reply.text));
-    fail(SessionFailure::Kind::LoginRefused, ReplyFirstLine(reply.text));
+    view_.setStatus("ERR : " + firstLine(reply.text));
+    fail(SessionFailure::Kind::LoginRefused, firstLine(reply.text));
     sendQuit();
 }
 
@@ -263,7 +263,7 @@ bool SmtpSession::expect(const char* code, const SmtpReplyReader::Reply& reply, 
 {
     if (replyCode_ == code) return true;
     view_.setStatus("ERR : " + replyCode_);
-    const std::string line = ReplyFirstLine(reply.text);
+    const std::string line = firstLine(reply.text);
     fail(SessionFailure::Kind::Refused, *command ? std::string(command) + ": " + line : line);
     sendQuit();
     return false;
@@ -300,7 +300,7 @@ void SmtpSession::sendRcpt(int index)
 void SmtpSession::refused(const char* step, const SmtpReplyReader::Reply& reply)
 {
     const SmtpJob::Recipient& r = job_.recipients[std::size_t(recipientIndex_)];
-    undelivered_.push_back({recipientIndex_, r.name, r.address, step, ReplyFirstLine(reply.text)});
+    undelivered_.push_back({recipientIndex_, r.name, r.address, step, firstLine(reply.text)});
     view_.setStatus("ERR : " + replyCode_);
 }
 

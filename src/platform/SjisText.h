@@ -30,6 +30,10 @@ inline std::size_t sjisStrictCharLength(std::string_view s, std::size_t pos) {
                ? 2 : 1;
 }
 
+// Only the one-byte ASCII letters have a case to fold; a byte of a two-byte
+// character never does, whatever letter it looks like.
+inline char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
 // The number of characters by the same rule.
 inline std::size_t sjisStrictCharCount(std::string_view s) {
     std::size_t n = 0;

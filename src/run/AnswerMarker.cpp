@@ -33,8 +33,6 @@ char asciiTwin(std::uint8_t lead, std::uint8_t trail) {
     return 0;
 }
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
 // White space at either end of a line left out: spaces, tabs, CR and the
 // ideographic space.
 std::string_view trimmed(std::string_view line) {
@@ -141,10 +139,10 @@ SjisText foldWidthAndCase(const SjisText& text) {
         const std::size_t len = sjisStrictCharLength(text, i);
         if (len == 2) {
             const char twin = asciiTwin(std::uint8_t(text[i]), std::uint8_t(text[i + 1]));
-            if (twin) out += lower(twin);
+            if (twin) out += asciiLower(twin);
             else out.append(text, i, 2);
         } else {
-            out += lower(text[i]);
+            out += asciiLower(text[i]);
         }
         i += len;
     }
