@@ -21,6 +21,8 @@ class TestMessageBox : public QObject {
 private slots:
     void blockingBoxReturnsWhenOkIsPressed();
     void nonBlockingBoxReturnsAtOnceAndIsDeletedWhenDismissed();
+    void questionActsOnlyOnItsFirstAnswer_data();
+    void questionActsOnlyOnItsFirstAnswer();
 };
 
 void TestMessageBox::blockingBoxReturnsWhenOkIsPressed() {
@@ -60,6 +62,41 @@ void TestMessageBox::nonBlockingBoxReturnsAtOnceAndIsDeletedWhenDismissed() {
     QCOMPARE(shown->text(), QString::fromUtf8("ERR(10061;接続できません)"));
     shown->button(QMessageBox::Ok)->click();
     QTRY_VERIFY(shown.isNull());
+}
+
+void TestMessageBox::questionActsOnlyOnItsFirstAnswer_data() {
+    QTest::addColumn<QString>("press");   // a button's text, or a key
+    QTest::addColumn<bool>("acted");
+    QTest::newRow("discard") << QString::fromUtf8("破棄") << true;
+    QTest::newRow("cancel") << QString::fromUtf8("キャンセル") << false;
+    QTest::newRow("Esc") << QStringLiteral("Esc") << false;
+    QTest::newRow("Enter") << QStringLiteral("Enter") << false;
+}
+
+void TestMessageBox::questionActsOnlyOnItsFirstAnswer() {
+    QFETCH(QString, press);
+    QFETCH(bool, acted);
+    QtMessageBox box;
+    QStringList buttons;
+    QString text;
+    QTimer::singleShot(100, [&] {
+        auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!shown) return;
+        text = shown->text();
+        for (QAbstractButton* b : shown->buttons()) buttons << b->text();
+        if (press == QStringLiteral("Esc")) QTest::keyClick(shown, Qt::Key_Escape);
+        else if (press == QStringLiteral("Enter")) QTest::keyClick(shown, Qt::Key_Return);
+        else
+            for (QAbstractButton* b : shown->buttons())
+                if (b->text() == press) b->click();
+    });
+    const bool answer = box.ask("変更を破棄しますか？", "破棄", "キャンセル");
+    QCOMPARE(text, QString::fromUtf8("変更を破棄しますか？"));
+    buttons.sort();
+    QStringList expected = {QString::fromUtf8("破棄"), QString::fromUtf8("キャンセル")};
+    expected.sort();
+    QCOMPARE(buttons, expected);
+    QCOMPARE(answer, acted);
 }
 
 QTEST_MAIN(TestMessageBox)
