@@ -26,12 +26,14 @@ QComboBox* choices(QWidget* parent, const QStringList& items, const QString& nam
     return c;
 }
 
+constexpr int kLastPort = 65535;
+
 // A port box offers the usual ports and takes any other typed in; empty
 // means the usual port of the protection.
 QComboBox* portBox(QWidget* parent, const QStringList& usual, const QString& name) {
     QComboBox* c = choices(parent, usual, name);
     c->setEditable(true);
-    c->setValidator(new QIntValidator(1, 65535, c));
+    c->setValidator(new QIntValidator(1, kLastPort, c));
     c->lineEdit()->setAccessibleName(name);
     return c;
 }
@@ -124,6 +126,21 @@ void ConnectionGroup::load(const TransportSettings& t, const QString& automatic)
     smtpLogin->setCurrentIndex(loginKindOf(t.SmtpLoginKind));
     setText(smtpUser, t.SmtpUser);
     setText(smtpPassword, DecodeBase64Text(t.SmtpPassword).value_or(SjisText()));
+}
+
+QList<FieldCheck> ConnectionGroup::checks() const {
+    // The validator lets through what may still become a port while typing
+    // ("99999" on its way to "9999"), so the box is judged again on leaving:
+    // a number no port can be would otherwise be stored as the usual port.
+    QList<FieldCheck> found;
+    for (QComboBox* box : {smtpPort, pop3Port}) {
+        const QString typed = box->currentText().trimmed();
+        bool isNumber = false;
+        const int port = typed.toInt(&isNumber);
+        const bool fits = typed.isEmpty() || (isNumber && port >= 1 && port <= kLastPort);
+        found << FieldCheck{fits ? QString() : wholeNumberMessage(box->accessibleName(), 1, kLastPort), box};
+    }
+    return found;
 }
 
 void ConnectionGroup::store(TransportSettings& t) const {

@@ -2,6 +2,7 @@
 #include <QGroupBox>
 
 #include "model/Records.h"
+#include "ui/FieldRules.h"
 
 class QComboBox;
 class QLabel;
@@ -37,6 +38,9 @@ public:
 
     // `automatic` is what the program greets with when the box is empty.
     void load(const TransportSettings& t, const QString& automatic = {});
+    // Port boxes holding what no port can be; the box left empty is the
+    // protection's usual port.
+    QList<FieldCheck> checks() const;
     // Into `t`, keeping what the group does not show (the trusted certificates)
     // and the stored password while its box still shows it.
     void store(TransportSettings& t) const;

@@ -1,6 +1,11 @@
 #pragma once
 #include <QWidget>
 
+#include <functional>
+#include <string>
+
+class MessageBox;
+
 // The base of every window the main window opens (mail settings, address
 // book, invitation, questions, closing mail, feedback). However the window
 // goes away - its close box, a close() or hide() from one of its buttons, or
@@ -20,6 +25,19 @@ signals:
     void closed();
 
 protected:
+    // For a window whose "戻る" and close box leave without saving. `draft`
+    // gives what saving would store now, or nothing while there is nothing
+    // the operator could save (an earlier round shown). Leaving, or anything
+    // else that would throw the draft away, first asks the operator when it
+    // differs from the one last loaded or saved.
+    void askBeforeDroppingEdits(MessageBox& messages, std::function<std::string()> draft);
+    // What is on screen now is what the files hold: call after loading or saving.
+    void draftSaved();
+    // True when nothing unsaved would be lost, or the operator chose to
+    // discard it.
+    bool mayDropEdits();
+
+    void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
@@ -27,4 +45,7 @@ private:
     void reportClosed();
 
     bool showing_ = false;
+    MessageBox* messages_ = nullptr;
+    std::function<std::string()> draft_;
+    std::string savedDraft_;
 };

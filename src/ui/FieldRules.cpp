@@ -77,10 +77,14 @@ QString textProblem(const QComboBox* box, std::size_t maxBytes) {
     return problemIn(box->accessibleName(), box->currentText(), Charset::toSjis(box->currentText()).size(), maxBytes);
 }
 
+void tell(MessageBox& messages, const QString& text) {
+    messages.showUtf8(text.toStdString());
+}
+
 bool noFieldProblem(MessageBox& messages, const QList<FieldCheck>& checks) {
     for (const FieldCheck& c : checks) {
         if (c.problem.isEmpty()) continue;
-        messages.show(Charset::toSjis(c.problem), true);
+        tell(messages, c.problem);
         if (c.box) c.box->setFocus();
         return false;
     }

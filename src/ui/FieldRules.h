@@ -49,6 +49,10 @@ struct FieldCheck {
     QWidget* box = nullptr;
 };
 
+// Tells the operator `text` through the message box's Unicode path, so a
+// character the message names shows as itself.
+void tell(MessageBox& messages, const QString& text);
+
 // Shows the first problem in a message box and puts the focus in its box;
 // true when there is none and saving may go on.
 bool noFieldProblem(MessageBox& messages, const QList<FieldCheck>& checks);

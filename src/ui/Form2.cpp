@@ -168,17 +168,17 @@ bool Form2::fieldsReadyToSave() {
     const MailSettings& s = m.mailSettings;
     QLineEdit* smtpUser = Connection->smtpUser;
     QLineEdit* smtpPassword = Connection->smtpPassword;
-    return noFieldProblem(*m.platform.messageBox,
-                          {{textProblemUnlessKept(Text1, s.Pop3Server), Text1},
-                           {textProblemUnlessKept(Text2, s.SmtpServer), Text2},
-                           {textProblemUnlessKept(Text3, s.AccountId), Text3},
-                           {passwordProblem(Text4, s.Password), Text4},
-                           {textProblemUnlessKept(Text5, s.OwnAddress), Text5},
-                           {textProblemUnlessKept(Text6, s.SenderName), Text6},
-                           {textProblemUnlessKept(smtpUser, m.transport.SmtpUser), smtpUser},
-                           {textProblemUnlessKept(Connection->greetingName, m.transport.GreetingName),
-                            Connection->greetingName},
-                           {passwordProblem(smtpPassword, m.transport.SmtpPassword), smtpPassword}});
+    QList<FieldCheck> checks = {{textProblemUnlessKept(Text1, s.Pop3Server), Text1},
+                                {textProblemUnlessKept(Text2, s.SmtpServer), Text2},
+                                {textProblemUnlessKept(Text3, s.AccountId), Text3},
+                                {passwordProblem(Text4, s.Password), Text4},
+                                {textProblemUnlessKept(Text5, s.OwnAddress), Text5},
+                                {textProblemUnlessKept(Text6, s.SenderName), Text6},
+                                {textProblemUnlessKept(smtpUser, m.transport.SmtpUser), smtpUser},
+                                {textProblemUnlessKept(Connection->greetingName, m.transport.GreetingName),
+                                 Connection->greetingName},
+                                {passwordProblem(smtpPassword, m.transport.SmtpPassword), smtpPassword}};
+    return noFieldProblem(*m.platform.messageBox, checks + Connection->checks());
 }
 
 void Form2::Command1_Click() {

@@ -8,14 +8,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScrollBar>
-#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include "mail/Players.h"
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
 #include "ui/FieldRules.h"
+#include "ui/PageScrollBar.h"
 #include "ui/ReplyGroup.h"
 #include "ui/Widgets.h"
 
@@ -55,22 +54,20 @@ void Form3::buildControls() {
     Label4 = captionLabel(uiText("送信"), this);
     Label4->setAlignment(Qt::AlignCenter);
 
+    // Each row's boxes are named by the entry they show, as each page is shown.
     for (int r = 0; r < kRows; ++r) {
         const auto i = std::size_t(r);
-        const QString row = QString::number(r);
         Text1[i] = new QLineEdit(this);
         Text1[i]->setFixedWidth(160);
-        Text1[i]->setAccessibleName(uiText("名前 ") + row);
         Text2[i] = new QLineEdit(this);
         Text2[i]->setFixedWidth(260);
-        Text2[i]->setAccessibleName(uiText("メールアドレス ") + row);
         Check1[i] = new QCheckBox(this);
-        Check1[i]->setAccessibleName(uiText("送信 ") + row);
         guardText(Text1[i]);
         guardText(Text2[i], kAddressChars);
     }
 
-    VScroll1 = new QScrollBar(Qt::Vertical, this);
+    VScroll1 = new PageScrollBar(*m.platform.messageBox, this);
+    VScroll1->pageChecks = [this] { return shownPageChecks(); };
     VScroll1->setRange(0, kLastPage);
     VScroll1->setSingleStep(1);
     VScroll1->setPageStep(1);
@@ -167,19 +164,19 @@ QList<FieldCheck> Form3::leavingChecks() const {
 }
 
 void Form3::VScroll1_Change() {
-    // Each keystroke goes into the address book at once: another page may
-    // replace the rows only when nothing typed in them would be changed.
-    if (VScroll1->value() != shownPage_ && !noFieldProblem(*m.platform.messageBox, shownPageChecks())) {
-        const QSignalBlocker back(VScroll1);
-        VScroll1->setValue(shownPage_);
-        return;
-    }
+    // The bar checked the rows before it let their page go.
     shownPage_ = VScroll1->value();
     Label5->setText(QStringLiteral("%1–%2 / %3").arg(kRows * shownPage_ + 1).arg(kRows * shownPage_ + kRows).arg(kAddressSlots));
     const AddressBook& book = m.addressBook;
     for (int r = 0; r < kRows; ++r) {
         const auto i = std::size_t(r);
         const auto slot = std::size_t(slotOfRow(r));
+        // Named by the entry's number, so a message or a screen reader
+        // names the entry itself ("名前 1000"), not the row on screen.
+        const QString entry = QString::number(slot + 1);
+        Text1[i]->setAccessibleName(uiText("名前 ") + entry);
+        Text2[i]->setAccessibleName(uiText("メールアドレス ") + entry);
+        Check1[i]->setAccessibleName(uiText("送信 ") + entry);
         setText(Text1[i], book.Names[slot]);
         setText(Text2[i], book.Addresses[slot]);
         Check1[i]->setChecked(book.SendFlags[slot] != 0);

@@ -11,7 +11,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QScrollBar;
+class PageScrollBar;
 class ReplyGroup;
 
 // The address book window "アドレス帳設定": the 1000 slots of trv2.dat, ten
@@ -36,7 +36,7 @@ public:
     std::array<QLineEdit*, kRows> Text1;   // names of the slots shown
     std::array<QLineEdit*, kRows> Text2;   // their addresses
     std::array<QCheckBox*, kRows> Check1;  // their send marks
-    QScrollBar* VScroll1;                  // the page, 0..99
+    PageScrollBar* VScroll1;               // the page, 0..99
     ReplyGroup* Replies;                   // 返信の受け付け
     QPushButton* Command1;                 // 戻る
     QFrame* Line1;

@@ -64,6 +64,10 @@ Form4::Form4(Module1& module1, QWidget* parent) : EditorWindow(parent), m(module
     buildControls();
     wireConnections();
     Form_Load();
+    askBeforeDroppingEdits(*m.platform.messageBox, [this] {
+        // An earlier round is only shown: nothing of it can be saved.
+        return pastRound_ ? std::string() : shownValues({Combo0, Text0, Combo2, Text1, Text3, Text2});
+    });
 }
 
 void Form4::buildControls() {
@@ -273,7 +277,7 @@ bool Form4::trv4_Write() {
     for (NumberField& f : numbers) {
         f.value = wholeNumberIn(f.text, f.low, f.high);
         if (!f.value) {
-            m.platform.messageBox->show(Charset::toSjis(wholeNumberMessage(uiText(f.name), f.low, f.high)));
+            tell(*m.platform.messageBox, wholeNumberMessage(uiText(f.name), f.low, f.high));
             return false;
         }
     }
@@ -309,6 +313,11 @@ void Form4::Combo1_Click() {
         ComposeInvitationText();
         setPastRound(false);
     } else {
+        // Showing the earlier round replaces the fields on screen.
+        if (!mayDropEdits()) {
+            Combo1->setEditText(QString::number(m.quizRun.CurrentRound));
+            return;
+        }
         setPastRound(true);
         trv4_read();
     }
@@ -334,9 +343,11 @@ void Form4::Text2_Change() {
 }
 
 void Form4::Command1_Click() {
-    if (trv4_Write()) close();
+    if (!trv4_Write()) return;
+    draftSaved();
+    close();
 }
 
 void Form4::Command2_Click() {
-    close();   // nothing saved
+    close();   // nothing saved; asked first when something was typed
 }

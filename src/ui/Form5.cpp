@@ -13,17 +13,17 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollBar>
-#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include "model/QuestionRules.h"
 #include "model/NumberField.h"
+#include "model/RecordCodec.h"
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
 #include "ui/ComboLock.h"
 #include "ui/QuestionMailText.h"
 #include "ui/FieldRules.h"
+#include "ui/PageScrollBar.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -48,6 +48,12 @@ Form5::Form5(Module1& module, QWidget* parent)
     setInitialState();
     connectHandlers();
     Form_Load();
+    askBeforeDroppingEdits(*m.platform.messageBox, [this] {
+        // An earlier round is only shown: nothing of it can be saved. A
+        // count or full score typed but not chosen is saved too.
+        if (pastRound_) return std::string();
+        return encodeRecord(set) + shownValues({Combo2, Combo5});
+    });
 }
 
 // ---------------------------------------------------------------------------
@@ -85,16 +91,18 @@ void Form5::buildControls() {
     Text1 = line(QStringLiteral("件名"));
     Text2 = multi(QStringLiteral("問題文"));
     Text4 = line(QStringLiteral("セパレータ"), true);
+    // Each row's boxes are named by the choice they show (nameRow).
     for (int i = 0; i < 5; ++i) {
-        const QString row = QString::number(i + 1);
-        Text3[i] = line(QStringLiteral("回答番号 ") + row, true);
-        Text5[i] = line(QStringLiteral("選択肢のセパレータ ") + row, true);
-        Text6[i] = line(QStringLiteral("選択肢 ") + row);
+        Text3[i] = line(QString(), true);
+        Text5[i] = line(QString(), true);
+        Text6[i] = line(QString());
         Check1[i] = new QCheckBox(this);
-        Check1[i]->setAccessibleName(QStringLiteral("正解 ") + row);
         Check1[i]->setAutoFillBackground(true);
+        nameRow(i);
     }
-    VScroll1 = new QScrollBar(Qt::Vertical, this);
+    VScroll1 = new PageScrollBar(*m.platform.messageBox, this);
+    // While trv5_hyoji fills the boxes, nothing typed is on screen to lose.
+    VScroll1->pageChecks = [this] { return Displaying == 1 ? QList<FieldCheck>() : shownQuestionChecks(); };
     VScroll1->setAccessibleName(QStringLiteral("選択肢のページ"));
     VScroll1->setRange(0, 1);
     VScroll1->setSingleStep(1);
@@ -353,7 +361,17 @@ void Form5::trv5_hyoji() {
     Displaying = 0;
 }
 
-int Form5::page() const { return VScroll1->value() == 1 ? 1 : 0; }
+int Form5::page() const { return VScroll1 && VScroll1->value() == 1 ? 1 : 0; }
+
+void Form5::nameRow(int row) {
+    // By the choice's own number ("選択肢 7"), so a message or a screen
+    // reader names the choice, not the row on screen.
+    const QString choice = QString::number(choiceOf(row) + 1);
+    Text3[row]->setAccessibleName(QStringLiteral("回答番号 ") + choice);
+    Text5[row]->setAccessibleName(QStringLiteral("選択肢のセパレータ ") + choice);
+    Text6[row]->setAccessibleName(QStringLiteral("選択肢 ") + choice);
+    Check1[row]->setAccessibleName(QStringLiteral("正解 ") + choice);
+}
 
 void Form5::fillRow(int row) {
     const int q = shownQuestion_;
@@ -390,6 +408,11 @@ void Form5::ComposeQuestionMail() {
 // Handlers
 
 void Form5::Combo1_Click() {
+    // Either way the working question set is replaced.
+    if (!mayDropEdits()) {
+        setText(Combo1, decimal(currentRound_));
+        return;
+    }
     const auto chosen = wholeNumberIn(textOf(Combo1), 1, kMaxInt16);
     if (chosen && *chosen == currentRound_) {
         showRoundState(false);
@@ -397,6 +420,7 @@ void Form5::Combo1_Click() {
         // stored questions are read afresh.
         InitQuestionForm();
         rebuildQuestionList(wholeNumberIn(textOf(Combo2), 1, kQuestionSlots).value_or(1));
+        draftSaved();
     } else {
         showRoundState(true);
         trv5_read(textOf(Combo1));
@@ -551,13 +575,12 @@ void Form5::Check1_Click(int i) {
 }
 
 void Form5::VScroll1_Change() {
-    if (Displaying != 1 && VScroll1->value() != shownPage_ && !shownQuestionCanBeLeft()) {
-        const QSignalBlocker back(VScroll1);
-        VScroll1->setValue(shownPage_);
-        return;
-    }
+    // The bar checked the question's boxes before it let their page go.
     shownPage_ = VScroll1->value();
-    for (int i = 0; i < 5; ++i) fillRow(i);
+    for (int i = 0; i < 5; ++i) {
+        nameRow(i);
+        fillRow(i);
+    }
 }
 
 void Form5::Command1_Click() {
@@ -568,10 +591,10 @@ void Form5::Command1_Click() {
     if (wholeNumberIn(textOf(Combo5), 1, kMaxInt16) != std::optional<int>(set.TotalPoints)) Combo5_Click();
     if (!writeQuestionFile(*m.platform.files, textOf(Combo1), set)) {
         // Closing now would throw the questions away while looking saved.
-        m.platform.messageBox->show(Charset::toSjis(
-            QStringLiteral("問題を保存できませんでした。ディスクの空きや書き込みの権限を確かめて下さい。")));
+        tell(*m.platform.messageBox, QStringLiteral("問題を保存できませんでした。ディスクの空きや書き込みの権限を確かめて下さい。"));
         return;
     }
+    draftSaved();
     close();
 }
 
@@ -624,6 +647,7 @@ bool Form5::shownQuestionCanBeLeft() {
 // Current round (black, editable) or an earlier one (red, read-only)
 
 void Form5::showRoundState(bool past) {
+    pastRound_ = past;
     QWidget* coloured[] = {Combo1, Combo2, Combo5, Combo3, Text7, Text1, Text2, Text4, Combo4, Text8, Text9};
     for (QWidget* w : coloured) setPastRoundColour(w, past);
     for (int i = 0; i < 5; ++i) {

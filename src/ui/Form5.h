@@ -12,7 +12,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QScrollBar;
+class PageScrollBar;
 
 // The question editor "問題入力": the questions of the current round with
 // their choices, correct choice, reply time, points and finished mail text,
@@ -37,7 +37,7 @@ public:
     std::array<QLineEdit*, 5> Text5{};   // choice separators
     std::array<QLineEdit*, 5> Text6{};   // choice texts
     std::array<QCheckBox*, 5> Check1{};  // the correct choice
-    QScrollBar* VScroll1 = nullptr;      // page 0: choices 1-5, page 1: 6-10
+    PageScrollBar* VScroll1 = nullptr;   // page 0: choices 1-5, page 1: 6-10
     QPlainTextEdit* Text8 = nullptr;     // the question's mail body
     QLineEdit* Text9 = nullptr;          // its length
     QPushButton* Command1 = nullptr;     // 確定
@@ -94,6 +94,7 @@ private:
     int page() const;
     int choiceOf(int row) const { return 5 * page() + row; }
     void fillRow(int row);
+    void nameRow(int row);
     void rebuildQuestionList(int count);
     void updateByteCount();
     void updateCharacterCount();
@@ -104,5 +105,6 @@ private:
     QuestionSet& set;
     int shownQuestion_ = 1;
     int shownPage_ = 0;   // the choice page on screen
+    bool pastRound_ = false;   // an earlier round shown, red and read-only
     std::int16_t currentRound_ = 1;
 };

@@ -44,6 +44,10 @@ Form6::Form6(Module1& module, QWidget* parent) : EditorWindow(parent), m(module)
     setInitialState();
     connectHandlers();
     Form_Load();
+    askBeforeDroppingEdits(*m.platform.messageBox, [this] {
+        // Locked (an earlier round, or no questions): nothing can be saved.
+        return locked_ ? std::string() : shownValues({Combo0, Text0, Text1, Text3, Text2});
+    });
 }
 
 // ---------------------------------------------------------------------------
@@ -172,7 +176,7 @@ void Form6::Form_Load() {
     auto stored = std::make_unique<QuestionSet>();
     const bool opened = readRecordFile(*m.platform.files, roundFileName(FileNames::kQuestionPrefix, round), *stored);
     if (opened && !hasQuestions(*stored)) {
-        m.platform.messageBox->show(Charset::toSjis(QStringLiteral("問題を入力して下さい")), true);
+        tell(*m.platform.messageBox, QStringLiteral("問題を入力して下さい"));
         setRoundColour(true);
         setLocked(true);
         setComboLocked(Combo1, true);
@@ -232,6 +236,11 @@ void Form6::Text0_Change() {
 void Form6::Text2_Change() { updateByteCount(); }
 
 void Form6::Combo1_Click() {
+    // Either way the fields on screen are replaced.
+    if (!mayDropEdits()) {
+        setText(Combo1, std::to_string(currentRound_));
+        return;
+    }
     const SjisText chosen = textOf(Combo1);
     const auto round = wholeNumberIn(chosen, 1, kMaxInt16);
     if (round && *round == currentRound_) {
@@ -241,6 +250,7 @@ void Form6::Combo1_Click() {
         Command1->setEnabled(true);
         // Everything is loaded afresh: unsaved edits are dropped.
         Form_Load();
+        draftSaved();
     } else {
         setRoundColour(true);
         setLocked(true);
@@ -258,10 +268,10 @@ void Form6::Command1_Click() {
     if (!fieldsReadyToSave()) return;
     if (!trv6_Write()) {
         // Closing now would lose the mail while looking saved.
-        m.platform.messageBox->show(Charset::toSjis(
-            QStringLiteral("クイズ終了メールを保存できませんでした。ディスクの空きや書き込みの権限を確かめて下さい。")));
+        tell(*m.platform.messageBox, QStringLiteral("クイズ終了メールを保存できませんでした。ディスクの空きや書き込みの権限を確かめて下さい。"));
         return;
     }
+    draftSaved();
     close();
 }
 
@@ -289,6 +299,7 @@ void Form6::setRoundColour(bool red) {
 }
 
 void Form6::setLocked(bool locked) {
+    locked_ = locked;
     setComboLocked(Combo0, locked);
     Text0->setReadOnly(locked);
     Text1->setReadOnly(locked);

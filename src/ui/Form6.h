@@ -54,4 +54,5 @@ private:
 
     Module1& m;
     std::int16_t currentRound_ = 1;
+    bool locked_ = false;   // an earlier round, or no questions to close on
 };

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -116,4 +117,17 @@ void nameComboBox(QComboBox* box, const QString& name) {
     box->setAccessibleName(name);
     box->view()->setAccessibleName(name);
     if (QWidget* popup = box->view()->parentWidget()) popup->setAccessibleName(name);
+}
+
+std::string shownValues(std::initializer_list<const QWidget*> boxes) {
+    QString image;
+    for (const QWidget* w : boxes) {
+        if (auto* line = qobject_cast<const QLineEdit*>(w)) image += line->text();
+        else if (auto* area = qobject_cast<const QPlainTextEdit*>(w)) image += area->toPlainText();
+        else if (auto* combo = qobject_cast<const QComboBox*>(w)) image += combo->currentText();
+        else if (auto* check = qobject_cast<const QCheckBox*>(w)) image += check->isChecked() ? u'1' : u'0';
+        // A separator no box can hold, so moving text between boxes shows.
+        image += QChar(0);
+    }
+    return image.toStdString();
 }

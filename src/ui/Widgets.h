@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <initializer_list>
+#include <string>
 
 #include "platform/SjisText.h"
 
@@ -63,6 +64,11 @@ void makeHeading(QLabel* label);
 void makeNumberBox(QLineEdit* box);
 void makeNumberBox(QComboBox* box);
 QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> buttons);
+
+// What the given boxes show, one after another, as a comparable image of
+// an editor's unsaved state (line edits, text areas, combo boxes' text,
+// check boxes).
+std::string shownValues(std::initializer_list<const QWidget*> boxes);
 
 // The text colour of a past round, red (255, 0, 0), or the normal colour.
 void setPastRoundColour(QWidget* widget, bool past);

@@ -23,6 +23,7 @@
 #include "support/RawRecord.h"
 #include "support/TestWorld.h"
 #include "ui/Form3.h"
+#include "ui/PageScrollBar.h"
 #include "ui/ReplyGroup.h"
 
 namespace {
@@ -368,9 +369,9 @@ private slots:
         QCOMPARE(form.Label3->text(), QString("メールアドレス"));
         QCOMPARE(form.Label4->text(), QString("送信"));
         QCOMPARE(form.Command1->text(), QString("戻る"));
-        QCOMPARE(form.Text1[3]->accessibleName(), QString("名前 3"));
-        QCOMPARE(form.Text2[3]->accessibleName(), QString("メールアドレス 3"));
-        QCOMPARE(form.Check1[3]->accessibleName(), QString("送信 3"));
+        QCOMPARE(form.Text1[3]->accessibleName(), QString("名前 4"));
+        QCOMPARE(form.Text2[3]->accessibleName(), QString("メールアドレス 4"));
+        QCOMPARE(form.Check1[3]->accessibleName(), QString("送信 4"));
         for (QWidget* w : form.findChildren<QWidget*>()) {
             // The list a choice box pops up is a window of its own, named by
             // the box; its inner frames, like the viewport and scroll bars of

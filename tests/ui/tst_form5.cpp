@@ -15,6 +15,7 @@
 #include "support/TestWorld.h"
 #include "ui/Form1.h"
 #include "ui/Form5.h"
+#include "ui/PageScrollBar.h"
 #include "ui/ComboLock.h"
 #include "ui/Widgets.h"
 
