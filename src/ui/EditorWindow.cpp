@@ -3,9 +3,12 @@
 #include <QHideEvent>
 #include <QShowEvent>
 
+#include "ui/WindowPlacement.h"
+
 EditorWindow::EditorWindow(QWidget* parent) : QWidget(parent) {
     // Editors are top-level windows of their own even when given a parent.
     setWindowFlag(Qt::Window);
+    WindowPlacement::manage(this);
 }
 
 EditorWindow::~EditorWindow() {

@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include "platform/qt/Charset.h"
 
@@ -98,6 +100,49 @@ QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> buttons) {
     row->addStretch();
     for (QPushButton* b : buttons) row->addWidget(b);
     return row;
+}
+
+namespace {
+
+class ScrollPage : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    // QScrollArea asks for no more than 36 by 24 lines of text whatever it
+    // holds; a window sized by that would scroll even on a large screen.
+    QSize sizeHint() const override {
+        if (!widget()) return QScrollArea::sizeHint();
+        const int frame = 2 * frameWidth();
+        return widget()->sizeHint() + QSize(frame, frame);
+    }
+};
+
+}  // namespace
+
+QScrollArea* scrollPage(QLayout* content, const QString& name, QWidget* parent) {
+    auto* page = new ScrollPage(parent);
+    // It stretches where its content would have.
+    const Qt::Orientations grows = content->expandingDirections();
+    page->setSizePolicy(grows & Qt::Horizontal ? QSizePolicy::Expanding : QSizePolicy::Preferred,
+                        grows & Qt::Vertical ? QSizePolicy::Expanding : QSizePolicy::Preferred);
+    page->setFrameShape(QFrame::NoFrame);
+    page->setWidgetResizable(true);
+    page->setFocusPolicy(Qt::NoFocus);
+    auto* inner = new QWidget(page);
+    content->setContentsMargins(0, 0, 0, 0);
+    inner->setLayout(content);
+    page->setWidget(inner);
+    // The inner page is drawn by the window behind it, as the controls were
+    // before they scrolled.
+    inner->setAutoFillBackground(false);
+    page->viewport()->setAutoFillBackground(false);
+    for (QWidget* part : std::initializer_list<QWidget*>{page, page->viewport(), inner, page->verticalScrollBar(),
+                                                         page->horizontalScrollBar()}) {
+        part->setAccessibleName(name);
+        // Scroll bars sit in containers of their own.
+        if (QWidget* holder = part->parentWidget(); holder && holder != parent && holder != page)
+            holder->setAccessibleName(name);
+    }
+    return page;
 }
 
 void setPastRoundColour(QWidget* widget, bool past) {

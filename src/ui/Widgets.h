@@ -9,6 +9,8 @@
 class QComboBox;
 class QHBoxLayout;
 class QPushButton;
+class QLayout;
+class QScrollArea;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -63,6 +65,14 @@ void makeHeading(QLabel* label);
 void makeNumberBox(QLineEdit* box);
 void makeNumberBox(QComboBox* box);
 QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> buttons);
+
+// The part of a window that may not fit a small or scaled screen: its
+// controls scroll inside the window rather than being squeezed below their
+// size. It asks for the whole of its content, so where the screen has room
+// nothing scrolls and the window looks as it always did. The page and its
+// Qt-made parts (viewport, scroll bars) carry `name` for screen readers; the
+// page takes no focus of its own, Tab goes straight to its controls.
+QScrollArea* scrollPage(QLayout* content, const QString& name, QWidget* parent);
 
 // The text colour of a past round, red (255, 0, 0), or the normal colour.
 void setPastRoundColour(QWidget* widget, bool past);
