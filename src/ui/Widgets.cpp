@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -11,6 +12,8 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+
+#include <algorithm>
 
 #include "platform/qt/Charset.h"
 
@@ -106,13 +109,40 @@ namespace {
 
 class ScrollPage : public QScrollArea {
 public:
-    using QScrollArea::QScrollArea;
+    explicit ScrollPage(QWidget* parent) : QScrollArea(parent) {
+        // The vertical bar comes and goes with the window's height; the
+        // page's width follows it (see minimumSizeHint).
+        if (QWidget* holder = verticalScrollBar()->parentWidget()) holder->installEventFilter(this);
+    }
+
     // QScrollArea asks for no more than 36 by 24 lines of text whatever it
     // holds; a window sized by that would scroll even on a large screen.
     QSize sizeHint() const override {
         if (!widget()) return QScrollArea::sizeHint();
         const int frame = 2 * frameWidth();
-        return widget()->sizeHint() + QSize(frame, frame);
+        return widget()->sizeHint() + QSize(frame + barWidth(), frame);
+    }
+
+    // As short as need be, but never narrower than the content beside the
+    // vertical bar: a page scrolls down, not sideways as well, and its boxes
+    // are not cut at the right edge.
+    QSize minimumSizeHint() const override {
+        const QSize least = QScrollArea::minimumSizeHint();
+        if (!widget()) return least;
+        const int width = widget()->minimumSizeHint().width() + 2 * frameWidth() + barWidth();
+        return QSize(std::max(least.width(), width), least.height());
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show || event->type() == QEvent::Hide) updateGeometry();
+        return QScrollArea::eventFilter(watched, event);
+    }
+
+private:
+    int barWidth() const {
+        const QScrollBar* bar = verticalScrollBar();
+        return bar->isVisibleTo(this) ? bar->sizeHint().width() : 0;
     }
 };
 

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QScreen>
 #include <QSettings>
 #include <QWidget>
@@ -102,8 +103,17 @@ private:
             }
         }
         const QRect frame(at, size.grownBy(margins));
-        const QRect fitted = fitOnScreen(frame, window_->minimumSize().grownBy(margins), availableAreas(window_));
+        QRect fitted = fitOnScreen(frame, window_->minimumSize().grownBy(margins), availableAreas(window_));
         window_->resize(fitted.size().shrunkBy(margins));
+        if (!saved && window_->layout()) {
+            // Cut short, a scroll page shows its bar and asks for its width
+            // as well: a second fitting gives it that.
+            window_->layout()->activate();
+            const QSize wanted = window_->sizeHint().expandedTo(window_->size());
+            fitted = fitOnScreen(QRect(fitted.topLeft(), wanted.grownBy(margins)),
+                                 window_->minimumSize().grownBy(margins), availableAreas(window_));
+            window_->resize(fitted.size().shrunkBy(margins));
+        }
         // An unplaced window that fits where it stands is left to the
         // window system to place.
         if (saved || fitted.topLeft() != frame.topLeft()) window_->move(fitted.topLeft());

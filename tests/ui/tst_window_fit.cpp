@@ -13,7 +13,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -122,6 +124,15 @@ private slots:
         if (window->sizeHint().height() + 36 <= area().height())
             QVERIFY2(window->height() >= window->sizeHint().height(), qPrintable(sizes));
 
+        // A page scrolls down only: its boxes are never cut at the right.
+        QApplication::processEvents();
+        for (QScrollArea* page : window->findChildren<QScrollArea*>()) {
+            const QString what = QStringLiteral("%1: page %2 wide in a view %3 wide")
+                                     .arg(sizes).arg(page->widget()->width()).arg(page->viewport()->width());
+            QVERIFY2(!page->horizontalScrollBar()->isVisible(), qPrintable(what));
+            QVERIFY2(page->widget()->width() <= page->viewport()->width(), qPrintable(what));
+        }
+
         int captions = 0;
         for (QWidget* w : window->findChildren<QWidget*>()) {
             if (!(qobject_cast<QLabel*>(w) || qobject_cast<QPushButton*>(w) || qobject_cast<QCheckBox*>(w))) continue;
@@ -181,11 +192,17 @@ private slots:
                                   .arg(area().width()).arg(area().height());
         QVERIFY2(area().contains(window->frameGeometry()), qPrintable(where));
         QVERIFY2(window->height() + WindowPlacement::kFrameAllowance.top() <= area().height(), qPrintable(where));
+        // Cut short, a scroll page widens the window by its bar.
+        const int bar = window->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, window);
+        const auto sizeKept = [&] {
+            return window->height() == saved.height() && window->width() >= saved.width() &&
+                   window->width() <= saved.width() + bar;
+        };
         if (kept) {
             QCOMPARE(window->pos(), at);
-            QCOMPARE(window->size(), saved);
-        } else if (saved.width() + 8 <= area().width() && saved.height() + 36 <= area().height()) {
-            QCOMPARE(window->size(), saved);   // only moved
+            QVERIFY2(sizeKept(), qPrintable(where));
+        } else if (saved.width() + bar + 8 <= area().width() && saved.height() + 36 <= area().height()) {
+            QVERIFY2(sizeKept(), qPrintable(where));   // only moved
         }
     }
 
@@ -202,11 +219,15 @@ private slots:
         QFETCH(bool, closeIt);
         open(name);
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        const QSize size = window->minimumSize() + QSize(3, 2);
         const QPoint at(17, 11);
-        window->resize(size);
+        window->resize(window->minimumSize() + QSize(3, 2));
         window->move(at);
         QTRY_COMPARE(window->pos(), at);
+        // Cut short, a page shows its bar and widens the window.
+        // The offscreen window system resizes a shown window a little later.
+        QTest::qWait(100);
+        QTRY_COMPARE(window->size(), window->size().expandedTo(window->minimumSizeHint()));
+        const QSize size = window->size();
         if (closeIt)
             window->close();
         else
