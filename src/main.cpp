@@ -54,6 +54,10 @@ int main(int argc, char* argv[]) {
         folder = QDir::toNativeSeparators(info.absoluteFilePath()) + QDir::separator();
     }
 
+    // The settings file (where the windows were left) is then
+    // ~/.config/TRIVORN/trivorn.conf.
+    QCoreApplication::setOrganizationName(QStringLiteral("TRIVORN"));
+    QCoreApplication::setApplicationName(QStringLiteral("trivorn"));
     QApplication app(argc, argv);
     if (folder.isEmpty()) folder = appFolderPath();
 

@@ -5,10 +5,12 @@
 #include <QShowEvent>
 
 #include "platform/MessageBox.h"
+#include "ui/WindowPlacement.h"
 
 EditorWindow::EditorWindow(QWidget* parent) : QWidget(parent) {
     // Editors are top-level windows of their own even when given a parent.
     setWindowFlag(Qt::Window);
+    WindowPlacement::manage(this);
 }
 
 EditorWindow::~EditorWindow() {

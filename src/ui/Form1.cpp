@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QVBoxLayout>
@@ -19,6 +20,7 @@
 #include "platform/qt/Charset.h"
 #include "ui/ResultCells.h"
 #include "ui/Widgets.h"
+#include "ui/WindowPlacement.h"
 
 namespace {
 
@@ -60,6 +62,7 @@ Form1::Form1(Module1& module1, FolderSource appFolder, QWidget* parent)
     : QWidget(parent), m(module1), appFolder_(std::move(appFolder)) {
     if (!appFolder_) appFolder_ = [] { return AppFolder(); };
     buildControls();
+    WindowPlacement::manage(this);
     roundMail_ = std::make_unique<RoundMailer>(m, vars, sessionView_, *Winsock1, *Timer1, *Winsock2, *Timer2);
     wireConnections();
     Form_Load();
@@ -204,7 +207,10 @@ void Form1::buildControls() {
     auto* page = new QVBoxLayout;
     page->addLayout(editors);
     page->addLayout(selector);
-    page->addWidget(Frame1);
+    // The grids are the tallest part: they scroll where the screen is short.
+    auto* grids = new QVBoxLayout;
+    grids->addWidget(Frame1);
+    page->addWidget(scrollPage(grids, uiText("成績"), this));
     page->addWidget(Text7);
     page->addWidget(ProgressBar1);
     page->addLayout(feedback);

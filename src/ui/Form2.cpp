@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "codec/Base64.h"
@@ -94,8 +95,12 @@ void Form2::buildControls() {
 
     auto* page = new QVBoxLayout;
     page->addWidget(Label2);
-    page->addLayout(rows);
-    page->addWidget(Connection);
+    // The boxes and the connection group scroll where the screen is short;
+    // the heading and "戻る" stay in view.
+    auto* fields = new QVBoxLayout;
+    fields->addLayout(rows);
+    fields->addWidget(Connection);
+    page->addWidget(scrollPage(fields, uiText("メールの設定"), this));
     page->addLayout(buttons);
     setLayout(page);
 }

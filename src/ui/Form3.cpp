@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "mail/Players.h"
@@ -120,7 +121,9 @@ void Form3::buildControls() {
 
     auto* page = new QVBoxLayout;
     page->addWidget(Label2);
-    page->addLayout(listAndGroup);
+    // The list and the group scroll where the screen is short (a large
+    // desktop font makes them taller); the heading and "戻る" stay in view.
+    page->addWidget(scrollPage(listAndGroup, uiText("アドレス帳設定"), this));
     page->addLayout(buttons);
     setLayout(page);
 }

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <array>
@@ -187,7 +188,9 @@ void Form4::buildControls() {
 
     auto* page = new QVBoxLayout;
     page->addWidget(Label7);
-    page->addLayout(columns);
+    // The fields and the body scroll where the screen is short; the
+    // heading and the buttons stay in view.
+    page->addWidget(scrollPage(columns, uiText("クイズ参加確認"), this));
     page->addLayout(buttons);
     setLayout(page);
 }

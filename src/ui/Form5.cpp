@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "model/QuestionRules.h"
@@ -199,14 +200,15 @@ void Form5::buildControls() {
     right->addLayout(countRow);
 
     auto* body = new QHBoxLayout;
-    body->addLayout(left, 0);
+    // The field column scrolls where the screen is short; the mail beside it
+    // scrolls in its own box.
+    body->addWidget(scrollPage(left, QStringLiteral("問題入力"), this), 0);
     body->addWidget(frameLine(QFrame::VLine, this));
     body->addLayout(right, 1);
 
     auto* outer = new QVBoxLayout(this);
     outer->addWidget(title);
     outer->addLayout(body);
-    resize(900, 620);
 }
 
 // What the window shows before it has loaded anything; set before the

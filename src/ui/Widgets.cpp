@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -10,6 +11,10 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+
+#include <algorithm>
 
 #include "platform/qt/Charset.h"
 
@@ -99,6 +104,76 @@ QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> buttons) {
     row->addStretch();
     for (QPushButton* b : buttons) row->addWidget(b);
     return row;
+}
+
+namespace {
+
+class ScrollPage : public QScrollArea {
+public:
+    explicit ScrollPage(QWidget* parent) : QScrollArea(parent) {
+        // The vertical bar comes and goes with the window's height; the
+        // page's width follows it (see minimumSizeHint).
+        if (QWidget* holder = verticalScrollBar()->parentWidget()) holder->installEventFilter(this);
+    }
+
+    // QScrollArea asks for no more than 36 by 24 lines of text whatever it
+    // holds; a window sized by that would scroll even on a large screen.
+    QSize sizeHint() const override {
+        if (!widget()) return QScrollArea::sizeHint();
+        const int frame = 2 * frameWidth();
+        return widget()->sizeHint() + QSize(frame + barWidth(), frame);
+    }
+
+    // As short as need be, but never narrower than the content beside the
+    // vertical bar: a page scrolls down, not sideways as well, and its boxes
+    // are not cut at the right edge.
+    QSize minimumSizeHint() const override {
+        const QSize least = QScrollArea::minimumSizeHint();
+        if (!widget()) return least;
+        const int width = widget()->minimumSizeHint().width() + 2 * frameWidth() + barWidth();
+        return QSize(std::max(least.width(), width), least.height());
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show || event->type() == QEvent::Hide) updateGeometry();
+        return QScrollArea::eventFilter(watched, event);
+    }
+
+private:
+    int barWidth() const {
+        const QScrollBar* bar = verticalScrollBar();
+        return bar->isVisibleTo(this) ? bar->sizeHint().width() : 0;
+    }
+};
+
+}  // namespace
+
+QScrollArea* scrollPage(QLayout* content, const QString& name, QWidget* parent) {
+    auto* page = new ScrollPage(parent);
+    // It stretches where its content would have.
+    const Qt::Orientations grows = content->expandingDirections();
+    page->setSizePolicy(grows & Qt::Horizontal ? QSizePolicy::Expanding : QSizePolicy::Preferred,
+                        grows & Qt::Vertical ? QSizePolicy::Expanding : QSizePolicy::Preferred);
+    page->setFrameShape(QFrame::NoFrame);
+    page->setWidgetResizable(true);
+    page->setFocusPolicy(Qt::NoFocus);
+    auto* inner = new QWidget(page);
+    content->setContentsMargins(0, 0, 0, 0);
+    inner->setLayout(content);
+    page->setWidget(inner);
+    // The inner page is drawn by the window behind it, as the controls were
+    // before they scrolled.
+    inner->setAutoFillBackground(false);
+    page->viewport()->setAutoFillBackground(false);
+    for (QWidget* part : std::initializer_list<QWidget*>{page, page->viewport(), inner, page->verticalScrollBar(),
+                                                         page->horizontalScrollBar()}) {
+        part->setAccessibleName(name);
+        // Scroll bars sit in containers of their own.
+        if (QWidget* holder = part->parentWidget(); holder && holder != parent && holder != page)
+            holder->setAccessibleName(name);
+    }
+    return page;
 }
 
 void setPastRoundColour(QWidget* widget, bool past) {

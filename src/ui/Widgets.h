@@ -10,6 +10,8 @@
 class QComboBox;
 class QHBoxLayout;
 class QPushButton;
+class QLayout;
+class QScrollArea;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -69,6 +71,14 @@ QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> buttons);
 // an editor's unsaved state (line edits, text areas, combo boxes' text,
 // check boxes).
 std::string shownValues(std::initializer_list<const QWidget*> boxes);
+
+// The part of a window that may not fit a small or scaled screen: its
+// controls scroll inside the window rather than being squeezed below their
+// size. It asks for the whole of its content, so where the screen has room
+// nothing scrolls and the window looks as it always did. The page and its
+// Qt-made parts (viewport, scroll bars) carry `name` for screen readers; the
+// page takes no focus of its own, Tab goes straight to its controls.
+QScrollArea* scrollPage(QLayout* content, const QString& name, QWidget* parent);
 
 // The text colour of a past round, red (255, 0, 0), or the normal colour.
 void setPastRoundColour(QWidget* widget, bool past);

@@ -177,6 +177,8 @@ QProcessEnvironment PrivateDesktop::programEnvironment() const {
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), sessionAddress_);
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_.filePath(QStringLiteral("run")));
     env.insert(QStringLiteral("TMPDIR"), dir_.filePath(QStringLiteral("tmp")));
+    // Where the program keeps its windows' places: not the user's settings.
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.filePath(QStringLiteral("config")));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.remove(QStringLiteral("AT_SPI_BUS_ADDRESS"));
     return env;

@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
 #include <memory>
@@ -410,8 +411,13 @@ private slots:
         QCOMPARE(form->Command2->text(), QString("戻る"));
         QCOMPARE(form->Combo2->accessibleName(), QString("返信時間"));
         QCOMPARE(form->Text3->accessibleName(), QString("文字数"));
-        // The window's own controls (not the inner parts of combos and the body).
-        for (QWidget* wdg : form->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        // The window's own controls (not the inner parts of combos and the
+        // body), on the window or on the page that scrolls on a small screen.
+        QWidgetList own = form->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        for (QScrollArea* page : form->findChildren<QScrollArea*>())
+            own += page->widget()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(own.contains(form->Text2));
+        for (QWidget* wdg : own) {
             QAccessibleInterface* a = QAccessible::queryAccessibleInterface(wdg);
             QVERIFY2(a && !a->text(QAccessible::Name).isEmpty(), qPrintable(wdg->metaObject()->className()));
         }

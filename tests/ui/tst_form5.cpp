@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QLabel>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QtTest>
 #include <memory>
@@ -20,6 +21,16 @@
 #include "ui/Widgets.h"
 
 namespace {
+
+// A control the window itself holds: placed on the window, or on the page of
+// a scroll area of the window (the field column scrolls on a small screen).
+bool onWindowOrPage(const QWidget* c, const QWidget* window) {
+    const QWidget* p = c->parentWidget();
+    if (p == window) return true;
+    const QWidget* viewport = p ? p->parentWidget() : nullptr;
+    auto* area = qobject_cast<const QScrollArea*>(viewport ? viewport->parentWidget() : nullptr);
+    return area && area->widget() == p && area->parentWidget() == window;
+}
 
 // The question set as the program's record code reads it back.
 std::unique_ptr<QuestionSet> decoded(const QByteArray& bytes) {
@@ -588,7 +599,7 @@ private slots:
         open();
         int named = 0;
         for (QWidget* c : w->findChildren<QWidget*>()) {
-            if (qobject_cast<QLabel*>(c) || c->parentWidget() != w.data()) continue;
+            if (qobject_cast<QLabel*>(c) || !onWindowOrPage(c, w.data())) continue;
             if (!(qobject_cast<QLineEdit*>(c) || qobject_cast<QPlainTextEdit*>(c) || qobject_cast<QComboBox*>(c) ||
                   qobject_cast<QAbstractButton*>(c) || qobject_cast<QScrollBar*>(c)))
                 continue;
