@@ -1,6 +1,8 @@
 #include "ui/EditorWindow.h"
 
 #include <QHideEvent>
+#include <QKeyEvent>
+#include <QPushButton>
 #include <QShowEvent>
 
 EditorWindow::EditorWindow(QWidget* parent) : QWidget(parent) {
@@ -30,4 +32,41 @@ void EditorWindow::reportClosed() {
     if (!showing_) return;
     showing_ = false;
     emit closed();
+}
+
+void EditorWindow::setDefaultButton(QPushButton* button) {
+    if (defaultButton_) defaultButton_->setDefault(false);
+    defaultButton_ = button;
+    if (button) button->setDefault(true);
+}
+
+void EditorWindow::setCancelButton(QPushButton* button) { cancelButton_ = button; }
+
+QPushButton* EditorWindow::defaultButton() const { return defaultButton_.data(); }
+
+QPushButton* EditorWindow::cancelButton() const { return cancelButton_.data(); }
+
+void EditorWindow::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    QPushButton* target = nullptr;
+    if (mods == Qt::NoModifier) {
+        switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            target = qobject_cast<QPushButton*>(focusWidget());
+            if (!target) target = defaultButton_;
+            break;
+        case Qt::Key_Escape:
+            target = cancelButton_;
+            break;
+        default:
+            break;
+        }
+    }
+    if (target && target->isVisible() && target->isEnabled()) {
+        event->accept();
+        target->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -98,6 +99,63 @@ QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> buttons) {
     row->addStretch();
     for (QPushButton* b : buttons) row->addWidget(b);
     return row;
+}
+
+namespace {
+
+constexpr const char* kLooksReadOnly = "trvLooksReadOnly";
+
+// Keeps one box's look and Tab stop in step with its read-only flag. Only the
+// background role is touched, so the red of a past round (the text roles,
+// set on the same palette) stays as it is.
+class ReadOnlyLook : public QObject {
+public:
+    ReadOnlyLook(QWidget* box, bool (*readOnly)(const QWidget*), bool tabWhenReadOnly)
+        : QObject(box), box_(box), readOnly_(readOnly), tabWhenReadOnly_(tabWhenReadOnly),
+          editableFocus_(box->focusPolicy()) {
+        box->installEventFilter(this);
+        apply();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::ReadOnlyChange || event->type() == QEvent::ApplicationPaletteChange) apply();
+        return false;
+    }
+
+private:
+    void apply() {
+        const bool ro = readOnly_(box_);
+        const QPalette desktop = QApplication::palette(box_);
+        QPalette palette = box_->palette();
+        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            palette.setColor(group, QPalette::Base, desktop.color(group, ro ? QPalette::Window : QPalette::Base));
+        box_->setPalette(palette);
+        box_->setProperty(kLooksReadOnly, ro);
+        Qt::FocusPolicy focus = editableFocus_;
+        if (ro && !tabWhenReadOnly_ && (focus & Qt::TabFocus)) focus = Qt::ClickFocus;
+        box_->setFocusPolicy(focus);
+    }
+
+    QWidget* box_;
+    bool (*readOnly_)(const QWidget*);
+    bool tabWhenReadOnly_;
+    Qt::FocusPolicy editableFocus_;
+};
+
+}  // namespace
+
+void followReadOnly(QLineEdit* box) {
+    new ReadOnlyLook(box, [](const QWidget* w) { return static_cast<const QLineEdit*>(w)->isReadOnly(); }, false);
+}
+
+void followReadOnly(QPlainTextEdit* box) {
+    new ReadOnlyLook(box, [](const QWidget* w) { return static_cast<const QPlainTextEdit*>(w)->isReadOnly(); }, true);
+}
+
+bool looksReadOnly(const QWidget* box) {
+    return box->property(kLooksReadOnly).toBool() &&
+           box->palette().color(QPalette::Base) == QApplication::palette(box).color(QPalette::Window);
 }
 
 void setPastRoundColour(QWidget* widget, bool past) {

@@ -64,6 +64,17 @@ void makeNumberBox(QLineEdit* box);
 void makeNumberBox(QComboBox* box);
 QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> buttons);
 
+// A box that takes no input looks it: while read-only it shows the window's
+// background instead of the input colour, and Tab passes it by (a click
+// still selects its text to copy). A multi-line box read-only still holds
+// text worth selecting, a mail or a certificate, so Tab still stops there.
+// Each box follows its own setReadOnly() from then on, and the desktop's
+// colours when they change.
+void followReadOnly(QLineEdit* box);
+void followReadOnly(QPlainTextEdit* box);
+// Whether the box shows the look of a box that takes no input.
+bool looksReadOnly(const QWidget* box);
+
 // The text colour of a past round, red (255, 0, 0), or the normal colour.
 void setPastRoundColour(QWidget* widget, bool past);
 bool hasPastRoundColour(const QWidget* widget);
