@@ -1,9 +1,18 @@
 #include "ui/EditorWindow.h"
 
+#include <QComboBox>
 #include <QHideEvent>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QShowEvent>
+
+namespace {
+bool insideComboBox(const QWidget* w) {
+    for (; w; w = w->parentWidget())
+        if (qobject_cast<const QComboBox*>(w)) return true;
+    return false;
+}
+}  // namespace
 
 EditorWindow::EditorWindow(QWidget* parent) : QWidget(parent) {
     // Editors are top-level windows of their own even when given a parent.
@@ -54,7 +63,9 @@ void EditorWindow::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
             target = qobject_cast<QPushButton*>(focusWidget());
-            if (!target) target = defaultButton_;
+            // Enter in a number or choice box only ends the typing there:
+            // a typed entry is not a choice, still less a save.
+            if (!target && !insideComboBox(focusWidget())) target = defaultButton_;
             break;
         case Qt::Key_Escape:
             target = cancelButton_;

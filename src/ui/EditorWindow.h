@@ -20,7 +20,8 @@ public:
     virtual void Form_Activate() {}
 
     // As in a dialog: Enter presses the default button (or the button that
-    // has the focus), Esc the cancel button; each only while it can be pressed.
+    // has the focus), except in a combo box, Esc the cancel button; each only
+    // while it can be pressed.
     void setDefaultButton(QPushButton* button);
     void setCancelButton(QPushButton* button);
     QPushButton* defaultButton() const;

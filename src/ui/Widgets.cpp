@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include "platform/qt/Charset.h"
 
@@ -156,6 +157,41 @@ void followReadOnly(QPlainTextEdit* box) {
 bool looksReadOnly(const QWidget* box) {
     return box->property(kLooksReadOnly).toBool() &&
            box->palette().color(QPalette::Base) == QApplication::palette(box).color(QPalette::Window);
+}
+
+namespace {
+
+class PageBarLook : public QObject {
+public:
+    explicit PageBarLook(QScrollBar* bar) : QObject(bar), bar_(bar) {
+        bar->installEventFilter(this);
+        apply();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::ApplicationPaletteChange) apply();
+        return false;
+    }
+
+private:
+    void apply() {
+        const QPalette desktop = QApplication::palette(bar_);
+        QPalette palette = bar_->palette();
+        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            palette.setColor(group, QPalette::Window, desktop.color(group, QPalette::WindowText));
+        bar_->setPalette(palette);
+    }
+
+    QScrollBar* bar_;
+};
+
+}  // namespace
+
+void makePageScrollBar(QScrollBar* bar) {
+    bar->setFocusPolicy(Qt::StrongFocus);
+    bar->setAutoFillBackground(false);
+    new PageBarLook(bar);
 }
 
 void setPastRoundColour(QWidget* widget, bool past) {

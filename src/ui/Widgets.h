@@ -12,6 +12,7 @@ class QPushButton;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QScrollBar;
 class QWidget;
 
 // Small helpers shared by the windows: system text in and out of widgets
@@ -74,6 +75,16 @@ void followReadOnly(QLineEdit* box);
 void followReadOnly(QPlainTextEdit* box);
 // Whether the box shows the look of a box that takes no input.
 bool looksReadOnly(const QWidget* box);
+
+// A scroll bar that turns the pages of a list. Tab reaches it (Qt's bars
+// take no focus), so the pages turn from the keyboard too. Its thumb stands
+// out: Qt's own style, used wherever the desktop names none, paints the thumb
+// and its groove from the same button colour, a lighter and a darker shade of
+// it (about 1.2:1, a faint white thumb on light grey); only its outline is
+// drawn from another role, the window colour darkened. The bar's window role
+// is set to the desktop's text colour, so that outline is drawn in it; the
+// bar fills no background of its own, so nothing else changes.
+void makePageScrollBar(QScrollBar* bar);
 
 // The text colour of a past round, red (255, 0, 0), or the normal colour.
 void setPastRoundColour(QWidget* widget, bool past);
