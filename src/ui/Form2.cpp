@@ -14,6 +14,7 @@
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
 #include "mail/Transport.h"
+#include "ui/ButtonKeys.h"
 #include "ui/ConnectionGroup.h"
 #include "ui/FieldRules.h"
 #include "ui/Widgets.h"
@@ -98,6 +99,7 @@ void Form2::buildControls() {
     page->addWidget(Connection);
     page->addLayout(buttons);
     setLayout(page);
+    giveButtonsTheirKeys(this);
 }
 
 void Form2::Form_Load() {
