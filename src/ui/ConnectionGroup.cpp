@@ -68,6 +68,8 @@ ConnectionGroup::ConnectionGroup(QWidget* parent) : QGroupBox(uiText("接続"), 
     refusedCertificate->setFrameShape(QFrame::NoFrame);
     refusedCertificate->viewport()->setAutoFillBackground(false);
     refusedCertificate->setAccessibleName(uiText("証明書"));
+    // Read-only, but a fingerprint is worth selecting: Tab still stops here.
+    followReadOnly(refusedCertificate);
     trustCertificate = new QPushButton(uiText("この証明書を信頼する"), this);
     trustCertificate->setAccessibleName(uiText("この証明書を信頼する"));
 
@@ -100,8 +102,9 @@ void ConnectionGroup::showRefused(const SjisText& server, const SjisText& proble
         text = (trusted ? uiText("信頼済みの証明書: ") : uiText("信頼されていない証明書: ")) + Charset::toQt(server) +
                "\n" + Charset::toQt(problems) + "\nSHA-256 " + QString::fromStdString(fingerprint);
     }
+    // The box's text is what a screen reader reads after its name; the same
+    // text as its description as well would be read twice.
     refusedCertificate->setPlainText(text);
-    refusedCertificate->setAccessibleDescription(text);
     // Room for all of it: the server, what failed (the library's words
     // take a few lines) and the fingerprint over two; one line for none.
     const int lines = fingerprint.empty() ? 1 : 9;

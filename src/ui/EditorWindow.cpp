@@ -1,11 +1,22 @@
 #include "ui/EditorWindow.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QHideEvent>
+#include <QKeyEvent>
+#include <QPushButton>
 #include <QShowEvent>
 
 #include "platform/MessageBox.h"
 #include "ui/WindowPlacement.h"
+
+namespace {
+bool insideComboBox(const QWidget* w) {
+    for (; w; w = w->parentWidget())
+        if (qobject_cast<const QComboBox*>(w)) return true;
+    return false;
+}
+}  // namespace
 
 EditorWindow::EditorWindow(QWidget* parent) : QWidget(parent) {
     // Editors are top-level windows of their own even when given a parent.
@@ -63,4 +74,43 @@ void EditorWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     QWidget::closeEvent(event);
+}
+
+void EditorWindow::setDefaultButton(QPushButton* button) {
+    if (defaultButton_) defaultButton_->setDefault(false);
+    defaultButton_ = button;
+    if (button) button->setDefault(true);
+}
+
+void EditorWindow::setCancelButton(QPushButton* button) { cancelButton_ = button; }
+
+QPushButton* EditorWindow::defaultButton() const { return defaultButton_.data(); }
+
+QPushButton* EditorWindow::cancelButton() const { return cancelButton_.data(); }
+
+void EditorWindow::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    QPushButton* target = nullptr;
+    if (mods == Qt::NoModifier) {
+        switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            target = qobject_cast<QPushButton*>(focusWidget());
+            // Enter in a number or choice box only ends the typing there:
+            // a typed entry is not a choice, still less a save.
+            if (!target && !insideComboBox(focusWidget())) target = defaultButton_;
+            break;
+        case Qt::Key_Escape:
+            target = cancelButton_;
+            break;
+        default:
+            break;
+        }
+    }
+    if (target && target->isVisible() && target->isEnabled()) {
+        event->accept();
+        target->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

@@ -1,10 +1,12 @@
 #pragma once
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
 #include <string>
 
 class MessageBox;
+class QPushButton;
 
 // The base of every window the main window opens (mail settings, address
 // book, invitation, questions, closing mail, feedback). However the window
@@ -20,6 +22,14 @@ public:
     // Run each time the main window shows this window (the first time right
     // after construction). Windows refresh what they show here.
     virtual void Form_Activate() {}
+
+    // As in a dialog: Enter presses the default button (or the button that
+    // has the focus), except in a combo box, Esc the cancel button; each only
+    // while it can be pressed.
+    void setDefaultButton(QPushButton* button);
+    void setCancelButton(QPushButton* button);
+    QPushButton* defaultButton() const;
+    QPushButton* cancelButton() const;
 
 signals:
     void closed();
@@ -40,6 +50,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    // Only keys no control took: Enter in a multi-line box is a new line.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void reportClosed();
@@ -48,4 +60,6 @@ private:
     MessageBox* messages_ = nullptr;
     std::function<std::string()> draft_;
     std::string savedDraft_;
+    QPointer<QPushButton> defaultButton_;
+    QPointer<QPushButton> cancelButton_;
 };

@@ -18,7 +18,9 @@
 #include "model/RecordFiles.h"
 #include "platform/qt/AppFolder.h"
 #include "platform/qt/Charset.h"
+#include "ui/ButtonKeys.h"
 #include "ui/ResultCells.h"
+#include "ui/ValueLabel.h"
 #include "ui/Widgets.h"
 #include "ui/WindowPlacement.h"
 
@@ -33,15 +35,19 @@ QLabel* heading(const char* caption, QWidget* parent) {
     return label;
 }
 
-// One column of a grid: ten read-only cells named after their heading and row.
+// One column of a grid: ten read-only cells named after their heading and
+// their row, counted from 1 as the operator counts them. Without the frame
+// of an input box and on the window's background, the grid reads as a table.
 std::array<QLineEdit*, kRows> cellColumn(const char* heading, int width, bool centred, QWidget* parent) {
     std::array<QLineEdit*, kRows> cells{};
     for (int r = 0; r < kRows; ++r) {
         auto* cell = new QLineEdit(parent);
         cell->setReadOnly(true);
+        cell->setFrame(false);
+        followReadOnly(cell);
         cell->setFixedWidth(width);
         if (centred) cell->setAlignment(Qt::AlignCenter);
-        cell->setAccessibleName(QStringLiteral("%1 %2").arg(uiText(heading)).arg(r));
+        cell->setAccessibleName(QStringLiteral("%1 %2").arg(uiText(heading)).arg(r + 1));
         cells[std::size_t(r)] = cell;
     }
     return cells;
@@ -53,6 +59,7 @@ QScrollBar* pageScrollBar(const char* name, QWidget* parent) {
     bar->setSingleStep(1);
     bar->setPageStep(1);
     bar->setAccessibleName(uiText(name));
+    makePageScrollBar(bar);
     return bar;
 }
 
@@ -124,8 +131,7 @@ void Form1::buildControls() {
     Text3 = cellColumn("点数", 44, true, ranking);
     Text4 = cellColumn("正解率", 130, true, ranking);
     VScroll1 = pageScrollBar("順位表のページ", ranking);
-    Label6 = new QLabel(ranking);
-    Label6->setAccessibleName(uiText("順位表の参加人数"));
+    Label6 = new ValueLabel(uiText("順位表の参加人数"), ranking);
 
     auto* rankingGrid = new QGridLayout;
     rankingGrid->setSpacing(2);
@@ -151,8 +157,7 @@ void Form1::buildControls() {
     Text5 = cellColumn("名前", 130, false, joined);
     Text6 = cellColumn("参加", 44, true, joined);
     VScroll2 = pageScrollBar("参加者一覧のページ", joined);
-    Label9 = new QLabel(joined);
-    Label9->setAccessibleName(uiText("参加者一覧の参加人数"));
+    Label9 = new ValueLabel(uiText("参加者一覧の参加人数"), joined);
 
     auto* joinedGrid = new QGridLayout;
     joinedGrid->setSpacing(2);
@@ -176,6 +181,7 @@ void Form1::buildControls() {
     Text7 = new QLineEdit(this);
     Text7->setReadOnly(true);
     Text7->setAccessibleName(uiText("状況"));
+    followReadOnly(Text7);
 
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setRange(0, 100);
@@ -183,8 +189,7 @@ void Form1::buildControls() {
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setAccessibleName(uiText("進み具合"));
 
-    Undelivered = captionLabel(QString(), this);
-    Undelivered->setAccessibleName(uiText("送信できなかったアドレス"));
+    Undelivered = new ValueLabel(uiText("送信できなかったアドレス"), this);
     Undelivered->hide();
 
     // Top to bottom: editor buttons, round selector (with START), the two
@@ -215,6 +220,12 @@ void Form1::buildControls() {
     page->addWidget(ProgressBar1);
     page->addLayout(feedback);
     setLayout(page);
+
+    // Tab goes as the eye does: the editors, the round and START beside it,
+    // the pages of the grids, the feedback button at the bottom.
+    QWidget* order[] = {Command1, Command2, Command3, Command4, Command5, Combo1, Command6, VScroll1, VScroll2, Command7};
+    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+    giveButtonsTheirKeys(this);
 
     Winsock1 = m.platform.makeSocket();
     Winsock2 = m.platform.makeSocket();

@@ -18,6 +18,7 @@
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
 #include "run/Waiting.h"
+#include "ui/ButtonKeys.h"
 #include "ui/FieldRules.h"
 #include "ui/Widgets.h"
 
@@ -60,6 +61,7 @@ void Form10::buildControls() {
     Text3 = new QLineEdit(this);
     Text3->setReadOnly(true);
     Text3->setAccessibleName(uiText("状況"));
+    for (QLineEdit* box : {Text0, Text1, Text3}) followReadOnly(box);
     Command1 = new QPushButton(uiText("送信"), this);
     Command1->setAccessibleName(uiText("送信"));
     for (auto [l, box] : {std::pair<QLabel*, QWidget*>{Label0, Text0}, {Label1, Text1}, {Label2, Text2}}) {
@@ -79,6 +81,7 @@ void Form10::buildControls() {
     page->addLayout(fields);
     page->addWidget(Text3);
     page->addLayout(buttons);
+    giveButtonsTheirKeys(this);
 }
 
 void Form10::connectHandlers() {

@@ -15,6 +15,7 @@
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
 #include "mail/Transport.h"
+#include "ui/ButtonKeys.h"
 #include "ui/ConnectionGroup.h"
 #include "ui/FieldRules.h"
 #include "ui/Widgets.h"
@@ -103,6 +104,7 @@ void Form2::buildControls() {
     page->addWidget(scrollPage(fields, uiText("メールの設定"), this));
     page->addLayout(buttons);
     setLayout(page);
+    giveButtonsTheirKeys(this);
 }
 
 void Form2::Form_Load() {

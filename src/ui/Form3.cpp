@@ -14,9 +14,11 @@
 #include "mail/Players.h"
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
+#include "ui/ButtonKeys.h"
 #include "ui/FieldRules.h"
 #include "ui/PageScrollBar.h"
 #include "ui/ReplyGroup.h"
+#include "ui/ValueLabel.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -73,6 +75,8 @@ void Form3::buildControls() {
     VScroll1->setSingleStep(1);
     VScroll1->setPageStep(1);
     VScroll1->setAccessibleName(uiText("アドレス帳のページ"));
+    // Reached by Tab, so the other pages are filled in from the keyboard too.
+    makePageScrollBar(VScroll1);
 
     // Made before "戻る", so Tab goes from the list through the group to it.
     Replies = new ReplyGroup(this);
@@ -103,8 +107,7 @@ void Form3::buildControls() {
     grid->addWidget(Line4, kRows + 2, 0, 1, 6);
 
     // Which ten of the thousand slots the rows show.
-    Label5 = new QLabel(this);
-    Label5->setAccessibleName(uiText("表示中のアドレス"));
+    Label5 = new ValueLabel(uiText("表示中のアドレス"), this);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(Label5);
     buttons->addStretch();
@@ -126,6 +129,7 @@ void Form3::buildControls() {
     page->addWidget(scrollPage(listAndGroup, uiText("アドレス帳設定"), this));
     page->addLayout(buttons);
     setLayout(page);
+    giveButtonsTheirKeys(this);
 }
 
 void Form3::wireConnections() {

@@ -19,6 +19,7 @@
 #include "model/NumberField.h"
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
+#include "ui/ButtonKeys.h"
 #include "ui/ComboLock.h"
 #include "ui/InvitationText.h"
 #include "ui/FieldRules.h"
@@ -115,12 +116,16 @@ void Form4::buildControls() {
     Text3 = box(Label5);
     makeNumberBox(Text3);
     Text3->setReadOnly(true);   // until the current round is chosen from the list
+    followReadOnly(Text3);
     Label6 = captionLabel(uiText("文字"), this);
 
     Text2 = new QPlainTextEdit(this);
     Text2->setAccessibleName(uiText("本文"));
     Text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text2->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Tab moves on, as in every other box: a mail to a phone has no use for
+    // a tab, and the keyboard alone must get past the body.
+    Text2->setTabChangesFocus(true);
     Text2->setMinimumSize(300, 380);
     // Phones show mail in fixed pitch: the banner lines line up only so.
     Text2->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -129,6 +134,8 @@ void Form4::buildControls() {
     guardText(Text0);
     guardText(Text1);
     guardText(Text2);
+    for (QLineEdit* b : {Text0, Text1}) followReadOnly(b);
+    followReadOnly(Text2);
 
     Command1 = new QPushButton(uiText("確定"), this);
     Command1->setAccessibleName(uiText("確定"));
@@ -193,6 +200,7 @@ void Form4::buildControls() {
     page->addWidget(scrollPage(columns, uiText("クイズ参加確認"), this));
     page->addLayout(buttons);
     setLayout(page);
+    giveButtonsTheirKeys(this);
 }
 
 void Form4::wireConnections() {

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
@@ -21,6 +22,7 @@
 #include "model/RecordCodec.h"
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
+#include "ui/ButtonKeys.h"
 #include "ui/ComboLock.h"
 #include "ui/QuestionMailText.h"
 #include "ui/FieldRules.h"
@@ -80,6 +82,9 @@ void Form5::buildControls() {
         box->setAccessibleName(name);
         box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         box->setLineWrapMode(QPlainTextEdit::NoWrap);
+        // Tab moves on, as in every other box: a mail to a phone has no use
+        // for a tab, and the keyboard alone must get past the text.
+        box->setTabChangesFocus(true);
         return box;
     };
 
@@ -108,6 +113,8 @@ void Form5::buildControls() {
     VScroll1->setRange(0, 1);
     VScroll1->setSingleStep(1);
     VScroll1->setPageStep(1);
+    // Reached by Tab, so choices 6 to 10 are reached from the keyboard too.
+    makePageScrollBar(VScroll1);
     Text8 = multi(QStringLiteral("問題メール"));
     // The mail's banner lines line up only in a fixed-pitch font, as on the phones.
     Text8->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -209,6 +216,11 @@ void Form5::buildControls() {
     auto* outer = new QVBoxLayout(this);
     outer->addWidget(title);
     outer->addLayout(body);
+    // The reply time is made with the other number boxes but stands below
+    // the choices: Tab reaches it there, before the mail.
+    setTabOrder(VScroll1, Combo4);
+    setTabOrder(Combo4, Text8);
+    giveButtonsTheirKeys(this);
 }
 
 // What the window shows before it has loaded anything; set before the
@@ -228,6 +240,11 @@ void Form5::setInitialState() {
     }
     setText(Text9, "1000");
     Text9->setReadOnly(true);
+    for (QLineEdit* box : {Text7, Text1, Text4, Text9}) followReadOnly(box);
+    for (int i = 0; i < 5; ++i)
+        for (QLineEdit* box : {Text3[i], Text5[i], Text6[i]}) followReadOnly(box);
+    followReadOnly(Text2);
+    followReadOnly(Text8);
 }
 
 void Form5::connectHandlers() {
@@ -657,8 +674,11 @@ void Form5::showRoundState(bool past) {
         setPastRoundColour(Text5[i], past);
         setPastRoundColour(Text6[i], past);
         QPalette palette = Check1[i]->palette();
-        const QColor face = past ? QColor(255, 0, 0) : Check1[i]->style()->standardPalette().color(QPalette::Button);
-        palette.setColor(QPalette::Window, face);
+        // Back to the desktop's own colours, not the style's built-in ones,
+        // which ignore a dark or high-contrast desktop.
+        const QPalette desktop = QApplication::palette(Check1[i]);
+        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            palette.setColor(group, QPalette::Window, past ? QColor(255, 0, 0) : desktop.color(group, QPalette::Window));
         Check1[i]->setPalette(palette);
         Check1[i]->setEnabled(!past);
     }

@@ -20,6 +20,7 @@
 #include "model/QuestionRules.h"
 #include "platform/qt/Charset.h"
 #include "ui/ClosingMailText.h"
+#include "ui/ButtonKeys.h"
 #include "ui/ComboLock.h"
 #include "ui/QuestionMailText.h"
 #include "ui/FieldRules.h"
@@ -76,6 +77,9 @@ void Form6::buildControls() {
     Text2->setAccessibleName(QStringLiteral("クイズ終了メール"));
     Text2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text2->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Tab moves on, as in every other box: a mail to a phone has no use for
+    // a tab, and the keyboard alone must get past the body.
+    Text2->setTabChangesFocus(true);
     // The mail's banner lines line up only in a fixed-pitch font, as on the phones.
     Text2->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     guardText(Combo0);
@@ -130,12 +134,15 @@ void Form6::buildControls() {
     outer->addLayout(columns, 1);
     outer->addLayout(buttonRow({Command1, Command2}));
     resize(720, 420);
+    giveButtonsTheirKeys(this);
 }
 
 void Form6::setInitialState() {
     setText(Combo0, closingtext::Greeting1);
     setText(Text3, "250");
     Text3->setReadOnly(true);
+    for (QLineEdit* box : {Text0, Text1, Text3}) followReadOnly(box);
+    followReadOnly(Text2);
 }
 
 void Form6::connectHandlers() {

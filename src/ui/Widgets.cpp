@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QComboBox>
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -147,6 +148,46 @@ private:
     }
 };
 
+constexpr const char* kLooksReadOnly = "trvLooksReadOnly";
+
+// Keeps one box's look and Tab stop in step with its read-only flag. Only the
+// background role is touched, so the red of a past round (the text roles,
+// set on the same palette) stays as it is.
+class ReadOnlyLook : public QObject {
+public:
+    ReadOnlyLook(QWidget* box, bool (*readOnly)(const QWidget*), bool tabWhenReadOnly)
+        : QObject(box), box_(box), readOnly_(readOnly), tabWhenReadOnly_(tabWhenReadOnly),
+          editableFocus_(box->focusPolicy()) {
+        box->installEventFilter(this);
+        apply();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::ReadOnlyChange || event->type() == QEvent::ApplicationPaletteChange) apply();
+        return false;
+    }
+
+private:
+    void apply() {
+        const bool ro = readOnly_(box_);
+        const QPalette desktop = QApplication::palette(box_);
+        QPalette palette = box_->palette();
+        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            palette.setColor(group, QPalette::Base, desktop.color(group, ro ? QPalette::Window : QPalette::Base));
+        box_->setPalette(palette);
+        box_->setProperty(kLooksReadOnly, ro);
+        Qt::FocusPolicy focus = editableFocus_;
+        if (ro && !tabWhenReadOnly_ && (focus & Qt::TabFocus)) focus = Qt::ClickFocus;
+        box_->setFocusPolicy(focus);
+    }
+
+    QWidget* box_;
+    bool (*readOnly_)(const QWidget*);
+    bool tabWhenReadOnly_;
+    Qt::FocusPolicy editableFocus_;
+};
+
 }  // namespace
 
 QScrollArea* scrollPage(QLayout* content, const QString& name, QWidget* parent) {
@@ -174,6 +215,54 @@ QScrollArea* scrollPage(QLayout* content, const QString& name, QWidget* parent) 
             holder->setAccessibleName(name);
     }
     return page;
+}
+
+void followReadOnly(QLineEdit* box) {
+    new ReadOnlyLook(box, [](const QWidget* w) { return static_cast<const QLineEdit*>(w)->isReadOnly(); }, false);
+}
+
+void followReadOnly(QPlainTextEdit* box) {
+    new ReadOnlyLook(box, [](const QWidget* w) { return static_cast<const QPlainTextEdit*>(w)->isReadOnly(); }, true);
+}
+
+bool looksReadOnly(const QWidget* box) {
+    return box->property(kLooksReadOnly).toBool() &&
+           box->palette().color(QPalette::Base) == QApplication::palette(box).color(QPalette::Window);
+}
+
+namespace {
+
+class PageBarLook : public QObject {
+public:
+    explicit PageBarLook(QScrollBar* bar) : QObject(bar), bar_(bar) {
+        bar->installEventFilter(this);
+        apply();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::ApplicationPaletteChange) apply();
+        return false;
+    }
+
+private:
+    void apply() {
+        const QPalette desktop = QApplication::palette(bar_);
+        QPalette palette = bar_->palette();
+        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            palette.setColor(group, QPalette::Window, desktop.color(group, QPalette::WindowText));
+        bar_->setPalette(palette);
+    }
+
+    QScrollBar* bar_;
+};
+
+}  // namespace
+
+void makePageScrollBar(QScrollBar* bar) {
+    bar->setFocusPolicy(Qt::StrongFocus);
+    bar->setAutoFillBackground(false);
+    new PageBarLook(bar);
 }
 
 void setPastRoundColour(QWidget* widget, bool past) {

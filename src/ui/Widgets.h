@@ -15,6 +15,7 @@ class QScrollArea;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QScrollBar;
 class QWidget;
 
 // Small helpers shared by the windows: system text in and out of widgets
@@ -79,6 +80,27 @@ std::string shownValues(std::initializer_list<const QWidget*> boxes);
 // Qt-made parts (viewport, scroll bars) carry `name` for screen readers; the
 // page takes no focus of its own, Tab goes straight to its controls.
 QScrollArea* scrollPage(QLayout* content, const QString& name, QWidget* parent);
+
+// A box that takes no input looks it: while read-only it shows the window's
+// background instead of the input colour, and Tab passes it by (a click
+// still selects its text to copy). A multi-line box read-only still holds
+// text worth selecting, a mail or a certificate, so Tab still stops there.
+// Each box follows its own setReadOnly() from then on, and the desktop's
+// colours when they change.
+void followReadOnly(QLineEdit* box);
+void followReadOnly(QPlainTextEdit* box);
+// Whether the box shows the look of a box that takes no input.
+bool looksReadOnly(const QWidget* box);
+
+// A scroll bar that turns the pages of a list. Tab reaches it (Qt's bars
+// take no focus), so the pages turn from the keyboard too. Its thumb stands
+// out: Qt's own style, used wherever the desktop names none, paints the thumb
+// and its groove from the same button colour, a lighter and a darker shade of
+// it (about 1.2:1, a faint white thumb on light grey); only its outline is
+// drawn from another role, the window colour darkened. The bar's window role
+// is set to the desktop's text colour, so that outline is drawn in it; the
+// bar fills no background of its own, so nothing else changes.
+void makePageScrollBar(QScrollBar* bar);
 
 // The text colour of a past round, red (255, 0, 0), or the normal colour.
 void setPastRoundColour(QWidget* widget, bool past);

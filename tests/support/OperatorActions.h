@@ -52,6 +52,34 @@ inline bool chooseThroughAccessibility(QComboBox* box, const QString& entry) {
     return false;
 }
 
+// Where Tab takes the focus in `window`, from `first` on, until it comes back
+// to `first` (or after far more presses than the window has controls).
+inline QList<QWidget*> tabCycle(QWidget* window, QWidget* first) {
+    window->show();
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window)) return {};
+    first->setFocus(Qt::TabFocusReason);
+    QList<QWidget*> visited{QApplication::focusWidget()};
+    for (int presses = 0; presses < 400; ++presses) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* now = QApplication::focusWidget();
+        if (now == visited.first()) break;
+        visited << now;
+    }
+    return visited;
+}
+
+// The controls of `window` Tab is to stop at: shown, enabled, taking the
+// focus by Tab and not handing it on to another.
+inline QList<QWidget*> tabStops(QWidget* window) {
+    QList<QWidget*> stops;
+    for (QWidget* w : window->findChildren<QWidget*>())
+        if (w->window() == window && w->isVisible() && w->isEnabled() && !w->focusProxy() &&
+            (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus)
+            stops << w;
+    return stops;
+}
+
 inline bool isAscii(const QString& text) {
     for (QChar c : text)
         if (c.unicode() > 0x7E) return false;

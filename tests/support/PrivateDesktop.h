@@ -49,6 +49,7 @@ namespace AtspiRole {
 enum : uint {
     CheckBox = 7,
     ComboBox = 11,
+    Label = 29,
     ProgressBar = 42,
     PushButton = 43,
     RadioButton = 44,

@@ -49,6 +49,8 @@ private slots:
     void gridCellsCarryTheirRow_data();
     void gridCellsCarryTheirRow();
     void everyControlHasAName();
+    void valueLinesReadAsText_data();
+    void valueLinesReadAsText();
     // Last: it changes what the window shows.
     void startPressedAsksForTheMailSettings();
 
@@ -149,7 +151,8 @@ void TestAtspiBridge::buttonsAreFoundByCaption() {
 }
 
 // Each cell of the ranking and the participant list carries its column and
-// row, so "名前 3" is the name in row 3 and a reader can tell the rows apart.
+// row, counted from 1, so "名前 3" is the name in the third row and a reader
+// can tell the rows apart.
 void TestAtspiBridge::gridCellsCarryTheirRow_data() {
     QTest::addColumn<QString>("table");
     QTest::addColumn<QStringList>("columns");
@@ -161,7 +164,7 @@ void TestAtspiBridge::gridCellsCarryTheirRow() {
     QFETCH(QString, table);
     QFETCH(QStringList, columns);
     for (const QString& column : columns) {
-        for (int row = 0; row < 10; ++row) {
+        for (int row = 1; row <= 10; ++row) {
             const QString cell = QStringLiteral("%1 %2").arg(column).arg(row);
             int inTable = 0;
             for (const Node& n : named(cell))
@@ -183,6 +186,50 @@ void TestAtspiBridge::everyControlHasAName() {
     QVERIFY2(unnamed.isEmpty(), qPrintable(QStringLiteral("controls without a name: ") + unnamed.join(QStringLiteral(", "))));
     // 7 buttons, the selector, 60 cells, 2 scroll bars, status and progress.
     QVERIFY2(controls >= 70, qPrintable(QStringLiteral("only %1 controls seen").arg(controls)));
+}
+
+// A line showing a value is named for what it is and reads as what it says:
+// its name is the caption, and its text (the AT-SPI Text interface) is what
+// is on screen, which a name would otherwise hide. A window opened by a
+// button is left again with its "戻る".
+void TestAtspiBridge::valueLinesReadAsText_data() {
+    QTest::addColumn<QString>("opener");
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    // The current round of an empty folder has no one in it yet: the lines are empty.
+    QTest::newRow("ranking count") << QString() << u("メニュー") << u("順位表の参加人数") << QString();
+    QTest::newRow("participants count") << QString() << u("メニュー") << u("参加者一覧の参加人数") << QString();
+    QTest::newRow("address book page") << u("アドレス帳設定") << u("アドレス帳設定") << u("表示中のアドレス")
+                                       << u("1–10 / 1000");
+}
+
+void TestAtspiBridge::valueLinesReadAsText() {
+    QFETCH(QString, opener);
+    QFETCH(QString, window);
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QString why;
+    AccessibleRef top = app_;
+    if (!opener.isEmpty()) {
+        const AccessibleRef button = desktop_.find(app_, opener, AtspiRole::PushButton);
+        QVERIFY2(desktop_.press(button), qPrintable(opener));
+        QVERIFY2(desktop_.waitForWindow(window, &top, &why, 10000), qPrintable(why));
+    }
+    AccessibleRef line;
+    QTRY_VERIFY_WITH_TIMEOUT(!(line = desktop_.find(top, name)).isNull(), 5000);
+    QCOMPARE(desktop_.role(line), uint(AtspiRole::Label));
+    QVERIFY2(desktop_.interfaces(line).contains(QStringLiteral("org.a11y.atspi.Text")),
+             qPrintable(name + u(": its text is not readable")));
+    QCOMPARE(desktop_.text(line), text);
+    QCOMPARE(desktop_.name(line), name);
+    if (!opener.isEmpty()) {
+        AccessibleRef back;
+        for (const AccessibleRef& w : desktop_.children(top))
+            if (desktop_.name(w) == window) back = desktop_.find(w, u("戻る"), AtspiRole::PushButton);
+        QVERIFY2(desktop_.press(back), "no 戻る to leave the window by");
+        QTRY_VERIFY_WITH_TIMEOUT(!desktop_.find(app_, u("ＳＴＡＲＴ"), AtspiRole::PushButton).isNull(), 5000);
+    }
 }
 
 // On an empty data folder nothing is set up yet, so START, pressed the way

@@ -16,7 +16,15 @@
 #include "support/OperatorActions.h"
 #include "support/RawRecord.h"
 #include "support/TestWorld.h"
+#include "model/QuestionRules.h"
+#include "ui/ButtonKeys.h"
+#include "ui/ConnectionGroup.h"
 #include "ui/Form1.h"
+#include "ui/Form2.h"
+#include "ui/Form3.h"
+#include "ui/Form4.h"
+#include "ui/Form5.h"
+#include "ui/Form6.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -53,7 +61,50 @@ struct Fixture {
     }
 };
 
+// The windows the operator sets a round up in, and the main window, each made
+// the way the program makes it, on a folder with one round's questions.
+enum class Window { Menu, MailSettings, AddressBook, Invitation, Questions, ClosingMail };
+
+std::unique_ptr<QWidget> makeWindow(TestWorld& world, Window which) {
+    auto questions = std::make_unique<QuestionSet>();
+    questions->QuestionCount = "1";
+    writeQuestionFile(world.files, "1", *questions);
+    switch (which) {
+    case Window::Menu: return std::make_unique<Form1>(world.module1, [&world] { return world.appFolder(); });
+    case Window::MailSettings: return std::make_unique<Form2>(world.module1);
+    case Window::AddressBook: return std::make_unique<Form3>(world.module1);
+    case Window::Invitation: return std::make_unique<Form4>(world.module1);
+    case Window::Questions: return std::make_unique<Form5>(world.module1);
+    case Window::ClosingMail: return std::make_unique<Form6>(world.module1);
+    }
+    return {};
+}
+
+// The control of `window` a screen reader knows by `name`; the first of
+// them. A caption beside a box often bears the box's name: labels are no controls.
+// Its own name, or what Qt names it by (a button by its caption).
+QString nameOf(QWidget* w) {
+    if (!w) return QStringLiteral("(none)");
+    if (!w->accessibleName().isEmpty()) return w->accessibleName();
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+    return a ? a->text(QAccessible::Name) : QString();
+}
+
+QWidget* named(QWidget* window, const QString& name) {
+    for (QWidget* w : window->findChildren<QWidget*>())
+        if (w->window() == window && nameOf(w) == name && !qobject_cast<QLabel*>(w)) return w;
+    return nullptr;
+}
+
+QStringList namesOf(const QList<QWidget*>& widgets) {
+    QStringList names;
+    for (QWidget* w : widgets) names << nameOf(w);
+    return names;
+}
+
 }  // namespace
+
+Q_DECLARE_METATYPE(Window)
 
 class TestForm1 : public QObject {
     Q_OBJECT
@@ -71,6 +122,14 @@ private slots:
     void captionsAndCells();
     void everyControlHasAnAccessibleName();
     void mailConnectionsStartIdle();
+    void tabVisitsEveryControlOnce_data();
+    void tabVisitsEveryControlOnce();
+    void everyButtonHasAKey_data();
+    void everyButtonHasAKey();
+    void keysPressTheirButtons_data();
+    void keysPressTheirButtons();
+    void boxesTakingNoInputLookIt_data();
+    void boxesTakingNoInputLookIt();
     void secondCopyInTheSameFolderEndsAtOnce();
 };
 
@@ -115,6 +174,16 @@ void TestForm1::pastRoundLocksStartAndCurrentRoundClearsEverything() {
     for (QLineEdit* c : allCells(f)) c->setText(QStringLiteral("x"));
     choose(f.Combo1, QStringLiteral("1"));
     QVERIFY(!f.Command6->isEnabled());
+    // The count lines are named for what they are and read as what they say.
+    for (auto [line, name] : {std::pair{f.Label6, QStringLiteral("順位表の参加人数")},
+                              std::pair{f.Label9, QStringLiteral("参加者一覧の参加人数")}}) {
+        QCOMPARE(line->text(), QStringLiteral("参加人数(0人)"));
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(line);
+        QCOMPARE(a->text(QAccessible::Name), name);
+        QCOMPARE(a->text(QAccessible::Value), line->text());
+        QVERIFY(a->textInterface());
+        QCOMPARE(a->textInterface()->text(0, a->textInterface()->characterCount()), line->text());
+    }
     QVERIFY(hasPastRoundColour(f.Combo1));
     for (QLineEdit* c : allCells(f)) {
         QVERIFY(hasPastRoundColour(c));
@@ -305,7 +374,14 @@ void TestForm1::captionsAndCells() {
     };
     for (const auto& [shown, expected] : captions) QCOMPARE(shown, expected);
     QVERIFY(f.Combo1->isEditable());
-    for (QLineEdit* c : allCells(f)) QVERIFY(c->isReadOnly());
+    // Read-only cells of a table: no input frame, the window's background,
+    // passed by Tab.
+    for (QLineEdit* c : allCells(f)) {
+        QVERIFY(c->isReadOnly());
+        QVERIFY(!c->hasFrame());
+        QVERIFY(looksReadOnly(c));
+        QCOMPARE(c->focusPolicy(), Qt::ClickFocus);
+    }
     for (auto* column : {&f.Text2, &f.Text3, &f.Text4, &f.Text6})
         for (QLineEdit* c : *column) QCOMPARE(c->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
 }
@@ -334,7 +410,7 @@ void TestForm1::everyControlHasAnAccessibleName() {
     // 7 buttons, label-combo-label of the selector, the frame, 2 grid panes, 6 headings,
     // 60 cells, 2 scroll bars, 2 count lines, status line, progress bar.
     QVERIFY2(controls >= 86, qPrintable(QString::number(controls)));
-    for (const char* expected : {"名前 0", "名前 9", "順位 3", "点数 3", "正解率 3", "参加 3", "ＳＴＡＲＴ"})
+    for (const char* expected : {"名前 1", "名前 10", "順位 3", "点数 3", "正解率 3", "参加 3", "ＳＴＡＲＴ"})
         QVERIFY2(names.contains(QString::fromUtf8(expected)), expected);
     QCOMPARE(names.count(QStringLiteral("名前 3")), 2);   // one per grid, told apart by their pane
     QCOMPARE(QAccessible::queryAccessibleInterface(f.Text5[3])->parent()->text(QAccessible::Name),
@@ -394,6 +470,190 @@ void TestForm1::secondCopyInTheSameFolderEndsAtOnce() {
     third.kill();
     third.waitForFinished(5000);
     QFile::remove(lock);   // a killed copy leaves its lock behind
+}
+
+// From the first control, Tab reaches every control that takes input, each
+// once, in the order the eye reads the window, and comes back to the first.
+// Boxes that take no input are passed by.
+void TestForm1::tabVisitsEveryControlOnce_data() {
+    QTest::addColumn<Window>("window");
+    QTest::addColumn<QStringList>("inOrder");   // among the stops, in this order
+    QTest::addColumn<QStringList>("passedBy");
+    QTest::newRow("menu") << Window::Menu
+                          << QStringList{"メールの設定", "アドレス帳設定", "クイズ参加確認", "問題入力", "クイズ終了",
+                                         "第 回クイズ大会", "ＳＴＡＲＴ", "順位表のページ", "参加者一覧のページ",
+                                         "質問＆バグ＆感想"}
+                          << QStringList{"名前 1", "参加 10", "状況"};
+    QTest::newRow("mail settings") << Window::MailSettings
+                                   << QStringList{"受信メール　[POP]", "パスワード", "名　前", "送信ポート",
+                                                  "受信の暗号化", "証明書", "戻る"}
+                                   << QStringList{};
+    QTest::newRow("address book") << Window::AddressBook
+                                  << QStringList{"名前 1", "メールアドレス 1", "送信 1", "名前 2", "送信 10",
+                                                 "アドレス帳のページ", "参加できる人", "戻る"}
+                                  << QStringList{};
+    QTest::newRow("invitation") << Window::Invitation
+                                << QStringList{"回数", "挨拶", "名前", "返信時間", "件名", "本文", "確定", "戻る"}
+                                << QStringList{"文字数"};
+    QTest::newRow("questions") << Window::Questions
+                               << QStringList{"回目のクイズ", "問題数", "合計点", "問題", "件名", "問題文", "セパレータ",
+                                              "選択肢 1", "正解 1", "選択肢 5", "正解 5", "選択肢のページ", "返信時間",
+                                              "問題メール", "確定", "戻る"}
+                               << QStringList{"得点", "回答番号 1", "選択肢のセパレータ 1", "文字数"};
+    QTest::newRow("closing mail") << Window::ClosingMail
+                                  << QStringList{"回数", "挨拶", "名前", "件名", "クイズ終了メール", "確定", "戻る"}
+                                  << QStringList{"送信文字数"};
+}
+
+void TestForm1::tabVisitsEveryControlOnce() {
+    QFETCH(Window, window);
+    QFETCH(QStringList, inOrder);
+    QFETCH(QStringList, passedBy);
+    TestWorld world;
+    std::unique_ptr<QWidget> w = makeWindow(world, window);
+    QWidget* first = named(w.get(), inOrder.first());
+    QVERIFY2(first, qPrintable(inOrder.first()));
+    const QList<QWidget*> visited = op::tabCycle(w.get(), first);
+    const QStringList seen = namesOf(visited);
+    QVERIFY2(!seen.isEmpty() && seen.first() == inOrder.first(), qPrintable(seen.join(" | ")));
+    const QList<QWidget*> stops = op::tabStops(w.get());
+    QCOMPARE(QSet<QWidget*>(visited.begin(), visited.end()).size(), visited.size());   // each once
+    QVERIFY2(QSet<QWidget*>(visited.begin(), visited.end()) == QSet<QWidget*>(stops.begin(), stops.end()),
+             qPrintable(seen.join(" | ") + "\n  stops: " + namesOf(stops).join(" | ")));
+    int at = -1;
+    for (const QString& name : inOrder) {
+        const int i = seen.indexOf(name, at + 1);
+        QVERIFY2(i > at, qPrintable(name + " out of order: " + seen.join(" | ")));
+        at = i;
+    }
+    for (const QString& name : passedBy) QVERIFY2(!seen.contains(name), qPrintable(name));
+}
+
+// Every button has its key from the one table, named in its tooltip and
+// description; the caption stays exactly as it was. In an editor "戻る"
+// is pressed by Esc and "確定", where there is one, by Enter.
+void TestForm1::everyButtonHasAKey_data() {
+    QTest::addColumn<Window>("window");
+    QTest::addColumn<int>("buttons");
+    QTest::addColumn<QString>("enter");   // the default button; empty: none
+    QTest::newRow("menu") << Window::Menu << 7 << QString();
+    QTest::newRow("mail settings") << Window::MailSettings << 2 << QString();
+    QTest::newRow("address book") << Window::AddressBook << 1 << QString();
+    QTest::newRow("invitation") << Window::Invitation << 2 << QStringLiteral("確定");
+    QTest::newRow("questions") << Window::Questions << 2 << QStringLiteral("確定");
+    QTest::newRow("closing mail") << Window::ClosingMail << 2 << QStringLiteral("確定");
+}
+
+void TestForm1::everyButtonHasAKey() {
+    QFETCH(Window, window);
+    QFETCH(int, buttons);
+    QFETCH(QString, enter);
+    TestWorld world;
+    std::unique_ptr<QWidget> w = makeWindow(world, window);
+    const QList<QPushButton*> all = w->findChildren<QPushButton*>();
+    QCOMPARE(all.size(), buttons);
+    QSet<QKeySequence> keys;
+    for (QPushButton* b : all) {
+        QVERIFY2(!b->text().contains('&'), qPrintable(b->text()));
+        const QKeySequence key = b->shortcut();
+        QVERIFY2(!key.isEmpty() && key == QKeySequence(buttonKey(b->text())), qPrintable(b->text()));
+        QVERIFY2(!keys.contains(key), qPrintable(b->text() + " shares its key"));
+        keys << key;
+        const QString shown = key.toString(QKeySequence::NativeText);
+        QVERIFY2(b->toolTip().contains(shown), qPrintable(b->toolTip()));
+        QVERIFY2(b->accessibleDescription().contains(shown), qPrintable(b->accessibleDescription()));
+    }
+    if (auto* editor = qobject_cast<EditorWindow*>(w.get())) {
+        QVERIFY(editor->cancelButton());
+        QCOMPARE(editor->cancelButton()->text(), QStringLiteral("戻る"));
+        QCOMPARE(editor->defaultButton() ? editor->defaultButton()->text() : QString(), enter);
+        if (editor->defaultButton()) QVERIFY(editor->defaultButton()->isDefault());
+    }
+}
+
+// The keys do what the buttons do, and Enter stays a new line in a mail.
+void TestForm1::keysPressTheirButtons_data() {
+    QTest::addColumn<Window>("window");
+    QTest::addColumn<QString>("focus");    // the control the key is pressed in
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("pressed");  // the button pressed; empty: none
+    QTest::newRow("menu Alt+Q") << Window::Menu << "第 回クイズ大会" << int(Qt::Key_Q) << int(Qt::AltModifier) << "問題入力";
+    QTest::newRow("menu Alt+S") << Window::Menu << "メールの設定" << int(Qt::Key_S) << int(Qt::AltModifier) << "ＳＴＡＲＴ";
+    QTest::newRow("address book Esc") << Window::AddressBook << "名前 1" << int(Qt::Key_Escape) << 0 << "戻る";
+    QTest::newRow("mail settings Esc") << Window::MailSettings << "アカウント名" << int(Qt::Key_Escape) << 0 << "戻る";
+    QTest::newRow("invitation Enter in subject") << Window::Invitation << "件名" << int(Qt::Key_Return) << 0 << "確定";
+    QTest::newRow("questions Enter in a number box") << Window::Questions << "問題数" << int(Qt::Key_Return) << 0 << "";
+    QTest::newRow("invitation Enter in body") << Window::Invitation << "本文" << int(Qt::Key_Return) << 0 << "";
+    QTest::newRow("invitation Enter on back") << Window::Invitation << "戻る" << int(Qt::Key_Return) << 0 << "戻る";
+    QTest::newRow("questions Alt+K") << Window::Questions << "件名" << int(Qt::Key_K) << int(Qt::AltModifier) << "確定";
+    QTest::newRow("closing mail Esc in body") << Window::ClosingMail << "クイズ終了メール" << int(Qt::Key_Escape) << 0
+                                              << "戻る";
+}
+
+void TestForm1::keysPressTheirButtons() {
+    QFETCH(Window, window);
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, pressed);
+    TestWorld world;
+    std::unique_ptr<QWidget> w = makeWindow(world, window);
+    // A closing window must not go away under the test: only the presses count.
+    w->setAttribute(Qt::WA_DeleteOnClose, false);
+    QStringList clicks;
+    for (QPushButton* b : w->findChildren<QPushButton*>()) {
+        QObject::disconnect(b, &QPushButton::clicked, nullptr, nullptr);
+        QObject::connect(b, &QPushButton::clicked, b, [&clicks, b] { clicks << b->text(); });
+    }
+    w->show();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    QWidget* target = named(w.get(), focus);
+    QVERIFY2(target, qPrintable(focus));
+    target->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    // A button's own key presses it the way a click looks: released a moment later.
+    QTest::qWait(300);
+    QCOMPARE(clicks, pressed.isEmpty() ? QStringList() : QStringList{pressed});
+}
+
+// A box that takes no input shows the window's background and Tab passes
+// it by; one that takes input keeps the input colour. A read-only mail or
+// certificate is still reached by Tab, to be read and selected.
+void TestForm1::boxesTakingNoInputLookIt_data() {
+    QTest::addColumn<Window>("window");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<bool>("tabStop");
+    QTest::newRow("menu cell") << Window::Menu << "正解率 10" << true << false;
+    QTest::newRow("menu status") << Window::Menu << "状況" << true << false;
+    QTest::newRow("certificate") << Window::MailSettings << "証明書" << true << true;
+    QTest::newRow("account") << Window::MailSettings << "アカウント名" << false << true;
+    QTest::newRow("invitation count") << Window::Invitation << "文字数" << true << false;
+    QTest::newRow("invitation subject") << Window::Invitation << "件名" << false << true;
+    QTest::newRow("points") << Window::Questions << "得点" << true << false;
+    QTest::newRow("choice number") << Window::Questions << "回答番号 1" << true << false;
+    QTest::newRow("question mail") << Window::Questions << "問題メール" << false << true;
+    QTest::newRow("closing count") << Window::ClosingMail << "送信文字数" << true << false;
+}
+
+void TestForm1::boxesTakingNoInputLookIt() {
+    QFETCH(Window, window);
+    QFETCH(QString, box);
+    QFETCH(bool, readOnly);
+    QFETCH(bool, tabStop);
+    TestWorld world;
+    std::unique_ptr<QWidget> w = makeWindow(world, window);
+    QWidget* b = named(w.get(), box);
+    QVERIFY2(b, qPrintable(box));
+    if (auto* line = qobject_cast<QLineEdit*>(b)) QCOMPARE(line->isReadOnly(), readOnly);
+    if (auto* multi = qobject_cast<QPlainTextEdit*>(b)) QCOMPARE(multi->isReadOnly(), readOnly);
+    QCOMPARE(looksReadOnly(b), readOnly);
+    QCOMPARE(b->palette().color(QPalette::Base),
+             QApplication::palette(b).color(readOnly ? QPalette::Window : QPalette::Base));
+    QCOMPARE((b->focusPolicy() & Qt::TabFocus) == Qt::TabFocus, tabStop);
+    QVERIFY(b->focusPolicy() & Qt::ClickFocus);   // its text can still be selected
 }
 
 QTEST_MAIN(TestForm1)

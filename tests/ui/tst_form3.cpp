@@ -2,6 +2,7 @@
 // a temporary folder. What it writes is read back both by the record code and
 // by a plain reader of byte offsets written here.
 #include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QInputMethodEvent>
@@ -369,9 +370,22 @@ private slots:
         QCOMPARE(form.Label3->text(), QString("メールアドレス"));
         QCOMPARE(form.Label4->text(), QString("送信"));
         QCOMPARE(form.Command1->text(), QString("戻る"));
+        // Rows counted from 1, as the operator counts them.
+        QCOMPARE(form.Text1[0]->accessibleName(), QString("名前 1"));
         QCOMPARE(form.Text1[3]->accessibleName(), QString("名前 4"));
         QCOMPARE(form.Text2[3]->accessibleName(), QString("メールアドレス 4"));
         QCOMPARE(form.Check1[3]->accessibleName(), QString("送信 4"));
+        QCOMPARE(form.Text2[9]->accessibleName(), QString("メールアドレス 10"));
+        // The page bar is reached by Tab, and its thumb is outlined in the
+        // desktop's text colour rather than a faint shade of the groove's.
+        QVERIFY(form.VScroll1->focusPolicy() & Qt::TabFocus);
+        QCOMPARE(form.VScroll1->palette().color(QPalette::Window),
+                 QApplication::palette(form.VScroll1).color(QPalette::WindowText));
+        // The slots shown: named for what the line is, read as what it says.
+        QAccessibleInterface* shown = QAccessible::queryAccessibleInterface(form.Label5);
+        QCOMPARE(shown->text(QAccessible::Name), QString("表示中のアドレス"));
+        QCOMPARE(shown->text(QAccessible::Value), QString("1–10 / 1000"));
+        QCOMPARE(shown->textInterface()->text(0, shown->textInterface()->characterCount()), QString("1–10 / 1000"));
         for (QWidget* w : form.findChildren<QWidget*>()) {
             // The list a choice box pops up is a window of its own, named by
             // the box; its inner frames, like the viewport and scroll bars of
