@@ -19,13 +19,17 @@
 // The first question's subject has a space and parentheses, the second's
 // half-width katakana.
 //
-// Then two shorter rounds with players of today (see appPlayers()): replies
+// Then a round prepared from an empty folder with the keyboard alone, and
+// two shorter rounds with players of today (see appPlayers()): replies
 // from the carriers' and smartphones' mail apps, each in its app's shape,
 // under the default setting and with everyone in the address book playing.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
 
@@ -34,6 +38,7 @@
 
 #include "model/FileNames.h"
 #include "model/RecordFiles.h"
+#include "support/OperatorActions.h"
 #include "support/PreparedRound.h"
 #include "support/ProcessTime.h"
 #include "support/RawRecord.h"
@@ -43,6 +48,11 @@
 #include "support/SteppedClock.h"
 #include "support/TestWorld.h"
 #include "ui/Form1.h"
+#include "ui/Form2.h"
+#include "ui/Form3.h"
+#include "ui/Form4.h"
+#include "ui/Form5.h"
+#include "ui/Form6.h"
 
 namespace {
 
@@ -216,6 +226,7 @@ private slots:
     void aWholeRoundOnRealServers();
     void phonesAndAppsOfToday_data();
     void phonesAndAppsOfToday();
+    void preparedAndStartedWithTheKeyboardAlone();
 };
 
 void TestRealRound::aWholeRoundOnRealServers() {
@@ -484,6 +495,140 @@ void TestRealRound::phonesAndAppsOfToday() {
     for (const AppPlayer& p : players)
         if (!p.counts) notPlaying << p.address;
     QCOMPARE(left, notPlaying);
+}
+
+namespace {
+
+// The keyboard as the operator's only device: keys go to whatever has the
+// focus in the active window, as they would on a desktop.
+struct Keyboard {
+    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
+        QTest::keyClick(target, key, modifiers);
+    }
+    // Tab until `control` (or the box it hands its focus to) has the focus.
+    bool tabTo(QWidget* control) {
+        for (int presses = 0; presses < 120; ++presses) {
+            QWidget* now = QApplication::focusWidget();
+            if (now && (now == control || now->focusProxy() == control || control->focusProxy() == now ||
+                        control->isAncestorOf(now)))
+                return true;
+            press(Qt::Key_Tab);
+        }
+        return false;
+    }
+    // ASCII key by key; Japanese as the input method hands it over.
+    void type(const QString& text) {
+        press(Qt::Key_A, Qt::ControlModifier);   // over whatever the box held
+        if (op::isAscii(text))
+            QTest::keyClicks(QApplication::focusWidget(), text);
+        else
+            op::commit(QApplication::focusWidget(), text);
+    }
+};
+
+}  // namespace
+
+// An operator who uses no mouse prepares a round in an empty folder, from
+// the mail settings to the closing mail, and starts it; the round plays on
+// the suite's servers as a round prepared any other way.
+void TestRealRound::preparedAndStartedWithTheKeyboardAlone() {
+    TestWorld world;
+    SteppedClock clock;
+    world.useClock(clock);
+    const QString address = "taro@docomo.ne.jp";
+    SimulatedPhones phones(RealServers::operatorAddress);
+    phones.add(address, [](const PhoneMail& mail, int index) -> QList<PhoneReply> {
+        if (index > 1) return {};
+        return {PhoneReply{encodedWordSubject(mail.subject), {}, jisText(index == 0 ? u("参加します。") : u("答:2"))}};
+    });
+    phones.setAwake(false);
+    phones.start(50);
+
+    Form1 form(world.module1, [&] { return world.appFolder(); });
+    QPointer<Form2> settings;
+    QPointer<Form3> book;
+    QPointer<Form5> questions;
+    form.setEditorFactory(1, [&]() -> EditorWindow* { return settings = new Form2(world.module1); });
+    form.setEditorFactory(2, [&]() -> EditorWindow* { return book = new Form3(world.module1); });
+    form.setEditorFactory(3, [&]() -> EditorWindow* { return new Form4(world.module1); });
+    form.setEditorFactory(4, [&]() -> EditorWindow* { return questions = new Form5(world.module1); });
+    form.setEditorFactory(5, [&]() -> EditorWindow* { return new Form6(world.module1); });
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    Keyboard keys;
+    auto open = [&](Qt::Key key, const QString& title) {
+        keys.press(key, Qt::AltModifier);
+        QTRY_VERIFY(QApplication::activeWindow() && QApplication::activeWindow()->windowTitle() == title);
+    };
+
+    open(Qt::Key_M, u("メールの設定"));
+    const QList<QPair<QLineEdit*, QString>> account = {
+        {settings->Text1, RealServers::host}, {settings->Text2, RealServers::host},
+        {settings->Text3, RealServers::operatorAddress}, {settings->Text4, RealServers::password},
+        {settings->Text5, RealServers::operatorAddress}, {settings->Text6, u("クイズ事務局")}};
+    for (const auto& [box, text] : account) {
+        QVERIFY2(keys.tabTo(box), qPrintable(box->accessibleName()));
+        keys.type(text);
+    }
+    keys.press(Qt::Key_Escape);   // 戻る: the settings are kept on leaving
+    QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(&form));
+
+    open(Qt::Key_A, u("アドレス帳設定"));
+    QVERIFY(keys.tabTo(book->Text1[0]));
+    keys.type(u("山田太郎"));
+    QVERIFY(keys.tabTo(book->Text2[0]));
+    keys.type(address);
+    QVERIFY(keys.tabTo(book->Check1[0]));
+    keys.press(Qt::Key_Space);
+    keys.press(Qt::Key_Escape);
+    QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(&form));
+
+    open(Qt::Key_I, u("クイズ参加確認"));
+    keys.press(Qt::Key_K, Qt::AltModifier);   // 確定, the offered invitation as it is
+    QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(&form));
+
+    open(Qt::Key_Q, u("問題入力"));
+    QVERIFY(keys.tabTo(questions->Text2));
+    keys.type(u("日本一高い山は?"));
+    const QStringList choices = {u("北岳"), u("富士山"), u("奥穂高岳")};
+    for (int i = 0; i < choices.size(); ++i) {
+        QVERIFY(keys.tabTo(questions->Text6[i]));
+        keys.type(choices[i]);
+    }
+    QVERIFY(keys.tabTo(questions->Check1[1]));
+    keys.press(Qt::Key_Space);
+    keys.press(Qt::Key_K, Qt::AltModifier);
+    QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(&form));
+
+    open(Qt::Key_E, u("クイズ終了確認"));
+    keys.press(Qt::Key_K, Qt::AltModifier);
+    QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(&form));
+    QCOMPARE(world.messageBox.texts(), QStringList());
+
+    const QString invitation = u("第1回のクイズ参加ご確認");
+    PhoneGate gate{form, phones, invitation, {address}, {address}};
+    clock.gate = [&] { return gate.open(); };
+    // A key presses its button the way Qt animates a click: a moment later.
+    keys.press(Qt::Key_S, Qt::AltModifier);   // ＳＴＡＲＴ
+    QTRY_COMPARE_WITH_TIMEOUT(form.Text7->text(), u("クイズ終了しました。"), 120000);
+    QCOMPARE(world.messageBox.texts(), QStringList());
+    phones.setAwake(true);
+    QTRY_VERIFY_WITH_TIMEOUT(phones.received(address).size() == 3, 15000);
+    phones.stop();
+    QCOMPARE(phones.errors(), QStringList());
+
+    // Joined, asked the question typed, answered it right with the choice
+    // ticked from the keyboard.
+    const QList<PhoneMail> mails = phones.received(address);
+    QCOMPARE(mails[0].subject, invitation);
+    QVERIFY2(mails[1].body.contains(u("日本一高い山は?")) && mails[1].body.contains(u("2:富士山")),
+             qPrintable(mails[1].body));
+    QVERIFY2(mails[2].body.contains(u("問題1:○")), qPrintable(mails[2].body));
+    const RawResults results(world.readFile("trv71.dat"));
+    QCOMPARE(results.participants, 1);
+    QCOMPARE(results.names[0], sjb(u("山田太郎")));
+    QCOMPARE(results.correct[0], 1);
 }
 
 QTEST_MAIN(TestRealRound)
