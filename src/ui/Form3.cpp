@@ -140,7 +140,7 @@ void Form3::wireConnections() {
         // clicked, not toggled: only the operator's click is an edit.
         connect(Check1[i], &QCheckBox::clicked, this, [this, r] { Check1_Click(r); });
     }
-    connect(VScroll1, &QScrollBar::valueChanged, this, &Form3::VScroll1_Change);
+    connect(VScroll1, &PageScrollBar::pageChanged, this, &Form3::VScroll1_Change);
     connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
 }
 

@@ -265,7 +265,7 @@ void Form5::connectHandlers() {
         connect(Text6[i], &QLineEdit::textChanged, this, [this, i] { Text6_Change(i); });
         connect(Check1[i], &QCheckBox::clicked, this, [this, i] { Check1_Click(i); });
     }
-    connect(VScroll1, &QScrollBar::valueChanged, this, &Form5::VScroll1_Change);
+    connect(VScroll1, &PageScrollBar::pageChanged, this, &Form5::VScroll1_Change);
     connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);
 }

@@ -1,8 +1,10 @@
 #include "ui/PageScrollBar.h"
 
 #include <QKeyEvent>
-#include <algorithm>
 #include <QMouseEvent>
+#include <QSignalBlocker>
+
+#include <algorithm>
 
 namespace {
 
@@ -17,19 +19,45 @@ PageScrollBar::PageScrollBar(MessageBox& messages, QWidget* parent)
     // before its value changes: the one moment a move can still be undone
     // without the rows ever being replaced.
     connect(this, &QAbstractSlider::actionTriggered, this, &PageScrollBar::beforeMove);
+    connect(this, &QAbstractSlider::valueChanged, this, &PageScrollBar::afterMove);
+}
+
+QList<FieldCheck> PageScrollBar::problems() const {
+    QList<FieldCheck> checks = pageChecks ? pageChecks() : QList<FieldCheck>();
+    checks.removeIf([](const FieldCheck& c) { return c.problem.isEmpty(); });
+    return checks;
 }
 
 void PageScrollBar::beforeMove(int) {
-    if (sliderPosition() == value() || !pageChecks) return;
-    const QList<FieldCheck> checks = pageChecks();
-    const bool refused = std::any_of(checks.begin(), checks.end(), [](const FieldCheck& c) { return !c.problem.isEmpty(); });
-    if (!refused) return;
+    if (sliderPosition() == value()) return;
+    const QList<FieldCheck> found = problems();
+    if (found.isEmpty()) return;
     setSliderPosition(value());
-    // The arrow's repeat timer would otherwise raise the same refusal again
-    // after every message, for as long as Qt believes the button held.
+    // Stopped before the message: the arrow's repeat timer would otherwise
+    // raise the same refusal again, inside the message and after every OK,
+    // for as long as Qt believes the button held.
     setRepeatAction(SliderNoAction);
+    tell(found);
+}
+
+void PageScrollBar::afterMove(int page) {
+    if (page == shownPage_) return;
+    // A value set without an action - by code, or by assistive technology
+    // through the bar's value - is judged once it is set, and put back
+    // before the rows are replaced.
+    if (const QList<FieldCheck> found = problems(); !found.isEmpty()) {
+        const QSignalBlocker back(this);
+        setValue(shownPage_);
+        tell(found);
+        return;
+    }
+    shownPage_ = page;
+    emit pageChanged(page);
+}
+
+void PageScrollBar::tell(const QList<FieldCheck>& found) {
     if (sinceTold_.isValid() && sinceTold_.elapsed() < kQuietAfterMessageMs) return;
-    noFieldProblem(messages_, checks);
+    noFieldProblem(messages_, found);
     sinceTold_.start();   // from the moment the message is gone
 }
 

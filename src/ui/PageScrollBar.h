@@ -23,14 +23,23 @@ public:
     // The problems of the rows on the page shown; none lets the page change.
     std::function<QList<FieldCheck>()> pageChecks;
 
+signals:
+    // The bar has moved to `page` and the rows may show it: every move the
+    // rows allowed, whether the operator's, code's or assistive technology's.
+    void pageChanged(int page);
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    QList<FieldCheck> problems() const;
     void beforeMove(int action);
+    void afterMove(int page);
+    void tell(const QList<FieldCheck>& found);
 
     MessageBox& messages_;
+    int shownPage_ = 0;   // the page the rows show
     // A wheel turned on, or a move the window system had queued while the
     // message was up, is refused without a second message for a moment; a
     // new press of a button or key is a new attempt and is answered.

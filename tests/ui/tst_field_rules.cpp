@@ -3,6 +3,7 @@
 // holds. Saving (or leaving, where leaving saves) is refused with one message
 // naming the box and the problem, nothing is written, and the box is marked
 // while the text is in it.
+#include <QAccessible>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -162,6 +163,13 @@ void TestFieldRules::refusedAndNothingWritten_data() {
     QTest::newRow("address book: wheel turned")
         << editor<Form3>([](Form3* w) -> QWidget* { return w->Text2[4]; }, [](Form3* w) { turnWheel(w->VScroll1, 3); })
         << emoji << u("😀 (U+1F600)");
+    // A screen reader sets the bar's value without any of its actions.
+    QTest::newRow("address book: page set by a screen reader")
+        << editor<Form3>([](Form3* w) -> QWidget* { return w->Text1[2]; },
+                         [](Form3* w) {
+                             QAccessible::queryAccessibleInterface(w->VScroll1)->valueInterface()->setCurrentValue(5);
+                         })
+        << yoshi << u("「名前 3」の文字 𠮷 (U+20BB7)");
     // Named by the entry, not by the row on screen.
     QTest::newRow("address book: the last entry")
         << editor<Form3>(
