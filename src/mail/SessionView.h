@@ -29,6 +29,7 @@ public:
     // trusted: the owner may remember it (with what failed, in words), so the
     // operator can choose to trust it.
     virtual void certificateRefused(const SjisText& server, const SjisText& problems, const std::string& fingerprint) {}
-    // The session has ended by any road (sw := 1). Called exactly once per start.
-    virtual void sessionEnded() = 0;
+    // The session has ended by any road. Called exactly once per start;
+    // whoever waits for the end asks the session itself (running()).
+    virtual void sessionEnded() {}
 };

@@ -6,7 +6,8 @@
 // The window variables of the main window, kept apart from the QObject so
 // their Japanese names stay out of the meta-object compiler's way.
 struct Form1Variables {
-    // 0 while a mail session runs; the session sets 1 when it ends by any road.
+    // A record: 0 while a mail session of the round runs, 1 once it has
+    // ended. The round waits on the session itself, never on this.
     std::int16_t sw = 0;
     // "1" once the joined marks of the round shown are known.
     SjisText 受信;

@@ -32,7 +32,8 @@ MailingReport RoundMailer::send(bool roundTellsFailures)
     job.timeoutMs = sessionTimeoutMs;
     job.ownerTellsFailures = roundTellsFailures;
     smtp_.start(std::move(job));
-    waitForSessionEnd(m_.platform, vars_.sw);
+    waitForSessionEnd(m_.platform, smtp_);
+    vars_.sw = 1;
     return {smtp_.failure(), smtp_.acceptedMessages(), smtp_.undelivered()};
 }
 
@@ -52,15 +53,15 @@ FetchReport RoundMailer::fetch(bool roundTellsFailures)
     job.timeoutMs = sessionTimeoutMs;
     job.ownerTellsFailures = roundTellsFailures;
     pop3_.start(std::move(job));
-    waitForSessionEnd(m_.platform, vars_.sw);
+    waitForSessionEnd(m_.platform, pop3_);
+    vars_.sw = 1;
     vars_.遅れメール += m_.outgoingMail.MailSubject;
     return {pop3_.failure(), pop3_.loggedIn()};
 }
 
 void RoundMailer::stop()
 {
+    // Whoever waits for a session's end goes on at once.
     smtp_.abandon();
     pop3_.abandon();
-    // Whoever waits for the session's end goes on at once.
-    vars_.sw = 1;
 }

@@ -50,7 +50,11 @@ void Countdown(Platform& p, CountdownView& view, const SjisText& subject, int mi
     }
 }
 
-void waitForSessionEnd(Platform& p, const std::int16_t& sw) {
+void waitUntil(Platform& p, const std::function<bool()>& ended) {
     p.eventLoop->yieldOnce();
-    while (sw != 1) p.eventLoop->waitForEvents(kWaitSliceMs);
+    while (!ended()) p.eventLoop->waitForEvents(kWaitSliceMs);
+}
+
+void waitForSessionEnd(Platform& p, const MailSession& session) {
+    waitUntil(p, [&session] { return !session.running(); });
 }

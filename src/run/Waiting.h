@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 
+#include "mail/MailSession.h"
 #include "platform/Platform.h"
 #include "platform/SjisText.h"
 
@@ -38,6 +40,8 @@ void wait(Platform& p, std::uint32_t ms, const bool* stop = nullptr);
 void Countdown(Platform& p, CountdownView& view, const SjisText& subject, int minutes,
                const bool* stop = nullptr);
 
-// Returns once `sw` is 1: the running mail session has ended. The sessions'
-// own time-outs guarantee that it does.
-void waitForSessionEnd(Platform& p, const std::int16_t& sw);
+// Returns once `session` has ended, by any road (its own time-out
+// guarantees that it does, abandon() ends it at once).
+void waitForSessionEnd(Platform& p, const MailSession& session);
+// Returns once `ended` says so, sleeping on the event loop between looks.
+void waitUntil(Platform& p, const std::function<bool()>& ended);

@@ -144,7 +144,8 @@ void Form10::Command1_Click() {
     job.bodyFor = [body](int) { return body; };
     job.showsProgress = false;
     session_->start(std::move(job));
-    waitForSessionEnd(m.platform, FeedbackDone);
+    waitForSessionEnd(m.platform, *session_);
+    FeedbackDone = 1;
     sending_ = false;
 
     if (closeAfterSending_) {
@@ -170,7 +171,6 @@ void Form10::closeEvent(QCloseEvent* event) {
         // sending handler has let go of it.
         session_->abandon();
         closeAfterSending_ = true;
-        FeedbackDone = 1;
         event->ignore();
         hide();
         return;
@@ -195,7 +195,6 @@ void Form10::View::stateChanged(const char* name) { form_.m.quizRun.SessionState
 void Form10::View::showMessage(const SjisText& text) {
     if (MessageBox* box = form_.m.platform.messageBox) box->show(text, true);
 }
-void Form10::View::sessionEnded() { form_.FeedbackDone = 1; }
 void Form10::View::certificateRefused(const SjisText& server, const SjisText& problems,
                                       const std::string& fingerprint) {
     form_.m.refusedCertificate = {server, problems, fingerprint};

@@ -39,7 +39,8 @@ public:
     std::unique_ptr<Socket> Winsock1;
     std::unique_ptr<Timer> Timer1;
 
-    // 0 while the dialogue runs, 1 once it has ended by any road.
+    // A record: 0 while the dialogue runs, 1 once it has ended. The send
+    // waits on the session itself, never on this.
     std::int16_t FeedbackDone = 1;
     // Where the server listens and how long it may stay silent; tests point
     // these at a server of their own.
@@ -67,7 +68,6 @@ private:
         void setStatus(const SjisText& text) override;
         void stateChanged(const char* name) override;
         void showMessage(const SjisText& text) override;
-        void sessionEnded() override;
         void certificateRefused(const SjisText& server, const SjisText& problems,
                                 const std::string& fingerprint) override;
 

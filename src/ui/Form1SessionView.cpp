@@ -41,8 +41,3 @@ void Form1SessionView::certificateRefused(const SjisText& server, const SjisText
 {
     form_.m.refusedCertificate = {server, problems, fingerprint};
 }
-
-void Form1SessionView::sessionEnded()
-{
-    form_.vars.sw = 1;
-}

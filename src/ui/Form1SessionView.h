@@ -4,8 +4,8 @@
 class Form1;
 
 // How the mail sessions of a round show themselves on the main window: the
-// status line Text7, ProgressBar1, message boxes that never hold up the
-// round, and sw := 1 when a session ends.
+// status line Text7, ProgressBar1, and message boxes that never hold up
+// the round.
 class Form1SessionView : public SessionView {
 public:
     explicit Form1SessionView(Form1& form) : form_(form) {}
@@ -19,7 +19,6 @@ public:
     // A time-out inside a round leaves Command1..Command7 disabled: they come
     // back when the round ends, so no second START can run inside the first.
     void timedOut() override {}
-    void sessionEnded() override;
     void certificateRefused(const SjisText& server, const SjisText& problems,
                             const std::string& fingerprint) override;
 

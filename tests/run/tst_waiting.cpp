@@ -172,7 +172,7 @@ void TestWaiting::sessionEndWaitsForTheFlag() {
     w.loop.post([&] { ++handled; }, 100);
     w.loop.post([&] { ++handled; sw = 1; }, 3000);
     w.loop.post([&] { ++handled; }, 5000);   // after the end: not waited for
-    waitForSessionEnd(w.platform, sw);
+    waitUntil(w.platform, [&] { return sw == 1; });
     QCOMPARE(sw, std::int16_t(1));
     QCOMPARE(handled, 2);
     QCOMPARE(w.clock.now, 3000u);
@@ -183,7 +183,7 @@ void TestWaiting::sessionEndWaitsForTheFlag() {
     std::int16_t ended = 1;
     bool ran = false;
     done.loop.post([&] { ran = true; });
-    waitForSessionEnd(done.platform, ended);
+    waitUntil(done.platform, [&] { return ended == 1; });
     QVERIFY(ran);
     QCOMPARE(done.loop.yields, 1);
     QCOMPARE(done.loop.waits, 0);
