@@ -15,6 +15,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include "mail/SessionWiring.h"
 #include "model/RecordFiles.h"
 #include "platform/qt/AppFolder.h"
 #include "platform/qt/Charset.h"
@@ -251,24 +252,10 @@ void Form1::wireConnections() {
     connect(VScroll1, &QScrollBar::valueChanged, this, &Form1::VScroll1_Change);
     connect(VScroll2, &QScrollBar::valueChanged, this, &Form1::VScroll2_Change);
 
-    Winsock1->onConnect = [this] { Winsock1_Connect(); };
-    Winsock1->onDataArrival = [this] { Winsock1_DataArrival(); };
-    Winsock1->onClose = [this] { Winsock1_Close(); };
-    Winsock1->onError = [this](int n, const std::string& d) { Winsock1_Error(n, d); };
-    Winsock1->onEncrypted = [this] { roundMail_->smtp().encrypted(); };
-    Winsock1->onCertificateRefused = [this](const CertificateRefusal& r) {
-        roundMail_->smtp().certificateRefused(r);
-    };
-    Timer1->onTimer = [this] { Timer1_Timer(); };
-    Winsock2->onConnect = [this] { Winsock2_Connect(); };
-    Winsock2->onDataArrival = [this] { Winsock2_DataArrival(); };
-    Winsock2->onClose = [this] { Winsock2_Close(); };
-    Winsock2->onError = [this](int n, const std::string& d) { Winsock2_Error(n, d); };
-    Winsock2->onEncrypted = [this] { roundMail_->pop3().encrypted(); };
-    Winsock2->onCertificateRefused = [this](const CertificateRefusal& r) {
-        roundMail_->pop3().certificateRefused(r);
-    };
-    Timer2->onTimer = [this] { Timer2_Timer(); };
+    // A socket error inside a round is shown and the time-out ends the
+    // session, so the round goes on to its next step as it always did.
+    wireSession(roundMail_->smtp(), *Winsock1, *Timer1, SocketErrorPolicy::ShowAndAwaitTimeOut);
+    wireSession(roundMail_->pop3(), *Winsock2, *Timer2, SocketErrorPolicy::ShowAndAwaitTimeOut);
 }
 
 // ---- Load, activation, unload -------------------------------------------
@@ -400,17 +387,3 @@ void Form1::Command6_Click() {
     round_ = nullptr;
 }
 
-// ---- Mail connections ----------------------------------------------------
-// The SMTP session (Winsock1, Timer1) and the POP3 session (Winsock2,
-// Timer2) are driven from these events.
-
-void Form1::Winsock1_Connect() { roundMail_->smtp().connected(); }
-void Form1::Winsock1_DataArrival() { roundMail_->smtp().dataArrived(); }
-void Form1::Winsock1_Close() { roundMail_->smtp().closedByPeer(); }
-void Form1::Winsock1_Error(int number, const SjisText& description) { roundMail_->smtp().socketError(number, description); }
-void Form1::Timer1_Timer() { roundMail_->smtp().timerTick(); }
-void Form1::Winsock2_Connect() { roundMail_->pop3().connected(); }
-void Form1::Winsock2_DataArrival() { roundMail_->pop3().dataArrived(); }
-void Form1::Winsock2_Close() { roundMail_->pop3().closedByPeer(); }
-void Form1::Winsock2_Error(int number, const SjisText& description) { roundMail_->pop3().socketError(number, description); }
-void Form1::Timer2_Timer() { roundMail_->pop3().timerTick(); }

@@ -129,17 +129,6 @@ public:
     void setJoinedPages(int entries);
     void clearGrids();
 
-    // Events of the mail connections and their timers.
-    void Winsock1_Connect();
-    void Winsock1_DataArrival();
-    void Winsock1_Close();
-    void Winsock1_Error(int number, const SjisText& description);
-    void Timer1_Timer();
-    void Winsock2_Connect();
-    void Winsock2_DataArrival();
-    void Winsock2_Close();
-    void Winsock2_Error(int number, const SjisText& description);
-    void Timer2_Timer();
 
 protected:
     void showEvent(QShowEvent* event) override;

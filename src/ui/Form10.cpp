@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 #include "mail/OutgoingMessage.h"
-#include "mail/RuntimeFault.h"
+#include "mail/SessionWiring.h"
 #include "mail/SupportAddress.h"
 #include "mail/Transport.h"
 #include "model/RecordFiles.h"
@@ -87,15 +87,10 @@ void Form10::buildControls() {
 void Form10::connectHandlers() {
     connect(Command1, &QPushButton::clicked, this, &Form10::Command1_Click);
     Text1->installEventFilter(this);
-    Winsock1->onConnect = [this] { Winsock1_Connect(); };
-    Winsock1->onDataArrival = [this] { Winsock1_DataArrival(); };
-    Winsock1->onClose = [this] { Winsock1_Close(); };
-    Winsock1->onError = [this](int n, const std::string& d) { Winsock1_Error(n, d); };
-    Winsock1->onEncrypted = [this] { session_->encrypted(); };
-    Winsock1->onCertificateRefused = [this](const CertificateRefusal& r) {
-        session_->certificateRefused(r);
-    };
-    Timer1->onTimer = [this] { Timer1_Timer(); };
+    // A server that closes early, a refused connection or an error on the
+    // socket ends the dialogue at once: there is nothing left to wait ten
+    // seconds for.
+    wireSession(*session_, *Winsock1, *Timer1, SocketErrorPolicy::EndSession);
 }
 
 void Form10::Form_Load() {
@@ -178,17 +173,6 @@ void Form10::closeEvent(QCloseEvent* event) {
     EditorWindow::closeEvent(event);
 }
 
-// ---- The mail connection --------------------------------------------------
-
-void Form10::Winsock1_Connect() { session_->connected(); }
-void Form10::Winsock1_DataArrival() { session_->dataArrived(); }
-// A server that closes early, a refused connection or an error on the socket
-// ends the dialogue at once: there is nothing left to wait ten seconds for.
-void Form10::Winsock1_Close() { session_->closedByPeer(); }
-void Form10::Winsock1_Error(int number, const SjisText& description) {
-    session_->abort(faultMessage(number, description));
-}
-void Form10::Timer1_Timer() { session_->timerTick(); }
 
 void Form10::View::setStatus(const SjisText& text) { setText(form_.Text3, text); }
 void Form10::View::stateChanged(const char* name) { form_.m.quizRun.SessionState = name; }

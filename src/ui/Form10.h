@@ -51,11 +51,6 @@ public:
     void Text1_GotFocus();
     void Command1_Click();
 
-    void Winsock1_Connect();
-    void Winsock1_DataArrival();
-    void Winsock1_Close();
-    void Winsock1_Error(int number, const SjisText& description);
-    void Timer1_Timer();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mail/Pop3Session.h"
+#include "mail/SessionWiring.h"
 #include "mail/SmtpSession.h"
 #include "platform/qt/QtSocket.h"
 #include "platform/qt/QtTimer.h"
@@ -22,16 +23,7 @@ struct SessionRig {
     RecordingSessionView view;
     Session session{socket, timer, view};
 
-    SessionRig()
-    {
-        socket.onConnect = [this] { session.connected(); };
-        socket.onDataArrival = [this] { session.dataArrived(); };
-        socket.onClose = [this] { session.closedByPeer(); };
-        socket.onError = [this](int n, const std::string& d) { session.socketError(n, d); };
-        timer.onTimer = [this] { session.timerTick(); };
-        socket.onEncrypted = [this] { session.encrypted(); };
-        socket.onCertificateRefused = [this](const CertificateRefusal& r) { session.certificateRefused(r); };
-    }
+    SessionRig() { wireSession(session, socket, timer, SocketErrorPolicy::ShowAndAwaitTimeOut); }
 
     // With a fake socket: the server's replies in order, "<tls>" standing for
     // the handshake completing. False when the session had not asked for that
