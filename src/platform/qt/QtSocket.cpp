@@ -26,17 +26,17 @@ QtSocket::QtSocket() {
 
 QtSocket::~QtSocket() {
     // No events from a socket that is going away.
-    closedByUs_ = true;
+    setPhase(Phase::Closed);
     socket_.abort();
 }
 
 Socket::State QtSocket::state() const {
-    if (closedByUs_) return State::Closed;
-    if (failed_) return State::Error;
-    if (peerClosed_) return State::Closing;   // until the owner closes its end
+    if (phase_ == Phase::Closed) return State::Closed;
+    if (failed()) return State::Error;
+    if (phase_ == Phase::PeerClosed) return State::Closing;   // until the owner closes its end
     // With TLS from the first byte the connection is not the owner's to use
     // before the certificate is accepted, as onConnect says.
-    if (handshake_ == Handshake::Implicit) return State::Connecting;
+    if (phase_ == Phase::Implicit) return State::Connecting;
     switch (socket_.state()) {
     case QAbstractSocket::HostLookupState:
     case QAbstractSocket::ConnectingState:
@@ -54,18 +54,14 @@ void QtSocket::connect() {
     // Whatever is left of an earlier connection goes first; connectToHost
     // refuses to start on a socket that is not unconnected.
     if (socket_.state() != QAbstractSocket::UnconnectedState) {
-        closedByUs_ = true;
+        setPhase(Phase::Closed);
         socket_.abort();
     }
     ++generation_;
     // Qt keeps the errors it was told to ignore from one connection to the
     // next; a certificate trusted before must be judged again now.
     socket_.ignoreSslErrors(QList<QSslError>{});
-    closedByUs_ = false;
-    peerClosed_ = false;
-    failed_ = false;
-    refused_ = false;
-    handshake_ = Handshake::None;
+    setPhase(Phase::Open);
     if (localPort != 0 && !socket_.bind(QHostAddress::AnyIPv4, quint16(localPort))) {
         // bind() has already reported the error through errorOccurred.
         return;
@@ -75,7 +71,7 @@ void QtSocket::connect() {
         socket_.connectToHost(host, quint16(remotePort));
         return;
     }
-    handshake_ = Handshake::Implicit;
+    setPhase(Phase::Implicit);
     // QSslSocket starts the handshake itself once TCP is up; `connected`
     // then means nothing to the owner, `encrypted` is its onConnect.
     socket_.connectToHostEncrypted(host, quint16(remotePort), QString::fromStdString(tlsServerName));
@@ -103,20 +99,17 @@ std::string QtSocket::getData() {
 }
 
 void QtSocket::close() {
-    const bool handshaking = handshake_ != Handshake::None;
+    // A refusal and a failed handshake leave Qt's handshake still running.
+    const bool midHandshake = handshaking() || phase_ == Phase::HandshakeFailed || phase_ == Phase::Refused;
     ++generation_;
-    closedByUs_ = true;
-    peerClosed_ = false;
-    failed_ = false;
-    refused_ = false;
-    handshake_ = Handshake::None;
+    setPhase(Phase::Closed);
     // Unread data of the closed connection is dropped; bytes still queued
     // for sending (a QUIT just written) go out before the socket closes.
     if (socket_.isOpen()) socket_.readAll();
     if (socket_.state() == QAbstractSocket::UnconnectedState) return;
     // A handshake has nothing of ours to deliver, and disconnectFromHost
     // would let it run to its end first.
-    if (handshaking)
+    if (midHandshake)
         socket_.abort();
     else
         socket_.disconnectFromHost();
@@ -124,8 +117,10 @@ void QtSocket::close() {
 
 void QtSocket::startTls() {
     // Closed, failed or closed by the peer: the owner has had its event.
-    if (closedByUs_ || failed_ || peerClosed_ || socket_.state() != QAbstractSocket::ConnectedState) return;
-    if (handshake_ != Handshake::None || socket_.isEncrypted()) {
+    if (phase_ == Phase::Closed || failed() || phase_ == Phase::PeerClosed ||
+        socket_.state() != QAbstractSocket::ConnectedState)
+        return;
+    if (handshaking() || socket_.isEncrypted()) {
         // A mistake of the dialogue: said, rather than left to the time-out.
         failHandshake(errorNumber(QAbstractSocket::OperationError),
                       "TLS has already been started on this connection");
@@ -136,7 +131,7 @@ void QtSocket::startTls() {
     // never be read as if they had arrived encrypted. Any that come later
     // go to the handshake and make it fail.
     socket_.readAll();
-    handshake_ = Handshake::StartTls;
+    setPhase(Phase::StartingTls);
     socket_.setPeerVerifyName(QString::fromStdString(tlsServerName));
     socket_.startClientEncryption();
 }
@@ -194,15 +189,15 @@ std::string QtSocket::fingerprintOf(const QSslCertificate& certificate) {
 }
 
 void QtSocket::handleConnected() {
-    if (closedByUs_) return;
-    if (handshake_ == Handshake::Implicit) return;   // onConnect waits for `encrypted`
+    if (phase_ == Phase::Closed) return;
+    if (phase_ == Phase::Implicit) return;   // onConnect waits for `encrypted`
     if (onConnect) onConnect();
 }
 
 void QtSocket::handleReadyRead() {
     // After a refusal nothing that came over the connection is the owner's:
     // with TLS 1.2 the greeting can arrive before the refusal is reported.
-    if (closedByUs_ || refused_) {
+    if (phase_ == Phase::Closed || phase_ == Phase::Refused) {
         socket_.readAll();
         return;
     }
@@ -210,8 +205,8 @@ void QtSocket::handleReadyRead() {
 }
 
 void QtSocket::handleDisconnected() {
-    if (closedByUs_ || peerClosed_ || failed_) return;
-    if (handshake_ != Handshake::None) {
+    if (phase_ == Phase::Closed || phase_ == Phase::PeerClosed || failed()) return;
+    if (handshaking()) {
         // Hung up on during the handshake: the connection never became
         // what the owner asked for, so this is a failure, not a close.
         // (errorOccurred has normally said so already; this is for a
@@ -219,20 +214,21 @@ void QtSocket::handleDisconnected() {
         failHandshake(errorNumber(QAbstractSocket::RemoteHostClosedError), socket_.errorString());
         return;
     }
-    peerClosed_ = true;
+    setPhase(Phase::PeerClosed);
     // Data that came with the close is still waiting: let the owner read it
     // before it hears of the close.
     if (socket_.bytesAvailable() > 0 && onDataArrival) onDataArrival();
-    if (closedByUs_) return;
+    if (phase_ == Phase::Closed) return;   // the owner closed ours meanwhile
     if (onClose) onClose();
 }
 
 void QtSocket::handleError(QAbstractSocket::SocketError error) {
     // After a refused certificate Qt fails the handshake itself; the owner
     // hears of the refusal only.
-    if (closedByUs_ || refused_) return;
-    if (handshake_ != Handshake::None) {
-        // Including the peer closing: see handleDisconnected.
+    if (phase_ == Phase::Closed || phase_ == Phase::Refused) return;
+    if (handshaking() || phase_ == Phase::HandshakeFailed) {
+        // Including the peer closing: see handleDisconnected. (Once failed,
+        // the failure already on its way is the one reported.)
         failHandshake(errorNumber(error), socket_.errorString());
         return;
     }
@@ -240,7 +236,7 @@ void QtSocket::handleError(QAbstractSocket::SocketError error) {
     // follows), as the Winsock control does, never as an error.
     if (error == QAbstractSocket::RemoteHostClosedError) return;
     const SjisText description = Charset::toSjis(socket_.errorString());
-    failed_ = true;
+    setPhase(Phase::Failed);
     // An error on an open connection ends it; disconnected must not then
     // raise a second event.
     if (socket_.state() == QAbstractSocket::ConnectedState) socket_.abort();
@@ -248,10 +244,10 @@ void QtSocket::handleError(QAbstractSocket::SocketError error) {
 }
 
 void QtSocket::handleEncrypted() {
-    if (closedByUs_ || failed_) return;
-    const Handshake done = handshake_;
-    handshake_ = Handshake::None;
-    if (done == Handshake::Implicit) {
+    if (phase_ == Phase::Closed || failed()) return;
+    const bool implicit = phase_ == Phase::Implicit;
+    if (handshaking()) setPhase(Phase::Open);
+    if (implicit) {
         if (onConnect) onConnect();
     } else if (onEncrypted) {
         onEncrypted();
@@ -259,7 +255,7 @@ void QtSocket::handleEncrypted() {
 }
 
 void QtSocket::handleSslErrors(const QList<QSslError>& errors) {
-    if (closedByUs_ || failed_) return;
+    if (phase_ == Phase::Closed || failed()) return;
     const QSslCertificate certificate = socket_.peerCertificate();
     const std::string fingerprint = fingerprintOf(certificate);
     if (isTrusted(fingerprint)) {
@@ -281,14 +277,11 @@ void QtSocket::handleSslErrors(const QList<QSslError>& errors) {
     refusal.description = Charset::toSjis(words.join(QStringLiteral("; ")));
     refusal.fingerprint = fingerprint;
     // Not ignored, Qt fails the handshake right after this signal with an
-    // error of its own (silenced by refused_) and drops the connection.
-    refused_ = true;
-    failed_ = true;
+    // error of its own (silenced by the phase) and drops the connection.
+    setPhase(Phase::Refused);
     later([this, refusal] {
         // Over for good, as if the owner had closed it: Closed, and silent.
-        closedByUs_ = true;
-        failed_ = false;
-        handshake_ = Handshake::None;
+        setPhase(Phase::Closed);
         socket_.abort();
         if (onCertificateRefused) onCertificateRefused(refusal);
     });
@@ -311,11 +304,11 @@ bool QtSocket::isTrusted(const std::string& fingerprint) const {
 }
 
 void QtSocket::failHandshake(int number, const QString& description) {
-    if (failed_) return;
-    failed_ = true;
+    if (failed()) return;
+    setPhase(handshaking() ? Phase::HandshakeFailed : Phase::Failed);
     const SjisText text = Charset::toSjis(description);
     later([this, number, text] {
-        handshake_ = Handshake::None;
+        setPhase(Phase::Failed);
         socket_.abort();
         if (onError) onError(number, text);
     });

@@ -33,8 +33,24 @@ private:
     // "AB:CD:…": upper-case hex pairs of the SHA-256 of the DER certificate.
     static std::string fingerprintOf(const QSslCertificate& certificate);
 
-    // Which handshake, if any, is under way.
-    enum class Handshake { None, Implicit, StartTls };
+    // Where the connection is, from the owner's side. One phase at a time,
+    // changed only through setPhase(), so every guard reads as a question
+    // about it.
+    enum class Phase {
+        Closed,           // none asked for, or we closed it: no events at all
+        Open,             // plain (connecting or connected), or encrypted and done
+        Implicit,         // TLS from the first byte: handshake under way, no onConnect yet
+        StartingTls,      // the handshake startTls() began is under way
+        PeerClosed,       // the peer closed its end; until the owner closes ours
+        Failed,           // an error ended it; the owner has been or will be told
+        HandshakeFailed,  // a handshake failed; onError follows on the next turn
+        Refused,          // the certificate was refused; Qt's own error that follows is not ours
+    };
+    void setPhase(Phase phase) { phase_ = phase; }
+    bool handshaking() const { return phase_ == Phase::Implicit || phase_ == Phase::StartingTls; }
+    bool failed() const {
+        return phase_ == Phase::Failed || phase_ == Phase::HandshakeFailed || phase_ == Phase::Refused;
+    }
 
     void handleConnected();
     void handleReadyRead();
@@ -51,10 +67,6 @@ private:
     void later(std::function<void()> event);
 
     QSslSocket socket_;
-    bool closedByUs_ = true;   // no connection asked for, or we closed it
-    bool peerClosed_ = false;
-    bool failed_ = false;
-    bool refused_ = false;     // the certificate was refused; Qt's own error follows and is not ours
-    Handshake handshake_ = Handshake::None;
+    Phase phase_ = Phase::Closed;
     unsigned generation_ = 0;  // counts connect() and close(): stale deferred events are dropped
 };
