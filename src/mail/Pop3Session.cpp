@@ -40,7 +40,7 @@ void Pop3Session::start(Pop3Job job)
     loggedIn_ = false;
     deleteList_.clear();
     deleteCount_ = 0;
-    open(job_.server, job_.port, job_.timeoutMs, job_.protection == Pop3Job::Protection::Tls,
+    open(job_.server, job_.port, job_.timeoutMs, job_.protection == Protection::Tls,
          job_.trustedFingerprints, job_.ownerTellsFailures);
 }
 
@@ -106,7 +106,7 @@ void Pop3Session::handleStatus(const std::string& line)
     }
     switch (state_) {
     case State::Connect:
-        if (job_.protection == Pop3Job::Protection::Stls && !socket_.isEncrypted()) {
+        if (job_.protection == Protection::StartTls && !socket_.isEncrypted()) {
             send("STLS\r\n");
             enterState(State::Stls);
             return;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mail/MailSession.h"
+#include "model/Connection.h"
 #include "mail/Pop3ReplyReader.h"
 #include "platform/SjisText.h"
 
@@ -26,7 +27,6 @@ struct Pop3Job {
 
     // How the connection is protected: not at all (as it always was), STLS
     // after the greeting, or TLS from the first byte.
-    enum class Protection { None, Stls, Tls };
     Protection protection = Protection::None;
     std::vector<std::string> trustedFingerprints;
 };

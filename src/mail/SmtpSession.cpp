@@ -47,7 +47,7 @@ void SmtpSession::start(SmtpJob job)
     acceptedRecipients_ = 0;
     accepted_ = 0;
     undelivered_.clear();
-    open(job_.server, job_.port, job_.timeoutMs, job_.protection == SmtpJob::Protection::Tls,
+    open(job_.server, job_.port, job_.timeoutMs, job_.protection == Protection::Tls,
          job_.trustedFingerprints, job_.ownerTellsFailures);
 }
 
@@ -231,7 +231,7 @@ void SmtpSession::tlsStarted()
 bool SmtpSession::goOnAfterEhlo(const std::string& ehloReply)
 {
     const EhloOffer offer = ReadEhloOffer(ehloReply);
-    if (job_.protection == SmtpJob::Protection::StartTls && !socket_.isEncrypted()) {
+    if (job_.protection == Protection::StartTls && !socket_.isEncrypted()) {
         if (!offer.startTls) {
             // Never a silent fall-back to plain text: the phase ends here.
             view_.setStatus(SessionTexts::kNoStartTls);

@@ -5,6 +5,7 @@
 
 #include "mail/MailSession.h"
 #include "mail/SmtpReplyReader.h"
+#include "model/Connection.h"
 #include "platform/SjisText.h"
 
 // One mailing: who gets it and what they get.
@@ -42,7 +43,6 @@ struct SmtpJob {
 
     // How the connection is protected: not at all (the dialogue opens with
     // HELO, as it always has), STARTTLS after EHLO, or TLS from the first byte.
-    enum class Protection { None, StartTls, Tls };
     Protection protection = Protection::None;
     // With a user the session logs in (AUTH PLAIN, or AUTH LOGIN when that is
     // all the server offers) before the first MAIL FROM.

@@ -11,24 +11,16 @@ TransportSettings ReadTransportSettings(DataFiles& files) {
     return t;
 }
 
-std::int16_t protectionOf(std::int16_t stored) {
-    return stored >= TransportSettings::kNone && stored <= TransportSettings::kTls ? stored : TransportSettings::kTls;
-}
-
-std::int16_t loginKindOf(std::int16_t stored) {
-    return stored >= TransportSettings::kNoLogin && stored <= TransportSettings::kOwnLogin ? stored
-                                                                                          : TransportSettings::kNoLogin;
-}
-
-int usualSmtpPort(std::int16_t protection) {
-    switch (protectionOf(protection)) {
-    case TransportSettings::kStartTls: return 587;
-    case TransportSettings::kTls: return 465;
-    default: return 25;
+int usualSmtpPort(Protection protection) {
+    switch (protection) {
+    case Protection::StartTls: return 587;
+    case Protection::Tls: return 465;
+    case Protection::None: break;
     }
+    return 25;
 }
 
-int usualPop3Port(std::int16_t protection) { return protectionOf(protection) == TransportSettings::kTls ? 995 : 110; }
+int usualPop3Port(Protection protection) { return protection == Protection::Tls ? 995 : 110; }
 
 std::int16_t storedPort(int port) { return std::int16_t(std::uint16_t(port > 0 && port <= 65535 ? port : 0)); }
 
@@ -37,17 +29,14 @@ int portOf(std::int16_t stored) { return std::uint16_t(stored); }
 void applySmtpTransport(SmtpJob& job, const TransportSettings& t, const MailSettings& account,
                         const std::string& hostName) {
     job.greetingName = t.GreetingName.empty() ? hostName : t.GreetingName;
-    const std::int16_t protection = protectionOf(t.SmtpProtection);
-    job.protection = protection == TransportSettings::kStartTls ? SmtpJob::Protection::StartTls
-                     : protection == TransportSettings::kTls    ? SmtpJob::Protection::Tls
-                                                                : SmtpJob::Protection::None;
-    job.port = t.SmtpPort != 0 ? portOf(t.SmtpPort) : usualSmtpPort(t.SmtpProtection);
+    job.protection = protectionOf(t.SmtpProtection);
+    job.port = t.SmtpPort != 0 ? portOf(t.SmtpPort) : usualSmtpPort(job.protection);
     // A stored password that does not decode logs in with none; the server refuses it.
-    const std::int16_t login = loginKindOf(t.SmtpLoginKind);
-    if (login == TransportSettings::kPop3Account) {
+    const LoginKind login = loginKindOf(t.SmtpLoginKind);
+    if (login == LoginKind::Pop3Account) {
         job.authUser = account.AccountId;
         job.authPassword = DecodeBase64Text(account.Password).value_or(SjisText());
-    } else if (login == TransportSettings::kOwnLogin) {
+    } else if (login == LoginKind::Own) {
         job.authUser = t.SmtpUser;
         job.authPassword = DecodeBase64Text(t.SmtpPassword).value_or(SjisText());
     }
@@ -55,11 +44,8 @@ void applySmtpTransport(SmtpJob& job, const TransportSettings& t, const MailSett
 }
 
 void applyPop3Transport(Pop3Job& job, const TransportSettings& t) {
-    const std::int16_t protection = protectionOf(t.Pop3Protection);
-    job.protection = protection == TransportSettings::kStartTls ? Pop3Job::Protection::Stls
-                     : protection == TransportSettings::kTls    ? Pop3Job::Protection::Tls
-                                                                : Pop3Job::Protection::None;
-    job.port = t.Pop3Port != 0 ? portOf(t.Pop3Port) : usualPop3Port(t.Pop3Protection);
+    job.protection = protectionOf(t.Pop3Protection);
+    job.port = t.Pop3Port != 0 ? portOf(t.Pop3Port) : usualPop3Port(job.protection);
     job.trustedFingerprints = trustedFingerprintsFor(t, job.server);
 }
 

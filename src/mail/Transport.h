@@ -13,15 +13,9 @@
 // (from before protected connections) gets the plain connections.
 TransportSettings ReadTransportSettings(DataFiles& files);
 
-// What a stored protection and login kind mean. A value the program never
-// writes (a damaged file) asks for TLS from the first byte, never for less
-// protection than may have been meant, and for no login.
-std::int16_t protectionOf(std::int16_t stored);
-std::int16_t loginKindOf(std::int16_t stored);
-
 // The port a protection usually goes with: SMTP 25 / 587 / 465, POP3 110 / 110 / 995.
-int usualSmtpPort(std::int16_t protection);
-int usualPop3Port(std::int16_t protection);
+int usualSmtpPort(Protection protection);
+int usualPop3Port(Protection protection);
 
 // A port is kept in the file's 16 bits as it is (50025 reads back as 50025);
 // 0 stands for the usual port of the protection.

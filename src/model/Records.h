@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdint>
 
+#include "model/Connection.h"
 #include "model/SizedArray.h"
 #include "platform/SjisText.h"
 
@@ -28,16 +29,13 @@ struct MailSettings {
 constexpr int kTrustedCertificateSlots = 16;
 
 struct TransportSettings {
-    enum Protection : std::int16_t { kNone = 0, kStartTls = 1, kTls = 2 };   // kStartTls: STLS for POP3
-    enum SmtpLogin : std::int16_t { kNoLogin = 0, kPop3Account = 1, kOwnLogin = 2 };
-
     std::int16_t SmtpPort = 0;         // 0: the usual port for the protection
-    std::int16_t SmtpProtection = kNone;
-    std::int16_t SmtpLoginKind = kNoLogin;
+    std::int16_t SmtpProtection = stored(Protection::None);
+    std::int16_t SmtpLoginKind = stored(LoginKind::None);
     SjisText SmtpUser;
     SjisText SmtpPassword;             // stored as EncodeBase64Text, as trv1.dat's
     std::int16_t Pop3Port = 0;
-    std::int16_t Pop3Protection = kNone;
+    std::int16_t Pop3Protection = stored(Protection::None);
     // Certificates the operator chose to trust although they fail the checks:
     // the server's name and the SHA-256 fingerprint ("AB:CD:…"), slot by slot.
     std::array<SjisText, kTrustedCertificateSlots> TrustedServers;

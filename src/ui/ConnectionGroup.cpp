@@ -19,12 +19,39 @@
 
 namespace {
 
+// A choice as the list shows it and as trv1x.dat stores it: the stored
+// value never depends on where the item stands in the list.
+struct Choice {
+    const char* caption;   // UTF-8
+    std::int16_t stored;
+};
+
+const Choice kSmtpProtections[] = {
+    {"なし", stored(Protection::None)}, {"STARTTLS", stored(Protection::StartTls)}, {"SSL/TLS", stored(Protection::Tls)}};
+const Choice kPop3Protections[] = {
+    {"なし", stored(Protection::None)}, {"STLS", stored(Protection::StartTls)}, {"SSL/TLS", stored(Protection::Tls)}};
+const Choice kLoginKinds[] = {{"なし", stored(LoginKind::None)},
+                              {"受信と同じアカウント", stored(LoginKind::Pop3Account)},
+                              {"別のアカウント", stored(LoginKind::Own)}};
+
 QComboBox* choices(QWidget* parent, const QStringList& items, const QString& name) {
     auto* c = new QComboBox(parent);
     c->addItems(items);
     nameComboBox(c, name);
     return c;
 }
+
+template <std::size_t N>
+QComboBox* choices(QWidget* parent, const Choice (&table)[N], const QString& name) {
+    auto* c = new QComboBox(parent);
+    for (const Choice& choice : table) c->addItem(uiText(choice.caption), int(choice.stored));
+    nameComboBox(c, name);
+    return c;
+}
+
+// The stored value of the item shown, and the item of a stored value.
+std::int16_t storedChoice(const QComboBox* box) { return std::int16_t(box->currentData().toInt()); }
+void showChoice(QComboBox* box, std::int16_t value) { box->setCurrentIndex(box->findData(int(value))); }
 
 constexpr int kLastPort = 65535;
 
@@ -43,9 +70,8 @@ QComboBox* portBox(QWidget* parent, const QStringList& usual, const QString& nam
 ConnectionGroup::ConnectionGroup(QWidget* parent) : QGroupBox(uiText("接続"), parent) {
     setAccessibleName(uiText("接続"));
     smtpPort = portBox(this, {"25", "587", "465"}, uiText("送信ポート"));
-    smtpProtection = choices(this, {uiText("なし"), "STARTTLS", "SSL/TLS"}, uiText("送信の暗号化"));
-    smtpLogin = choices(this, {uiText("なし"), uiText("受信と同じアカウント"), uiText("別のアカウント")},
-                        uiText("送信の認証"));
+    smtpProtection = choices(this, kSmtpProtections, uiText("送信の暗号化"));
+    smtpLogin = choices(this, kLoginKinds, uiText("送信の認証"));
     smtpUser = new QLineEdit(this);
     smtpUser->setAccessibleName(uiText("送信のアカウント名"));
     smtpPassword = new QLineEdit(this);
@@ -59,7 +85,7 @@ ConnectionGroup::ConnectionGroup(QWidget* parent) : QGroupBox(uiText("接続"), 
     guardText(smtpPassword);
     guardText(greetingName, kAddressChars);
     pop3Port = portBox(this, {"110", "995"}, uiText("受信ポート"));
-    pop3Protection = choices(this, {uiText("なし"), "STLS", "SSL/TLS"}, uiText("受信の暗号化"));
+    pop3Protection = choices(this, kPop3Protections, uiText("受信の暗号化"));
     // Read-only text rather than a label: a fingerprint has no space to wrap
     // at, and a screen reader reads the text itself.
     refusedCertificate = new QPlainTextEdit(this);
@@ -87,10 +113,12 @@ ConnectionGroup::ConnectionGroup(QWidget* parent) : QGroupBox(uiText("接続"), 
     setLayout(grid);
     showRefused({}, {}, {}, false);
     // A protection chosen brings its usual port along; one typed stays.
-    connect(smtpProtection, &QComboBox::currentIndexChanged, this,
-            [this](int i) { smtpPort->setCurrentText(QString::number(usualSmtpPort(std::int16_t(i)))); });
-    connect(pop3Protection, &QComboBox::currentIndexChanged, this,
-            [this](int i) { pop3Port->setCurrentText(QString::number(usualPop3Port(std::int16_t(i)))); });
+    connect(smtpProtection, &QComboBox::currentIndexChanged, this, [this] {
+        smtpPort->setCurrentText(QString::number(usualSmtpPort(protectionOf(storedChoice(smtpProtection)))));
+    });
+    connect(pop3Protection, &QComboBox::currentIndexChanged, this, [this] {
+        pop3Port->setCurrentText(QString::number(usualPop3Port(protectionOf(storedChoice(pop3Protection)))));
+    });
     connect(smtpLogin, &QComboBox::currentIndexChanged, this, &ConnectionGroup::followLogin);
     followLogin();
 }
@@ -114,7 +142,7 @@ void ConnectionGroup::showRefused(const SjisText& server, const SjisText& proble
 }
 
 void ConnectionGroup::followLogin() {
-    const bool own = smtpLogin->currentIndex() == TransportSettings::kOwnLogin;
+    const bool own = loginKindOf(storedChoice(smtpLogin)) == LoginKind::Own;
     smtpUser->setEnabled(own);
     smtpPassword->setEnabled(own);
 }
@@ -122,11 +150,12 @@ void ConnectionGroup::followLogin() {
 void ConnectionGroup::load(const TransportSettings& t, const QString& automatic) {
     setText(greetingName, t.GreetingName);
     greetingName->setPlaceholderText(automatic.isEmpty() ? uiText("自動") : uiText("自動: ") + automatic);
-    smtpProtection->setCurrentIndex(protectionOf(t.SmtpProtection));
-    pop3Protection->setCurrentIndex(protectionOf(t.Pop3Protection));
-    smtpPort->setCurrentText(QString::number(t.SmtpPort != 0 ? portOf(t.SmtpPort) : usualSmtpPort(t.SmtpProtection)));
-    pop3Port->setCurrentText(QString::number(t.Pop3Port != 0 ? portOf(t.Pop3Port) : usualPop3Port(t.Pop3Protection)));
-    smtpLogin->setCurrentIndex(loginKindOf(t.SmtpLoginKind));
+    const Protection smtp = protectionOf(t.SmtpProtection), pop3 = protectionOf(t.Pop3Protection);
+    showChoice(smtpProtection, stored(smtp));
+    showChoice(pop3Protection, stored(pop3));
+    smtpPort->setCurrentText(QString::number(t.SmtpPort != 0 ? portOf(t.SmtpPort) : usualSmtpPort(smtp)));
+    pop3Port->setCurrentText(QString::number(t.Pop3Port != 0 ? portOf(t.Pop3Port) : usualPop3Port(pop3)));
+    showChoice(smtpLogin, stored(loginKindOf(t.SmtpLoginKind)));
     setText(smtpUser, t.SmtpUser);
     setText(smtpPassword, DecodeBase64Text(t.SmtpPassword).value_or(SjisText()));
 }
@@ -147,15 +176,15 @@ QList<FieldCheck> ConnectionGroup::checks() const {
 }
 
 void ConnectionGroup::store(TransportSettings& t) const {
-    t.SmtpProtection = std::int16_t(smtpProtection->currentIndex());
-    t.Pop3Protection = std::int16_t(pop3Protection->currentIndex());
+    t.SmtpProtection = storedChoice(smtpProtection);
+    t.Pop3Protection = storedChoice(pop3Protection);
     // The usual port is stored as 0, so a file of all zeros stays the plain
     // connection of old.
     const int smtp = smtpPort->currentText().toInt();
     const int pop3 = pop3Port->currentText().toInt();
-    t.SmtpPort = storedPort(smtp == usualSmtpPort(t.SmtpProtection) ? 0 : smtp);
-    t.Pop3Port = storedPort(pop3 == usualPop3Port(t.Pop3Protection) ? 0 : pop3);
-    t.SmtpLoginKind = std::int16_t(smtpLogin->currentIndex());
+    t.SmtpPort = storedPort(smtp == usualSmtpPort(protectionOf(t.SmtpProtection)) ? 0 : smtp);
+    t.Pop3Port = storedPort(pop3 == usualPop3Port(protectionOf(t.Pop3Protection)) ? 0 : pop3);
+    t.SmtpLoginKind = storedChoice(smtpLogin);
     if (Charset::toQt(t.SmtpUser) != smtpUser->text()) t.SmtpUser = textOf(smtpUser);
     // A host name holds no white space; the server would refuse a greeting with it.
     if (Charset::toQt(t.GreetingName) != greetingName->text())

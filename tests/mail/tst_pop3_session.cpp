@@ -425,7 +425,7 @@ void TestPop3Session::statusLineSplitAcrossReads()
 
 void TestPop3Session::protectedFetch_data()
 {
-    using P = Pop3Job::Protection;
+    using P = Protection;
     QTest::addColumn<int>("protection");
     QTest::addColumn<QByteArrayList>("replies");    // "<tls>": the handshake completes
     QTest::addColumn<QByteArrayList>("commands");
@@ -434,11 +434,11 @@ void TestPop3Session::protectedFetch_data()
 
     const QByteArrayList fetch = {"USER quiz", "PASS secret", "STAT", "QUIT"};
     const QByteArrayList served = {"+OK\r\n", "+OK Logged in.\r\n", "+OK 0 0\r\n", "+OK Logging out.\r\n"};
-    QTest::newRow("STLS") << int(P::Stls)
+    QTest::newRow("STLS") << int(P::StartTls)
                           << QByteArrayList{"+OK ready.\r\n", "+OK Begin TLS negotiation now.\r\n", "<tls>"} + served
                           << QByteArrayList{"STLS"} + fetch << 1 << QByteArray();
     QTest::newRow("STLS refused: nothing in the clear")
-        << int(P::Stls) << QByteArrayList{"+OK ready.\r\n", "-ERR Unknown command\r\n", "+OK bye\r\n"}
+        << int(P::StartTls) << QByteArrayList{"+OK ready.\r\n", "-ERR Unknown command\r\n", "+OK bye\r\n"}
         << QByteArrayList{"STLS", "QUIT"} << -1 << QByteArray("受信メールサーバーがSTLSに対応していないため受信を中止します。");
     QTest::newRow("TLS from the start") << int(P::Tls) << QByteArrayList{"+OK ready.\r\n"} + served << fetch << -1
                                         << QByteArray();
@@ -457,9 +457,9 @@ void TestPop3Session::protectedFetch()
     QFETCH(QByteArray, status);
     Pop3Rig rig;
     Pop3Job j = job();
-    j.protection = Pop3Job::Protection(protection);
+    j.protection = Protection(protection);
     rig.session.start(j);
-    QCOMPARE(rig.socket.implicitTls, j.protection == Pop3Job::Protection::Tls);
+    QCOMPARE(rig.socket.implicitTls, j.protection == Protection::Tls);
     rig.socket.acceptConnection();
     QVERIFY(rig.serverSays(replies));
     QByteArrayList sent;

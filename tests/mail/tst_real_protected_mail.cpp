@@ -51,7 +51,6 @@ private:
 
 void TestRealProtectedMail::sending_data()
 {
-    using T = TransportSettings;
     QTest::addColumn<int>("protection");
     QTest::addColumn<int>("port");
     QTest::addColumn<int>("login");
@@ -61,19 +60,19 @@ void TestRealProtectedMail::sending_data()
     QTest::addColumn<int>("failure");           // SessionFailure::Kind, for the owner to tell the operator
     using K = SessionFailure::Kind;
     QTest::newRow("587 STARTTLS, AUTH PLAIN as the POP3 account")
-        << int(T::kStartTls) << 587 << int(T::kPop3Account) << QByteArray() << true << QByteArray() << int(K::None);
+        << int(stored(Protection::StartTls)) << 587 << int(stored(LoginKind::Pop3Account)) << QByteArray() << true << QByteArray() << int(K::None);
     QTest::newRow("2587 STARTTLS, only AUTH LOGIN offered")
-        << int(T::kStartTls) << 2587 << int(T::kPop3Account) << QByteArray() << true << QByteArray() << int(K::None);
+        << int(stored(Protection::StartTls)) << 2587 << int(stored(LoginKind::Pop3Account)) << QByteArray() << true << QByteArray() << int(K::None);
     QTest::newRow("465 TLS, a login of its own")
-        << int(T::kTls) << 465 << int(T::kOwnLogin) << QByteArray("trivorn") << true << QByteArray() << int(K::None);
+        << int(stored(Protection::Tls)) << 465 << int(stored(LoginKind::Own)) << QByteArray("trivorn") << true << QByteArray() << int(K::None);
     QTest::newRow("wrong password: the server's refusal")
-        << int(T::kStartTls) << 587 << int(T::kOwnLogin) << QByteArray("wrong") << true
+        << int(stored(Protection::StartTls)) << 587 << int(stored(LoginKind::Own)) << QByteArray("wrong") << true
         << QByteArray("ERR : 535 5.7.8 Error: authentication failed") << int(K::LoginRefused);
     QTest::newRow("certificate not trusted")
-        << int(T::kStartTls) << 587 << int(T::kPop3Account) << QByteArray() << false
+        << int(stored(Protection::StartTls)) << 587 << int(stored(LoginKind::Pop3Account)) << QByteArray() << false
         << QByteArray("127.0.0.1の証明書を信頼できません: ") << int(K::Certificate);
     QTest::newRow("STARTTLS asked of a server without it")
-        << int(T::kStartTls) << 25 << int(T::kNoLogin) << QByteArray() << true
+        << int(stored(Protection::StartTls)) << 25 << int(stored(LoginKind::None)) << QByteArray() << true
         << QByteArray("送信メールサーバーがSTARTTLSに対応していないため送信を中止します。") << int(K::NoStartTls);
 }
 
@@ -131,18 +130,17 @@ void TestRealProtectedMail::sending()
 
 void TestRealProtectedMail::fetching_data()
 {
-    using T = TransportSettings;
     QTest::addColumn<int>("protection");
     QTest::addColumn<bool>("trusted");
     QTest::addColumn<QByteArray>("password");
     QTest::addColumn<int>("failure");   // SessionFailure::Kind
     using K = SessionFailure::Kind;
-    QTest::newRow("995 TLS") << int(T::kTls) << true << QByteArray("trivorn") << int(K::None);
-    QTest::newRow("110 STLS") << int(T::kStartTls) << true << QByteArray("trivorn") << int(K::None);
-    QTest::newRow("995 TLS, certificate not trusted") << int(T::kTls) << false << QByteArray("trivorn")
+    QTest::newRow("995 TLS") << int(stored(Protection::Tls)) << true << QByteArray("trivorn") << int(K::None);
+    QTest::newRow("110 STLS") << int(stored(Protection::StartTls)) << true << QByteArray("trivorn") << int(K::None);
+    QTest::newRow("995 TLS, certificate not trusted") << int(stored(Protection::Tls)) << false << QByteArray("trivorn")
                                                       << int(K::Certificate);
     // Not taken for a mailbox without replies.
-    QTest::newRow("995 TLS, wrong password") << int(T::kTls) << true << QByteArray("wrong") << int(K::LoginRefused);
+    QTest::newRow("995 TLS, wrong password") << int(stored(Protection::Tls)) << true << QByteArray("wrong") << int(K::LoginRefused);
 }
 
 // A player's reply is fetched, judged and deleted over TLS; with the

@@ -557,7 +557,7 @@ void TestSmtpSession::overlongReplyCountsOnce()
 
 void TestSmtpSession::protectedDialogue_data()
 {
-    using P = SmtpJob::Protection;
+    using P = Protection;
     QTest::addColumn<int>("protection");
     QTest::addColumn<bool>("login");
     QTest::addColumn<QByteArrayList>("replies");    // "<tls>": the handshake completes
@@ -618,13 +618,13 @@ void TestSmtpSession::protectedDialogue()
     QFETCH(QByteArray, status);
     SmtpRig rig;
     SmtpJob job = sharedJob(1);
-    job.protection = SmtpJob::Protection(protection);
+    job.protection = Protection(protection);
     if (login) {
         job.authUser = "quiz@trivorn.test";
         job.authPassword = "secret";
     }
     rig.session.start(job);
-    QCOMPARE(rig.socket.implicitTls, job.protection == SmtpJob::Protection::Tls);
+    QCOMPARE(rig.socket.implicitTls, job.protection == Protection::Tls);
     QVERIFY(rig.serverSays(replies));
     QByteArrayList sent;
     for (const std::string& c : rig.commands())
@@ -647,7 +647,7 @@ void TestSmtpSession::refusedCertificateEndsAtOnce()
 {
     SmtpRig rig;
     SmtpJob job = sharedJob(1);
-    job.protection = SmtpJob::Protection::Tls;
+    job.protection = Protection::Tls;
     job.trustedFingerprints = {"11:22"};
     rig.session.start(job);
     QCOMPARE(rig.socket.trustedFingerprints, job.trustedFingerprints);
@@ -718,10 +718,10 @@ void TestSmtpSession::stalledHandshakeTimesOut_data()
     QTest::addColumn<QByteArrayList>("replies");
     QTest::addColumn<QByteArrayList>("commands");
     const QByteArray ehlo = "250-mx\r\n250 STARTTLS\r\n";
-    QTest::newRow("after STARTTLS") << int(SmtpJob::Protection::StartTls)
+    QTest::newRow("after STARTTLS") << int(Protection::StartTls)
                                     << QByteArrayList{"220 mx\r\n", ehlo, "220 go ahead\r\n"}
                                     << QByteArrayList{"EHLO [192.0.2.7]", "STARTTLS"};
-    QTest::newRow("TLS from the start") << int(SmtpJob::Protection::Tls) << QByteArrayList{} << QByteArrayList{};
+    QTest::newRow("TLS from the start") << int(Protection::Tls) << QByteArrayList{} << QByteArrayList{};
 }
 
 void TestSmtpSession::stalledHandshakeTimesOut()
@@ -731,7 +731,7 @@ void TestSmtpSession::stalledHandshakeTimesOut()
     QFETCH(QByteArrayList, commands);
     SmtpRig rig;
     SmtpJob job = sharedJob(1);
-    job.protection = SmtpJob::Protection(protection);
+    job.protection = Protection(protection);
     rig.session.start(job);
     QVERIFY(rig.serverSays(replies));
     QCOMPARE(rig.view.ended, 0);

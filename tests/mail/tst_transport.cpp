@@ -28,19 +28,19 @@ void TestTransport::jobsFollowTheSettings_data()
     QTest::addColumn<int>("pop3Protection");
     QTest::addColumn<QByteArray>("greeting");   // HELO/EHLO name, the machine being quizhost.example
 
+    using S = Protection;
     using T = TransportSettings;
-    using S = SmtpJob::Protection;
-    using P = Pop3Job::Protection;
+    using P = Protection;
     T startTls;
-    startTls.SmtpProtection = T::kStartTls;
-    startTls.SmtpLoginKind = T::kPop3Account;
-    startTls.Pop3Protection = T::kStartTls;
+    startTls.SmtpProtection = stored(Protection::StartTls);
+    startTls.SmtpLoginKind = stored(LoginKind::Pop3Account);
+    startTls.Pop3Protection = stored(Protection::StartTls);
     T implicit;
-    implicit.SmtpProtection = T::kTls;
-    implicit.SmtpLoginKind = T::kOwnLogin;
+    implicit.SmtpProtection = stored(Protection::Tls);
+    implicit.SmtpLoginKind = stored(LoginKind::Own);
     implicit.SmtpUser = "sender@isp.example";
     implicit.SmtpPassword = EncodeBase64Text("own secret");
-    implicit.Pop3Protection = T::kTls;
+    implicit.Pop3Protection = stored(Protection::Tls);
     T ported = implicit;
     ported.SmtpPort = 2525;
     ported.Pop3Port = 1995;
@@ -56,7 +56,7 @@ void TestTransport::jobsFollowTheSettings_data()
     damaged.SmtpUser = "x";
     damaged.Pop3Protection = -1;
     T broken;
-    broken.SmtpLoginKind = T::kOwnLogin;
+    broken.SmtpLoginKind = stored(LoginKind::Own);
     broken.SmtpUser = "x";
     broken.SmtpPassword = "*not base64*";
 
@@ -64,7 +64,7 @@ void TestTransport::jobsFollowTheSettings_data()
                                             << int(P::None) << QByteArray("quizhost.example");
     QTest::newRow("STARTTLS with the POP3 account, STLS")
         << startTls << 587 << int(S::StartTls) << QByteArray("quiz@isp.example") << QByteArray("pop secret") << 110
-        << int(P::Stls) << QByteArray("quizhost.example");
+        << int(P::StartTls) << QByteArray("quizhost.example");
     QTest::newRow("TLS with a login of its own") << implicit << 465 << int(S::Tls) << QByteArray("sender@isp.example")
                                                  << QByteArray("own secret") << 995 << int(P::Tls) << QByteArray("quizhost.example");
     QTest::newRow("ports and greeting of its own") << ported << 2525 << int(S::Tls) << QByteArray("sender@isp.example")
@@ -99,7 +99,7 @@ void TestTransport::jobsFollowTheSettings()
     QCOMPARE(QByteArray::fromStdString(smtp.authUser), user);
     QCOMPARE(QByteArray::fromStdString(smtp.authPassword), password);
     // Only a job that neither protects nor logs in keeps the old HELO dialogue.
-    QCOMPARE(smtp.speaksEsmtp(), smtpProtection != int(SmtpJob::Protection::None) || !user.isEmpty());
+    QCOMPARE(smtp.speaksEsmtp(), smtpProtection != int(Protection::None) || !user.isEmpty());
     Pop3Job pop3;
     applyPop3Transport(pop3, settings);
     QCOMPARE(pop3.port, pop3Port);
@@ -140,12 +140,12 @@ void TestTransport::fileFromAnOlderFolder()
 
     TransportSettings stored;
     stored.SmtpPort = 587;
-    stored.SmtpProtection = TransportSettings::kStartTls;
-    stored.SmtpLoginKind = TransportSettings::kOwnLogin;
+    stored.SmtpProtection = ::stored(Protection::StartTls);
+    stored.SmtpLoginKind = ::stored(LoginKind::Own);
     stored.SmtpUser = "\x8e\x52\x93\x63";   // 山田 in Shift_JIS
     stored.SmtpPassword = EncodeBase64Text("pw");
     stored.Pop3Port = 995;
-    stored.Pop3Protection = TransportSettings::kTls;
+    stored.Pop3Protection = ::stored(Protection::Tls);
     trustCertificate(stored, "mail.isp.example", "AB:CD:EF");
     QVERIFY(writeRecordFile(world.files, FileNames::kTransport, stored));
     TransportSettings back;

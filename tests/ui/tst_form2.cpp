@@ -286,12 +286,12 @@ private slots:
         QCOMPARE(world.readFile("trv1.dat"), QByteArray(12, '\0'));
         TransportSettings t;
         QVERIFY(readRecordFile(world.files, "trv1x.dat", t, DataFiles::Mode::ReadOnly));
-        QCOMPARE(int(t.SmtpProtection), int(TransportSettings::kStartTls));
+        QCOMPARE(int(t.SmtpProtection), int(stored(Protection::StartTls)));
         QCOMPARE(int(t.SmtpPort), 0);   // the usual one
-        QCOMPARE(int(t.SmtpLoginKind), int(TransportSettings::kOwnLogin));
+        QCOMPARE(int(t.SmtpLoginKind), int(stored(LoginKind::Own)));
         QCOMPARE(t.SmtpUser, std::string("sender@isp.example"));
         QCOMPARE(DecodeBase64Text(t.SmtpPassword).value_or(""), sjis("パス"));
-        QCOMPARE(int(t.Pop3Protection), int(TransportSettings::kTls));
+        QCOMPARE(int(t.Pop3Protection), int(stored(Protection::Tls)));
         QCOMPARE(portOf(t.Pop3Port), 50995);
 
         Form2 again(world.module1);
@@ -317,7 +317,7 @@ private slots:
         TestWorld world;
         Form2 form(world.module1);
         form.show();
-        form.Connection->smtpLogin->setCurrentIndex(TransportSettings::kOwnLogin);
+        form.Connection->smtpLogin->setCurrentIndex(stored(LoginKind::Own));
         form.Connection->smtpPassword->setText(typed);
         QTest::mouseClick(form.Command1, Qt::LeftButton);
         if (refusal.isEmpty()) {

@@ -41,8 +41,8 @@ void writeSettings(TestWorld& world, bool submission, bool trusted) {
     QVERIFY(writeRecordFile(world.files, "trv1.dat", PreparedRound().mailSettings()));
     if (!submission) return;
     TransportSettings t;
-    t.SmtpProtection = TransportSettings::kStartTls;
-    t.SmtpLoginKind = TransportSettings::kPop3Account;
+    t.SmtpProtection = stored(Protection::StartTls);
+    t.SmtpLoginKind = stored(LoginKind::Pop3Account);
     if (trusted) trustCertificate(t, RealServers::host, RealServers::serverFingerprint());
     QVERIFY(writeRecordFile(world.files, "trv1x.dat", t));
 }

@@ -151,17 +151,16 @@ private slots:
 };
 
 void TestRealProtectedRound::aWholeRound_data() {
-    using T = TransportSettings;
     QTest::addColumn<int>("smtpProtection");
     QTest::addColumn<int>("smtpPort");   // 0: the usual one
     QTest::addColumn<int>("login");
     QTest::addColumn<int>("pop3Protection");
     QTest::newRow("587 STARTTLS as the POP3 account, fetched over 995")
-        << int(T::kStartTls) << 0 << int(T::kPop3Account) << int(T::kTls);
+        << int(stored(Protection::StartTls)) << 0 << int(stored(LoginKind::Pop3Account)) << int(stored(Protection::Tls));
     QTest::newRow("465 TLS with a login of its own, fetched after STLS")
-        << int(T::kTls) << 0 << int(T::kOwnLogin) << int(T::kStartTls);
+        << int(stored(Protection::Tls)) << 0 << int(stored(LoginKind::Own)) << int(stored(Protection::StartTls));
     QTest::newRow("2587 STARTTLS where only AUTH LOGIN is offered, fetched over 995")
-        << int(T::kStartTls) << int(RealServers::submissionLoginOnlyPort) << int(T::kPop3Account) << int(T::kTls);
+        << int(stored(Protection::StartTls)) << int(RealServers::submissionLoginOnlyPort) << int(stored(LoginKind::Pop3Account)) << int(stored(Protection::Tls));
 }
 
 // The round plays to its end as it does on the plain ports: every phone gets
@@ -230,9 +229,9 @@ void TestRealProtectedRound::refusedUntilTrustedInTheMailSettings() {
     RoundRig rig;
     QVERIFY(rig.round.writeTo(rig.world.files));
     TransportSettings t;
-    t.SmtpProtection = TransportSettings::kStartTls;
-    t.SmtpLoginKind = TransportSettings::kPop3Account;
-    t.Pop3Protection = TransportSettings::kTls;
+    t.SmtpProtection = stored(Protection::StartTls);
+    t.SmtpLoginKind = stored(LoginKind::Pop3Account);
+    t.Pop3Protection = stored(Protection::Tls);
     QVERIFY(writeRecordFile(rig.world.files, "trv1x.dat", t));
 
     rig.expectMail = false;
@@ -301,11 +300,11 @@ void TestRealProtectedRound::aLoginRefused() {
     rig.round.password = "wrong";   // the POP3 account's, and the sending login's where it is the same
     QVERIFY(rig.round.writeTo(rig.world.files));
     TransportSettings t;
-    t.SmtpProtection = TransportSettings::kStartTls;
-    t.SmtpLoginKind = sending ? TransportSettings::kPop3Account : TransportSettings::kOwnLogin;
+    t.SmtpProtection = stored(Protection::StartTls);
+    t.SmtpLoginKind = sending ? stored(LoginKind::Pop3Account) : stored(LoginKind::Own);
     t.SmtpUser = "hanako@ezweb.ne.jp";
     t.SmtpPassword = EncodeBase64Text(RealServers::password);
-    t.Pop3Protection = TransportSettings::kTls;
+    t.Pop3Protection = stored(Protection::Tls);
     trustCertificate(t, RealServers::host, RealServers::serverFingerprint());
     QVERIFY(writeRecordFile(rig.world.files, "trv1x.dat", t));
     rig.expectMail = !sending;
