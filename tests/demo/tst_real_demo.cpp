@@ -123,7 +123,7 @@ void TestRealDemo::closeDemo() {
 
 QString TestRealDemo::cell(const QString& grid, const QString& heading, int row) {
     const AccessibleRef g = desktop_.find(app_, grid);
-    return desktop_.text(desktop_.find(g, QStringLiteral("%1 %2").arg(heading).arg(row)));
+    return desktop_.text(desktop_.find(g, QStringLiteral("%1 %2").arg(heading).arg(row + 1)));   // rows named from 1
 }
 
 void TestRealDemo::aDemoRoundPlaysToTheEnd() {
