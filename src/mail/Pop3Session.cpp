@@ -160,8 +160,7 @@ void Pop3Session::handleStatus(const std::string& line)
 
     case State::Dele:
         if (deleteCount_ < deleteList_.size()) {
-            send("DELE " + std::to_string(deleteList_[deleteCount_]) + "\r\n");
-            ++deleteCount_;
+            sendNextDele();
             view_.setStatus("Dele2");
         } else {
             sendQuit();
@@ -195,10 +194,16 @@ void Pop3Session::messageComplete(const std::string& message)
         sendQuit();
         return;
     }
-    deleteCount_ = 1;
-    send("DELE " + std::to_string(deleteList_[0]) + "\r\n");
+    deleteCount_ = 0;
+    sendNextDele();
     enterState(State::Dele);
     view_.setStatus("Dele");
+}
+
+void Pop3Session::sendNextDele()
+{
+    send("DELE " + std::to_string(deleteList_[deleteCount_]) + "\r\n");
+    ++deleteCount_;
 }
 
 void Pop3Session::sendUser()

@@ -75,6 +75,8 @@ private:
     void messageComplete(const std::string& message);
     void requestMessage();
     void sendQuit();
+    // DELE for the next message of the deletion record.
+    void sendNextDele();
     void sendUser();
     void tlsStarted() override;
 
