@@ -54,6 +54,25 @@ std::array<QLineEdit*, kRows> cellColumn(const char* heading, int width, bool ce
     return cells;
 }
 
+using CellColumn = std::array<QLineEdit*, kRows>;
+
+// Either grid of the window: its page bar at the left edge, a heading above
+// each column of cells, the count line below them all.
+QGridLayout* gridLayout(std::initializer_list<std::pair<QLabel*, const CellColumn*>> columns, QScrollBar* bar,
+                        QLabel* count) {
+    auto* grid = new QGridLayout;
+    grid->setSpacing(2);
+    grid->addWidget(bar, 1, 0, kRows, 1);
+    int c = 1;
+    for (const auto& [heading, cells] : columns) {
+        grid->addWidget(heading, 0, c);
+        for (int r = 0; r < kRows; ++r) grid->addWidget((*cells)[std::size_t(r)], r + 1, c);
+        ++c;
+    }
+    grid->addWidget(count, kRows + 1, 1, 1, c - 1);
+    return grid;
+}
+
 QScrollBar* pageScrollBar(const char* name, QWidget* parent) {
     auto* bar = new QScrollBar(Qt::Vertical, parent);
     bar->setRange(0, 0);
@@ -134,21 +153,7 @@ void Form1::buildControls() {
     VScroll1 = pageScrollBar("順位表のページ", ranking);
     Label6 = new ValueLabel(uiText("順位表の参加人数"), ranking);
 
-    auto* rankingGrid = new QGridLayout;
-    rankingGrid->setSpacing(2);
-    rankingGrid->addWidget(Label1, 0, 1);
-    rankingGrid->addWidget(Label2, 0, 2);
-    rankingGrid->addWidget(Label3, 0, 3);
-    rankingGrid->addWidget(Label4, 0, 4);
-    rankingGrid->addWidget(VScroll1, 1, 0, kRows, 1);
-    for (int r = 0; r < kRows; ++r) {
-        rankingGrid->addWidget(Text1[std::size_t(r)], r + 1, 1);
-        rankingGrid->addWidget(Text2[std::size_t(r)], r + 1, 2);
-        rankingGrid->addWidget(Text3[std::size_t(r)], r + 1, 3);
-        rankingGrid->addWidget(Text4[std::size_t(r)], r + 1, 4);
-    }
-    rankingGrid->addWidget(Label6, kRows + 1, 1, 1, 4);
-    ranking->setLayout(rankingGrid);
+    ranking->setLayout(gridLayout({{Label1, &Text1}, {Label2, &Text2}, {Label3, &Text3}, {Label4, &Text4}}, VScroll1, Label6));
 
     // Joined-players grid, laid out the same way.
     auto* joined = new QWidget(Frame1);
@@ -160,17 +165,7 @@ void Form1::buildControls() {
     VScroll2 = pageScrollBar("参加者一覧のページ", joined);
     Label9 = new ValueLabel(uiText("参加者一覧の参加人数"), joined);
 
-    auto* joinedGrid = new QGridLayout;
-    joinedGrid->setSpacing(2);
-    joinedGrid->addWidget(Label7, 0, 1);
-    joinedGrid->addWidget(Label8, 0, 2);
-    joinedGrid->addWidget(VScroll2, 1, 0, kRows, 1);
-    for (int r = 0; r < kRows; ++r) {
-        joinedGrid->addWidget(Text5[std::size_t(r)], r + 1, 1);
-        joinedGrid->addWidget(Text6[std::size_t(r)], r + 1, 2);
-    }
-    joinedGrid->addWidget(Label9, kRows + 1, 1, 1, 2);
-    joined->setLayout(joinedGrid);
+    joined->setLayout(gridLayout({{Label7, &Text5}, {Label8, &Text6}}, VScroll2, Label9));
 
     auto* frameRow = new QHBoxLayout;
     frameRow->addWidget(ranking, 0, Qt::AlignTop);
