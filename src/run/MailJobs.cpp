@@ -1,9 +1,12 @@
-#include "mail/RoundMailJobs.h"
+#include "run/MailJobs.h"
 
 #include <algorithm>
 #include <utility>
 
 #include "codec/Base64.h"
+#include "mail/OutgoingMessage.h"
+#include "mail/SupportAddress.h"
+#include "mail/Transport.h"
 #include "model/Records.h"
 
 SmtpJob makeRoundSmtpJob(Module1& m, CompleteMailFn complete)
@@ -48,4 +51,33 @@ Pop3Job makeRoundPop3Job(Module1& m, std::function<bool(const std::string&)> par
     job.parse = std::move(parse);
     job.fetchBegins = [&m] { m.quizRun.ArrivalCounter = 0; };
     return job;
+}
+
+SmtpJob makeFeedbackSmtpJob(const Module1& m, const SjisText& subject, const SjisText& body)
+{
+    OutgoingMail mail;
+    BuildHeaderBlock(mail, m.mailSettings.OwnAddress);
+    SmtpJob job;
+    job.server = m.mailSettings.SmtpServer;
+    job.ownAddress = m.mailSettings.OwnAddress;
+    job.headerBlock = mail.HeaderBlock;
+    job.subject = subject;
+    job.recipients = {{SjisText(), kSupportAddress}};
+    job.bodyFor = [body](int) { return body; };
+    job.showsProgress = false;
+    return job;
+}
+
+void connectJob(SmtpJob& job, const Module1& m, const SessionOverrides& o)
+{
+    applySmtpTransport(job, m.transport, m.mailSettings, m.platform.ownHostName());
+    if (o.smtpPort != 0) job.port = o.smtpPort;
+    job.timeoutMs = o.timeoutMs;
+}
+
+void connectJob(Pop3Job& job, const Module1& m, const SessionOverrides& o)
+{
+    applyPop3Transport(job, m.transport);
+    if (o.pop3Port != 0) job.port = o.pop3Port;
+    job.timeoutMs = o.timeoutMs;
 }

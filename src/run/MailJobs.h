@@ -6,7 +6,17 @@
 #include "mail/SmtpSession.h"
 #include "model/Module1.h"
 
-// The sessions' jobs as a round sees them: everything from the shared state.
+// Every mail session's job, for the round and for the feedback window alike:
+// what to send or fetch from the shared state, and how to reach the server
+// from the connection settings (trv1x.dat) and the overrides.
+
+// Where a session connects and how long it may stay silent, where a test or
+// a bench says otherwise than the settings.
+struct SessionOverrides {
+    int smtpPort = 0;   // 0: as the connection settings say
+    int pop3Port = 0;
+    int timeoutMs = kSessionTimeoutMs;
+};
 
 // Completes the body of one per-recipient mail for participant `row`.
 using CompleteMailFn = std::function<SjisText(Module1&, int row, const SjisText& body)>;
@@ -21,3 +31,12 @@ SmtpJob makeRoundSmtpJob(Module1& m, CompleteMailFn complete);
 // password in clear. When the mailbox holds messages, ArrivalCounter starts
 // again from 0.
 Pop3Job makeRoundPop3Job(Module1& m, std::function<bool(const std::string&)> parse);
+
+// The feedback window's one mail to the program's support address, from the
+// operator's own address, with a header block of its own.
+SmtpJob makeFeedbackSmtpJob(const Module1& m, const SjisText& subject, const SjisText& body);
+
+// A job's connection: port, protection, login, greeting and trusted
+// certificates from the settings, then the overrides.
+void connectJob(SmtpJob& job, const Module1& m, const SessionOverrides& o);
+void connectJob(Pop3Job& job, const Module1& m, const SessionOverrides& o);

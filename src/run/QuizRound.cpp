@@ -12,7 +12,7 @@ namespace {
 SjisText replySubject(const SjisText& subject) { return "Re:" + subject; }
 }  // namespace
 
-QuizRound::QuizRound(Module1& m, Form1Variables& vars, RoundView& view, RoundMail& mail)
+QuizRound::QuizRound(Module1& m, RoundNotes& vars, RoundView& view, RoundMail& mail)
     : m_(m), vars_(vars), view_(view), mail_(mail) {}
 
 RoundEnd QuizRound::play() {

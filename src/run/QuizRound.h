@@ -2,7 +2,7 @@
 #include <optional>
 
 #include "model/Module1.h"
-#include "run/Form1Variables.h"
+#include "run/RoundNotes.h"
 #include "run/RoundMail.h"
 #include "run/RoundView.h"
 
@@ -24,7 +24,7 @@ enum class RoundEnd {
 // mail sessions, the timers and the window's events are handled.
 class QuizRound {
 public:
-    QuizRound(Module1& m, Form1Variables& vars, RoundView& view, RoundMail& mail);
+    QuizRound(Module1& m, RoundNotes& vars, RoundView& view, RoundMail& mail);
 
     RoundEnd play();
 
@@ -63,7 +63,7 @@ private:
     void status(const SjisText& text) { view_.setStatusText(text); }
 
     Module1& m_;
-    Form1Variables& vars_;
+    RoundNotes& vars_;
     RoundView& view_;
     RoundMail& mail_;
     bool stopped_ = false;

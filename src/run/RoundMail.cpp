@@ -5,13 +5,12 @@
 
 #include "mail/OutgoingMessage.h"
 #include "mail/ReceivedMailParser.h"
-#include "mail/RoundMailJobs.h"
-#include "mail/Transport.h"
+#include "run/MailJobs.h"
 #include "run/RunTexts.h"
 #include "run/Scoring.h"
 #include "run/Waiting.h"
 
-RoundMailer::RoundMailer(Module1& m, Form1Variables& vars, SessionView& view, Socket& smtpSocket,
+RoundMailer::RoundMailer(Module1& m, RoundNotes& vars, SessionView& view, Socket& smtpSocket,
                          Timer& smtpTimer, Socket& pop3Socket, Timer& pop3Timer)
     : m_(m), vars_(vars), view_(view), smtpSocket_(smtpSocket), pop3Socket_(pop3Socket),
       smtp_(smtpSocket, smtpTimer, view), pop3_(pop3Socket, pop3Timer, view)
@@ -27,9 +26,7 @@ MailingReport RoundMailer::send(bool roundTellsFailures)
     BuildHeaderBlock(mail, m_.mailSettings.OwnAddress);
 
     SmtpJob job = makeRoundSmtpJob(m_, CompleteMail);
-    applySmtpTransport(job, m_.transport, m_.mailSettings, m_.platform.ownHostName());
-    if (smtpPort != 0) job.port = smtpPort;
-    job.timeoutMs = sessionTimeoutMs;
+    connectJob(job, m_, overrides);
     job.ownerTellsFailures = roundTellsFailures;
     smtp_.start(std::move(job));
     waitForSessionEnd(m_.platform, smtp_);
@@ -48,9 +45,7 @@ FetchReport RoundMailer::fetch(bool roundTellsFailures)
     Pop3Job job = makeRoundPop3Job(m_, [context](const std::string& messageText) {
         return ParseReceivedMail(messageText, *context);
     });
-    applyPop3Transport(job, m_.transport);
-    if (pop3Port != 0) job.port = pop3Port;
-    job.timeoutMs = sessionTimeoutMs;
+    connectJob(job, m_, overrides);
     job.ownerTellsFailures = roundTellsFailures;
     pop3_.start(std::move(job));
     waitForSessionEnd(m_.platform, pop3_);

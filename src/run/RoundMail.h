@@ -3,7 +3,8 @@
 #include "mail/SessionView.h"
 #include "mail/SmtpSession.h"
 #include "model/Module1.h"
-#include "run/Form1Variables.h"
+#include "run/RoundNotes.h"
+#include "run/MailJobs.h"
 
 // What a mailing came to.
 struct MailingReport {
@@ -43,7 +44,7 @@ public:
 // sockets' and timers' events to smtp() and pop3().
 class RoundMailer final : public RoundMail {
 public:
-    RoundMailer(Module1& m, Form1Variables& vars, SessionView& view, Socket& smtpSocket, Timer& smtpTimer,
+    RoundMailer(Module1& m, RoundNotes& vars, SessionView& view, Socket& smtpSocket, Timer& smtpTimer,
                 Socket& pop3Socket, Timer& pop3Timer);
 
     MailingReport send(bool roundTellsFailures = false) override;
@@ -53,15 +54,12 @@ public:
     SmtpSession& smtp() { return smtp_; }
     Pop3Session& pop3() { return pop3_; }
 
-    // Where the servers listen (0: as the connection settings say) and how
-    // long they may stay silent; tests point these at servers of their own.
-    int smtpPort = 0;
-    int pop3Port = 0;
-    int sessionTimeoutMs = kSessionTimeoutMs;
+    // Tests point the sessions at servers of their own.
+    SessionOverrides overrides;
 
 private:
     Module1& m_;
-    Form1Variables& vars_;
+    RoundNotes& vars_;
     SessionView& view_;
     Socket& smtpSocket_;
     Socket& pop3Socket_;

@@ -3,9 +3,12 @@
 
 #include "platform/SjisText.h"
 
-// The window variables of the main window, kept apart from the QObject so
-// their Japanese names stay out of the meta-object compiler's way.
-struct Form1Variables {
+// What a round notes down as it goes, beyond the shared records: whether a
+// mail session is running, whether the joined marks are known, and which
+// subjects earlier fetches awaited (so late replies are told apart). Kept
+// apart from the main window's QObject so the Japanese names stay out of
+// the meta-object compiler's way.
+struct RoundNotes {
     // A record: 0 while a mail session of the round runs, 1 once it has
     // ended. The round waits on the session itself, never on this.
     std::int16_t sw = 0;

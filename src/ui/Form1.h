@@ -9,7 +9,7 @@
 #include "model/Module1.h"
 #include "platform/Socket.h"
 #include "platform/Timer.h"
-#include "run/Form1Variables.h"
+#include "run/RoundNotes.h"
 #include "run/QuizRound.h"
 #include "run/RoundMail.h"
 #include "ui/EditorWindow.h"
@@ -41,7 +41,7 @@ public:
     ~Form1() override;
 
     Module1& m;
-    Form1Variables vars;   // sw, 受信, 遅れメール
+    RoundNotes vars;   // sw, 受信, 遅れメール
 
     // Controls, named as the window's design names them.
     QPushButton* Command1;   // メールの設定

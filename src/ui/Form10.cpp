@@ -11,9 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "mail/OutgoingMessage.h"
 #include "mail/SessionWiring.h"
-#include "mail/SupportAddress.h"
 #include "mail/Transport.h"
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
@@ -124,20 +122,8 @@ void Form10::Command1_Click() {
     message("メールを送信します");
 
     FeedbackDone = 0;
-    OutgoingMail mail;
-    BuildHeaderBlock(mail, m.mailSettings.OwnAddress);
-    SmtpJob job;
-    job.server = m.mailSettings.SmtpServer;
-    applySmtpTransport(job, m.transport, m.mailSettings, m.platform.ownHostName());
-    if (smtpPort != 0) job.port = smtpPort;
-    job.timeoutMs = sessionTimeoutMs;
-    job.ownAddress = m.mailSettings.OwnAddress;
-    job.headerBlock = mail.HeaderBlock;
-    job.subject = textOf(Text1);
-    job.recipients = {{SjisText(), kSupportAddress}};
-    const SjisText body = textOf(Text2);
-    job.bodyFor = [body](int) { return body; };
-    job.showsProgress = false;
+    SmtpJob job = makeFeedbackSmtpJob(m, textOf(Text1), textOf(Text2));
+    connectJob(job, m, overrides);
     session_->start(std::move(job));
     waitForSessionEnd(m.platform, *session_);
     FeedbackDone = 1;

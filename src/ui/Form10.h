@@ -7,6 +7,7 @@
 #include "model/Module1.h"
 #include "platform/Socket.h"
 #include "platform/Timer.h"
+#include "run/MailJobs.h"
 #include "ui/EditorWindow.h"
 
 class QCloseEvent;
@@ -42,10 +43,8 @@ public:
     // A record: 0 while the dialogue runs, 1 once it has ended. The send
     // waits on the session itself, never on this.
     std::int16_t FeedbackDone = 1;
-    // Where the server listens and how long it may stay silent; tests point
-    // these at a server of their own.
-    int smtpPort = 0;   // 0: as the connection settings say
-    int sessionTimeoutMs = kSessionTimeoutMs;
+    // Tests point the session at a server of their own.
+    SessionOverrides overrides;
 
     void Form_Load();
     void Text1_GotFocus();

@@ -7,7 +7,7 @@
 
 #include "codec/Base64.h"
 #include "mail/OutgoingMessage.h"
-#include "mail/RoundMailJobs.h"
+#include "run/MailJobs.h"
 #include "mail/Transport.h"
 #include "run/Scoring.h"
 #include "support/PreparedRound.h"

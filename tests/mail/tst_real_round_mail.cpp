@@ -7,7 +7,7 @@
 
 #include "codec/Base64.h"
 #include "mail/OutgoingMessage.h"
-#include "mail/RoundMailJobs.h"
+#include "run/MailJobs.h"
 #include "run/Scoring.h"
 #include "support/IconvText.h"
 #include "support/SessionRigs.h"

@@ -1,7 +1,7 @@
 #include <QtTest>
 
 #include "codec/Base64.h"
-#include "mail/RoundMailJobs.h"
+#include "run/MailJobs.h"
 
 // What the sessions get from the round's shared state.
 

@@ -219,26 +219,26 @@ struct MatrixRig {
         QVERIFY(round.writeTo(world.files));
         form = std::make_unique<Form1>(world.module1, [this] { return world.appFolder(); });
         Form1& f = *form;
-        f.roundMail().smtpPort = smtp->port();
-        f.roundMail().pop3Port = pop3->port();
-        f.roundMail().sessionTimeoutMs = 1000;
+        f.roundMail().overrides.smtpPort = smtp->port();
+        f.roundMail().overrides.pop3Port = pop3->port();
+        f.roundMail().overrides.timeoutMs = 1000;
         const QString q1 = subject(1), q2 = subject(2);
         QObject::connect(f.Text7, &QLineEdit::textChanged, [&, q1, q2, smtpRefused, pop3Refused](const QString& t) {
             statuses << t;
             if (t == q1 + u("の送信です。しばらくお待ち下さい。")) {
                 sendingFirstQuestion = true;
-                if (smtpRefused) f.roundMail().smtpPort = deadPort;
+                if (smtpRefused) f.roundMail().overrides.smtpPort = deadPort;
             }
             // The end of the mailing, with whom it could not reach after it, if any.
             if (t.startsWith(q1 + u("の送信終了しました。"))) {
                 sendingFirstQuestion = false;
-                f.roundMail().smtpPort = smtp->port();
+                f.roundMail().overrides.smtpPort = smtp->port();
             }
             if (t == q1 + u("の返信待ちです。 1分お待ち下さい。")) {
                 maildrop.messages << answerReply("taro@docomo.ne.jp", q1, 1) << answerReply("hanako@ezweb.ne.jp", q1, 2);
-                if (pop3Refused) f.roundMail().pop3Port = deadPort;
+                if (pop3Refused) f.roundMail().overrides.pop3Port = deadPort;
             }
-            if (t == q2 + u("の送信です。しばらくお待ち下さい。")) f.roundMail().pop3Port = pop3->port();
+            if (t == q2 + u("の送信です。しばらくお待ち下さい。")) f.roundMail().overrides.pop3Port = pop3->port();
             if (t == q2 + u("の返信待ちです。 1分お待ち下さい。"))
                 maildrop.messages << answerReply("taro@docomo.ne.jp", q2, 2) << answerReply("hanako@ezweb.ne.jp", q2, 1);
         });

@@ -76,8 +76,8 @@ void TestForm10::endings() {
     }));
 
     auto* form = new Form10(world.module1);   // deletes itself on closing
-    form->smtpPort = server == Server::Refusing ? closedPort() : smtp.port();
-    form->sessionTimeoutMs = 600;
+    form->overrides.smtpPort = server == Server::Refusing ? closedPort() : smtp.port();
+    form->overrides.timeoutMs = 600;
     form->show();
     QCOMPARE(form->Text0->text(), u("クイズ事務局"));
     form->Text2->setPlainText(u("質問です。\nﾃｽﾄ"));

@@ -90,9 +90,9 @@ struct Rig {
     Form1& open() {
         if (!round.writeTo(world.files)) qWarning("the prepared round was not written");
         form = std::make_unique<Form1>(world.module1, [this] { return world.appFolder(); });
-        form->roundMail().smtpPort = smtp.port();
-        form->roundMail().pop3Port = pop3.port();
-        form->roundMail().sessionTimeoutMs = 1500;
+        form->roundMail().overrides.smtpPort = smtp.port();
+        form->roundMail().overrides.pop3Port = pop3.port();
+        form->roundMail().overrides.timeoutMs = 1500;
         QObject::connect(form->Text7, &QLineEdit::textChanged, [this](const QString& t) { statuses << t; });
         form->show();
         return *form;
@@ -208,8 +208,8 @@ void TestRound::setupChecks() {
     if (c.after) c.after(rig.world);
     rig.form = std::make_unique<Form1>(rig.world.module1, [&] { return rig.world.appFolder(); });
     Form1& f = *rig.form;
-    f.roundMail().smtpPort = rig.smtp.port();
-    f.roundMail().pop3Port = rig.pop3.port();
+    f.roundMail().overrides.smtpPort = rig.smtp.port();
+    f.roundMail().overrides.pop3Port = rig.pop3.port();
     f.show();
     const auto before = snapshot(rig.world);
 
@@ -255,7 +255,7 @@ void TestRound::invitationThatCannotGoOut() {
     const quint16 deadPort = probe.serverPort();
     probe.close();
     Form1& f = rig.open();
-    f.roundMail().smtpPort = server == 0 ? deadPort : server == 1 ? silent.port() : refusing.port();
+    f.roundMail().overrides.smtpPort = server == 0 ? deadPort : server == 1 ? silent.port() : refusing.port();
     const auto before = snapshot(rig.world);
 
     QTest::mouseClick(f.Command6, Qt::LeftButton);
@@ -301,9 +301,9 @@ void TestRound::wholeRoundWithATimeOut() {
     int smtpBefore = -1, smtpAfterClicks = -2;
     rig.clock.gate = [&] {
         const QString status = f.Text7->text();
-        if (status.startsWith(q1 + u("の返信待ち"))) f.roundMail().pop3Port = silent.port();
+        if (status.startsWith(q1 + u("の返信待ち"))) f.roundMail().overrides.pop3Port = silent.port();
         if (status.startsWith(q2 + u("の返信待ち")) && enabledAfterTimeOut.isEmpty()) {
-            f.roundMail().pop3Port = rig.pop3.port();
+            f.roundMail().overrides.pop3Port = rig.pop3.port();
             for (QWidget* w : roundControls(f)) enabledAfterTimeOut << w->isEnabled();
             smtpBefore = rig.smtp.connections;
             f.Command6_Click();   // reached even though the button is off

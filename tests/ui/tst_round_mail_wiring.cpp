@@ -34,7 +34,7 @@ void TestRoundMailWiring::invitationToTheAddressList()
     Module1& m = world.module1;
     Form1 form(m, [&] { return world.appFolder(); });
     ScriptedServer server(Answer{{"220-mx.trivorn.test\r\n", "220 ready\r\n"}}, ScriptedServer::smtpAcceptingAll());
-    form.roundMail().smtpPort = server.port();
+    form.roundMail().overrides.smtpPort = server.port();
     m.mailSettings.SmtpServer = "127.0.0.1";
     m.mailSettings.OwnAddress = "quiz@trivorn.test";
     m.quizRun.ListNames[0] = sjis("山田");
@@ -69,7 +69,7 @@ void TestRoundMailWiring::questionMailCompletedPerParticipant()
     Module1& m = world.module1;
     Form1 form(m, [&] { return world.appFolder(); });
     ScriptedServer server(Answer::reply("220 mx\r\n"), ScriptedServer::smtpAcceptingAll());
-    form.roundMail().smtpPort = server.port();
+    form.roundMail().overrides.smtpPort = server.port();
     m.mailSettings.SmtpServer = "127.0.0.1";
     m.mailSettings.OwnAddress = "quiz@trivorn.test";
 
@@ -115,8 +115,8 @@ void TestRoundMailWiring::timeOutInsideARoundKeepsButtonsDisabled()
     Module1& m = world.module1;
     Form1 form(m, [&] { return world.appFolder(); });
     ScriptedServer server(Answer::silence(), {});
-    form.roundMail().smtpPort = server.port();
-    form.roundMail().sessionTimeoutMs = 300;
+    form.roundMail().overrides.smtpPort = server.port();
+    form.roundMail().overrides.timeoutMs = 300;
     m.mailSettings.SmtpServer = "127.0.0.1";
     m.quizRun.ListAddresses[0] = "taro@docomo.ne.jp";
     m.quizRun.AddressLastIndex = 0;
@@ -152,7 +152,7 @@ void TestRoundMailWiring::fetchAcceptsRepliesAndRemembersTheSubject()
                                                        deliveredReply("spam@example.com", jisSubject, "join"),
                                                        deliveredReply("hana@ezweb.ne.jp", "Re: other", "x")};
                           }));
-    form.roundMail().pop3Port = server.port();
+    form.roundMail().overrides.pop3Port = server.port();
     m.mailSettings.Pop3Server = "127.0.0.1";
     m.mailSettings.AccountId = "quiz@trivorn.test";
     m.mailSettings.Password = "dHJpdm9ybg";   // "trivorn" as stored
