@@ -143,7 +143,7 @@ void Form10::Command1_Click() {
 }
 
 void Form10::message(const char* utf8) {
-    if (MessageBox* box = m.platform.messageBox) box->show(Charset::toSjis(uiText(utf8)), true);
+    if (MessageBox* box = m.platform.messageBox) tell(*box, uiText(utf8));
 }
 
 void Form10::closeEvent(QCloseEvent* event) {

@@ -17,7 +17,6 @@
 #include "support/RawRecord.h"
 #include "support/TestWorld.h"
 #include "model/QuestionRules.h"
-#include "ui/ButtonKeys.h"
 #include "ui/ConnectionGroup.h"
 #include "ui/Form1.h"
 #include "ui/Form2.h"
@@ -124,8 +123,6 @@ private slots:
     void mailConnectionsStartIdle();
     void tabVisitsEveryControlOnce_data();
     void tabVisitsEveryControlOnce();
-    void everyButtonHasAKey_data();
-    void everyButtonHasAKey();
     void keysPressTheirButtons_data();
     void keysPressTheirButtons();
     void boxesTakingNoInputLookIt_data();
@@ -527,48 +524,6 @@ void TestForm1::tabVisitsEveryControlOnce() {
         at = i;
     }
     for (const QString& name : passedBy) QVERIFY2(!seen.contains(name), qPrintable(name));
-}
-
-// Every button has its key from the one table, named in its tooltip and
-// description; the caption stays exactly as it was. In an editor "戻る"
-// is pressed by Esc and "確定", where there is one, by Enter.
-void TestForm1::everyButtonHasAKey_data() {
-    QTest::addColumn<Window>("window");
-    QTest::addColumn<int>("buttons");
-    QTest::addColumn<QString>("enter");   // the default button; empty: none
-    QTest::newRow("menu") << Window::Menu << 7 << QString();
-    QTest::newRow("mail settings") << Window::MailSettings << 2 << QString();
-    QTest::newRow("address book") << Window::AddressBook << 1 << QString();
-    QTest::newRow("invitation") << Window::Invitation << 2 << QStringLiteral("確定");
-    QTest::newRow("questions") << Window::Questions << 2 << QStringLiteral("確定");
-    QTest::newRow("closing mail") << Window::ClosingMail << 2 << QStringLiteral("確定");
-}
-
-void TestForm1::everyButtonHasAKey() {
-    QFETCH(Window, window);
-    QFETCH(int, buttons);
-    QFETCH(QString, enter);
-    TestWorld world;
-    std::unique_ptr<QWidget> w = makeWindow(world, window);
-    const QList<QPushButton*> all = w->findChildren<QPushButton*>();
-    QCOMPARE(all.size(), buttons);
-    QSet<QKeySequence> keys;
-    for (QPushButton* b : all) {
-        QVERIFY2(!b->text().contains('&'), qPrintable(b->text()));
-        const QKeySequence key = b->shortcut();
-        QVERIFY2(!key.isEmpty() && key == QKeySequence(buttonKey(b->text())), qPrintable(b->text()));
-        QVERIFY2(!keys.contains(key), qPrintable(b->text() + " shares its key"));
-        keys << key;
-        const QString shown = key.toString(QKeySequence::NativeText);
-        QVERIFY2(b->toolTip().contains(shown), qPrintable(b->toolTip()));
-        QVERIFY2(b->accessibleDescription().contains(shown), qPrintable(b->accessibleDescription()));
-    }
-    if (auto* editor = qobject_cast<EditorWindow*>(w.get())) {
-        QVERIFY(editor->cancelButton());
-        QCOMPARE(editor->cancelButton()->text(), QStringLiteral("戻る"));
-        QCOMPARE(editor->defaultButton() ? editor->defaultButton()->text() : QString(), enter);
-        if (editor->defaultButton()) QVERIFY(editor->defaultButton()->isDefault());
-    }
 }
 
 // The keys do what the buttons do, and Enter stays a new line in a mail.
