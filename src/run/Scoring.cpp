@@ -7,6 +7,7 @@
 #include "mail/Players.h"
 #include "mail/SjisSearch.h"
 #include "run/AnswerMarker.h"
+#include "run/ResultLines.h"
 #include "run/RunTexts.h"
 #include "run/ShellSort.h"
 
@@ -14,12 +15,6 @@ namespace {
 
 const SjisText kRight = RunTexts::kRight;   // ○
 const SjisText kWrong = RunTexts::kWrong;   // ×
-
-// Placeholders of the question and closing mails that CompleteMail fills in.
-const SjisText kQuestionWord = "\x96\xe2\x91\xe8";                        // 問題
-const SjisText kRankWord = "\x8f\x87\x88\xca" ":";                         // 順位:
-const SjisText kRankUnit = "\x88\xca";                                     // 位
-const SjisText kPointsWord = "\x8d\x87\x8c\x76\x93\xbe\x93\x5f" ":";      // 合計得点:
 
 std::string decimal(long v) { return std::to_string(v); }
 
@@ -165,9 +160,10 @@ SjisText CompleteMail(Module1& m, int row, const SjisText& body) {
     SjisText out = body;
     for (std::size_t k = 0; k < run.Ranking.size(); ++k) {
         if (run.Ranking[k].アドレス != t.アドレス[row]) continue;
-        out = sjisReplaceAll(out, kQuestionWord + previous + ":" + kWrong, kQuestionWord + previous + ":" + mark);
-        out = sjisReplaceAll(out, kRankWord + "xxx" + kRankUnit, kRankWord + decimal(long(k) + 1) + kRankUnit);
-        out = sjisReplaceAll(out, kPointsWord + "xxx/" + total, kPointsWord + decimal(t.得点数[row]) + "/" + total);
+        using namespace resultlines;
+        out = sjisReplaceAll(out, ResultLine(previous, kWrong), ResultLine(previous, mark));
+        out = sjisReplaceAll(out, RankLine(), RankLine(decimal(long(k) + 1)));
+        out = sjisReplaceAll(out, ScoreLine(total), ScoreLine(total, decimal(t.得点数[row])));
     }
     return out;
 }

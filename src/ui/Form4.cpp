@@ -21,7 +21,7 @@
 #include "platform/qt/Charset.h"
 #include "ui/ButtonKeys.h"
 #include "ui/ComboLock.h"
-#include "ui/InvitationText.h"
+#include "run/InvitationText.h"
 #include "ui/FieldRules.h"
 #include "ui/Widgets.h"
 

@@ -24,7 +24,7 @@
 #include "platform/qt/Charset.h"
 #include "ui/ButtonKeys.h"
 #include "ui/ComboLock.h"
-#include "ui/QuestionMailText.h"
+#include "run/QuestionMailText.h"
 #include "ui/FieldRules.h"
 #include "ui/PageScrollBar.h"
 #include "ui/Widgets.h"

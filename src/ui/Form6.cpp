@@ -19,10 +19,10 @@
 #include "model/RecordFiles.h"
 #include "model/QuestionRules.h"
 #include "platform/qt/Charset.h"
-#include "ui/ClosingMailText.h"
+#include "run/ClosingMailText.h"
 #include "ui/ButtonKeys.h"
 #include "ui/ComboLock.h"
-#include "ui/QuestionMailText.h"
+#include "run/QuestionMailText.h"
 #include "ui/FieldRules.h"
 #include "ui/Widgets.h"
 

@@ -8,9 +8,9 @@
 #include "model/QuestionRules.h"
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
-#include "ui/ClosingMailText.h"
-#include "ui/InvitationText.h"
-#include "ui/QuestionMailText.h"
+#include "run/ClosingMailText.h"
+#include "run/InvitationText.h"
+#include "run/QuestionMailText.h"
 
 namespace {
 SjisText s(const QString& text) { return Charset::toSjis(text); }

@@ -2,7 +2,7 @@
 #include <QStringEncoder>
 #include <QtTest>
 
-#include "ui/QuestionMailText.h"
+#include "run/QuestionMailText.h"
 
 namespace {
 // Shift_JIS bytes of a UTF-8 literal; "\n" in the literal becomes CR LF.

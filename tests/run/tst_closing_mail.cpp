@@ -1,7 +1,7 @@
 #include <QtTest>
 
 #include "support/SjisLiterals.h"
-#include "ui/ClosingMailText.h"
+#include "run/ClosingMailText.h"
 
 class TestClosingMail : public QObject {
     Q_OBJECT

@@ -1,6 +1,9 @@
-#include "ui/QuestionMailText.h"
+#include "run/QuestionMailText.h"
 
 #include <string>
+
+#include "run/ResultLines.h"
+#include "run/RunTexts.h"
 
 namespace {
 constexpr const char* kQuestion = "\x96\xe2\x91\xe8";   // 問題
@@ -14,10 +17,6 @@ constexpr const char* kTimeLimit1 =
 // ない方は不正解といたします｡ — the last byte is the half-width full stop.
 constexpr const char* kTimeLimit2 =
     "\x82\xc8\x82\xa2\x95\xfb\x82\xcd\x95s\x90\xb3\x89\xf0\x82\xc6\x82\xa2\x82\xbd\x82\xb5\x82\xdc\x82\xb7\xa1";
-constexpr const char* kWrongMark = ":\x81~";                    // :× (multiplication sign)
-constexpr const char* kCorrect = "\x90\xb3\x89\xf0:";           // 正解:
-constexpr const char* kRank = "\x8f\x87\x88\xca:xxx\x88\xca";   // 順位:xxx位
-constexpr const char* kScore = "\x8d\x87\x8cv\x93\xbe\x93_:xxx/";   // 合計得点:xxx/
 constexpr const char* kAnswer = "\x93\x9a:   (\x93_\x90\x94:";    // 答:   (点数:
 constexpr const char* kRoundPrefix = "\x91\xe6";                  // 第
 constexpr const char* kRoundQuizNo = "\x89\xf1\x82\xcc\x83N\x83" "C\x83Y\x91\xe6";   // 回のクイズ第
@@ -25,15 +24,6 @@ constexpr const char* kQuestionSuffix = "\x96\xe2";               // 問
 
 SjisText decimal(long n) { return std::to_string(n); }
 }  // namespace
-
-namespace mailtext {
-SjisText PreviousResultLine(const SjisText& previousQuestion) {
-    return kQuestion + previousQuestion + kWrongMark;
-}
-SjisText CorrectAnswerLine(const SjisText& correctChoice) { return kCorrect + correctChoice; }
-SjisText RankLine() { return kRank; }
-SjisText ScoreLine(const SjisText& fullScore) { return kScore + fullScore; }
-}  // namespace mailtext
 
 SjisText PlainNumberText(const SjisText& text) {
     if (auto n = WholeNumber(text)) return decimal(*n);
@@ -46,6 +36,7 @@ SjisText BuildQuestionMailText(const QuestionSet& set, const QuestionMailFields&
     const int q = fields.question;
     if (q < 1 || q > kQuestionSlots) return {};
     using namespace mailtext;
+    using namespace resultlines;
 
     SjisText body;
     auto line = [&body](const SjisText& text) { body += text; body += CrLf; };
@@ -69,7 +60,7 @@ SjisText BuildQuestionMailText(const QuestionSet& set, const QuestionMailFields&
     line(kTimeLimit2);
     line(DashLine);
     if (q != 1) {
-        line(PreviousResultLine(decimal(q - 1)));
+        line(ResultLine(decimal(q - 1), RunTexts::kWrong));
         line(CorrectAnswerLine(decimal(set.CorrectChoice[q - 1])));
         line(RankLine());
         line(ScoreLine(PlainNumberText(fields.fullScore)));

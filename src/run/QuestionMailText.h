@@ -4,9 +4,8 @@
 #include "model/NumberField.h"
 
 // The body of a question mail, built from the question set. The run sends the
-// stored text as it is, apart from three per-player markers (previous result,
-// rank, total score) that it finds by their exact wording, so the pieces below
-// must not drift from what the run searches for.
+// stored text as it is, apart from the result block (run/ResultLines.h) that
+// it completes for each participant.
 
 namespace mailtext {
 // The banner that opens every mail the program sends; 20 characters each.
@@ -14,12 +13,6 @@ inline constexpr const char* StarLine = "********************";
 inline constexpr const char* TitleLine = "* TRIVORN          *";
 inline constexpr const char* DashLine = "--------------------";
 inline constexpr const char* CrLf = "\r\n";
-
-// The per-player markers, completed with the question number or full score.
-SjisText PreviousResultLine(const SjisText& previousQuestion);   // 問題<n>:×
-SjisText CorrectAnswerLine(const SjisText& correctChoice);       // 正解:<n>
-SjisText RankLine();                                             // 順位:xxx位
-SjisText ScoreLine(const SjisText& fullScore);                   // 合計得点:xxx/<n>
 }  // namespace mailtext
 
 // The text of a number field as it goes into a mail: a whole number in plain

@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "support/SjisLiterals.h"
-#include "ui/InvitationText.h"
+#include "run/InvitationText.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/InvitationText.h"
+#include "run/InvitationText.h"
 
 #include <array>
 

@@ -1,8 +1,10 @@
-#include "ui/ClosingMailText.h"
+#include "run/ClosingMailText.h"
 
 #include <string>
 
-#include "ui/QuestionMailText.h"
+#include "run/QuestionMailText.h"
+#include "run/ResultLines.h"
+#include "run/RunTexts.h"
 
 namespace {
 constexpr const char* kDesu = "\x82\xc5\x82\xb7\x81" "B";                      // です。
@@ -18,6 +20,7 @@ constexpr const char* kClosingSubject =             // 回のクイズ終了ご�
 SjisText BuildClosingMailText(const SjisText& greeting, const SjisText& name, const SjisText& round,
                               const QuestionSet& set) {
     using namespace mailtext;
+    using namespace resultlines;
     // The result block repeats the last question's; a count that is not a
     // question number (a damaged file) shows no correct choice rather than
     // reading outside the question slots.
@@ -35,7 +38,7 @@ SjisText BuildClosingMailText(const SjisText& greeting, const SjisText& name, co
     line(kThisEnds + round + kRoundOf);
     line(kQuizEnds);
     line(DashLine);
-    line(PreviousResultLine(set.QuestionCount));
+    line(ResultLine(set.QuestionCount, RunTexts::kWrong));
     line(CorrectAnswerLine(std::to_string(correct)));
     line(RankLine());
     line(ScoreLine(std::to_string(set.TotalPoints)));
