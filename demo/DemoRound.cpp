@@ -1,4 +1,4 @@
-#include "DemoRound.h"
+#include "demo/DemoRound.h"
 
 #include "mail/Players.h"
 

@@ -11,8 +11,8 @@
 
 #include <functional>
 
-#include "support/PreparedRound.h"
-#include "support/SimulatedPhones.h"
+#include "demo/PreparedRound.h"
+#include "demo/SimulatedPhones.h"
 
 namespace demo {
 

@@ -15,7 +15,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "DemoRound.h"
+#include "demo/DemoRound.h"
 #include "model/FileNames.h"
 #include "model/RecordFiles.h"
 #include "model/QuestionRules.h"

@@ -18,7 +18,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "DemoRound.h"
+#include "demo/DemoRound.h"
 
 namespace {
 

@@ -32,7 +32,7 @@
 #include <cstdio>
 #include <csignal>
 
-#include "support/PrivateDesktop.h"
+#include "demo/PrivateDesktop.h"
 
 namespace {
 

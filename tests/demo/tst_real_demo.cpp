@@ -12,9 +12,9 @@
 #include <csignal>
 #include <map>
 
-#include "DemoRound.h"
-#include "support/PrivateDesktop.h"
-#include "support/ProcessGone.h"
+#include "demo/DemoRound.h"
+#include "demo/PrivateDesktop.h"
+#include "demo/ProcessGone.h"
 #include "support/RawRecord.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <QTcpSocket>
 #include <QtTest>
 
-#include "support/RealServers.h"
+#include "support/ServerChecks.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <QtTest>
 
 #include "support/IconvText.h"
-#include "support/RealServers.h"
-#include "support/SimulatedPhones.h"
+#include "support/ServerChecks.h"
+#include "demo/SimulatedPhones.h"
 
 namespace {
 

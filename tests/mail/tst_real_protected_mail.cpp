@@ -10,8 +10,8 @@
 #include "run/MailJobs.h"
 #include "mail/Transport.h"
 #include "run/Scoring.h"
-#include "support/PreparedRound.h"
-#include "support/RealServers.h"
+#include "demo/PreparedRound.h"
+#include "support/ServerChecks.h"
 #include "support/SessionRigs.h"
 
 namespace {

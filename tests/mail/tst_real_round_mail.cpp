@@ -11,7 +11,7 @@
 #include "run/Scoring.h"
 #include "support/IconvText.h"
 #include "support/SessionRigs.h"
-#include "support/RealServers.h"
+#include "support/ServerChecks.h"
 
 namespace {
 

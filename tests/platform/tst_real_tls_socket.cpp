@@ -12,7 +12,7 @@
 #include <QTcpSocket>
 
 #include "platform/qt/QtSocket.h"
-#include "support/RealServers.h"
+#include "demo/RealServers.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "support/PrivateDesktop.h"
+#include "demo/PrivateDesktop.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <memory>
 
 #include "support/IconvText.h"
-#include "support/PreparedRound.h"
+#include "demo/PreparedRound.h"
 #include "support/RawRecord.h"
 #include "support/ScriptedServer.h"
 #include "support/SteppedClock.h"

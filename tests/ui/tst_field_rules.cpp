@@ -14,7 +14,7 @@
 
 #include <functional>
 
-#include "support/PreparedRound.h"
+#include "demo/PreparedRound.h"
 #include "support/TestWorld.h"
 #include "ui/ConnectionGroup.h"
 #include "ui/Form10.h"

@@ -12,7 +12,7 @@
 
 #include "mail/OutgoingMessage.h"
 #include "model/RecordFiles.h"
-#include "support/PreparedRound.h"
+#include "demo/PreparedRound.h"
 #include "support/ScriptedServer.h"
 #include "support/TestWorld.h"
 #include "ui/Form10.h"

@@ -11,8 +11,8 @@
 #include "mail/Transport.h"
 #include "model/RecordFiles.h"
 #include "support/IconvText.h"
-#include "support/PreparedRound.h"
-#include "support/RealServers.h"
+#include "demo/PreparedRound.h"
+#include "support/ServerChecks.h"
 #include "support/TestWorld.h"
 #include "ui/Form10.h"
 

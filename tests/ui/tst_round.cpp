@@ -23,7 +23,7 @@
 #include "model/RoundFiles.h"
 #include "support/IconvText.h"
 #include "support/OperatorActions.h"
-#include "support/PreparedRound.h"
+#include "demo/PreparedRound.h"
 #include "support/RawRecord.h"
 #include "support/ScriptedServer.h"
 #include "support/SjisLiterals.h"

@@ -9,7 +9,7 @@
 
 #include "model/Records.h"
 #include "platform/DataFiles.h"
-#include "support/RealServers.h"
+#include "demo/RealServers.h"
 
 struct PreparedRound {
     struct Entry {

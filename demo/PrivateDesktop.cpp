@@ -1,7 +1,9 @@
-#include "support/PrivateDesktop.h"
-#include "support/ProcessGone.h"
+#include "demo/PrivateDesktop.h"
+#include "demo/ProcessGone.h"
 
+#include <QCoreApplication>
 #include <QDBusMessage>
+#include <QDeadlineTimer>
 #include <QDBusMetaType>
 #include <QDBusVariant>
 #include <QDir>
@@ -9,7 +11,7 @@
 #include <QFile>
 #include <QSet>
 #include <QStandardPaths>
-#include <QTest>
+#include <QThread>
 
 #include <csignal>
 #include <sys/types.h>
@@ -29,6 +31,16 @@ const QDBusArgument& operator>>(const QDBusArgument& a, AccessibleRef& r) {
 }
 
 namespace {
+
+// Lets the event loop run for `ms`: the bus answers and the ends of the
+// desktop's processes arrive as events while the desktop waits.
+void pause(int ms) {
+    const QDeadlineTimer until(ms);
+    while (!until.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, int(until.remainingTime()));
+        QThread::msleep(5);
+    }
+}
 
 const char* const kAccessible = "org.a11y.atspi.Accessible";
 constexpr int kCallTimeoutMs = 3000;
@@ -254,11 +266,11 @@ void PrivateDesktop::stop() {
     };
     QElapsedTimer t;
     t.start();
-    while (!allGone() && t.elapsed() < 3000) QTest::qWait(100);
+    while (!allGone() && t.elapsed() < 3000) pause(100);
     for (qint64 pid : helperPids_)
         if (!processGone(pid)) ::kill(pid_t(pid), SIGTERM);
     t.restart();
-    while (!allGone() && t.elapsed() < 3000) QTest::qWait(100);
+    while (!allGone() && t.elapsed() < 3000) pause(100);
     for (qint64 pid : helperPids_)
         if (!processGone(pid)) ::kill(pid_t(pid), SIGKILL);
     helperPids_.clear();
@@ -292,7 +304,7 @@ bool PrivateDesktop::waitForWindow(const QString& title, AccessibleRef* app, QSt
         } else {
             lastSeen = busError;
         }
-        QTest::qWait(200);
+        pause(200);
     }
     *why = QStringLiteral("no application with the window \"%1\" reached the registry within %2 ms (registry: %3)")
                .arg(title)

@@ -4,7 +4,7 @@
 // labelled "realserver". The same instances also serve mail the way today's
 // providers do, with TLS and a password for sending (the ports below).
 //
-// Typical use:
+// Typical use (the checks are tests/support/ServerChecks.h):
 //     void initTestCase() { TRV_REQUIRE_REAL_SERVERS(); }
 //     void init() { QVERIFY2(RealServers::emptyAllMailboxes(), "..."); }
 //     auto sent = RealServers::sendRawMail("taro@docomo.ne.jp", {"quiz@trivorn.test"}, bytes);
@@ -129,17 +129,3 @@ SmtpResult sendRawMail(const QByteArray& envelopeSender, const QList<QByteArray>
 int queuedMessageCount();
 
 }  // namespace RealServers
-
-// Fails the current test (never skips) when the servers are not there.
-#define TRV_REQUIRE_REAL_SERVERS()                                              \
-    do {                                                                        \
-        const QString trvReason_ = RealServers::unavailableReason();            \
-        if (!trvReason_.isEmpty()) QFAIL(qPrintable(trvReason_));               \
-    } while (false)
-
-// The same for the TLS listeners, on top of TRV_REQUIRE_REAL_SERVERS().
-#define TRV_REQUIRE_TLS_SERVERS()                                               \
-    do {                                                                        \
-        const QString trvReason_ = RealServers::tlsUnavailableReason();         \
-        if (!trvReason_.isEmpty()) QFAIL(qPrintable(trvReason_));               \
-    } while (false)

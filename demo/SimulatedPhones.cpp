@@ -1,6 +1,6 @@
-#include "support/SimulatedPhones.h"
+#include "demo/SimulatedPhones.h"
 
-#include "support/RealServers.h"
+#include "demo/RealServers.h"
 
 #include <iconv.h>
 

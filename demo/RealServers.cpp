@@ -1,4 +1,4 @@
-#include "support/RealServers.h"
+#include "demo/RealServers.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "support/PreparedRound.h"
+#include "demo/PreparedRound.h"
 
 #include <memory>
 #include <string>

@@ -22,7 +22,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "support/RealServers.h"
+#include "demo/RealServers.h"
 
 #include <functional>
 #include <memory>
