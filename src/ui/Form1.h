@@ -121,12 +121,12 @@ public:
 
     // The grids as a round or the selector writes them: page `page` of the
     // ranking (from quizRun.Ranking) and of the joined players (from the
-    // address list and 受信), and the scroll bar of each set to page through
-    // `entries` entries.
+    // address list and 受信); or the first page, with the grid's scroll bar
+    // set to page through `entries` entries.
     void showRankingPage(int page);
     void showJoinedPage(int page);
-    void setRankingPages(int entries);
-    void setJoinedPages(int entries);
+    void showRankingFromStart(int entries);
+    void showJoinedFromStart(int entries);
     void clearGrids();
 
 

@@ -68,20 +68,14 @@ void Form1::showPastRound() {
         ++invited;
     }
     vars.受信 = "1";
-    VScroll2->setEnabled(false);
-    setJoinedPages(invited);
-    showJoinedPage(0);
+    showJoinedFromStart(invited);
     setText(Label9, participantCountText(joined));
-    VScroll2->setEnabled(true);
 
     readResults(files, run);
     readQuestionSetAsStored(files, run.RoundNumber, m.questionSet);
     setText(Label6, participantCountText(run.ParticipantCount()));
     Rank(m);
-    VScroll2->setEnabled(false);
-    setRankingPages(int(run.Ranking.size()));
-    showRankingPage(0);
-    VScroll2->setEnabled(true);
+    showRankingFromStart(int(run.Ranking.size()));
 }
 
 // ---- Grids ---------------------------------------------------------------
@@ -115,14 +109,33 @@ void Form1::showJoinedPage(int page) {
     }
 }
 
-void Form1::setRankingPages(int entries) {
-    VScroll1->setValue(0);
-    VScroll1->setMaximum(pageCount(entries) - 1);
+namespace {
+// Both scroll bars are off while a grid is rewritten, so a page chosen
+// meanwhile cannot write over it.
+template <class Rewrite>
+void withPagingOff(QScrollBar* ranking, QScrollBar* joined, Rewrite rewrite) {
+    ranking->setEnabled(false);
+    joined->setEnabled(false);
+    rewrite();
+    ranking->setEnabled(true);
+    joined->setEnabled(true);
+}
+}  // namespace
+
+void Form1::showRankingFromStart(int entries) {
+    withPagingOff(VScroll1, VScroll2, [&] {
+        VScroll1->setValue(0);
+        VScroll1->setMaximum(pageCount(entries) - 1);
+        showRankingPage(0);
+    });
 }
 
-void Form1::setJoinedPages(int entries) {
-    VScroll2->setValue(0);
-    VScroll2->setMaximum(pageCount(entries) - 1);
+void Form1::showJoinedFromStart(int entries) {
+    withPagingOff(VScroll1, VScroll2, [&] {
+        VScroll2->setValue(0);
+        VScroll2->setMaximum(pageCount(entries) - 1);
+        showJoinedPage(0);
+    });
 }
 
 void Form1::clearGrids() {

@@ -49,25 +49,7 @@ void Form1RoundView::clearGrids() {
     form_.Label9->clear();
 }
 
-namespace {
-// The scroll bars are off while the round rewrites a grid, so a page chosen
-// meanwhile cannot write over it.
-template <class Rewrite>
-void withPagingOff(Form1& form, Rewrite rewrite) {
-    form.VScroll1->setEnabled(false);
-    form.VScroll2->setEnabled(false);
-    rewrite();
-    form.VScroll1->setEnabled(true);
-    form.VScroll2->setEnabled(true);
-}
-}  // namespace
-
-void Form1RoundView::showJoinedPlayers(int entries) {
-    withPagingOff(form_, [&] {
-        form_.setJoinedPages(entries);
-        form_.showJoinedPage(0);
-    });
-}
+void Form1RoundView::showJoinedPlayers(int entries) { form_.showJoinedFromStart(entries); }
 
 void Form1RoundView::showParticipantCount(int count) {
     setText(form_.Label6, participantCountText(count));
@@ -75,10 +57,7 @@ void Form1RoundView::showParticipantCount(int count) {
 }
 
 void Form1RoundView::showRanking() {
-    withPagingOff(form_, [&] {
-        form_.setRankingPages(int(form_.m.quizRun.Ranking.size()));
-        form_.showRankingPage(0);
-    });
+    form_.showRankingFromStart(int(form_.m.quizRun.Ranking.size()));
 }
 
 void Form1RoundView::reload() { form_.Form_Load(); }
