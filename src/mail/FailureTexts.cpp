@@ -82,8 +82,28 @@ const char* problemWords(CertificateRefusal::Problem p) {
     return kOtherProblem;
 }
 
-// "（" + words + "）" where there are any.
-SjisText inBrackets(const SjisText& words) { return words.empty() ? SjisText() : kOpen + words + kClose; }
+// "（" + words + "）" where there are any. The words are mostly the server's
+// own: a byte that is no character (garbage, a stray NUL or escape) is shown
+// as "?", and a reply line of a megabyte is cut, so the message box still
+// fits the screen.
+constexpr std::size_t kMaxWordsChars = 200;
+SjisText inBrackets(const SjisText& words) {
+    if (words.empty()) return {};
+    SjisText shown;
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < words.size(); i += sjisStrictCharLength(words, i), ++chars) {
+        if (chars == kMaxWordsChars) {
+            shown += "\x81\x63";   // …
+            break;
+        }
+        const std::size_t length = sjisStrictCharLength(words, i);
+        const auto b = std::uint8_t(words[i]);
+        const bool character = length == 2 || (b >= 0x20 && b <= 0x7e) || (b >= 0xa1 && b <= 0xdf);
+        if (character) shown.append(words, i, length);
+        else shown += '?';
+    }
+    return kOpen + shown + kClose;
+}
 
 }  // namespace
 
