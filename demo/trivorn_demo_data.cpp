@@ -13,6 +13,7 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <iterator>
 #include <memory>
 
 #include "demo/DemoRound.h"
@@ -40,7 +41,7 @@ int main(int argc, char* argv[]) {
     const QString server = args[s + 1];
     if (!QFileInfo(folder).isDir()) return fail(folder + ": no such folder");
 
-    LocalDataFiles files(folder);
+    LocalDataFiles files(folder, {std::begin(FileNames::kPrivate), std::end(FileNames::kPrivate)});
     auto exists = [&](const std::string& name) { return QFile::exists(files.pathFor(name)); };
 
     int number = 1;

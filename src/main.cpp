@@ -3,10 +3,12 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <iterator>
 
+#include "model/FileNames.h"
 #include "model/Module1.h"
-#include "platform/qt/AppFolder.h"
 #include "platform/qt/Charset.h"
+#include "platform/qt/DataFolder.h"
 #include "platform/qt/LocalDataFiles.h"
 #include "platform/qt/QtInstanceGuard.h"
 #include "platform/qt/QtServices.h"
@@ -33,40 +35,41 @@ int main(int argc, char* argv[]) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     const StartOptions options = parseStartOptions(arguments);
+    const DataFolderChoice data = chooseDataFolder(currentFolderFacts(options.folder));
     if (options.help) {
-        print(stdout, startOptionsHelp());
+        print(stdout, startOptionsHelp(data.path));
         return 0;
     }
     if (!options.error.isEmpty()) {
-        print(stderr, options.error + u'\n' + startOptionsHelp());
+        print(stderr, options.error + u'\n' + startOptionsHelp(data.path));
         return 2;
     }
-    // The data folder as the rest of the program expects it: absolute, with
-    // the separator at its end. A folder that is not there is refused rather
-    // than made, so that a mistyped name cannot open an empty round.
-    QString folder;
-    if (!options.folder.isEmpty()) {
-        const QFileInfo info(options.folder);
-        if (!info.isDir()) {
-            print(stderr, QStringLiteral("--folder %1: フォルダがありません / no such folder\n").arg(options.folder));
-            return 2;
-        }
-        folder = QDir::toNativeSeparators(info.absoluteFilePath()) + QDir::separator();
+    // A folder named on the command line that is not there is refused rather
+    // than made, so that a mistyped name cannot open an empty round; the
+    // user's own data folder is made on first start.
+    if (data.source == DataFolderChoice::Source::Option && !QFileInfo(data.path).isDir()) {
+        print(stderr, QStringLiteral("--folder %1: フォルダがありません / no such folder\n").arg(options.folder));
+        return 2;
     }
+    if (data.source == DataFolderChoice::Source::UserData && !makeUserDataFolder(data.path)) {
+        print(stderr, QStringLiteral("%1: フォルダを作れません / cannot make the folder\n").arg(data.path));
+        return 2;
+    }
+    // As the rest of the program expects it: with the separator at its end.
+    const QString folder = QDir::toNativeSeparators(data.path) + QDir::separator();
 
     // The settings file (where the windows were left) is then
     // ~/.config/TRIVORN/trivorn.conf.
     QCoreApplication::setOrganizationName(QStringLiteral("TRIVORN"));
     QCoreApplication::setApplicationName(QStringLiteral("trivorn"));
     QApplication app(argc, argv);
-    if (folder.isEmpty()) folder = appFolderPath();
 
     // A second copy started on the same folder ends at once, before it shows
     // any window; the first keeps running undisturbed.
     QtInstanceGuard guard(folder);
     if (!guard.claim()) return 0;
 
-    LocalDataFiles files(folder);
+    LocalDataFiles files(folder, {std::begin(FileNames::kPrivate), std::end(FileNames::kPrivate)});
     const std::string sjisFolder = Charset::toSjis(folder);
     QtServices services(files, sjisFolder, options.speed);
     Module1 module1(services.platform);

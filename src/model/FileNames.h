@@ -14,4 +14,8 @@ inline constexpr const char* kInvitationPrefix = "trv4";
 inline constexpr const char* kQuestionPrefix = "trv5";
 inline constexpr const char* kClosingMailPrefix = "trv6";
 inline constexpr const char* kResultsPrefix = "trv7";
+
+// The files that may hold a password: readable and writable by their owner
+// only, whatever the folder allows.
+inline constexpr const char* kPrivate[] = {kMailSettings, kTransport};
 }  // namespace FileNames

@@ -49,6 +49,8 @@ private slots:
     void failedWriteKeepsTheOldFile();
     void fullDiskKeepsTheOldFile();
     void vanishedFolderReportsFailure();
+    void privateFilesAreTheOwnersAlone_data();
+    void privateFilesAreTheOwnersAlone();
 
 private:
     std::unique_ptr<QTemporaryDir> dir_;
@@ -256,6 +258,37 @@ void TestLocalDataFiles::vanishedFolderReportsFailure() {
     QVERIFY(QDir(dir_->path()).rmdir("data"));
     QVERIFY(!files.writeRecord("abc"));
     QVERIFY(!QFileInfo::exists(folder_));
+}
+
+using P = QFileDevice::Permission;
+constexpr QFileDevice::Permissions kOwnerOnly = P::ReadOwner | P::WriteOwner;
+constexpr QFileDevice::Permissions kShared = kOwnerOnly | P::ReadGroup | P::ReadOther;
+
+void TestLocalDataFiles::privateFilesAreTheOwnersAlone_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("existed");   // as an older copy left it, 0644
+    QTest::addColumn<int>("afterOpen");
+    QTest::addColumn<int>("afterWrite");
+    QTest::newRow("private, made") << "trv1.dat" << false << int(kOwnerOnly) << int(kOwnerOnly);
+    QTest::newRow("private, from before") << "trv1x.dat" << true << int(kOwnerOnly) << int(kOwnerOnly);
+    QTest::newRow("others keep their mode") << "trv2.dat" << true << int(kShared) << int(kShared);
+}
+
+void TestLocalDataFiles::privateFilesAreTheOwnersAlone() {
+    QFETCH(QString, name);
+    QFETCH(bool, existed);
+    QFETCH(int, afterOpen);
+    QFETCH(int, afterWrite);
+    if (existed) {
+        putFile(path(name), "old");
+        QVERIFY(QFile::setPermissions(path(name), kShared));
+    }
+    const auto mode = [&] { return int(QFile::permissions(path(name)) & (kShared | P::WriteGroup | P::WriteOther)); };
+    LocalDataFiles files(folder_, {"trv1.dat", "trv1x.dat"});
+    QVERIFY(files.open(name.toStdString(), DataFiles::Mode::ReadWrite));
+    QCOMPARE(mode(), afterOpen);
+    QVERIFY(files.writeRecord("secret"));
+    QCOMPARE(mode(), afterWrite);
 }
 
 QTEST_GUILESS_MAIN(TestLocalDataFiles)

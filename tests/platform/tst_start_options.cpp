@@ -1,6 +1,7 @@
 // The command line: where the data files live and how fast time runs.
 #include <QtTest>
 
+#include "platform/qt/DataFolder.h"
 #include "platform/qt/StartOptions.h"
 
 class TestStartOptions : public QObject {
@@ -8,6 +9,8 @@ class TestStartOptions : public QObject {
 private slots:
     void arguments_data();
     void arguments();
+    void dataFolder_data();
+    void dataFolder();
 };
 
 void TestStartOptions::arguments_data() {
@@ -49,6 +52,46 @@ void TestStartOptions::arguments() {
     } else {
         QVERIFY2(o.error.startsWith(errorStart), qPrintable(o.error));
     }
+}
+
+using Source = DataFolderChoice::Source;
+
+void TestStartOptions::dataFolder_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("executableFolder");
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<QString>("xdgDataHome");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("source");
+
+    const QString portable = "/home/u/trivorn";
+    QTest::newRow("a portable copy keeps its files beside itself")
+        << "" << portable << true << "" << portable << int(Source::OwnFolder);
+    QTest::newRow("--folder wins over a writable own folder")
+        << "/srv/クイズ/" << portable << true << "/x" << "/srv/クイズ" << int(Source::Option);
+    QTest::newRow("a read-only own folder: XDG_DATA_HOME")
+        << "" << "/opt/trivorn/bin" << false << "/data/u" << "/data/u/trivorn" << int(Source::UserData);
+    QTest::newRow("XDG_DATA_HOME unset: ~/.local/share")
+        << "" << "/opt/trivorn/bin" << false << "" << "/home/u/.local/share/trivorn" << int(Source::UserData);
+    QTest::newRow("a relative XDG_DATA_HOME is ignored")
+        << "" << "/opt/trivorn/bin" << false << "data" << "/home/u/.local/share/trivorn" << int(Source::UserData);
+    // Run as root, the system's folder is writable too.
+    QTest::newRow("the installed copy's folder never holds data")
+        << "" << "/usr/bin" << true << "" << "/home/u/.local/share/trivorn" << int(Source::UserData);
+}
+
+void TestStartOptions::dataFolder() {
+    QFETCH(QString, option);
+    QFETCH(QString, executableFolder);
+    QFETCH(bool, writable);
+    QFETCH(QString, xdgDataHome);
+    QFETCH(QString, path);
+    QFETCH(int, source);
+    const DataFolderChoice choice =
+        chooseDataFolder({option, executableFolder, writable, "/usr/bin", xdgDataHome, "/home/u"});
+    QCOMPARE(choice.path, path);
+    QCOMPARE(int(choice.source), source);
+    QVERIFY(startOptionsHelp(choice.path).endsWith(path + "\n"));
 }
 
 QTEST_GUILESS_MAIN(TestStartOptions)

@@ -2,12 +2,22 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 
 #include "platform/qt/Charset.h"
 
-LocalDataFiles::LocalDataFiles(const QString& folder) : folder_(folder) {}
+namespace {
+constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+}  // namespace
+
+LocalDataFiles::LocalDataFiles(const QString& folder, std::set<std::string> privateNames)
+    : folder_(folder), privateNames_(std::move(privateNames)) {}
+
+bool LocalDataFiles::isPrivate(const QString& path) const {
+    return privateNames_.count(QFileInfo(path).fileName().toStdString()) > 0;
+}
 
 LocalDataFiles::~LocalDataFiles() { close(); }
 
@@ -39,6 +49,8 @@ bool LocalDataFiles::open(const std::string& name, Mode mode) {
     // ReadWrite creates a missing file, empty; ReadOnly fails on one.
     const QIODevice::OpenMode how = mode == Mode::ReadWrite ? QIODevice::ReadWrite : QIODevice::ReadOnly;
     if (!file->open(how)) return false;
+    // Made empty here, it holds nothing yet; from now on only its owner may read it.
+    if (mode == Mode::ReadWrite && isPrivate(path) && !file->setPermissions(kOwnerOnly)) return false;
     file_ = std::move(file);
     mode_ = mode;
     return true;
@@ -74,8 +86,10 @@ bool LocalDataFiles::writeRecord(const std::string& record) {
     // The buffered bytes reach the disk in flush(); commit() has been seen to
     // rename a temporary file cut short by a full disk and still report
     // success, so the flush is checked here and a failed one never commits.
-    bool stored = save.open(QIODevice::WriteOnly) && save.write(content) == content.size() && save.flush() &&
-                  save.error() == QFileDevice::NoError;
+    // The temporary file takes the old file's mode; a private one is made
+    // owner-only before the first byte goes in.
+    bool stored = save.open(QIODevice::WriteOnly) && (!isPrivate(path) || save.setPermissions(kOwnerOnly)) &&
+                  save.write(content) == content.size() && save.flush() && save.error() == QFileDevice::NoError;
     if (stored)
         stored = save.commit();
     else

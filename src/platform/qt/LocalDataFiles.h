@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 #include <QFile>
@@ -17,9 +18,13 @@
 // A write never leaves a half-written file: the new record, followed by the
 // old file's bytes beyond its length, goes to a temporary file in the same
 // folder, which then replaces the old file in one rename.
+//
+// The files named private are made and written with mode 0600, an older
+// copy's 0644 file included, so that a password never sits in a file others
+// may read.
 class LocalDataFiles : public DataFiles {
 public:
-    explicit LocalDataFiles(const QString& folder);
+    explicit LocalDataFiles(const QString& folder, std::set<std::string> privateNames = {});
     ~LocalDataFiles() override;
 
     bool open(const std::string& name, Mode mode) override;
@@ -34,7 +39,10 @@ public:
     QString pathFor(const std::string& name) const;
 
 private:
+    bool isPrivate(const QString& path) const;
+
     QString folder_;
+    std::set<std::string> privateNames_;
     std::unique_ptr<QFile> file_;
     Mode mode_ = Mode::ReadOnly;
 };

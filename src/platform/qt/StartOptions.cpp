@@ -45,17 +45,23 @@ StartOptions parseStartOptions(const QStringList& arguments) {
     return o;
 }
 
-QString startOptionsHelp() {
+QString startOptionsHelp(const QString& dataFolder) {
     return QStringLiteral(
         "使い方 / Usage: trivorn [--folder フォルダ/DIR] [--speed N]\n"
         "\n"
-        "  --folder DIR  データファイル (trv1.dat など) を置くフォルダ。省略すると\n"
-        "                実行ファイルと同じフォルダ。フォルダは作っておいて下さい。\n"
-        "                The folder that holds the data files (trv1.dat ...).\n"
-        "                Without it: the folder of the executable. It must exist.\n"
+        "  --folder DIR  データファイル (trv1.dat など) を置くフォルダ。フォルダは\n"
+        "                作っておいて下さい。省略すると実行ファイルと同じフォルダ、\n"
+        "                そこに書き込めない時 (インストールした時) は\n"
+        "                $XDG_DATA_HOME/trivorn (既定 ~/.local/share/trivorn)。\n"
+        "                The folder that holds the data files (trv1.dat ...); it\n"
+        "                must exist. Without it: the folder of the executable, or\n"
+        "                where that cannot be written (an installed copy)\n"
+        "                $XDG_DATA_HOME/trivorn (default ~/.local/share/trivorn).\n"
         "  --speed N     返信待ちのカウントダウンと待ち時間を N 倍の速さで進める\n"
         "                (デモとテスト用、1〜60、既定 1)。\n"
         "                Countdowns and waits run N times faster (for\n"
         "                demonstrations and tests; 1 to 60, default 1).\n"
-        "  --help, -h    この説明を表示して終了 / show this text and exit\n");
+        "  --help, -h    この説明を表示して終了 / show this text and exit\n"
+        "\n"
+        "データフォルダ / data folder: %1\n").arg(dataFolder);
 }

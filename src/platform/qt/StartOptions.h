@@ -3,10 +3,10 @@
 #include <QStringList>
 
 // What the command line asks of the program. Everything is optional: started
-// without arguments, the program keeps its data files next to itself and
-// runs at real speed, as an operator's copy always has.
+// without arguments, the program keeps its data files where DataFolder.h
+// says and runs at real speed.
 struct StartOptions {
-    QString folder;      // --folder DIR: the data files' folder; empty: the executable's
+    QString folder;      // --folder DIR: the data files' folder; empty: the usual one
     int speed = 1;       // --speed N: countdowns and waits run N times faster
     bool help = false;   // --help, -h
     QString error;       // what was wrong with the arguments; empty when none
@@ -19,5 +19,6 @@ inline constexpr int kMaxSpeed = 60;
 // "--folder=DIR" are understood; the first mistake ends the reading.
 StartOptions parseStartOptions(const QStringList& arguments);
 
-// The text --help prints, in Japanese and English.
-QString startOptionsHelp();
+// The text --help prints, in Japanese and English, ending with the folder
+// the program would keep its data in.
+QString startOptionsHelp(const QString& dataFolder);
