@@ -23,6 +23,14 @@ if [ -f "$cache" ]; then
         rm -f "$cache"
     fi
 fi
+# Through ccache where it is installed. CMake takes the launcher from the
+# environment when it configures a folder for the first time. The paths below
+# the checkout are hashed as relative ones, so a fresh clone elsewhere finds
+# what an earlier one compiled.
+if command -v ccache >/dev/null; then
+    export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+    export CCACHE_BASEDIR=$REPO_DIR CCACHE_NOHASHDIR=true
+fi
 # shellcheck disable=SC2086
 cmake -S "$REPO_DIR" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${TRV_CMAKE_ARGS:-} >/dev/null
 targets=()

@@ -4,8 +4,9 @@
 # use. apt is only touched when something is missing.
 set -euo pipefail
 
-# GMime reads the MIME structure of the players' replies.
-packages="cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libgmime-3.0-dev fonts-noto-cjk"
+# GMime reads the MIME structure of the players' replies; ccache makes a
+# rebuild (a fresh clone on a machine that built before) fast.
+packages="cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libgmime-3.0-dev fonts-noto-cjk ccache"
 # openssl makes the mail servers' certificates at every start (dovecot-core
 # pulls it in today, but the script calls it itself).
 mail_packages="postfix dovecot-core dovecot-pop3d openssl"

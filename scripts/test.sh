@@ -4,16 +4,21 @@
 # the outcome. Exits non-zero if the build or any test failed. Extra
 # arguments go to ctest (e.g. -L unit, -R tst_real_).
 #
-# The suite runs twice: in build/, and in build-sanitize/, built with
-# AddressSanitizer and UndefinedBehaviorSanitizer, where a memory error or
-# undefined behaviour fails the test that made it. TRV_SANITIZE=0 skips the
-# second run (for a quick local check; CI always runs both). The fuzz targets
-# (label fuzz: scripts/fuzz.sh, a minute each) run in the first pass only.
+#   scripts/test.sh           one build (build/), the suite once: every label
+#                             but fuzz
+#   scripts/test.sh --full    what CI runs: the same with the fuzz targets
+#                             (label fuzz: scripts/fuzz.sh, a minute each),
+#                             then the suite again in build-sanitize/, built
+#                             with AddressSanitizer and
+#                             UndefinedBehaviorSanitizer, where a memory error
+#                             or undefined behaviour fails the test that made
+#                             it
 set -euo pipefail
 REPO_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=$REPO_DIR/build
 SANITIZE_DIR=$REPO_DIR/build-sanitize
-sanitize=${TRV_SANITIZE:-1}
+full=no
+if [ "${1:-}" = --full ]; then full=yes; shift; fi
 # Through bash, as the README does: a checkout that lost the executable bits
 # (copied from an archive or a shared drive) must run just the same.
 bash "$REPO_DIR/scripts/deps.sh" --mail
@@ -22,7 +27,7 @@ bash "$REPO_DIR/scripts/deps.sh" --mail
 # keep going, run what was built, and fail at the end.
 build_status=0
 bash "$REPO_DIR/scripts/build.sh" --keep-going || build_status=$?
-if [ "$sanitize" != 0 ]; then
+if [ "$full" = yes ]; then
     TRV_BUILD_DIR=$SANITIZE_DIR TRV_CMAKE_ARGS=-DTRV_SANITIZE=ON \
         bash "$REPO_DIR/scripts/build.sh" --keep-going || build_status=$?
 fi
@@ -37,8 +42,10 @@ export TRV_MAILSERVERS_DIR
 
 export QT_QPA_PLATFORM=offscreen
 test_status=0
-(cd "$BUILD_DIR" && ctest --output-on-failure --timeout 600 "$@") || test_status=$?
-if [ "$sanitize" != 0 ]; then
+labels=(-LE fuzz)
+[ "$full" = yes ] && labels=()
+(cd "$BUILD_DIR" && ctest --output-on-failure --timeout 600 "${labels[@]}" "$@") || test_status=$?
+if [ "$full" = yes ]; then
     echo "test: the suite again, in the sanitizer build ($SANITIZE_DIR)"
     # Leaks are looked for too, with nothing excused. (strict_string_checks
     # stays off: it flags libxkbcommon handing strndup() an unterminated
