@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs; with --demo also the mail
 # servers the demonstration round runs on, with --mail everything the tests
-# use. apt is only touched when something is missing.
+# and the package check use. apt is only touched when something is missing.
 set -euo pipefail
 
 # GMime reads the MIME structure of the players' replies; ccache makes a
@@ -16,8 +16,12 @@ mail_packages="postfix dovecot-core dovecot-pop3d openssl"
 # email package reads the reply corpus beside the program and is measured
 # against it.
 a11y_packages="dbus at-spi2-core xvfb clang libclang-rt-14-dev nkf python3"
+# The Debian package and its checks: dpkg-shlibdeps (dpkg-dev) works out the
+# libraries it depends on, lintian judges it, and the installed menu entry
+# and AppStream metadata go through their validators.
+package_packages="dpkg-dev lintian desktop-file-utils appstream"
 case "${1:-}" in
-    --mail) packages="$packages $mail_packages $a11y_packages" ;;
+    --mail) packages="$packages $mail_packages $a11y_packages $package_packages" ;;
     --demo) packages="$packages $mail_packages" ;;
 esac
 

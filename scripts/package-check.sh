@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# The Debian package as a user gets it: made by scripts/package.sh, judged by
+# lintian (an error fails), installed with apt-get, the installed program asked
+# for --help, started headless on an empty data folder and closed again, and
+# the package removed afterwards, whatever happened. Root only (apt-get).
+# Stops at the first failing step, names it and exits non-zero.
+set -uo pipefail
+REPO_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+PROGRAM=/usr/bin/trivorn
+# How long the started program is given to write into its folder; it must
+# still be running afterwards.
+START_SECONDS=5
+WORK=$(mktemp -d /tmp/trivorn-package-check.XXXXXX)
+step=setup
+pid=""
+tried_install=no
+
+say() { echo "package-check: $*"; }
+ok() { say "ok   $step${1:+: $1}"; }
+# The reason, then the log that explains it.
+fail() {
+    say "FAIL $step: $1"
+    [ -n "${2:-}" ] && [ -s "$2" ] && sed 's/^/     | /' "$2"
+    exit 1
+}
+# Running or not, for a child of this shell: a child that has ended stays a
+# zombie until it is waited for, and kill -0 still reaches a zombie.
+running() {
+    local state
+    state=$(ps -o stat= -p "$1" 2>/dev/null) || return 1
+    [[ $state != Z* ]]
+}
+
+cleanup() {
+    local rc=$?
+    if [ -n "$pid" ] && running "$pid"; then kill -KILL "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; fi
+    if [ "$tried_install" = yes ]; then
+        step=remove
+        if ! DEBIAN_FRONTEND=noninteractive apt-get remove -y -q trivorn >"$WORK/remove.log" 2>&1; then
+            say "FAIL $step: apt-get remove -y trivorn"; sed 's/^/     | /' "$WORK/remove.log"; rc=1
+        elif [ -e "$PROGRAM" ] || dpkg-query -W -f='${Status}' trivorn 2>/dev/null | grep -q ' installed$'; then
+            say "FAIL $step: trivorn is still installed after apt-get remove"; rc=1
+        else
+            ok "apt-get remove -y trivorn"
+        fi
+    fi
+    rm -rf "$WORK"
+    if [ "$rc" -eq 0 ]; then say "all steps passed"; else say "FAILED"; fi
+    exit "$rc"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+step=root
+[ "$(id -u)" = 0 ] || fail "apt-get install needs root"
+
+step=package
+deb=$(bash "$REPO_DIR/scripts/package.sh" 2>"$WORK/package.log") || fail "scripts/package.sh failed" "$WORK/package.log"
+ok "$deb"
+
+step=lintian
+# lintian's remark that it runs as root is no finding about the package.
+lintian --fail-on error "$deb" >"$WORK/lintian.log" 2>&1; rc=$?
+grep -v '^running with root privileges' "$WORK/lintian.log" | sed 's/^/     | /'
+[ "$rc" -eq 0 ] || fail "lintian reports errors (exit $rc)"
+ok "no errors"
+
+step=install
+tried_install=yes
+# Without what the package only recommends (qt6-wayland): the check must not
+# fetch packages, nor leave them behind on the machine once trivorn is gone.
+(cd "$(dirname "$deb")" && DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "./$(basename "$deb")") \
+    >"$WORK/install.log" 2>&1 || fail "apt-get install -y ./$(basename "$deb")" "$WORK/install.log"
+status=$(dpkg-query -W -f='${Status} ${Version}' trivorn 2>&1)
+[[ $status == "install ok installed "* ]] || fail "dpkg says: $status"
+ldd "$PROGRAM" >"$WORK/ldd.log" 2>&1 && ! grep -q 'not found' "$WORK/ldd.log" ||
+    fail "$PROGRAM does not find all its libraries" "$WORK/ldd.log"
+ok "${status#install ok installed }"
+
+step=help
+"$PROGRAM" --help >"$WORK/help.log" 2>&1 || fail "$PROGRAM --help exited $?" "$WORK/help.log"
+grep -q -- '--folder' "$WORK/help.log" || fail "$PROGRAM --help does not name --folder" "$WORK/help.log"
+ok
+
+# A settings and runtime folder of its own, so that nothing of the check is
+# left in root's home.
+export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$WORK/config XDG_RUNTIME_DIR=$WORK/runtime
+mkdir -m 700 "$WORK/config" "$WORK/runtime" "$WORK/data"
+
+step=start
+"$PROGRAM" --folder "$WORK/data" >"$WORK/run.log" 2>&1 &
+pid=$!
+for _ in $(seq 1 $((START_SECONDS * 10))); do
+    running "$pid" || break
+    [ -n "$(ls -A "$WORK/data")" ] && break
+    sleep 0.1
+done
+if ! running "$pid"; then
+    wait "$pid"; fail "the program ended by itself (exit $?)" "$WORK/run.log"
+fi
+written=$(ls -A "$WORK/data" | xargs)
+ok "running, pid $pid; wrote: ${written:-nothing yet}"
+
+# A second copy on the same folder must notice the first and end at once:
+# proof that the first really got going, window and all.
+step=second-copy
+timeout 10 "$PROGRAM" --folder "$WORK/data" >"$WORK/second.log" 2>&1; rc=$?
+[ "$rc" -ne 124 ] || fail "a second copy on the same folder still ran after 10 s" "$WORK/second.log"
+[ "$rc" -eq 0 ] || fail "a second copy on the same folder exited $rc" "$WORK/second.log"
+running "$pid" || fail "the first copy ended when the second started" "$WORK/run.log"
+ok "ended at once"
+
+step=close
+kill -TERM "$pid"
+for _ in $(seq 1 50); do running "$pid" || break; sleep 0.1; done
+running "$pid" && fail "still running 5 s after SIGTERM" "$WORK/run.log"
+wait "$pid"; rc=$?
+pid=""
+# 143: ended by the signal itself (128 + 15); 0: it closed on it.
+[ "$rc" -eq 143 ] || [ "$rc" -eq 0 ] || fail "exited $rc on SIGTERM" "$WORK/run.log"
+ok "exit $rc"
