@@ -9,7 +9,7 @@
 #include "codec/Base64.h"
 #include "model/Module1.h"
 #include "run/Scoring.h"
-#include "support/RealServers.h"
+#include "demo/RealServers.h"
 #include "support/TestWorld.h"   // sjis()
 
 // Participant i (from 0) of `count` has the address `address(i)`.

@@ -10,7 +10,7 @@
 
 #include "codec/Iso2022Jp.h"
 #include "support/ProcessTime.h"
-#include "support/RealServers.h"
+#include "demo/RealServers.h"
 #include "support/TestWorld.h"
 #include "ui/Form1.h"
 

@@ -50,11 +50,11 @@
 #include <set>
 #include <utility>
 
-#include "support/PreparedRound.h"
+#include "demo/PreparedRound.h"
 #include "support/ProcessTime.h"
 #include "support/RawRecord.h"
-#include "support/RealServers.h"
-#include "support/SimulatedPhones.h"
+#include "demo/RealServers.h"
+#include "demo/SimulatedPhones.h"
 #include "support/SjisLiterals.h"
 #include "support/SteppedClock.h"
 #include "support/TestWorld.h"
