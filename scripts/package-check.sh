@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package as a user gets it: made by scripts/package.sh, judged by
 # lintian (an error fails), installed with apt-get, the installed program asked
-# for --help, started headless on an empty data folder and closed again, and
+# for --help, started headless as from the menu (no --folder: on the user's
+# own data folder, which it makes) and closed again, and
 # the package removed afterwards, whatever happened. Root only (apt-get).
 # Stops at the first failing step, names it and exits non-zero.
 set -uo pipefail
@@ -82,29 +83,39 @@ step=help
 grep -q -- '--folder' "$WORK/help.log" || fail "$PROGRAM --help does not name --folder" "$WORK/help.log"
 ok
 
-# A settings and runtime folder of its own, so that nothing of the check is
-# left in root's home.
-export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$WORK/config XDG_RUNTIME_DIR=$WORK/runtime
-mkdir -m 700 "$WORK/config" "$WORK/runtime" "$WORK/data"
+# A home of its own, so that nothing of the check is left in root's. Root may
+# write to /usr/bin, yet the installed program must keep its data in the
+# user's data folder, made owner-only on first start.
+export QT_QPA_PLATFORM=offscreen HOME=$WORK/home XDG_RUNTIME_DIR=$WORK/runtime
+unset XDG_DATA_HOME XDG_CONFIG_HOME
+mkdir -m 700 "$WORK/home" "$WORK/runtime"
+data=$HOME/.local/share/trivorn
+
+step=help-folder
+"$PROGRAM" --help >"$WORK/help-home.log" 2>&1 && grep -qF "$data" "$WORK/help-home.log" ||
+    fail "--help does not name $data" "$WORK/help-home.log"
+ok "$data"
 
 step=start
-"$PROGRAM" --folder "$WORK/data" >"$WORK/run.log" 2>&1 &
+"$PROGRAM" >"$WORK/run.log" 2>&1 &
 pid=$!
 for _ in $(seq 1 $((START_SECONDS * 10))); do
     running "$pid" || break
-    [ -n "$(ls -A "$WORK/data")" ] && break
+    [ -n "$(ls -A "$data" 2>/dev/null)" ] && break
     sleep 0.1
 done
 if ! running "$pid"; then
     wait "$pid"; fail "the program ended by itself (exit $?)" "$WORK/run.log"
 fi
-written=$(ls -A "$WORK/data" | xargs)
-ok "running, pid $pid; wrote: ${written:-nothing yet}"
+[ -d "$data" ] || fail "no data folder $data" "$WORK/run.log"
+[ "$(stat -c %a "$data")" = 700 ] || fail "$data has mode $(stat -c %a "$data"), not 700"
+written=$(ls -A "$data" | xargs)
+ok "running, pid $pid, on $data; wrote: ${written:-nothing yet}"
 
 # A second copy on the same folder must notice the first and end at once:
 # proof that the first really got going, window and all.
 step=second-copy
-timeout 10 "$PROGRAM" --folder "$WORK/data" >"$WORK/second.log" 2>&1; rc=$?
+timeout 10 "$PROGRAM" >"$WORK/second.log" 2>&1; rc=$?
 [ "$rc" -ne 124 ] || fail "a second copy on the same folder still ran after 10 s" "$WORK/second.log"
 [ "$rc" -eq 0 ] || fail "a second copy on the same folder exited $rc" "$WORK/second.log"
 running "$pid" || fail "the first copy ended when the second started" "$WORK/run.log"

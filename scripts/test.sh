@@ -12,7 +12,8 @@
 #                             with AddressSanitizer and
 #                             UndefinedBehaviorSanitizer, where a memory error
 #                             or undefined behaviour fails the test that made
-#                             it
+#                             it; last the Debian package is made, installed,
+#                             started and removed (scripts/package-check.sh)
 set -euo pipefail
 REPO_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=$REPO_DIR/build
@@ -53,6 +54,7 @@ if [ "$full" = yes ]; then
     export ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     (cd "$SANITIZE_DIR" && ctest --output-on-failure --timeout 900 -LE fuzz "$@") || test_status=$?
+    bash "$REPO_DIR/scripts/package-check.sh" || test_status=$?
 fi
 
 if [ "$build_status" -ne 0 ]; then

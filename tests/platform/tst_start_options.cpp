@@ -88,7 +88,7 @@ void TestStartOptions::dataFolder() {
     QFETCH(QString, path);
     QFETCH(int, source);
     const DataFolderChoice choice =
-        chooseDataFolder({option, executableFolder, writable, "/usr/bin", xdgDataHome, "/home/u"});
+        chooseDataFolder({option, executableFolder, writable, {"/usr/local/bin", "/usr/bin"}, xdgDataHome, "/home/u"});
     QCOMPARE(choice.path, path);
     QCOMPARE(int(choice.source), source);
     QVERIFY(startOptionsHelp(choice.path).endsWith(path + "\n"));

@@ -6,13 +6,13 @@
 #include <unistd.h>
 
 #ifndef TRV_INSTALL_BINDIR
-#define TRV_INSTALL_BINDIR "/usr/bin"
+#define TRV_INSTALL_BINDIR "/usr/local/bin"
 #endif
 
 DataFolderChoice chooseDataFolder(const FolderFacts& facts) {
     if (!facts.option.isEmpty()) return {QDir::cleanPath(QFileInfo(facts.option).absoluteFilePath()), DataFolderChoice::Source::Option};
     const QString own = QDir::cleanPath(facts.executableFolder);
-    if (facts.executableFolderWritable && own != QDir::cleanPath(facts.installedFolder))
+    if (facts.executableFolderWritable && !facts.installedFolders.contains(own))
         return {own, DataFolderChoice::Source::OwnFolder};
     const QString base = QDir::isAbsolutePath(facts.xdgDataHome) ? facts.xdgDataHome : facts.home + QStringLiteral("/.local/share");
     return {QDir::cleanPath(base + QStringLiteral("/trivorn")), DataFolderChoice::Source::UserData};
@@ -24,7 +24,9 @@ FolderFacts currentFolderFacts(const QString& option) {
     // Read before the application object exists, so that --help needs none.
     facts.executableFolder = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).absolutePath();
     facts.executableFolderWritable = ::access(QFile::encodeName(facts.executableFolder).constData(), W_OK) == 0;
-    facts.installedFolder = QStringLiteral(TRV_INSTALL_BINDIR);
+    // The build's own install prefix, and the package's (/usr).
+    facts.installedFolders = {QStringLiteral(TRV_INSTALL_BINDIR), QStringLiteral("/usr/bin"),
+                              QStringLiteral("/usr/local/bin")};
     facts.xdgDataHome = qEnvironmentVariable("XDG_DATA_HOME");
     facts.home = QDir::homePath();
     return facts;

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
 // Where the data files are kept when the program starts. A copy unpacked
 // into a folder of its own keeps them beside itself, as it always has; an
@@ -11,7 +12,7 @@ struct FolderFacts {
     QString option;                        // --folder; empty when not given
     QString executableFolder;
     bool executableFolderWritable = false;
-    QString installedFolder;               // where an installed copy's executable lives
+    QStringList installedFolders;          // where installed copies' executables live
     QString xdgDataHome;                   // $XDG_DATA_HOME as set; may be empty
     QString home;
 };
@@ -23,7 +24,8 @@ struct DataFolderChoice {
 };
 
 // --folder when given; else the executable's folder when the program may
-// write there and it is not the installed copy's; else $XDG_DATA_HOME/trivorn,
+// write there (root may write anywhere) and it is not where installed copies
+// live; else $XDG_DATA_HOME/trivorn,
 // or ~/.local/share/trivorn where that is unset or not absolute (a relative
 // one is invalid and ignored, as the XDG base directory rules say).
 DataFolderChoice chooseDataFolder(const FolderFacts& facts);
