@@ -2,6 +2,7 @@
 // a temporary folder. What it writes is read back both by the record code and
 // by a plain reader of byte offsets written here.
 #include <QAccessible>
+#include <QCheckBox>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -150,6 +151,48 @@ private slots:
 
         form = std::make_unique<Form2>(world.module1);
         QCOMPARE(form->Text4->text(), typed);
+    }
+
+    // What the keyring keeps for a folder never gets lost on the way: a
+    // password the operator empties is gone from it too, one the keyring
+    // would not hand over is left alone by a window that shows it empty,
+    // and one no account names stays in the file.
+    void keyringEntryFollowsTheBox_data() {
+        QTest::addColumn<QString>("account");
+        QTest::addColumn<bool>("failsWhileLoading");
+        QTest::addColumn<QString>("typed");    // "-": the box left as shown
+        QTest::addColumn<QString>("kept");     // in the keyring afterwards; "-": nothing
+        QTest::addColumn<QString>("inFile");
+        QTest::newRow("emptied") << "taro" << false << "" << "-" << "";
+        QTest::newRow("retyped") << "taro" << false << "new" << "new" << "";
+        QTest::newRow("left while the keyring failed") << "taro" << true << "-" << "old" << "";
+        QTest::newRow("no account to name it") << "" << false << "pw" << "old" << "cHc";
+    }
+    void keyringEntryFollowsTheBox() {
+        QFETCH(QString, account);
+        QFETCH(bool, failsWhileLoading);
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        QFETCH(QString, inFile);
+        TestWorld world;
+        MailSettings settings;
+        settings.Pop3Server = "pop.example.jp";
+        settings.AccountId = account.toStdString();
+        QVERIFY(writeRecordFile(world.files, "trv1.dat", settings));
+        const SjisText key = "pop3 taro@pop.example.jp";
+        world.keyring.entries[key] = "old";
+        world.keyring.failing = failsWhileLoading;
+        Form2 form(world.module1);
+        QCOMPARE(world.messageBox.texts().size(), failsWhileLoading ? 1 : 0);
+        world.keyring.failing = false;
+        form.show();
+        if (typed != "-") {
+            form.Text4->clear();
+            QTest::keyClicks(form.Text4, typed);
+        }
+        QTest::mouseClick(form.Command1, Qt::LeftButton);
+        QCOMPARE(world.keyring.entries.count(key) ? fromSjis(world.keyring.entries[key]) : QString("-"), kept);
+        QCOMPARE(readSixStrings(world.readFile("trv1.dat"))[3], inFile.toLatin1());
     }
 
     void closeBoxSavesAndEndsTheWindow() {
@@ -417,6 +460,8 @@ private slots:
         for (auto [label, caption] : labels) QCOMPARE(label->text(), caption);
         QCOMPARE(form.Command1->text(), QString("戻る"));
         QCOMPARE(form.Text4->accessibleName(), QString("パスワード"));
+        QCOMPARE(form.StoreInKeyring->text(), QString("パスワードをキーリングに保存"));
+        QCOMPARE(form.StoreInKeyring->accessibleName(), form.StoreInKeyring->text());
 
         for (QWidget* w : form.findChildren<QWidget*>()) {
             // The lists a choice box pops up are windows of their own, named
