@@ -235,11 +235,13 @@ void Form2::TrustCertificate_Click() {
     const Module1::RefusedCertificate& refused = m.refusedCertificate;
     if (refused.fingerprint.empty()) return;
     // Only what the operator saw and chose; stored at once, so it holds for
-    // the next round even if the window is left otherwise unsaved.
-    TransportSettings t = m.transport;
-    trustCertificate(t, refused.server, refused.fingerprint);
-    if (!writeRecordFile(*m.platform.files, FileNames::kTransport, t)) return;
-    m.transport = t;
+    // the next round even if the window is left otherwise unsaved. Added to
+    // the record as the file holds it: a sending password the keyring keeps
+    // must not come along from the one held in memory.
+    TransportSettings inFile = ReadTransportSettings(*m.platform.files);
+    trustCertificate(inFile, refused.server, refused.fingerprint);
+    if (!writeRecordFile(*m.platform.files, FileNames::kTransport, inFile)) return;
+    trustCertificate(m.transport, refused.server, refused.fingerprint);
     Connection->showRefused(refused.server, refused.problems, refused.fingerprint, true);
 }
 

@@ -388,6 +388,14 @@ private slots:
     void trustingARefusedCertificate() {
         TestWorld world;
         world.module1.refusedCertificate = {"mail.isp.example", sjis("自己署名の証明書です"), "AB:CD:EF"};
+        // A sending password the keyring keeps stays out of the file.
+        MailSettings account;
+        account.SmtpServer = "mail.isp.example";
+        QVERIFY(writeRecordFile(world.files, "trv1.dat", account));
+        TransportSettings sending;
+        sending.SmtpUser = "sender";
+        QVERIFY(writeRecordFile(world.files, "trv1x.dat", sending));
+        world.keyring.entries["smtp sender@mail.isp.example"] = "pw";
         {
             Form2 form(world.module1);
             ConnectionGroup& c = *form.Connection;
@@ -404,6 +412,8 @@ private slots:
         QCOMPARE(trustedFingerprintsFor(t, "mail.isp.example"), std::vector<std::string>{"AB:CD:EF"});
         QCOMPARE(trustedFingerprintsFor(t, "other.example"), std::vector<std::string>{});
         QCOMPARE(int(t.SmtpProtection), 0);   // nothing else changed
+        QCOMPARE(t.SmtpUser, SjisText("sender"));
+        QCOMPARE(t.SmtpPassword, SjisText());
         Form2 again(world.module1);
         QVERIFY(!again.Connection->trustCertificate->isEnabled());
         QVERIFY(again.Connection->refusedCertificate->toPlainText().startsWith("信頼済みの証明書"));
