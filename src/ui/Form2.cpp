@@ -188,10 +188,12 @@ void Form2::trv1_Write() {
 
     const SettingsForFiles stored = placePasswords(keyring, before, beforeTransport, s, t);
     writeRecordFile(files, kFile, stored.account);
-    // Written only when it says something: a folder that keeps the plain
-    // connections of old gets no file it did not have. A sending password
-    // the keyring took leaves it, too.
-    if ((t != m.transport || stored.transport != t) && writeRecordFile(files, FileNames::kTransport, stored.transport))
+    // Written only when it changes: a folder that keeps the plain
+    // connections of old gets no file it did not have. Compared with the
+    // file, not with the settings held, which carry the passwords wherever
+    // they are kept.
+    if (stored.transport == ReadTransportSettings(files) ||
+        writeRecordFile(files, FileNames::kTransport, stored.transport))
         m.transport = t;
     if (stored.outcome == SettingsForFiles::kKeyringNotWritten) tell(*m.platform.messageBox, uiText(kNotWritten));
     if (stored.outcome == SettingsForFiles::kKeyringNotCleared) tell(*m.platform.messageBox, uiText(kNotCleared));
