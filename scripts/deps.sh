@@ -4,18 +4,20 @@
 # and the package check use. apt is only touched when something is missing.
 set -euo pipefail
 
-# GMime reads the MIME structure of the players' replies; ccache makes a
-# rebuild (a fresh clone on a machine that built before) fast.
-packages="cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libgmime-3.0-dev fonts-noto-cjk ccache"
+# GMime reads the MIME structure of the players' replies; QtKeychain keeps the
+# mail passwords in the desktop's keyring; ccache makes a rebuild (a fresh
+# clone on a machine that built before) fast.
+packages="cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libgmime-3.0-dev qtkeychain-qt6-dev fonts-noto-cjk ccache"
 # openssl makes the mail servers' certificates at every start (dovecot-core
 # pulls it in today, but the script calls it itself).
 mail_packages="postfix dovecot-core dovecot-pop3d openssl"
 # The accessibility test runs the program on a private X display with its own
-# session and accessibility buses; the fuzz targets need clang's libFuzzer;
+# session and accessibility buses; the keyring test starts a GNOME Keyring of
+# its own on a private bus; the fuzz targets need clang's libFuzzer;
 # bench_compare_codec measures the codecs against the nkf command; Python's
 # email package reads the reply corpus beside the program and is measured
 # against it.
-a11y_packages="dbus at-spi2-core xvfb clang libclang-rt-14-dev nkf python3"
+a11y_packages="dbus at-spi2-core xvfb gnome-keyring clang libclang-rt-14-dev nkf python3"
 # The Debian package and its checks: dpkg-shlibdeps (dpkg-dev) works out the
 # libraries it depends on, lintian judges it, and the installed menu entry
 # and AppStream metadata go through their validators.

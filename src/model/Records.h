@@ -13,7 +13,9 @@
 // trv1.dat: the operator's mail account.
 struct MailSettings {
     SjisText Pop3Server, SmtpServer, AccountId;
-    SjisText Password;   // held and stored as EncodeBase64Text of the clear text
+    // Held as EncodeBase64Text of the clear text; stored so, or empty in the
+    // file while the keyring keeps it (TransportSettings::PasswordStore).
+    SjisText Password;
     SjisText OwnAddress, SenderName;
 
     template <class V> void visit(V& v) {
@@ -33,7 +35,7 @@ struct TransportSettings {
     std::int16_t SmtpProtection = stored(Protection::None);
     std::int16_t SmtpLoginKind = stored(LoginKind::None);
     SjisText SmtpUser;
-    SjisText SmtpPassword;             // stored as EncodeBase64Text, as trv1.dat's
+    SjisText SmtpPassword;             // held and stored as trv1.dat's password
     std::int16_t Pop3Port = 0;
     std::int16_t Pop3Protection = stored(Protection::None);
     // Certificates the operator chose to trust although they fail the checks:
@@ -43,10 +45,16 @@ struct TransportSettings {
     // The name to greet the SMTP server with; empty: the machine's own
     // (Platform::hostName), or the address literal when it has none.
     SjisText GreetingName;
+    // Where the passwords of both files are kept. Last, so a file written
+    // before it reads 0 here: the keyring, where there is one; a password
+    // such a file still holds is used from the file until the next save.
+    enum PasswordPlace : std::int16_t { kKeyring = 0, kFiles = 1 };
+    std::int16_t PasswordStore = kKeyring;
 
     template <class V> void visit(V& v) {
         v(SmtpPort); v(SmtpProtection); v(SmtpLoginKind); v(SmtpUser); v(SmtpPassword);
         v(Pop3Port); v(Pop3Protection); v(TrustedServers); v(TrustedFingerprints); v(GreetingName);
+        v(PasswordStore);
     }
     bool operator==(const TransportSettings&) const = default;
 };

@@ -7,6 +7,7 @@
 #include "platform/Clock.h"
 #include "platform/DataFiles.h"
 #include "platform/EventLoop.h"
+#include "platform/Keyring.h"
 #include "platform/MessageBox.h"
 #include "platform/Socket.h"
 #include "platform/Timer.h"
@@ -19,6 +20,8 @@ struct Platform {
     DataFiles* files = nullptr;
     MessageBox* messageBox = nullptr;
     const CharsetConverter* converter = nullptr;
+    // The desktop's keyring for the mail passwords; none: they stay in the files.
+    Keyring* keyring = nullptr;
     // The program's folder followed by the native separator.
     std::string appFolder;
     // This machine's fully qualified host name, or empty when it has none

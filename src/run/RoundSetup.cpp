@@ -1,7 +1,7 @@
 #include "run/RoundSetup.h"
 
 #include "mail/Players.h"
-#include "mail/Transport.h"
+#include "mail/StoredPasswords.h"
 #include "model/FileNames.h"
 #include "model/NumberField.h"
 #include "model/RecordFiles.h"
@@ -26,9 +26,12 @@ std::optional<SjisText> ReadRoundSetup(Module1& m) {
     DataFiles& files = *m.platform.files;
     const SjisText& round = m.quizRun.RoundNumber;
 
-    readSetupFile(files, FileNames::kMailSettings, m.mailSettings);
-    m.transport = ReadTransportSettings(files);
+    m.mailSettings = MailSettings{};
+    const MailSettingsRead settings = readMailSettings(m, DataFiles::Mode::ReadOnly);
     if (m.mailSettings.Pop3Server.empty()) return SjisText(RunTexts::kSetMailSettings);
+    // Without its password the round would only fail at the first login,
+    // naming the password as if it were wrong.
+    if (settings.keyringFailed) return SjisText(RunTexts::kPasswordsNotRead);
 
     readSetupFile(files, FileNames::kAddressBook, m.addressBook);
     m.replySettings = ReadReplySettings(files);

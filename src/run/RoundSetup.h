@@ -8,7 +8,8 @@
 // (the selector's text, QuizRun::RoundNumber), each whole into its shared
 // record, and the round's address list from the address book.
 
-// Reads the mail settings, the address book, the round counter, the
+// Reads the mail settings (their passwords from the keyring where it keeps
+// them), the address book, the round counter, the
 // invitation, the question set and the closing mail, in that order, and
 // stops at the first that is not set up: its message for the status line.
 // Nothing when every file is set up. Files are opened for reading only: a

@@ -12,9 +12,10 @@
 #include <QVBoxLayout>
 
 #include "mail/SessionWiring.h"
-#include "mail/Transport.h"
+#include "mail/StoredPasswords.h"
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
+#include "run/RunTexts.h"
 #include "run/Waiting.h"
 #include "ui/ButtonKeys.h"
 #include "ui/FieldRules.h"
@@ -92,12 +93,13 @@ void Form10::connectHandlers() {
 }
 
 void Form10::Form_Load() {
-    readRecordFile(*m.platform.files, FileNames::kMailSettings, m.mailSettings);
-    m.transport = ReadTransportSettings(*m.platform.files);
+    const MailSettingsRead settings = readMailSettings(m);
     if (m.mailSettings.Pop3Server.empty()) {
         message("メールの設定をして下さい");
         return;
     }
+    // The mail may still go without a login; said before it is written.
+    if (MessageBox* box = m.platform.messageBox; box && settings.keyringFailed) box->show(RunTexts::kPasswordsNotRead);
     setText(Text0, m.mailSettings.SenderName);
     Text2->clear();
     // The message is what the operator came to write.

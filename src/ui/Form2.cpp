@@ -1,5 +1,6 @@
 #include "ui/Form2.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <algorithm>
 #include <QGridLayout>
@@ -11,10 +12,11 @@
 #include <QVBoxLayout>
 
 #include "codec/Base64.h"
-#include "model/RecordCodec.h"
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
+#include "mail/StoredPasswords.h"
 #include "mail/Transport.h"
+#include "run/RunTexts.h"
 #include "ui/ButtonKeys.h"
 #include "ui/ConnectionGroup.h"
 #include "ui/FieldRules.h"
@@ -23,6 +25,13 @@
 namespace {
 
 constexpr const char* kFile = FileNames::kMailSettings;
+
+// The texts of the keyring choice.
+constexpr const char* kStoreInKeyring = "パスワードをキーリングに保存";
+constexpr const char* kKeyringHint = "受信と送信のパスワードを、データファイルではなくデスクトップのキーリングに暗号化して保存します。";
+constexpr const char* kNoKeyring = "キーリングが見つかりません。パスワードはデータファイルに保存します。";
+constexpr const char* kNotWritten = "パスワードをキーリングに保存できませんでした。パスワードはデータファイルに保存しました。";
+constexpr const char* kNotCleared = "パスワードはデータファイルに保存しましたが、キーリングからは削除できませんでした。";
 
 // A stored field keeps its own bytes while its box still shows them, so that
 // merely opening and leaving the window never rewrites text the converter
@@ -64,6 +73,9 @@ void Form2::buildControls() {
     Text3 = box(Label4);
     Label5 = captionLabel(uiText("パスワード"), this);
     Text4 = box(Label5);
+    // Made right after the password box, so Tab comes here from it.
+    StoreInKeyring = new QCheckBox(uiText(kStoreInKeyring), this);
+    StoreInKeyring->setAccessibleName(uiText(kStoreInKeyring));
     Label6 = captionLabel(uiText("メールアドレス"), this);
     Text5 = box(Label6);
     Label7 = captionLabel(uiText("名　前"), this);
@@ -90,6 +102,7 @@ void Form2::buildControls() {
         rows->addWidget(l, row, 0);
         rows->addWidget(b, row, 1);
         ++row;
+        if (b == Text4) rows->addWidget(StoreInKeyring, row++, 1);
     }
 
     QHBoxLayout* buttons = buttonRow({Command1});
@@ -108,12 +121,16 @@ void Form2::buildControls() {
 }
 
 void Form2::Form_Load() {
-    m.transport = ReadTransportSettings(*m.platform.files);
+    const MailSettingsRead read = readMailSettings(m);
     Connection->load(m.transport, QString::fromStdString(m.platform.ownHostName()));
     showRefusedCertificate();
+    showKeyringChoice();
+    // The boxes show empty what the keyring did not hand over; left so, they
+    // leave its entries alone.
+    if (read.keyringFailed) tell(*m.platform.messageBox, Charset::toQt(RunTexts::kPasswordsNotRead));
 
     MailSettings& s = m.mailSettings;
-    if (!readRecordFile(*m.platform.files, kFile, s)) {
+    if (!read.read) {
         // Unreadable: empty boxes; the shared record stays as it was.
         for (QLineEdit* b : {Text1, Text2, Text3, Text4, Text5, Text6}) b->clear();
         return;
@@ -130,6 +147,13 @@ void Form2::Form_Load() {
 
 void Form2::Form_Activate() { showRefusedCertificate(); }
 
+void Form2::showKeyringChoice() {
+    const bool present = m.platform.keyring && m.platform.keyring->available();
+    StoreInKeyring->setEnabled(present);
+    StoreInKeyring->setChecked(present && m.transport.PasswordStore == TransportSettings::kKeyring);
+    StoreInKeyring->setToolTip(uiText(present ? kKeyringHint : kNoKeyring));
+}
+
 void Form2::showRefusedCertificate() {
     const Module1::RefusedCertificate& refused = m.refusedCertificate;
     const std::vector<std::string> trusted = trustedFingerprintsFor(m.transport, refused.server);
@@ -141,6 +165,11 @@ void Form2::trv1_Write() {
     DataFiles& files = *m.platform.files;
     files.close();
     if (!files.open(kFile, DataFiles::Mode::ReadWrite)) return;   // record and file unchanged
+    // Closed again before the keyring is asked: whatever runs while it
+    // answers may use the one file handle.
+    files.close();
+    const MailSettings before = m.mailSettings;
+    const TransportSettings beforeTransport = m.transport;
 
     // Boxes are taken exactly as typed: no trimming.
     MailSettings& s = m.mailSettings;
@@ -151,15 +180,23 @@ void Form2::trv1_Write() {
     if (Text4->text() != shownPassword) s.Password = EncodeBase64Text(textOf(Text4));
     takeIfEdited(s.OwnAddress, Text5->text(), textOf(Text5));
     takeIfEdited(s.SenderName, Text6->text(), textOf(Text6));
-
-    files.writeRecord(encodeRecord(s));
-    files.close();
-
-    // Written only when it says something: a folder that keeps the plain
-    // connections of old gets no file it did not have.
     TransportSettings t = m.transport;
     Connection->store(t);
-    if (t != m.transport && writeRecordFile(files, FileNames::kTransport, t)) m.transport = t;
+    // A box that cannot be ticked chose nothing: the stored choice stays.
+    Keyring* keyring = StoreInKeyring->isEnabled() ? m.platform.keyring : nullptr;
+    if (keyring) t.PasswordStore = StoreInKeyring->isChecked() ? TransportSettings::kKeyring : TransportSettings::kFiles;
+
+    const SettingsForFiles stored = placePasswords(keyring, before, beforeTransport, s, t);
+    writeRecordFile(files, kFile, stored.account);
+    // Written only when it changes: a folder that keeps the plain
+    // connections of old gets no file it did not have. Compared with the
+    // file, not with the settings held, which carry the passwords wherever
+    // they are kept.
+    if (stored.transport == ReadTransportSettings(files) ||
+        writeRecordFile(files, FileNames::kTransport, stored.transport))
+        m.transport = t;
+    if (stored.outcome == SettingsForFiles::kKeyringNotWritten) tell(*m.platform.messageBox, uiText(kNotWritten));
+    if (stored.outcome == SettingsForFiles::kKeyringNotCleared) tell(*m.platform.messageBox, uiText(kNotCleared));
 }
 
 namespace {
@@ -200,11 +237,13 @@ void Form2::TrustCertificate_Click() {
     const Module1::RefusedCertificate& refused = m.refusedCertificate;
     if (refused.fingerprint.empty()) return;
     // Only what the operator saw and chose; stored at once, so it holds for
-    // the next round even if the window is left otherwise unsaved.
-    TransportSettings t = m.transport;
-    trustCertificate(t, refused.server, refused.fingerprint);
-    if (!writeRecordFile(*m.platform.files, FileNames::kTransport, t)) return;
-    m.transport = t;
+    // the next round even if the window is left otherwise unsaved. Added to
+    // the record as the file holds it: a sending password the keyring keeps
+    // must not come along from the one held in memory.
+    TransportSettings inFile = ReadTransportSettings(*m.platform.files);
+    trustCertificate(inFile, refused.server, refused.fingerprint);
+    if (!writeRecordFile(*m.platform.files, FileNames::kTransport, inFile)) return;
+    trustCertificate(m.transport, refused.server, refused.fingerprint);
     Connection->showRefused(refused.server, refused.problems, refused.fingerprint, true);
 }
 

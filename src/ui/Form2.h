@@ -3,6 +3,7 @@
 #include "ui/EditorWindow.h"
 
 class ConnectionGroup;
+class QCheckBox;
 class QCloseEvent;
 class QLabel;
 class QLineEdit;
@@ -10,7 +11,9 @@ class QPushButton;
 
 // The mail settings window "メールの設定": the POP3 and SMTP servers, the
 // account, its password, the operator's own address and name, kept in
-// trv1.dat, and how the servers are reached, kept in trv1x.dat. It saves whenever it is left. "戻る" only hides it, so the boxes
+// trv1.dat, and how the servers are reached, kept in trv1x.dat; the
+// passwords in the desktop's keyring where the operator chooses it (see
+// mail/StoredPasswords.h). It saves whenever it is left. "戻る" only hides it, so the boxes
 // keep their contents for the next time the main window shows it; the close
 // box ends it, and the next opening loads the file afresh.
 class Form2 : public EditorWindow {
@@ -29,6 +32,9 @@ public:
     QLineEdit* Text3;
     QLabel* Label5;   // パスワード
     QLineEdit* Text4;   // the password in clear, shown as "*"
+    // パスワードをキーリングに保存: both passwords in the desktop's keyring,
+    // not in the files (TransportSettings::PasswordStore). Disabled without one.
+    QCheckBox* StoreInKeyring;
     QLabel* Label6;   // メールアドレス
     QLineEdit* Text5;
     QLabel* Label7;   // 名　前
@@ -55,4 +61,6 @@ protected:
 private:
     void buildControls();
     void showRefusedCertificate();
+    // The keyring choice as stored, where there is a keyring to choose.
+    void showKeyringChoice();
 };

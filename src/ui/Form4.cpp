@@ -15,6 +15,7 @@
 #include <array>
 #include <optional>
 
+#include "mail/StoredPasswords.h"
 #include "model/RecordCodec.h"
 #include "model/NumberField.h"
 #include "model/RecordFiles.h"
@@ -27,7 +28,6 @@
 
 namespace {
 
-constexpr const char* kSettingsFile = FileNames::kMailSettings;
 constexpr int kMaxReplyMinutesInList = 20;
 constexpr int kInt16Max = 32767;
 
@@ -219,7 +219,9 @@ void Form4::Form_Load() {
 
     setText(Combo0, GreetingByClock(m.platform.clock->localTimeHHMM()));
 
-    if (readRecordFile(files, kSettingsFile, m.mailSettings))
+    // Through the one reader of the settings, so the shared record keeps its
+    // passwords where the keyring holds them; only the name is shown here.
+    if (readMailSettings(m).read)
         setText(Text0, m.mailSettings.SenderName);
     else
         Text0->clear();

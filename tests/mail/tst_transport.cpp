@@ -147,9 +147,20 @@ void TestTransport::fileFromAnOlderFolder()
     stored.Pop3Port = 995;
     stored.Pop3Protection = ::stored(Protection::Tls);
     trustCertificate(stored, "mail.isp.example", "AB:CD:EF");
+    stored.GreetingName = "quizhost.example";
+    stored.PasswordStore = TransportSettings::kFiles;
     QVERIFY(writeRecordFile(world.files, FileNames::kTransport, stored));
     TransportSettings back;
     QVERIFY(readRecordFile(world.files, FileNames::kTransport, back, DataFiles::Mode::ReadOnly));
+    QVERIFY(back == stored);
+
+    // Written before the password place was stored, the file ends after the
+    // greeting name: everything else reads as written, the place as the
+    // keyring, where such a folder's passwords go at its next save.
+    const std::string whole = encodeRecord(stored);
+    world.writeFile(FileNames::kTransport, QByteArray(whole.data(), qsizetype(whole.size()) - 2));
+    QVERIFY(readRecordFile(world.files, FileNames::kTransport, back, DataFiles::Mode::ReadOnly));
+    stored.PasswordStore = TransportSettings::kKeyring;
     QVERIFY(back == stored);
 
     // An empty file (a save cut short) reads as the plain connection.

@@ -24,6 +24,7 @@ TestWorld::TestWorld()
       module1(platform) {
     // The same greeting on every machine, whatever its own name.
     platform.hostName = [] { return std::string(kHostName); };
+    platform.keyring = &keyring;
 }
 
 std::string TestWorld::appFolder() const {

@@ -9,6 +9,7 @@
 #include "platform/qt/LocalDataFiles.h"
 #include "platform/qt/QtClock.h"
 #include "platform/qt/QtEventLoop.h"
+#include "support/FakeKeyring.h"
 #include "support/RecordingMessageBox.h"
 
 // UTF-8 text (a literal in a test) as system text: Shift_JIS bytes.
@@ -18,8 +19,8 @@ SjisText sjis(const QString& text);
 QString fromSjis(const SjisText& bytes);
 
 // A complete program world over a fresh temporary folder: the data files
-// live there, message boxes are recorded and answered at once, sockets and
-// timers are the real Qt ones. The clock and event loop can be swapped for
+// live there, message boxes are recorded and answered at once, the keyring
+// is one in memory, sockets and timers are the real Qt ones. The clock and event loop can be swapped for
 // fakes. Windows take `module1` (and `folder()` as their program folder).
 class TestWorld {
 public:
@@ -49,6 +50,7 @@ public:
     QtClock clock;
     LocalDataFiles files;
     RecordingMessageBox messageBox;
+    FakeKeyring keyring;
     Platform platform;
     Module1 module1;
 };

@@ -482,7 +482,8 @@ void TestForm1::tabVisitsEveryControlOnce_data() {
                                          "質問＆バグ＆感想"}
                           << QStringList{"名前 1", "参加 10", "状況"};
     QTest::newRow("mail settings") << Window::MailSettings
-                                   << QStringList{"受信メール　[POP]", "パスワード", "名　前", "送信ポート",
+                                   << QStringList{"受信メール　[POP]", "パスワード", "パスワードをキーリングに保存",
+                                                  "名　前", "送信ポート",
                                                   "受信の暗号化", "証明書", "戻る"}
                                    << QStringList{};
     QTest::newRow("address book") << Window::AddressBook

@@ -2,6 +2,7 @@
 // a temporary folder. What it writes is read back both by the record code and
 // by a plain reader of byte offsets written here.
 #include <QAccessible>
+#include <QCheckBox>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <array>
+#include <map>
 #include <memory>
 
 #include "model/RecordCodec.h"
@@ -92,9 +94,11 @@ private slots:
         const SjisText password = sjis("paす");
         const QByteArray passwordBase64 =
             bytesOf(password).toBase64(QByteArray::OmitTrailingEquals);   // one line, no "="
+        // The keyring keeps the password, named by account and server as typed;
+        // the file's field stays empty.
+        QCOMPARE(world.keyring.entries, (std::map<SjisText, SjisText>{{"pop3 taro@ pop.example.jp ", password}}));
         const std::array<QByteArray, 6> expected = {
-            " pop.example.jp ", "smtp.example.jp", "taro", passwordBase64, "taro@example.jp",
-            bytesOf(sjis("山田　太郎"))};
+            " pop.example.jp ", "smtp.example.jp", "taro", "", "taro@example.jp", bytesOf(sjis("山田　太郎"))};
         QCOMPARE(readSixStrings(file), expected);
         int total = 0;
         for (const QByteArray& f : expected) total += 2 + int(f.size());
@@ -103,9 +107,10 @@ private slots:
         // The record code reads the same six fields.
         MailSettings decoded;
         decodeRecord(std::string_view(file.constData(), std::size_t(file.size())), decoded);
-        QCOMPARE(bytesOf(decoded.Password), passwordBase64);
         QCOMPARE(bytesOf(decoded.SenderName), expected[5]);
         QCOMPARE(bytesOf(decoded.Pop3Server), expected[0]);
+        // The program holds it as the file used to.
+        decoded.Password = passwordBase64.toStdString();
         QCOMPARE(world.module1.mailSettings, decoded);
 
         // A fresh load shows the password in clear again, masked on screen.
@@ -146,6 +151,48 @@ private slots:
 
         form = std::make_unique<Form2>(world.module1);
         QCOMPARE(form->Text4->text(), typed);
+    }
+
+    // What the keyring keeps for a folder never gets lost on the way: a
+    // password the operator empties is gone from it too, one the keyring
+    // would not hand over is left alone by a window that shows it empty,
+    // and one no account names stays in the file.
+    void keyringEntryFollowsTheBox_data() {
+        QTest::addColumn<QString>("account");
+        QTest::addColumn<bool>("failsWhileLoading");
+        QTest::addColumn<QString>("typed");    // "-": the box left as shown
+        QTest::addColumn<QString>("kept");     // in the keyring afterwards; "-": nothing
+        QTest::addColumn<QString>("inFile");
+        QTest::newRow("emptied") << "taro" << false << "" << "-" << "";
+        QTest::newRow("retyped") << "taro" << false << "new" << "new" << "";
+        QTest::newRow("left while the keyring failed") << "taro" << true << "-" << "old" << "";
+        QTest::newRow("no account to name it") << "" << false << "pw" << "old" << "cHc";
+    }
+    void keyringEntryFollowsTheBox() {
+        QFETCH(QString, account);
+        QFETCH(bool, failsWhileLoading);
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        QFETCH(QString, inFile);
+        TestWorld world;
+        MailSettings settings;
+        settings.Pop3Server = "pop.example.jp";
+        settings.AccountId = account.toStdString();
+        QVERIFY(writeRecordFile(world.files, "trv1.dat", settings));
+        const SjisText key = "pop3 taro@pop.example.jp";
+        world.keyring.entries[key] = "old";
+        world.keyring.failing = failsWhileLoading;
+        Form2 form(world.module1);
+        QCOMPARE(world.messageBox.texts().size(), failsWhileLoading ? 1 : 0);
+        world.keyring.failing = false;
+        form.show();
+        if (typed != "-") {
+            form.Text4->clear();
+            QTest::keyClicks(form.Text4, typed);
+        }
+        QTest::mouseClick(form.Command1, Qt::LeftButton);
+        QCOMPARE(world.keyring.entries.count(key) ? fromSjis(world.keyring.entries[key]) : QString("-"), kept);
+        QCOMPARE(readSixStrings(world.readFile("trv1.dat"))[3], inFile.toLatin1());
     }
 
     void closeBoxSavesAndEndsTheWindow() {
@@ -211,7 +258,8 @@ private slots:
         QTest::mouseClick(form->Command1, Qt::LeftButton);
         const auto fields = readSixStrings(world.readFile("trv1.dat"));
         QCOMPARE(fields[2], QByteArray("jiro"));
-        QCOMPARE(fields[3], QByteArray("cHc"));
+        QCOMPARE(fields[3], QByteArray());   // now in the keyring
+        QCOMPARE(world.keyring.entries["pop3 jiro@pop"], std::string("pw"));
         QCOMPARE(fields[1], QByteArray("\xa0\xfd"));
     }
 
@@ -340,6 +388,14 @@ private slots:
     void trustingARefusedCertificate() {
         TestWorld world;
         world.module1.refusedCertificate = {"mail.isp.example", sjis("自己署名の証明書です"), "AB:CD:EF"};
+        // A sending password the keyring keeps stays out of the file.
+        MailSettings account;
+        account.SmtpServer = "mail.isp.example";
+        QVERIFY(writeRecordFile(world.files, "trv1.dat", account));
+        TransportSettings sending;
+        sending.SmtpUser = "sender";
+        QVERIFY(writeRecordFile(world.files, "trv1x.dat", sending));
+        world.keyring.entries["smtp sender@mail.isp.example"] = "pw";
         {
             Form2 form(world.module1);
             ConnectionGroup& c = *form.Connection;
@@ -356,6 +412,8 @@ private slots:
         QCOMPARE(trustedFingerprintsFor(t, "mail.isp.example"), std::vector<std::string>{"AB:CD:EF"});
         QCOMPARE(trustedFingerprintsFor(t, "other.example"), std::vector<std::string>{});
         QCOMPARE(int(t.SmtpProtection), 0);   // nothing else changed
+        QCOMPARE(t.SmtpUser, SjisText("sender"));
+        QCOMPARE(t.SmtpPassword, SjisText());
         Form2 again(world.module1);
         QVERIFY(!again.Connection->trustCertificate->isEnabled());
         QVERIFY(again.Connection->refusedCertificate->toPlainText().startsWith("信頼済みの証明書"));
@@ -412,6 +470,8 @@ private slots:
         for (auto [label, caption] : labels) QCOMPARE(label->text(), caption);
         QCOMPARE(form.Command1->text(), QString("戻る"));
         QCOMPARE(form.Text4->accessibleName(), QString("パスワード"));
+        QCOMPARE(form.StoreInKeyring->text(), QString("パスワードをキーリングに保存"));
+        QCOMPARE(form.StoreInKeyring->accessibleName(), form.StoreInKeyring->text());
 
         for (QWidget* w : form.findChildren<QWidget*>()) {
             // The lists a choice box pops up are windows of their own, named

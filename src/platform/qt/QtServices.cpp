@@ -39,4 +39,6 @@ Platform makeQtPlatform(EventLoop& loop, Clock& clock, DataFiles& files, Message
 }
 
 QtServices::QtServices(DataFiles& files, std::string appFolder, int speed)
-    : clock(speed), platform(makeQtPlatform(eventLoop, clock, files, messageBox, std::move(appFolder))) {}
+    : clock(speed), platform(makeQtPlatform(eventLoop, clock, files, messageBox, std::move(appFolder))) {
+    platform.keyring = &keyring;
+}

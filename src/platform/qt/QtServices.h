@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 #include "platform/qt/QtClock.h"
 #include "platform/qt/QtEventLoop.h"
+#include "platform/qt/QtKeyring.h"
 #include "platform/qt/QtMessageBox.h"
 
 // This machine's fully qualified host name (its name and DNS domain, in ASCII),
@@ -25,5 +26,6 @@ struct QtServices {
     QtEventLoop eventLoop;
     QtClock clock;
     QtMessageBox messageBox;
+    QtKeyring keyring;
     Platform platform;
 };
