@@ -5,9 +5,11 @@
 set -euo pipefail
 
 # GMime reads the MIME structure of the players' replies; QtKeychain keeps the
-# mail passwords in the desktop's keyring; ccache makes a rebuild (a fresh
-# clone on a machine that built before) fast.
-packages="cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libgmime-3.0-dev qtkeychain-qt6-dev fonts-noto-cjk ccache"
+# mail passwords in the desktop's keyring; Qt Charts draws the results
+# window's charts (its CMake package needs Qt's OpenGL one, which Debian's
+# qt6-charts-dev does not pull in); ccache makes a rebuild (a fresh clone on
+# a machine that built before) fast.
+packages="cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-charts-dev libqt6opengl6-dev libgl-dev libgmime-3.0-dev qtkeychain-qt6-dev fonts-noto-cjk ccache"
 # openssl makes the mail servers' certificates at every start (dovecot-core
 # pulls it in today, but the script calls it itself).
 mail_packages="postfix dovecot-core dovecot-pop3d openssl"
@@ -16,8 +18,8 @@ mail_packages="postfix dovecot-core dovecot-pop3d openssl"
 # its own on a private bus; the fuzz targets need clang's libFuzzer;
 # bench_compare_codec measures the codecs against the nkf command; Python's
 # email package reads the reply corpus beside the program and is measured
-# against it.
-a11y_packages="dbus at-spi2-core xvfb gnome-keyring clang libclang-rt-14-dev nkf python3"
+# against it; poppler-utils reads back the results report the program writes.
+a11y_packages="dbus at-spi2-core xvfb gnome-keyring clang libclang-rt-14-dev nkf python3 poppler-utils"
 # The Debian package and its checks: dpkg-shlibdeps (dpkg-dev) works out the
 # libraries it depends on, lintian judges it, and the installed menu entry
 # and AppStream metadata go through their validators.

@@ -128,23 +128,45 @@ void MarkMissingAnswers(Module1& m, int q) {
     }
 }
 
-void Rank(Module1& m) {
-    QuizRun& run = m.quizRun;
-    const ParticipantTable& t = run.participants;
-    run.Ranking.clear();
+namespace {
+// One ranked person with the participant row it was copied from.
+struct RankedRow {
+    PersonClass person;
+    int row = 0;
+    std::int16_t compareTo(const RankedRow& o) const { return person.compareTo(o.person); }
+};
+}  // namespace
+
+std::vector<PersonClass> RankedPersons(const ParticipantTable& t, std::vector<int>* rows) {
+    std::vector<RankedRow> ranked;
     for (int i = 0; i < t.ParticipantCount && t.アドレス.has(i); ++i) {
-        PersonClass person;
-        person.得点数 = t.得点数[i];
-        person.着信順 = t.着信順[i];
-        person.アドレス = t.アドレス[i];
-        person.順位 = t.順位[i];
-        person.名前 = t.名前[i];
-        person.正解数 = t.正解数[i];
-        person.正解率 = t.正解率[i];
-        run.Ranking.push_back(std::move(person));
+        RankedRow r;
+        r.row = i;
+        r.person.得点数 = t.得点数[i];
+        r.person.着信順 = t.着信順[i];
+        r.person.アドレス = t.アドレス[i];
+        r.person.順位 = t.順位[i];
+        r.person.名前 = t.名前[i];
+        r.person.正解数 = t.正解数[i];
+        r.person.正解率 = t.正解率[i];
+        ranked.push_back(std::move(r));
     }
-    ShellSort(run.Ranking);
-    for (std::size_t i = 0; i < run.Ranking.size(); ++i) run.Ranking[i].順位 = std::int16_t(i + 1);
+    // The row rides along without taking part in the comparison, so the
+    // order is exactly the one the persons alone would get.
+    ShellSort(ranked);
+    std::vector<PersonClass> persons;
+    persons.reserve(ranked.size());
+    if (rows) rows->clear();
+    for (std::size_t i = 0; i < ranked.size(); ++i) {
+        ranked[i].person.順位 = std::int16_t(i + 1);
+        persons.push_back(std::move(ranked[i].person));
+        if (rows) rows->push_back(ranked[i].row);
+    }
+    return persons;
+}
+
+void Rank(Module1& m) {
+    m.quizRun.Ranking = RankedPersons(m.quizRun.participants);
 }
 
 SjisText CompleteMail(Module1& m, int row, const SjisText& body) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "mail/ReceivedMailParser.h"
 #include "model/Module1.h"
@@ -34,6 +35,10 @@ void MarkMissingAnswers(Module1& m, int q);
 // Rebuilds quizRun.Ranking from the participant rows and sorts it; ranks are
 // positions 1..P (never shared). The participant table's 順位 stays as it is.
 void Rank(Module1& m);
+// The ranking of a participant table as Rank makes it: persons in order, 順位
+// set to their positions 1..P. `rows`, when given, receives the participant
+// row each of them comes from.
+std::vector<PersonClass> RankedPersons(const ParticipantTable& t, std::vector<int>* rows = nullptr);
 
 // The copy of `body` for participant row `row`, with the mark of the previous
 // question, the rank and the points filled in. Question 1 goes out unchanged.

@@ -27,6 +27,10 @@ constexpr ButtonKey kButtonKeys[] = {
     {"確定", "Alt+K", WindowKey::Enter},
     {"この証明書を信頼する", "Alt+T", WindowKey::None},
     {"送信", "Alt+S", WindowKey::None},
+    {"結果", "Alt+R", WindowKey::None},
+    {"CSVで保存", "Alt+V", WindowKey::None},
+    {"PDFで保存", "Alt+P", WindowKey::None},
+    {"閉じる", "Alt+C", WindowKey::None},
 };
 
 const ButtonKey* entryFor(const QString& caption) {

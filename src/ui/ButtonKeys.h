@@ -19,6 +19,10 @@ class QWidget;
 //   確定                 Alt+K    Enter (the default button)
 //   この証明書を信頼する Alt+T
 //   送信                 Alt+S
+//   結果                 Alt+R
+//   CSVで保存            Alt+V
+//   PDFで保存            Alt+P
+//   閉じる               Alt+C    Esc (the results window)
 //
 // The captions stay exactly as they are, with no "&" marking a letter; each
 // button names its key in its tooltip and accessible description instead.

@@ -20,6 +20,7 @@
 #include "platform/qt/AppFolder.h"
 #include "platform/qt/Charset.h"
 #include "ui/ButtonKeys.h"
+#include "ui/ResultsWindow.h"
 #include "ui/ResultCells.h"
 #include "ui/ValueLabel.h"
 #include "ui/Widgets.h"
@@ -134,6 +135,8 @@ void Form1::buildControls() {
     Label10->setBuddy(Combo1);
     Label11 = new QLabel(uiText("回クイズ大会"), this);
     Label11->setAccessibleName(uiText("回クイズ大会"));
+    ResultsButton = button("結果");
+    ResultsButton->setEnabled(false);   // until the grids show a round's results
 
     Frame1 = new QGroupBox(this);
     Frame1->setAccessibleName(uiText("成績"));
@@ -197,6 +200,8 @@ void Form1::buildControls() {
     selector->addWidget(Label10);
     selector->addWidget(Combo1);
     selector->addWidget(Label11);
+    selector->addSpacing(8);
+    selector->addWidget(ResultsButton);
     selector->addStretch();
     selector->addWidget(Command6);
 
@@ -217,9 +222,10 @@ void Form1::buildControls() {
     page->addLayout(feedback);
     setLayout(page);
 
-    // Tab goes as the eye does: the editors, the round and START beside it,
-    // the pages of the grids, the feedback button at the bottom.
-    QWidget* order[] = {Command1, Command2, Command3, Command4, Command5, Combo1, Command6, VScroll1, VScroll2, Command7};
+    // Tab goes as the eye does: the editors, the round, its results and START
+    // beside it, the pages of the grids, the feedback button at the bottom.
+    QWidget* order[] = {Command1,      Command2, Command3, Command4, Command5, Combo1,
+                        ResultsButton, Command6, VScroll1, VScroll2, Command7};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
     giveButtonsTheirKeys(this);
 
@@ -241,6 +247,7 @@ void Form1::wireConnections() {
     connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
     connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
     connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
+    connect(ResultsButton, &QPushButton::clicked, this, &Form1::ResultsButton_Click);
 
     connect(Combo1, &QComboBox::editTextChanged, this, &Form1::Combo1_Change);
     connect(Combo1, &QComboBox::activated, this, &Form1::Combo1_Click);
@@ -376,9 +383,15 @@ void Form1::Command7_Click() { openEditorFor(7); }
 // current one. It returns when the round has ended, however it ended.
 void Form1::Command6_Click() {
     if (roundRunning() || !selectorShowsCurrentRound()) return;
+    const SjisText played = m.quizRun.RoundNumber;
+    const std::int16_t counter = m.quizRun.CurrentRound;
     QuizRound round(m, vars, roundView_, *roundMail_);
     round_ = &round;
+    followResultsRound(resultsRound_);   // nothing to open or save meanwhile
     round.play();
     round_ = nullptr;
+    // A round that stored its results stays in the grids after the selector
+    // has moved on to the next round: those are the results to look at.
+    followResultsRound(m.quizRun.CurrentRound != counter ? played : resultsRound_);
 }
 

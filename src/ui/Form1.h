@@ -23,6 +23,7 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QScrollBar;
+class ResultsWindow;
 
 // The main window "メニュー": opens the editor windows, selects the round,
 // starts a round, shows its progress, the ranking and the joined players,
@@ -54,6 +55,7 @@ public:
     QLabel* Label10;         // 第
     QComboBox* Combo1;       // the round; its text is RoundNumber
     QLabel* Label11;         // 回クイズ大会
+    QPushButton* ResultsButton;   // 結果: the results window of the round the grids show
     QGroupBox* Frame1;
     QLabel* Label1;          // 名前
     QLabel* Label2;          // 順位
@@ -112,6 +114,11 @@ public:
     void Command5_Click();
     void Command6_Click();
     void Command7_Click();
+    // Opens the results window on the round the grids show: a past round
+    // chosen in the selector, or the round START has just played.
+    void ResultsButton_Click();
+    // The results window, once it has been opened.
+    ResultsWindow* resultsWindow() const;
 
     // The round's mail on Winsock1/Timer1 (SMTP) and Winsock2/Timer2 (POP3);
     // tests point its ports at servers of their own.
@@ -147,6 +154,9 @@ private:
     void resetScrollBar(QScrollBar* bar);
     // Whether the selector's text is the round START plays next, as listed.
     bool selectorShowsCurrentRound() const;
+    // The round whose results the grids now show (empty: none); an open
+    // results window follows it.
+    void followResultsRound(const SjisText& round);
 
     FolderSource appFolder_;
     std::array<EditorFactory, 8> editorFactories_;
@@ -155,6 +165,8 @@ private:
     Form1RoundView roundView_{*this};
     std::unique_ptr<RoundMailer> roundMail_;
     QuizRound* round_ = nullptr;   // the round START is playing
+    SjisText resultsRound_;
+    QPointer<ResultsWindow> results_;
 
     bool activatedOnce_ = false;
     bool unloading_ = false;

@@ -21,10 +21,13 @@ void Form1::Combo1_Click() {
     if (roundRunning()) return;
     bool numeric = false;
     const int shown = Combo1->currentText().trimmed().toInt(&numeric);
-    if (numeric && shown == m.quizRun.CurrentRound)
+    if (numeric && shown == m.quizRun.CurrentRound) {
         showCurrentRound();
-    else
+        followResultsRound(SjisText());
+    } else {
         showPastRound();
+        followResultsRound(m.quizRun.RoundNumber);
+    }
 }
 
 void Form1::Combo1_Change() {

@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSortFilterProxyModel>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -30,6 +31,7 @@
 #include "support/SteppedClock.h"
 #include "support/TestWorld.h"
 #include "ui/Form1.h"
+#include "ui/ResultsWindow.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -299,12 +301,14 @@ void TestRound::wholeRoundWithATimeOut() {
     });
     QList<bool> enabledAfterTimeOut;
     int smtpBefore = -1, smtpAfterClicks = -2;
+    bool resultsOfferedMeanwhile = true;
     rig.clock.gate = [&] {
         const QString status = f.Text7->text();
         if (status.startsWith(q1 + u("の返信待ち"))) f.roundMail().overrides.pop3Port = silent.port();
         if (status.startsWith(q2 + u("の返信待ち")) && enabledAfterTimeOut.isEmpty()) {
             f.roundMail().overrides.pop3Port = rig.pop3.port();
             for (QWidget* w : roundControls(f)) enabledAfterTimeOut << w->isEnabled();
+            resultsOfferedMeanwhile = f.ResultsButton->isEnabled();
             smtpBefore = rig.smtp.connections;
             f.Command6_Click();   // reached even though the button is off
             f.Command1_Click();
@@ -367,6 +371,13 @@ void TestRound::wholeRoundWithATimeOut() {
     QCOMPARE(results.answers[results.at(0, 2)], 2);
     QCOMPARE(results.answers[results.at(1, 2)], 1);
     QCOMPARE(m.quizRun.CurrentRound, std::int16_t(2));
+
+    // The round just played, still in the grids, is what the results open on.
+    QVERIFY(!resultsOfferedMeanwhile);
+    QVERIFY(f.ResultsButton->isEnabled());
+    f.ResultsButton->click();
+    QCOMPARE(f.resultsWindow()->Heading->text(), u("第1回クイズ大会 結果"));
+    QCOMPARE(f.resultsWindow()->sortedTable()->index(0, 1).data().toString(), u("山田"));
 }
 
 // ---- Storing ------------------------------------------------------------------

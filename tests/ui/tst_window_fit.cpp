@@ -16,6 +16,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QStyle>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -31,6 +32,7 @@
 #include "ui/Form4.h"
 #include "ui/Form5.h"
 #include "ui/Form6.h"
+#include "ui/ResultsWindow.h"
 #include "ui/WindowPlacement.h"
 
 namespace {
@@ -51,6 +53,8 @@ WindowMaker maker(const QString& name) {
     if (name == "Form5") return [](TestWorld& w) -> QWidget* { return new Form5(w.module1); };
     if (name == "Form6") return [](TestWorld& w) -> QWidget* { return new Form6(w.module1); };
     if (name == "Form10") return [](TestWorld& w) -> QWidget* { return new Form10(w.module1); };
+    if (name == "ResultsWindow")
+        return [](TestWorld& w) -> QWidget* { return new ResultsWindow(w.platform, [&w] { return w.appFolder(); }); };
     return {};
 }
 
@@ -97,7 +101,7 @@ private slots:
 
     void fitsTheScreen_data() {
         QTest::addColumn<QString>("name");
-        for (const char* name : {"Form1", "Form2", "Form3", "Form4", "Form5", "Form6", "Form10"})
+        for (const char* name : {"Form1", "Form2", "Form3", "Form4", "Form5", "Form6", "Form10", "ResultsWindow"})
             QTest::newRow(name) << QString(name);
     }
     void fitsTheScreen() {
@@ -125,31 +129,38 @@ private slots:
             QVERIFY2(window->height() >= window->sizeHint().height(), qPrintable(sizes));
 
         // A page scrolls down only: its boxes are never cut at the right.
-        QApplication::processEvents();
-        for (QScrollArea* page : window->findChildren<QScrollArea*>()) {
-            const QString what = QStringLiteral("%1: page %2 wide in a view %3 wide")
-                                     .arg(sizes).arg(page->widget()->width()).arg(page->viewport()->width());
-            QVERIFY2(!page->horizontalScrollBar()->isVisible(), qPrintable(what));
-            QVERIFY2(page->widget()->width() <= page->viewport()->width(), qPrintable(what));
-        }
+        // A window with tabs is looked at with each of its tabs shown.
+        auto* tabs = window->findChild<QTabWidget*>();
+        for (int tab = 0; tab < (tabs ? tabs->count() : 1); ++tab) {
+            if (tabs) tabs->setCurrentIndex(tab);
+            QApplication::processEvents();
+            for (QScrollArea* page : window->findChildren<QScrollArea*>()) {
+                if (!page->isVisibleTo(window)) continue;
+                const QString what = QStringLiteral("%1: page %2 wide in a view %3 wide")
+                                         .arg(sizes).arg(page->widget()->width()).arg(page->viewport()->width());
+                QVERIFY2(!page->horizontalScrollBar()->isVisible(), qPrintable(what));
+                QVERIFY2(page->widget()->width() <= page->viewport()->width(), qPrintable(what));
+            }
 
-        int captions = 0;
-        for (QWidget* w : window->findChildren<QWidget*>()) {
-            if (!(qobject_cast<QLabel*>(w) || qobject_cast<QPushButton*>(w) || qobject_cast<QCheckBox*>(w))) continue;
-            if (w->window() != window || !w->isVisibleTo(window)) continue;
-            const QString what = QStringLiteral("%1 \"%2\" %3x%4, needs %5x%6")
-                                     .arg(sizes, text(w)).arg(w->width()).arg(w->height())
-                                     .arg(w->minimumSizeHint().width()).arg(w->minimumSizeHint().height());
-            QVERIFY2(w->width() >= w->minimumSizeHint().width(), qPrintable(what));
-            QVERIFY2(w->height() >= w->minimumSizeHint().height(), qPrintable(what));
-            // Inside what shows: the window, or the page it scrolls on.
-            const QWidget* page = scrolledPage(w);
-            const QWidget* within = page ? page : window.data();
-            const QRect at(w->mapTo(within, QPoint()), w->size());
-            QVERIFY2(within->rect().contains(at), qPrintable(what));
-            ++captions;
+            int captions = 0;
+            for (QWidget* w : window->findChildren<QWidget*>()) {
+                if (!(qobject_cast<QLabel*>(w) || qobject_cast<QPushButton*>(w) || qobject_cast<QCheckBox*>(w)))
+                    continue;
+                if (w->window() != window || !w->isVisibleTo(window)) continue;
+                const QString what = QStringLiteral("%1 \"%2\" %3x%4, needs %5x%6")
+                                         .arg(sizes, text(w)).arg(w->width()).arg(w->height())
+                                         .arg(w->minimumSizeHint().width()).arg(w->minimumSizeHint().height());
+                QVERIFY2(w->width() >= w->minimumSizeHint().width(), qPrintable(what));
+                QVERIFY2(w->height() >= w->minimumSizeHint().height(), qPrintable(what));
+                // Inside what shows: the window, or the page it scrolls on.
+                const QWidget* page = scrolledPage(w);
+                const QWidget* within = page ? page : window.data();
+                const QRect at(w->mapTo(within, QPoint()), w->size());
+                QVERIFY2(within->rect().contains(at), qPrintable(what));
+                ++captions;
+            }
+            QVERIFY(captions > 0);
         }
-        QVERIFY(captions > 0);
 
         const QString pictures = qEnvironmentVariable("TRV_PICTURES");
         if (!pictures.isEmpty()) {
