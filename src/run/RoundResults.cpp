@@ -1,10 +1,11 @@
 #include "run/RoundResults.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "model/FileNames.h"
+#include "model/NumberField.h"
 #include "model/RecordFiles.h"
+#include "run/QuestionMailText.h"
 #include "run/RunTexts.h"
 #include "run/Scoring.h"
 
@@ -28,14 +29,15 @@ AnswerCell answerCell(const ParticipantTable& t, int p, int q) {
     return cell;
 }
 
-// The number of choices question q offers: up to its last choice with a
-// label or a text. A question file that is gone offers none; the digits the
-// participants answered then stand for the choices.
+// The number of choices question q offers: up to its last choice in use, as
+// its mail shows them (every slot has a label, used or not). A question file
+// that is gone offers none; the digits the participants answered then stand
+// for the choices.
 int choiceCount(const QuestionSet& set, int q, const std::vector<ResultRow>& rows) {
     int n = 0;
     if (q >= 1 && q <= kQuestionSlots)
         for (int f = 0; f < kChoiceSlots; ++f)
-            if (!set.ChoiceText[q][f].empty() || !set.ChoiceLabel[q][f].empty()) n = f + 1;
+            if (ChoiceInUse(set.ChoiceText[q][f])) n = f + 1;
     if (n > 0) return n;
     for (const ResultRow& row : rows) {
         const AnswerCell& a = row.answers[std::size_t(q - 1)];
@@ -111,7 +113,7 @@ RoundResults buildRoundResults(const QuizRun& run, const QuestionSet& set, int q
     r.round = run.RoundNumber;
     int Q = questionsPlayed;
     if (Q < 0) Q = t.回答.sized() ? t.回答.lower2 + t.回答.count2 - 1 : 0;
-    if (Q <= 0 && questionsPlayed < 0) Q = std::max(0, std::atoi(set.QuestionCount.c_str()));
+    if (Q <= 0 && questionsPlayed < 0) Q = int(std::max(0L, WholeNumber(set.QuestionCount).value_or(0)));
     r.questionCount = std::clamp(Q, 0, kQuestionSlots);
     r.totalPoints = set.TotalPoints;
 

@@ -17,7 +17,6 @@
 
 #include "mail/SessionWiring.h"
 #include "model/RecordFiles.h"
-#include "platform/qt/AppFolder.h"
 #include "platform/qt/Charset.h"
 #include "ui/ButtonKeys.h"
 #include "ui/ResultsWindow.h"
@@ -88,7 +87,6 @@ QScrollBar* pageScrollBar(const char* name, QWidget* parent) {
 
 Form1::Form1(Module1& module1, FolderSource appFolder, QWidget* parent)
     : QWidget(parent), m(module1), appFolder_(std::move(appFolder)) {
-    if (!appFolder_) appFolder_ = [] { return AppFolder(); };
     buildControls();
     WindowPlacement::manage(this);
     roundMail_ = std::make_unique<RoundMailer>(m, vars, sessionView_, *Winsock1, *Timer1, *Winsock2, *Timer2);

@@ -34,11 +34,11 @@ class Form1 : public QWidget {
 public:
     // Makes the window of an editor button the first time it is pressed.
     using EditorFactory = std::function<EditorWindow*()>;
-    // Where the program's folder is looked up (the executable's folder unless
-    // a test says otherwise).
+    // Where the program's data folder is looked up (main() chooses it; a
+    // test gives its own).
     using FolderSource = std::function<std::string()>;
 
-    explicit Form1(Module1& module1, FolderSource appFolder = {}, QWidget* parent = nullptr);
+    Form1(Module1& module1, FolderSource appFolder, QWidget* parent = nullptr);
     ~Form1() override;
 
     Module1& m;
