@@ -23,6 +23,7 @@ RoundEnd QuizRound::play() {
     // its joined marks, not its ranking when the grids are paged.
     vars_.受信.clear();
     run.Ranking.clear();
+    run.CurrentQuestion = 0;   // the invitation's countdown is no question's
     view_.clearGrids();
     undelivered_ = 0;
     view_.showUndelivered(0);
