@@ -28,6 +28,7 @@ constexpr ButtonKey kButtonKeys[] = {
     {"この証明書を信頼する", "Alt+T", WindowKey::None},
     {"送信", "Alt+S", WindowKey::None},
     {"結果", "Alt+R", WindowKey::None},
+    {"発表", "Alt+H", WindowKey::None},
     {"CSVで保存", "Alt+V", WindowKey::None},
     {"PDFで保存", "Alt+P", WindowKey::None},
     {"閉じる", "Alt+C", WindowKey::None},

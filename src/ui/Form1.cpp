@@ -135,6 +135,7 @@ void Form1::buildControls() {
     Label11->setAccessibleName(uiText("回クイズ大会"));
     ResultsButton = button("結果");
     ResultsButton->setEnabled(false);   // until the grids show a round's results
+    PresentButton = button("発表");
 
     Frame1 = new QGroupBox(this);
     Frame1->setAccessibleName(uiText("成績"));
@@ -200,6 +201,7 @@ void Form1::buildControls() {
     selector->addWidget(Label11);
     selector->addSpacing(8);
     selector->addWidget(ResultsButton);
+    selector->addWidget(PresentButton);
     selector->addStretch();
     selector->addWidget(Command6);
 
@@ -222,8 +224,8 @@ void Form1::buildControls() {
 
     // Tab goes as the eye does: the editors, the round, its results and START
     // beside it, the pages of the grids, the feedback button at the bottom.
-    QWidget* order[] = {Command1,      Command2, Command3, Command4, Command5, Combo1,
-                        ResultsButton, Command6, VScroll1, VScroll2, Command7};
+    QWidget* order[] = {Command1, Command2,      Command3, Command4, Command5, Combo1,        ResultsButton,
+                        PresentButton, Command6, VScroll1, VScroll2, Command7};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
     giveButtonsTheirKeys(this);
 
@@ -246,6 +248,7 @@ void Form1::wireConnections() {
     connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
     connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
     connect(ResultsButton, &QPushButton::clicked, this, &Form1::ResultsButton_Click);
+    connect(PresentButton, &QPushButton::clicked, this, &Form1::PresentButton_Click);
 
     connect(Combo1, &QComboBox::editTextChanged, this, &Form1::Combo1_Change);
     connect(Combo1, &QComboBox::activated, this, &Form1::Combo1_Click);

@@ -22,7 +22,9 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QScreen;
 class QScrollBar;
+class PresentationWindow;
 class ResultsWindow;
 
 // The main window "メニュー": opens the editor windows, selects the round,
@@ -56,6 +58,7 @@ public:
     QComboBox* Combo1;       // the round; its text is RoundNumber
     QLabel* Label11;         // 回クイズ大会
     QPushButton* ResultsButton;   // 結果: the results window of the round the grids show
+    QPushButton* PresentButton;   // 発表: the round shown full-screen to a room
     QGroupBox* Frame1;
     QLabel* Label1;          // 名前
     QLabel* Label2;          // 順位
@@ -119,6 +122,13 @@ public:
     void ResultsButton_Click();
     // The results window, once it has been opened.
     ResultsWindow* resultsWindow() const;
+    // Opens the presentation window full-screen: on the only screen, or on
+    // the one the operator picks from the list the button pops up.
+    void PresentButton_Click();
+    void presentOn(QScreen* screen);
+    // The presentation window while it is open, to which the round's updates
+    // go too; nullptr when it is closed or was never opened.
+    PresentationWindow* presentation() const;
 
     // The round's mail on Winsock1/Timer1 (SMTP) and Winsock2/Timer2 (POP3);
     // tests point its ports at servers of their own.
@@ -167,6 +177,7 @@ private:
     QuizRound* round_ = nullptr;   // the round START is playing
     SjisText resultsRound_;
     QPointer<ResultsWindow> results_;
+    QPointer<PresentationWindow> presentation_;
 
     bool activatedOnce_ = false;
     bool unloading_ = false;

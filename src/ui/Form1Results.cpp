@@ -12,6 +12,7 @@
 #include "model/RoundFiles.h"
 #include "run/Scoring.h"
 #include "ui/Form1.h"
+#include "ui/PresentationWindow.h"
 #include "ui/ResultCells.h"
 #include "ui/Widgets.h"
 
@@ -28,6 +29,8 @@ void Form1::Combo1_Click() {
         showPastRound();
         followResultsRound(m.quizRun.RoundNumber);
     }
+    // An open presentation shows the round chosen, as the grids do.
+    if (PresentationWindow* p = presentation()) p->showStoredRound(resultsRound_);
 }
 
 void Form1::Combo1_Change() {

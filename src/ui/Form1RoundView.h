@@ -2,6 +2,7 @@
 #include "run/RoundView.h"
 
 class Form1;
+class PresentationWindow;
 
 // How a round shows itself on the main window: the status line Text7, the
 // countdown on ProgressBar1, the buttons and the selector, and the grids in
@@ -24,6 +25,12 @@ public:
     void showRanking() override;
     void reload() override;
 
+    // A presentation opened in the middle of a countdown picks it up.
+    void catchUp(PresentationWindow& presentation) const;
+
 private:
     Form1& form_;
+    // The round's countdown so far: none until one starts in this round.
+    int countdownTotal_ = -1;
+    int countdownElapsed_ = 0;
 };

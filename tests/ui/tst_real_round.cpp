@@ -23,6 +23,8 @@
 // two shorter rounds with players of today (see appPlayers()): replies
 // from the carriers' and smartphones' mail apps, each in its app's shape,
 // under the default setting and with everyone in the address book playing.
+#include <QAccessible>
+#include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -53,6 +55,8 @@
 #include "ui/Form4.h"
 #include "ui/Form5.h"
 #include "ui/Form6.h"
+#include "ui/PresentationWindow.h"
+#include "ui/ResultsCharts.h"
 
 namespace {
 
@@ -264,6 +268,24 @@ void TestRealRound::aWholeRoundOnRealServers() {
     PhoneGate gate{form, phones, invitation, invited, joined};
     clock.gate = [&] { return gate.open(); };
 
+    // The round projected for the room while it plays.
+    QTest::mouseClick(form.PresentButton, Qt::LeftButton);
+    PresentationWindow* projected = form.presentation();
+    QVERIFY(projected && projected->isFullScreen());
+    // What the room saw while each countdown ran: the stage, and the answers
+    // chart as assistive technology reads it.
+    const auto spoken = [&] {
+        return QAccessible::queryAccessibleInterface(projected->Answers)->text(QAccessible::Description);
+    };
+    QStringList seen;
+    QString countdownShown;
+    clock.gate = [&] {
+        const QString now = projected->Stage->text() + " " + spoken();
+        if (seen.isEmpty() || seen.last() != now) seen << now;
+        if (projected->Countdown->text().startsWith(u("残り"))) countdownShown = projected->Countdown->text();
+        return gate.open();
+    };
+
     QElapsedTimer wall;
     wall.start();
     const double cpuBefore = cpuSeconds();
@@ -334,6 +356,20 @@ void TestRealRound::aWholeRoundOnRealServers() {
     QCOMPARE(form.Label9->text(), u("参加人数(6人)"));
     QCOMPARE(form.Combo1->currentText(), u("2"));
     QVERIFY(form.Command6->isEnabled());
+
+    // ---- The presentation: each question's answers once it was fetched, as
+    // the stored results count them; then the podium ----
+    const RoundResults stored = loadRoundResults(world.files, "1");
+    const auto answers = [&](int q) { return chartAlternative(ResultsChart::Answers, stored, q); };
+    QCOMPARE(seen, (QStringList{u("参加受付中 "), u("第1問 "), u("第2問 ") + answers(1), u("第3問 ") + answers(2)}));
+    QCOMPARE(spoken(), answers(3));
+    QCOMPARE(answers(1), u("問1の回答: 1（正解） 富士山 3人、2 北岳 1人、3 奥穂高岳 1人、無効 0人、"
+                           "無回答 1人。回答 5人、無回答 1人。"));
+    QVERIFY2(QRegularExpression(u("^残り [01]:[0-5][0-9]$")).match(countdownShown).hasMatch(), qPrintable(countdownShown));
+    QCOMPARE(projected->Stage->text(), u("最終結果"));
+    QCOMPARE((QStringList{projected->Podium[0]->text(), projected->Podium[1]->text(), projected->Podium[2]->text(),
+                          projected->Places[0]->text(), projected->Places[3]->text()}),
+             (QStringList{u("高橋二郎\n60点"), u("山田太郎\n50点"), u("伊藤花\n40点"), u("4位　渡辺健　30点"), QString()}));
 
     // ---- The stored round, read by offsets ----
     QCOMPARE(world.readFile("trv3.dat"), counterFile(2));

@@ -31,6 +31,7 @@
 #include "support/SjisLiterals.h"
 #include "support/TestWorld.h"
 #include "ui/Form1.h"
+#include "ui/PresentationWindow.h"
 #include "ui/ResultsWindow.h"
 
 namespace {
@@ -417,6 +418,21 @@ void TestResultsWindow::tableChartsAndCsvAgreeWithTheStoredRound() {
     QCOMPARE(csv[0], header);
     for (int i = 0; i < P; ++i) QCOMPARE(csv[i + 1], rows[i]);
     QVERIFY(bytes.endsWith("\r\n"));
+
+    // Projected, the round's first three stand on the podium and the next
+    // seven are listed, in the table's order; Esc puts it away.
+    o.form->PresentButton->click();
+    PresentationWindow* projected = o.form->presentation();
+    QVERIFY(projected && projected->isFullScreen());
+    for (int i = 0; i < 10; ++i) {
+        const QString shown = i < 3 ? projected->Podium[std::size_t(i)]->text() : projected->Places[std::size_t(i - 3)]->text();
+        const QString want = i >= P ? QString()
+                             : i < 3 ? rows[i][1] + "\n" + rows[i][3] + u("点")
+                                     : u("%1位　%2　%3点").arg(rows[i][0], rows[i][1], rows[i][3]);
+        QCOMPARE(shown, want);
+    }
+    QTest::keyClick(projected, Qt::Key_Escape);
+    QVERIFY(!o.form->presentation());
 }
 
 // One page with the round's title and its winner, and a picture of each chart.
