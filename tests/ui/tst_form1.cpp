@@ -536,6 +536,7 @@ void TestForm1::keysPressTheirButtons_data() {
     QTest::addColumn<QString>("pressed");  // the button pressed; empty: none
     QTest::newRow("menu Alt+Q") << Window::Menu << "第 回クイズ大会" << int(Qt::Key_Q) << int(Qt::AltModifier) << "問題入力";
     QTest::newRow("menu Alt+S") << Window::Menu << "メールの設定" << int(Qt::Key_S) << int(Qt::AltModifier) << "ＳＴＡＲＴ";
+    QTest::newRow("menu Alt+H") << Window::Menu << "ＳＴＡＲＴ" << int(Qt::Key_H) << int(Qt::AltModifier) << "発表";
     QTest::newRow("address book Esc") << Window::AddressBook << "名前 1" << int(Qt::Key_Escape) << 0 << "戻る";
     QTest::newRow("mail settings Esc") << Window::MailSettings << "アカウント名" << int(Qt::Key_Escape) << 0 << "戻る";
     QTest::newRow("invitation Enter in subject") << Window::Invitation << "件名" << int(Qt::Key_Return) << 0 << "確定";
