@@ -59,6 +59,14 @@ int main(int argc, char* argv[]) {
         if (!writer()) ok = false, fail(QString::fromStdString(name) + ": cannot be written");
     };
     write(FileNames::kMailSettings, [&] { return writeRecordFile(files, FileNames::kMailSettings, round.mailSettings()); });
+    // The password is the private servers' own and no secret: it stays in
+    // the demo's folder and never goes into the desktop's keyring (which a
+    // private desktop may offer without being able to unlock).
+    write(FileNames::kTransport, [&] {
+        TransportSettings transport;
+        transport.PasswordStore = TransportSettings::kFiles;
+        return writeRecordFile(files, FileNames::kTransport, transport);
+    });
     write(FileNames::kAddressBook, [&] {
         auto book = std::make_unique<AddressBook>(round.book());
         return writeRecordFile(files, FileNames::kAddressBook, *book);
