@@ -50,6 +50,7 @@ enum : uint {
     CheckBox = 7,
     ComboBox = 11,
     Label = 29,
+    PageTab = 37,
     ProgressBar = 42,
     PushButton = 43,
     RadioButton = 44,

@@ -8,7 +8,9 @@
 // It plays the demonstration (scripts/demo.sh, in a demo folder of its own,
 // six times faster): first the mail settings, then the question editor with
 // the first question, then the main window once the first question has been
-// ranked and the second is being waited for. With --every-window it takes instead every
+// ranked and the second is being waited for, the presentation window at that
+// moment and with the podium after the round, and the results window's
+// charts. With --every-window it takes instead every
 // window of the program as the prepared round shows it, one after the
 // other, for checking the look after a change; --scale runs the program at
 // that scale (1.25: 125 %). Controls are found and pressed through the
@@ -53,8 +55,11 @@ int grab(int argc, char* argv[]) {
     const QStringList a = app.arguments();
     const qsizetype i = a.indexOf("--grab");
     if (i + 5 >= a.size()) return fail("--grab FILE X Y W H");
-    const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, a[i + 2].toInt(), a[i + 3].toInt(),
-                                                                      a[i + 4].toInt(), a[i + 5].toInt());
+    QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, a[i + 2].toInt(), a[i + 3].toInt(),
+                                                                a[i + 4].toInt(), a[i + 5].toInt());
+    // A whole screen (the presentation) is shown smaller on the README's page.
+    constexpr int kWidest = 1200;
+    if (shot.width() > kWidest) shot = shot.scaledToWidth(kWidest, Qt::SmoothTransformation);
     return shot.save(a[i + 1], "PNG") ? 0 : fail("cannot write " + a[i + 1]);
 }
 
@@ -219,5 +224,26 @@ int main(int argc, char* argv[]) {
         return finish(fail("the second question was not reached: " + desktop.text(status)));
     QThread::msleep(3000);
     if (!photographer.take(program, u("メニュー"), "main-window.png")) return finish(fail("no picture of メニュー"));
+
+    // The same moment on the room's screen: the second question counting
+    // down, the first one's answers, the top ten.
+    if (!desktop.press(desktop.find(program, u("発表"), AtspiRole::PushButton))) return finish(fail("cannot press 発表"));
+    if (!photographer.take(program, u("発表"), "presentation.png")) return finish(fail("no picture of 発表"));
+
+    // After the round: the podium, then the results window on the page of
+    // charts, which opens above the presentation.
+    if (!waitUntil([&] { return desktop.text(status) == u("クイズ終了しました。"); }, 180000))
+        return finish(fail("the round did not end: " + desktop.text(status)));
+    if (!photographer.take(program, u("発表"), "presentation-final.png")) return finish(fail("no picture of 発表"));
+    if (!desktop.press(desktop.find(program, u("結果"), AtspiRole::PushButton))) return finish(fail("cannot press 結果"));
+    AccessibleRef results;
+    const bool opened = waitUntil([&] {
+        for (const AccessibleRef& w : desktop.children(program))
+            if (desktop.name(w) == u("結果")) results = w;
+        return !results.isNull();
+    }, 10000);
+    if (!opened || !desktop.press(desktop.find(results, u("グラフ"), AtspiRole::PageTab)))
+        return finish(fail("cannot open the charts of 結果"));
+    if (!photographer.take(program, u("結果"), "results-window.png")) return finish(fail("no picture of 結果"));
     return finish(0);
 }

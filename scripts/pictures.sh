@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes the README's pictures (docs/main-window.png, docs/mail-settings.png,
-# docs/question-editor.png) on a private Xvfb desktop while the demonstration
+# docs/question-editor.png, docs/presentation.png, docs/presentation-final.png,
+# docs/results-window.png) on a private Xvfb desktop while the demonstration
 # round plays, so they can be made again whenever the windows change. Needs what the tests need
 # (deps.sh --mail) and stops a demonstration that is running.
 set -euo pipefail
