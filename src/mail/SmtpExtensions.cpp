@@ -42,6 +42,7 @@ EhloOffer ReadEhloOffer(const std::string& reply) {
         std::vector<std::string> words = wordsOf(upper(line.substr(4)));
         if (words.empty()) continue;
         if (words[0] == "STARTTLS") offer.startTls = true;
+        if (words[0] == "PIPELINING") offer.pipelining = true;
         if (words[0].rfind("AUTH=", 0) == 0) {
             words.push_back(words[0].substr(5));
         } else if (words[0] != "AUTH") {

@@ -11,10 +11,12 @@ struct EhloOffer {
     bool startTls = false;
     bool authPlain = false;
     bool authLogin = false;
+    // Commands may be sent in groups, their replies read afterwards in order.
+    bool pipelining = false;
 };
 
 // Reads every line of a (multi-line) 250 reply to EHLO: "250-STARTTLS",
-// "250-AUTH PLAIN LOGIN", and the older "250 AUTH=LOGIN" alike; keywords are
+// "250-AUTH PLAIN LOGIN", "250-PIPELINING", and the older "250 AUTH=LOGIN" alike; keywords are
 // compared without regard to case.
 EhloOffer ReadEhloOffer(const std::string& reply);
 

@@ -27,6 +27,7 @@ const char* SmtpSession::stateName(State s)
     case State::Body: return "Body";
     case State::Rset: return "Rset";
     case State::Quit: return "Quit";
+    case State::Drain: return "Drain";
     }
     return "";
 }
@@ -47,6 +48,12 @@ void SmtpSession::start(SmtpJob job)
     acceptedRecipients_ = 0;
     accepted_ = 0;
     undelivered_.clear();
+    offer_ = {};
+    pipelining_ = false;
+    awaiting_.clear();
+    groupRecipients_.clear();
+    transactionTaken_ = false;
+    abandoned_ = false;
     open(job_.server, job_.port, job_.timeoutMs, job_.protection == Protection::Tls,
          job_.trustedFingerprints, job_.ownerTellsFailures);
 }
@@ -68,6 +75,10 @@ void SmtpSession::takeReplies()
 void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
 {
     replyCode_ = reply.code;
+    if (pipelining_) {
+        handleGroupReply(reply);
+        return;
+    }
 
     switch (state_) {
     case State::Connect:
@@ -177,6 +188,9 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
     case State::Quit:
         finish();
         return;
+
+    case State::Drain:   // only awaited in groups
+        return;
     }
 
     // A login refused: the server's own words say why (a wrong password, mostly).
@@ -201,6 +215,10 @@ void SmtpSession::beginMailing()
     if (i < 0) {   // nobody (left) to send to
         if (!undelivered_.empty()) fail(SessionFailure::Kind::NobodyReachable, undelivered_.front().reply);
         sendQuit();
+        return;
+    }
+    if (offer_.pipelining) {
+        sendFirstGroup(i);
         return;
     }
     recipientIndex_ = i;
@@ -230,7 +248,8 @@ void SmtpSession::tlsStarted()
 
 bool SmtpSession::goOnAfterEhlo(const std::string& ehloReply)
 {
-    const EhloOffer offer = ReadEhloOffer(ehloReply);
+    offer_ = ReadEhloOffer(ehloReply);
+    const EhloOffer& offer = offer_;
     if (job_.protection == Protection::StartTls && !socket_.isEncrypted()) {
         if (!offer.startTls) {
             // Never a silent fall-back to plain text: the phase ends here.
@@ -273,7 +292,9 @@ void SmtpSession::sendQuit()
 {
     send("QUIT\r\n");
     markQuitting();
-    enterState(State::Quit);
+    // In groups its answer comes after those still due.
+    if (pipelining_) await(State::Quit);
+    else enterState(State::Quit);
 }
 
 int SmtpSession::nextUsableRecipient(int from)
@@ -350,4 +371,145 @@ void SmtpSession::reportRecipient(int index)
     view_.setStatus(job_.recipients[std::size_t(index)].name + SessionTexts::kToName + job_.subject +
                     SessionTexts::kSendingWait + std::to_string(n) + "/" + std::to_string(k) +
                     SessionTexts::kInProgress);
+}
+
+// ---- Groups -----------------------------------------------------------------
+// The replies are read in the order of the commands they answer; awaiting_
+// holds what each reply still due answers, and the state is its front.
+
+void SmtpSession::await(State s)
+{
+    awaiting_.push_back(s);
+    if (awaiting_.size() == 1) enterState(s);
+}
+
+void SmtpSession::sendFirstGroup(int from)
+{
+    pipelining_ = true;
+    std::string bytes;
+    appendGroup(bytes, from);
+    send(bytes);
+}
+
+void SmtpSession::appendGroup(std::string& bytes, int from)
+{
+    bytes += "MAIL FROM:<" + job_.ownAddress + ">\r\n";
+    await(State::MailFrom);
+    for (int i = from; i >= 0; i = job_.perRecipient ? -1 : nextUsableRecipient(i + 1)) {
+        bytes += "RCPT TO:<" + job_.recipients[std::size_t(i)].address + ">\r\n";
+        await(State::RcptTo);
+        groupRecipients_.push_back(i);
+    }
+    bytes += "DATA\r\n";
+    await(State::Data);
+}
+
+void SmtpSession::handleGroupReply(const SmtpReplyReader::Reply& reply)
+{
+    if (awaiting_.empty()) return;   // nothing was asked: no answer of the dialogue
+    const State answered = awaiting_.front();
+    awaiting_.pop_front();
+    switch (answered) {
+    case State::MailFrom:
+        // The sender refused is refused for everybody: the mailing ends
+        // once the rest of the group is answered.
+        if (replyCode_ != "250") {
+            view_.setStatus("ERR : " + replyCode_);
+            fail(SessionFailure::Kind::Refused, "MAIL FROM: " + firstLine(reply.text));
+            abandonGroup();
+        }
+        break;
+    case State::RcptTo: {
+        recipientIndex_ = groupRecipients_.front();
+        groupRecipients_.pop_front();
+        reportRecipient(recipientIndex_);
+        transactionTaken_ = replyCode_ == "250" || replyCode_ == "251";
+        if (transactionTaken_) ++acceptedRecipients_;
+        else refused("RCPT TO", reply);
+        break;
+    }
+    case State::Data:
+        groupDataAnswered(reply);
+        break;
+    case State::Body:
+        groupTextAnswered(reply);
+        break;
+    case State::Quit:
+        finish();
+        return;
+    default:   // Drain
+        break;
+    }
+    if (awaiting_.empty()) endGroups();
+    else if (state_ != awaiting_.front()) enterState(awaiting_.front());
+}
+
+void SmtpSession::groupDataAnswered(const SmtpReplyReader::Reply& reply)
+{
+    const bool go = replyCode_ == "354";
+    if (abandoned_) {
+        // A server may take DATA even so; it then waits for a text, and an
+        // empty one reaches nobody. QUIT follows once all is answered.
+        if (go) {
+            send(".\r\n");
+            await(State::Drain);
+        }
+        return;
+    }
+    if (job_.perRecipient) {
+        if (go && transactionTaken_) {
+            const SjisText body = job_.bodyFor ? job_.bodyFor(recipientIndex_) : SjisText();
+            closeTransaction(BuildMessageText(job_.headerBlock, job_.subject, body), State::Body);
+        } else if (go) {
+            // DATA taken without a recipient: the text must still come; an
+            // empty one reaches nobody and ends the transaction.
+            closeTransaction(".\r\n", State::Drain);
+        } else {
+            if (transactionTaken_) refused("DATA", reply);
+            closeTransaction("RSET\r\n", State::Drain);
+        }
+        return;
+    }
+    if (acceptedRecipients_ == 0) {
+        if (go) {
+            send(".\r\n");
+            await(State::Drain);
+        }
+        fail(SessionFailure::Kind::NobodyReachable, undelivered_.empty() ? SjisText() : undelivered_.front().reply);
+        sendQuit();
+        return;
+    }
+    if (!expect("354", reply, "DATA")) return;   // nobody of the envelope gets the mail
+    send(BuildMessageText(job_.headerBlock, job_.subject, job_.bodyFor ? job_.bodyFor(recipientIndex_) : SjisText()));
+    await(State::Body);
+}
+
+void SmtpSession::groupTextAnswered(const SmtpReplyReader::Reply& reply)
+{
+    if (replyCode_ == "250") ++accepted_;
+    else if (job_.perRecipient) refused(SessionTexts::kMessageStep, reply);
+    else expect("250", reply, SessionTexts::kMessageStep);
+}
+
+void SmtpSession::closeTransaction(std::string bytes, State answer)
+{
+    await(answer);
+    const int next = nextUsableRecipient(recipientIndex_ + 1);
+    if (next >= 0) appendGroup(bytes, next);
+    send(bytes);
+}
+
+void SmtpSession::abandonGroup()
+{
+    abandoned_ = true;
+    for (State& s : awaiting_)
+        if (s == State::RcptTo) s = State::Drain;
+    groupRecipients_.clear();
+}
+
+void SmtpSession::endGroups()
+{
+    if (job_.perRecipient && accepted_ == 0 && !undelivered_.empty())
+        fail(SessionFailure::Kind::NobodyReachable, undelivered_.front().reply);
+    sendQuit();
 }

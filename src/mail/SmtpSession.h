@@ -1,9 +1,11 @@
 #pragma once
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "mail/MailSession.h"
+#include "mail/SmtpExtensions.h"
 #include "mail/SmtpReplyReader.h"
 #include "model/Connection.h"
 #include "platform/SjisText.h"
@@ -56,7 +58,11 @@ struct SmtpJob {
 };
 
 // The SMTP dialogue as a reply-driven state machine: it advances one state per
-// whole server reply.
+// whole server reply. Where the server's EHLO reply offers PIPELINING, the
+// commands of a transaction go out as one group (MAIL, every RCPT, DATA; a
+// message's text together with the next transaction's group) and the
+// replies are taken in the order they answer; the state is then what the
+// next reply answers. The HELO dialogue never groups.
 class SmtpSession final : public MailSession {
 public:
     // Each state names the reply it waits for.
@@ -74,6 +80,10 @@ public:
         Body,       // the 250 for a message text
         Rset,       // whatever answers RSET, after a recipient was refused
         Quit,       // whatever follows QUIT
+        // In groups only: whatever answers a command of a group already
+        // given up, an RSET, or the empty text a transaction without
+        // recipients must still be given. Taken and passed over.
+        Drain,
     };
 
     SmtpSession(Socket& socket, Timer& timer, SessionView& view);
@@ -138,6 +148,25 @@ private:
     // One transaction each: the next recipient's MAIL FROM, else QUIT.
     void nextPersonalMail();
 
+    // Grouped commands. The first transaction's group, from recipient `from`.
+    void sendFirstGroup(int from);
+    // MAIL, the RCPT of each recipient from `from` on (one in per-recipient
+    // mode, every usable one otherwise) and DATA, appended to `bytes` with
+    // the replies they await.
+    void appendGroup(std::string& bytes, int from);
+    void await(State s);
+    void handleGroupReply(const SmtpReplyReader::Reply& reply);
+    void groupDataAnswered(const SmtpReplyReader::Reply& reply);
+    void groupTextAnswered(const SmtpReplyReader::Reply& reply);
+    // Per-recipient: `bytes` (the text, or what closes a transaction that
+    // failed) goes out with the next recipient's group, if any.
+    void closeTransaction(std::string bytes, State answer);
+    // The sender was refused: the replies still due to the group answer
+    // nothing that matters now, and no further group is sent.
+    void abandonGroup();
+    // Nothing is outstanding: the mailing is over.
+    void endGroups();
+
     SmtpJob job_;
     SmtpReplyReader reader_;
     // The only way the dialogue moves on; the owner hears of every move.
@@ -148,5 +177,11 @@ private:
     int recipientIndex_ = 0;
     int acceptedRecipients_ = 0;   // RCPT TO taken in the shared envelope
     int accepted_ = 0;
+    EhloOffer offer_;              // of the latest EHLO reply
+    bool pipelining_ = false;      // the mailing sends groups
+    std::deque<State> awaiting_;   // in groups: what each reply due answers, in order
+    std::deque<int> groupRecipients_;   // the recipient of each RCPT TO due
+    bool transactionTaken_ = false;     // per-recipient groups: its RCPT TO was taken
+    bool abandoned_ = false;            // the sender was refused: the mailing ends
     std::vector<Undelivered> undelivered_;
 };

@@ -74,6 +74,8 @@ private slots:
     void stalledHandshakeTimesOut_data();
     void stalledHandshakeTimesOut();
     void eventsAfterTheEndAreIgnored();
+    void groupedDialogue_data();
+    void groupedDialogue();
 };
 
 void TestSmtpSession::startConnectsWithTimeout()
@@ -581,7 +583,9 @@ void TestSmtpSession::protectedDialogue_data()
     QTest::newRow("STARTTLS without login; a reply slipped in after the 220 is dropped")
         << int(P::StartTls) << false
         << QByteArrayList{"220 mx\r\n", ehlo, "220 go ahead\r\n250-injected\r\n250 AUTH PLAIN\r\n", "<tls>", ehlo} + accepted
-        << QByteArrayList{"EHLO [192.0.2.7]", "STARTTLS", "EHLO [192.0.2.7]"} + mailing << 2 << QByteArray();
+        << QByteArrayList{"EHLO [192.0.2.7]", "STARTTLS", "EHLO [192.0.2.7]",
+                          "MAIL FROM:<quiz@trivorn.test>\r\nRCPT TO:<p0@docomo.ne.jp>\r\nDATA", "<message>", "QUIT"}
+        << 2 << QByteArray();
     QTest::newRow("STARTTLS not offered: nothing in the clear")
         << int(P::StartTls) << true << QByteArrayList{"220 mx\r\n", ehloAuth, "221 bye\r\n"}
         << QByteArrayList{"EHLO [192.0.2.7]", "QUIT"} << -1
@@ -775,3 +779,116 @@ void TestSmtpSession::eventsAfterTheEndAreIgnored()
 
 QTEST_GUILESS_MAIN(TestSmtpSession)
 #include "tst_smtp_session.moc"
+
+// ---- Groups -----------------------------------------------------------------
+
+void TestSmtpSession::groupedDialogue_data()
+{
+    QTest::addColumn<bool>("perRecipient");
+    QTest::addColumn<int>("chunk");                 // bytes per arrival; 0: each reply as listed
+    QTest::addColumn<QByteArrayList>("replies");    // after the greeting and EHLO
+    QTest::addColumn<QByteArrayList>("sends");      // after EHLO, one entry a send
+    QTest::addColumn<int>("accepted");
+    QTest::addColumn<QByteArrayList>("undelivered");   // "address step"
+    QTest::addColumn<int>("failure");               // SessionFailure::Kind
+    QTest::addColumn<bool>("timesOut");
+
+    const auto group = [](int i) {
+        return "MAIL FROM:<quiz@trivorn.test>\r\nRCPT TO:<p" + QByteArray::number(i) + "@docomo.ne.jp>\r\nDATA";
+    };
+    const QByteArray taken = "250 ok\r\n250 ok\r\n354 go\r\n";
+    const QByteArray queued = "250 queued\r\n";
+    const QByteArray no = "550 5.1.1 no such user\r\n";
+    using K = SessionFailure::Kind;
+    for (int chunk : {0, 1}) {
+        const QByteArray how = chunk ? " (a byte at a time)" : "";
+        QTest::newRow("one each, three players" + how)
+            << true << chunk << QByteArrayList{taken, queued + taken, queued + taken, queued, "221 bye\r\n"}
+            << QByteArrayList{group(0), "<message>\r\n" + group(1), "<message>\r\n" + group(2), "<message>", "QUIT"}
+            << 3 << QByteArrayList{} << int(K::None) << false;
+        QTest::newRow("one each, the second refused at RCPT" + how)
+            << true << chunk
+            << QByteArrayList{taken, queued + "250 ok\r\n" + no + "554 5.5.1 no valid recipients\r\n",
+                              "250 reset\r\n" + taken, queued, "221 bye\r\n"}
+            << QByteArrayList{group(0), "<message>\r\n" + group(1), "RSET\r\n" + group(2), "<message>", "QUIT"}
+            << 2 << QByteArrayList{"p1@docomo.ne.jp RCPT TO"} << int(K::None) << false;
+    }
+    QTest::newRow("one each, DATA taken after a refused RCPT: an empty text")
+        << true << 0
+        << QByteArrayList{"250 ok\r\n" + no + "354 go\r\n", "250 nothing\r\n" + taken, queued + taken, queued, "221 bye\r\n"}
+        << QByteArrayList{group(0), ".\r\n" + group(1), "<message>\r\n" + group(2), "<message>", "QUIT"} << 2
+        << QByteArrayList{"p0@docomo.ne.jp RCPT TO"} << int(K::None) << false;
+    QTest::newRow("one each, the message refused")
+        << true << 0 << QByteArrayList{taken, "554 spam\r\n" + taken, queued + taken, queued, "221 bye\r\n"}
+        << QByteArrayList{group(0), "<message>\r\n" + group(1), "<message>\r\n" + group(2), "<message>", "QUIT"} << 2
+        << QByteArrayList{QByteArray("p0@docomo.ne.jp ") + SessionTexts::kMessageStep} << int(K::None) << false;
+    QTest::newRow("sender refused: the rest of the group passes before QUIT's answer")
+        << true << 0 << QByteArrayList{"553 sender\r\n", "503 sequence\r\n503 sequence\r\n", "221 bye\r\n"}
+        << QByteArrayList{group(0), "QUIT"} << 0 << QByteArrayList{} << int(K::Refused) << false;
+    QTest::newRow("sender refused, DATA taken even so: an empty text, then QUIT")
+        << true << 0 << QByteArrayList{"553 sender\r\n503 sequence\r\n354 go\r\n", "554 no recipients\r\n", "221 bye\r\n"}
+        << QByteArrayList{group(0), ".", "QUIT"} << 0 << QByteArrayList{} << int(K::Refused) << false;
+    QTest::newRow("shared envelope, one refused in the group")
+        << false << 0 << QByteArrayList{"250 ok\r\n250 ok\r\n" + no + "250 ok\r\n354 go\r\n", queued, "221 bye\r\n"}
+        << QByteArrayList{"MAIL FROM:<quiz@trivorn.test>\r\nRCPT TO:<p0@docomo.ne.jp>\r\nRCPT TO:<p1@docomo.ne.jp>\r\n"
+                          "RCPT TO:<p2@docomo.ne.jp>\r\nDATA",
+                          "<message>", "QUIT"}
+        << 1 << QByteArrayList{"p1@docomo.ne.jp RCPT TO"} << int(K::None) << false;
+    QTest::newRow("shared envelope, everyone refused")
+        << false << 0 << QByteArrayList{"250 ok\r\n" + no + no + no + "554 no valid recipients\r\n", "221 bye\r\n"}
+        << QByteArrayList{"MAIL FROM:<quiz@trivorn.test>\r\nRCPT TO:<p0@docomo.ne.jp>\r\nRCPT TO:<p1@docomo.ne.jp>\r\n"
+                          "RCPT TO:<p2@docomo.ne.jp>\r\nDATA",
+                          "QUIT"}
+        << 0 << QByteArrayList{"p0@docomo.ne.jp RCPT TO", "p1@docomo.ne.jp RCPT TO", "p2@docomo.ne.jp RCPT TO"}
+        << int(K::NobodyReachable) << false;
+    QTest::newRow("a stall inside the group")
+        << true << 0 << QByteArrayList{"250 ok\r\n250 o"} << QByteArrayList{group(0)} << 0 << QByteArrayList{}
+        << int(K::TimedOut) << true;
+}
+
+// Where EHLO offers PIPELINING, a transaction's commands go out as one group
+// and a message's text with the next group; each reply answers the command
+// it belongs to, however the server splits them, and one refused command
+// takes nobody else's reply.
+void TestSmtpSession::groupedDialogue()
+{
+    QFETCH(bool, perRecipient);
+    QFETCH(int, chunk);
+    QFETCH(QByteArrayList, replies);
+    QFETCH(QByteArrayList, sends);
+    QFETCH(int, accepted);
+    QFETCH(QByteArrayList, undelivered);
+    QFETCH(int, failure);
+    QFETCH(bool, timesOut);
+    SmtpRig rig;
+    SmtpJob job = sharedJob(3);
+    job.perRecipient = perRecipient;
+    job.protection = Protection::Tls;
+    rig.session.start(job);
+    rig.socket.deliver("220 mx\r\n");
+    const std::size_t before = rig.socket.sends.size();   // EHLO
+    rig.socket.deliver("250-mx\r\n250-PIPELINING\r\n250 8BITMIME\r\n");
+    for (const QByteArray& r : replies) {
+        // Only the answer to QUIT, last, ends the session.
+        if (&r == &replies.last()) QCOMPARE(rig.view.ended, 0);
+        if (!chunk) rig.socket.deliver(r.toStdString());
+        else for (char c : r) rig.socket.deliver(std::string(1, c));
+    }
+    if (timesOut) QVERIFY(rig.timer.fire());
+
+    const std::string message = BuildMessageText("X-Test: 1\r\n", "Quiz", "Hello");
+    QByteArrayList sent;
+    for (std::size_t i = before; i < rig.socket.sends.size(); ++i) {
+        std::string s = rig.socket.sends[i];
+        if (s.rfind(message, 0) == 0) s = "<message>\r\n" + s.substr(message.size());
+        sent << QByteArray::fromStdString(s.substr(0, s.size() - 2));
+    }
+    QCOMPARE(sent, sends);
+    QCOMPARE(rig.session.acceptedMessages(), accepted);
+    QByteArrayList refused;
+    for (const auto& u : rig.session.undelivered()) refused << QByteArray::fromStdString(u.address + " " + u.step);
+    QCOMPARE(refused, undelivered);
+    QCOMPARE(int(rig.session.failure().kind), failure);
+    QCOMPARE(rig.view.ended, 1);
+    QCOMPARE(rig.view.timeOuts, timesOut ? 1 : 0);
+}

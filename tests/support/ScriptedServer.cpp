@@ -43,9 +43,10 @@ void ScriptedServer::readUnits()
     while (true) {
         QByteArray unit;
         if (dataMode_) {
+            // A text may be empty: the "." line right after DATA.
             const qsizetype end = buffer_.indexOf("\r\n.\r\n");
-            if (end < 0) return;
-            const qsizetype length = end + 5;
+            const qsizetype length = buffer_.startsWith(".\r\n") ? 3 : end < 0 ? 0 : end + 5;
+            if (length == 0) return;
             unit = buffer_.left(length);
             buffer_.remove(0, length);
         } else {
@@ -93,6 +94,7 @@ ScriptedServer::Responder ScriptedServer::smtpAcceptingAll(
             if (std::optional<Answer> a = override(unit)) return *a;
         }
         if (unit.endsWith("\r\n.\r\n")) return Answer::reply("250 2.0.0 Ok: queued as 1\r\n");
+        if (unit == ".\r\n") return Answer::reply("554 5.5.1 Error: no valid recipients\r\n");
         if (unit.startsWith("HELO ")) return Answer::reply("250 mx.trivorn.test\r\n");
         if (unit.startsWith("MAIL FROM:")) return Answer::reply("250 2.1.0 Ok\r\n");
         if (unit.startsWith("RCPT TO:")) return Answer::reply("250 2.1.5 Ok\r\n");
