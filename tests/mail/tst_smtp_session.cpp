@@ -684,14 +684,17 @@ void TestSmtpSession::refusedCertificateEndsAtOnce()
 void TestSmtpSession::ehloOffers_data()
 {
     QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<QString>("offer");   // "S" STARTTLS, "P" AUTH PLAIN, "L" AUTH LOGIN
+    QTest::addColumn<QString>("offer");   // "S" STARTTLS, "P" AUTH PLAIN, "L" AUTH LOGIN, "G" PIPELINING
     QTest::newRow("Postfix before TLS") << QByteArray("250-mail.example\r\n250-PIPELINING\r\n250-SIZE 10240000\r\n"
                                                       "250-STARTTLS\r\n250-ENHANCEDSTATUSCODES\r\n250 8BITMIME\r\n")
-                                        << "S";
+                                        << "SG";
     QTest::newRow("after TLS, old form too")
         << QByteArray("250-mail.example\r\n250-AUTH PLAIN LOGIN\r\n250-AUTH=PLAIN LOGIN\r\n250 CHUNKING\r\n") << "PL";
     QTest::newRow("old form alone") << QByteArray("250-mx\r\n250 AUTH=LOGIN\r\n") << "L";
     QTest::newRow("lower case, bare LF") << QByteArray("250-mx\n250-starttls\n250 auth cram-md5 login\n") << "SL";
+    QTest::newRow("pipelining, any case, last line")
+        << QByteArray("250-mx\r\n250-Pipelining\r\n250 AUTH PLAIN\r\n") << "PG";
+    QTest::newRow("pipelining only inside another word") << QByteArray("250-mx\r\n250 X-PIPELINING\r\n") << "";
     QTest::newRow("spaces and tabs around words")
         << QByteArray("250-mx\r\n250-STARTTLS \r\n250 AUTH\tLOGIN  PLAIN \r\n") << "SPL";
     QTest::newRow("keywords inside other words")
@@ -711,6 +714,7 @@ void TestSmtpSession::ehloOffers()
     if (o.startTls) got += 'S';
     if (o.authPlain) got += 'P';
     if (o.authLogin) got += 'L';
+    if (o.pipelining) got += 'G';
     QCOMPARE(got, offer);
 }
 
