@@ -54,6 +54,24 @@ void enlarge(QChart* chart, const QFont& font) {
             for (QBarSet* set : bars->barSets()) set->setLabelFont(font);
 }
 
+// `page` with `main` on the left and, on the right, `count` lines of the
+// ranking from place `first` on, made into `rows`.
+QWidget* besideRankList(QWidget* page, QWidget* main, QLabel** rows, std::size_t count, int first) {
+    auto* list = new QWidget(page);
+    list->setAccessibleName(uiText(kRankingName));
+    auto* lines = new QVBoxLayout(list);
+    for (std::size_t i = 0; i < count; ++i) {
+        rows[i] = new ValueLabel(uiText(kRowName).arg(first + int(i)), list);
+        lines->addWidget(rows[i]);
+    }
+    lines->addStretch();
+    auto* layout = new QHBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(main, 3);
+    layout->addWidget(list, 2);
+    return page;
+}
+
 QString rankRow(const ResultRow& row) {
     return uiText(kRow).arg(row.rank).arg(Charset::toQt(row.name)).arg(row.points);
 }
@@ -106,19 +124,7 @@ QWidget* PresentationWindow::buildLivePage() {
     Answers->setRenderHint(QPainter::Antialiasing);
     Answers->setChart(new QChart);
     Answers->hide();   // until a question has been ranked
-    auto* list = new QWidget(live);
-    list->setAccessibleName(uiText(kRankingName));
-    auto* rows = new QVBoxLayout(list);
-    for (std::size_t i = 0; i < Ranking.size(); ++i) {
-        Ranking[i] = new ValueLabel(uiText(kRowName).arg(i + 1), list);
-        rows->addWidget(Ranking[i]);
-    }
-    rows->addStretch();
-    auto* layout = new QHBoxLayout(live);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(Answers, 3);
-    layout->addWidget(list, 2);
-    return live;
+    return besideRankList(live, Answers, Ranking.data(), Ranking.size(), 1);
 }
 
 QWidget* PresentationWindow::buildFinalPage() {
@@ -144,19 +150,7 @@ QWidget* PresentationWindow::buildFinalPage() {
         column->addWidget(step);
         steps->addLayout(column, 1);
     }
-    auto* list = new QWidget(final);
-    list->setAccessibleName(uiText(kRankingName));
-    auto* rows = new QVBoxLayout(list);
-    for (std::size_t i = 0; i < Places.size(); ++i) {
-        Places[i] = new ValueLabel(uiText(kRowName).arg(i + 4), list);
-        rows->addWidget(Places[i]);
-    }
-    rows->addStretch();
-    auto* layout = new QHBoxLayout(final);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(podium, 3);
-    layout->addWidget(list, 2);
-    return final;
+    return besideRankList(final, podium, Places.data(), Places.size(), 1 + int(Podium.size()));
 }
 
 // Nothing in the window takes keys: Esc reaches it wherever the focus is.
