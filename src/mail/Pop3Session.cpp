@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "mail/Pop3Capabilities.h"
 #include "mail/SessionTexts.h"
 
 Pop3Session::Pop3Session(Socket& socket, Timer& timer, SessionView& view)
@@ -14,6 +15,7 @@ const char* Pop3Session::stateName(State s)
     switch (s) {
     case State::Connect: return "Connect";
     case State::Stls: return "Stls";
+    case State::Capa: return "Capa";
     case State::User: return "User";
     case State::Pass: return "Pass";
     case State::Stat: return "Stat";
@@ -38,6 +40,7 @@ void Pop3Session::start(Pop3Job job)
     messageCount_ = 0;
     messageNumber_ = 0;
     loggedIn_ = false;
+    pipelining_ = false;
     deleteList_.clear();
     deleteCount_ = 0;
     open(job_.server, job_.port, job_.timeoutMs, job_.protection == Protection::Tls,
@@ -62,6 +65,13 @@ void Pop3Session::takeReplies()
 
 bool Pop3Session::step()
 {
+    if (state_ == State::Capa) {
+        const std::optional<Pop3ReplyReader::MultiLine> reply = reader_.nextMultiLine();
+        if (!reply) return false;
+        // A server without CAPA refuses it: no pipelining, and USER follows.
+        capabilitiesKnown(reply->positive ? reply->text : std::string());
+        return true;
+    }
     if (state_ == State::Retr) {
         const std::optional<Pop3ReplyReader::MultiLine> reply = reader_.nextMultiLine();
         if (!reply) return false;
@@ -111,7 +121,7 @@ void Pop3Session::handleStatus(const std::string& line)
             enterState(State::Stls);
             return;
         }
-        sendUser();
+        askCapabilitiesOrLogIn();
         return;
 
     case State::Stls:
@@ -167,10 +177,17 @@ void Pop3Session::handleStatus(const std::string& line)
         }
         return;
 
+    case State::Capa:
     case State::Retr:
     case State::Quit:
         return;
     }
+}
+
+void Pop3Session::capabilitiesKnown(const std::string& capaReply)
+{
+    pipelining_ = ReadPop3Capabilities(capaReply).pipelining;
+    sendUser();
 }
 
 void Pop3Session::messageComplete(const std::string& message)
@@ -206,6 +223,17 @@ void Pop3Session::sendNextDele()
     ++deleteCount_;
 }
 
+void Pop3Session::askCapabilitiesOrLogIn()
+{
+    // The plain dialogue stays as it always was.
+    if (job_.protection == Protection::None) {
+        sendUser();
+        return;
+    }
+    send("CAPA\r\n");
+    enterState(State::Capa);
+}
+
 void Pop3Session::sendUser()
 {
     if (holdsLineBreak(job_.account)) {
@@ -221,7 +249,7 @@ void Pop3Session::sendUser()
 
 void Pop3Session::tlsStarted()
 {
-    sendUser();
+    askCapabilitiesOrLogIn();
 }
 
 void Pop3Session::requestMessage()

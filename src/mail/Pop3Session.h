@@ -32,13 +32,15 @@ struct Pop3Job {
 };
 
 // The POP3 dialogue as a reply-driven state machine: USER, PASS, STAT,
-// RETR 1..n, DELE for every message the parser kept, QUIT.
+// RETR 1..n, DELE for every message the parser kept, QUIT. On a protected
+// connection CAPA comes before USER.
 class Pop3Session final : public MailSession {
 public:
     // Each state names the reply it waits for.
     enum class State {
         Connect,   // the greeting
-        Stls,      // +OK for STLS; then the handshake, then USER
+        Stls,      // +OK for STLS; then the handshake, then CAPA
+        Capa,      // the capability list, or -ERR from a server without CAPA
         User,      // +OK for USER
         Pass,      // +OK for PASS
         Stat,      // the count of STAT
@@ -59,6 +61,8 @@ public:
     int messageCount() const { return messageCount_; }
     // The server took the account and password: what the session read counts.
     bool loggedIn() const { return loggedIn_; }
+    // The server's CAPA listed PIPELINING.
+    bool pipelining() const { return pipelining_; }
     const std::vector<int>& deleteList() const { return deleteList_; }
 
     // The count of a STAT reply: the text after "+OK " up to the next space
@@ -72,11 +76,14 @@ private:
     // needs more bytes.
     bool step();
     void handleStatus(const std::string& line);
+    void capabilitiesKnown(const std::string& capaReply);
     void messageComplete(const std::string& message);
     void requestMessage();
     void sendQuit();
     // DELE for the next message of the deletion record.
     void sendNextDele();
+    // CAPA on a protected connection; USER at once on a plain one.
+    void askCapabilitiesOrLogIn();
     void sendUser();
     void tlsStarted() override;
 
@@ -88,6 +95,7 @@ private:
     State state_ = State::Connect;
     int messageCount_ = 0;
     bool loggedIn_ = false;
+    bool pipelining_ = false;
     int messageNumber_ = 0;
     std::vector<int> deleteList_;
     std::size_t deleteCount_ = 0;   // DELE commands sent

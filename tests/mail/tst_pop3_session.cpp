@@ -42,6 +42,9 @@ void logIn(Pop3Rig& rig)
 
 const std::string kEndStatus = sjis("受信メールサバー接続終了");
 
+// A CAPA reply as Dovecot gives it before the login.
+const char kDovecotCapa[] = "+OK\r\nCAPA\r\nTOP\r\nUIDL\r\nRESP-CODES\r\nPIPELINING\r\nUSER\r\nSASL PLAIN\r\n.\r\n";
+
 }  // namespace
 
 class TestPop3Session : public QObject {
@@ -435,13 +438,17 @@ void TestPop3Session::protectedFetch_data()
     const QByteArrayList fetch = {"USER quiz", "PASS secret", "STAT", "QUIT"};
     const QByteArrayList served = {"+OK\r\n", "+OK Logged in.\r\n", "+OK 0 0\r\n", "+OK Logging out.\r\n"};
     QTest::newRow("STLS") << int(P::StartTls)
-                          << QByteArrayList{"+OK ready.\r\n", "+OK Begin TLS negotiation now.\r\n", "<tls>"} + served
-                          << QByteArrayList{"STLS"} + fetch << 1 << QByteArray();
+                          << QByteArrayList{"+OK ready.\r\n", "+OK Begin TLS negotiation now.\r\n", "<tls>",
+                                            kDovecotCapa} + served
+                          << QByteArrayList{"STLS", "CAPA"} + fetch << 1 << QByteArray();
     QTest::newRow("STLS refused: nothing in the clear")
         << int(P::StartTls) << QByteArrayList{"+OK ready.\r\n", "-ERR Unknown command\r\n", "+OK bye\r\n"}
         << QByteArrayList{"STLS", "QUIT"} << -1 << QByteArray("受信メールサーバーがSTLSに対応していないため受信を中止します。");
-    QTest::newRow("TLS from the start") << int(P::Tls) << QByteArrayList{"+OK ready.\r\n"} + served << fetch << -1
-                                        << QByteArray();
+    QTest::newRow("TLS from the start") << int(P::Tls) << QByteArrayList{"+OK ready.\r\n", kDovecotCapa} + served
+                                        << QByteArrayList{"CAPA"} + fetch << -1 << QByteArray();
+    QTest::newRow("TLS, CAPA in pieces")
+        << int(P::Tls) << QByteArrayList{"+OK ready.\r\n", "+OK\r\nTOP\r", "\nPIPELI", "NING\r\n.", "\r\n"} + served
+        << QByteArrayList{"CAPA"} + fetch << -1 << QByteArray();
     QTest::newRow("none, as always") << int(P::None) << QByteArrayList{"+OK ready.\r\n"} + served << fetch << -1
                                      << QByteArray();
 }
