@@ -1,7 +1,9 @@
 #include "mail/Pop3Session.h"
 
+#include <algorithm>
 #include <utility>
 
+#include "mail/Pop3Capabilities.h"
 #include "mail/SessionTexts.h"
 
 Pop3Session::Pop3Session(Socket& socket, Timer& timer, SessionView& view)
@@ -14,6 +16,7 @@ const char* Pop3Session::stateName(State s)
     switch (s) {
     case State::Connect: return "Connect";
     case State::Stls: return "Stls";
+    case State::Capa: return "Capa";
     case State::User: return "User";
     case State::Pass: return "Pass";
     case State::Stat: return "Stat";
@@ -37,9 +40,13 @@ void Pop3Session::start(Pop3Job job)
     enterState(State::Connect);
     messageCount_ = 0;
     messageNumber_ = 0;
+    requested_ = 0;
     loggedIn_ = false;
+    pipelining_ = false;
     deleteList_.clear();
     deleteCount_ = 0;
+    retrsUnanswered_ = 0;
+    delesUnanswered_ = 0;
     open(job_.server, job_.port, job_.timeoutMs, job_.protection == Protection::Tls,
          job_.trustedFingerprints, job_.ownerTellsFailures);
 }
@@ -51,32 +58,58 @@ void Pop3Session::received(const std::string& bytes)
 
 void Pop3Session::takeReplies()
 {
-    if (state_ == State::Quit) {
-        // Any data after QUIT ends the session.
-        if (!reader_.empty()) finish();
-        return;
-    }
-    while (active() && state_ != State::Quit && step()) {
+    while (active() && step()) {
     }
 }
 
 bool Pop3Session::step()
 {
+    if (state_ == State::Quit) return stepAfterQuit();
+    if (state_ == State::Capa) {
+        const std::optional<Pop3ReplyReader::MultiLine> reply = reader_.nextMultiLine();
+        if (!reply) return false;
+        // A server without CAPA refuses it: no pipelining, and USER follows.
+        capabilitiesKnown(reply->positive ? reply->text : std::string());
+        return true;
+    }
     if (state_ == State::Retr) {
         const std::optional<Pop3ReplyReader::MultiLine> reply = reader_.nextMultiLine();
         if (!reply) return false;
+        --retrsUnanswered_;
         if (!reply->positive) {
             fail(SessionFailure::Kind::Refused, "RETR: " + firstLine(reply->text));
             sendQuit();
-            return false;
+            return true;
         }
         messageComplete(reply->text);
         return true;
     }
     const std::optional<std::string> line = reader_.nextStatusLine();
     if (!line) return false;
+    if (state_ == State::Dele) --delesUnanswered_;
     handleStatus(*line);
     return true;
+}
+
+bool Pop3Session::stepAfterQuit()
+{
+    // Replies come in the order of the commands: those to the RETRs and
+    // DELEs sent before QUIT come first, and only then QUIT's own. Taking
+    // one of them for QUIT's answer would close the connection before the
+    // server has read QUIT, and it deletes nothing without it.
+    if (retrsUnanswered_ > 0) {
+        if (!reader_.nextMultiLine()) return false;
+        --retrsUnanswered_;
+        return true;
+    }
+    if (delesUnanswered_ > 0) {
+        if (!reader_.nextStatusLine()) return false;
+        --delesUnanswered_;
+        return true;
+    }
+    // Any data after that ends the session.
+    if (!reader_.empty()) finish();
+    return false;
 }
 
 void Pop3Session::handleStatus(const std::string& line)
@@ -111,7 +144,7 @@ void Pop3Session::handleStatus(const std::string& line)
             enterState(State::Stls);
             return;
         }
-        sendUser();
+        askCapabilitiesOrLogIn();
         return;
 
     case State::Stls:
@@ -149,28 +182,36 @@ void Pop3Session::handleStatus(const std::string& line)
         }
         messageCount_ = count;
         messageNumber_ = 1;
+        requested_ = 0;
         deleteList_.clear();
         deleteCount_ = 0;
         if (job_.fetchBegins) job_.fetchBegins();
         enterState(State::Retr);
-        requestMessage();
+        requestMessages();
         view_.setStatus("Retr");
         return;
     }
 
     case State::Dele:
-        if (deleteCount_ < deleteList_.size()) {
-            sendNextDele();
-            view_.setStatus("Dele2");
-        } else {
+        if (delesUnanswered_ == 0 && deleteCount_ == deleteList_.size()) {
             sendQuit();
+            return;
         }
+        if (delesUnanswered_ == 0) sendDeles();
+        view_.setStatus("Dele2");
         return;
 
+    case State::Capa:
     case State::Retr:
     case State::Quit:
         return;
     }
+}
+
+void Pop3Session::capabilitiesKnown(const std::string& capaReply)
+{
+    pipelining_ = ReadPop3Capabilities(capaReply).pipelining;
+    sendUser();
 }
 
 void Pop3Session::messageComplete(const std::string& message)
@@ -187,7 +228,7 @@ void Pop3Session::messageComplete(const std::string& message)
 
     if (messageNumber_ < messageCount_) {
         ++messageNumber_;
-        requestMessage();
+        requestMessages();
         return;
     }
     if (deleteList_.empty()) {
@@ -195,15 +236,31 @@ void Pop3Session::messageComplete(const std::string& message)
         return;
     }
     deleteCount_ = 0;
-    sendNextDele();
+    sendDeles();
     enterState(State::Dele);
     view_.setStatus("Dele");
 }
 
-void Pop3Session::sendNextDele()
+void Pop3Session::sendDeles()
 {
-    send("DELE " + std::to_string(deleteList_[deleteCount_]) + "\r\n");
-    ++deleteCount_;
+    const std::size_t upTo = pipelining_ ? deleteList_.size() : deleteCount_ + 1;
+    std::string group;
+    for (; deleteCount_ < upTo; ++deleteCount_) {
+        group += "DELE " + std::to_string(deleteList_[deleteCount_]) + "\r\n";
+        ++delesUnanswered_;
+    }
+    send(group);
+}
+
+void Pop3Session::askCapabilitiesOrLogIn()
+{
+    // The plain dialogue stays as it always was.
+    if (job_.protection == Protection::None) {
+        sendUser();
+        return;
+    }
+    send("CAPA\r\n");
+    enterState(State::Capa);
 }
 
 void Pop3Session::sendUser()
@@ -221,12 +278,19 @@ void Pop3Session::sendUser()
 
 void Pop3Session::tlsStarted()
 {
-    sendUser();
+    askCapabilitiesOrLogIn();
 }
 
-void Pop3Session::requestMessage()
+void Pop3Session::requestMessages()
 {
-    send("RETR " + std::to_string(messageNumber_) + "\r\n");
+    // Without pipelining the window holds the one message whose reply comes next.
+    const int upTo = std::min(messageCount_, messageNumber_ - 1 + (pipelining_ ? kRetrWindow : 1));
+    std::string group;
+    for (; requested_ < upTo; ++requested_) {
+        group += "RETR " + std::to_string(requested_ + 1) + "\r\n";
+        ++retrsUnanswered_;
+    }
+    if (!group.empty()) send(group);
 }
 
 void Pop3Session::sendQuit()
@@ -234,8 +298,9 @@ void Pop3Session::sendQuit()
     send("QUIT\r\n");
     markQuitting();
     enterState(State::Quit);
-    // Only what the server says after QUIT counts as its answer.
-    reader_.clear();
+    // Only what the server says after QUIT counts as its answer; what it
+    // still owes for the commands before comes first (stepAfterQuit).
+    if (retrsUnanswered_ == 0 && delesUnanswered_ == 0) reader_.clear();
 }
 
 int Pop3Session::statCount(const std::string& statusLine)

@@ -32,20 +32,27 @@ struct Pop3Job {
 };
 
 // The POP3 dialogue as a reply-driven state machine: USER, PASS, STAT,
-// RETR 1..n, DELE for every message the parser kept, QUIT.
+// RETR 1..n, DELE for every message the parser kept, QUIT. On a protected
+// connection CAPA comes before USER; a server that offers PIPELINING gets
+// the RETRs in a window and the DELEs as one group, and its replies are
+// taken in order just the same.
 class Pop3Session final : public MailSession {
 public:
     // Each state names the reply it waits for.
     enum class State {
         Connect,   // the greeting
-        Stls,      // +OK for STLS; then the handshake, then USER
+        Stls,      // +OK for STLS; then the handshake, then CAPA
+        Capa,      // the capability list, or -ERR from a server without CAPA
         User,      // +OK for USER
         Pass,      // +OK for PASS
         Stat,      // the count of STAT
         Retr,      // each retrieved message in turn
         Dele,      // +OK for each DELE in turn
-        Quit,      // whatever follows QUIT
+        Quit,      // the replies still owed, then whatever follows QUIT
     };
+
+    // RETRs sent and not yet answered, at most, when the server pipelines.
+    static constexpr int kRetrWindow = 32;
 
     Pop3Session(Socket& socket, Timer& timer, SessionView& view);
 
@@ -59,6 +66,8 @@ public:
     int messageCount() const { return messageCount_; }
     // The server took the account and password: what the session read counts.
     bool loggedIn() const { return loggedIn_; }
+    // The server's CAPA listed PIPELINING.
+    bool pipelining() const { return pipelining_; }
     const std::vector<int>& deleteList() const { return deleteList_; }
 
     // The count of a STAT reply: the text after "+OK " up to the next space
@@ -71,12 +80,19 @@ private:
     // Takes whatever the reader holds in the current state; false when it
     // needs more bytes.
     bool step();
+    // After QUIT: one reply owed to a command sent before it, or the end.
+    bool stepAfterQuit();
     void handleStatus(const std::string& line);
+    void capabilitiesKnown(const std::string& capaReply);
     void messageComplete(const std::string& message);
-    void requestMessage();
+    // RETR for every message not yet asked for that fits in the window.
+    void requestMessages();
     void sendQuit();
-    // DELE for the next message of the deletion record.
-    void sendNextDele();
+    // DELE for the messages of the deletion record not yet sent: the next
+    // one, or all of them in one group when the server pipelines.
+    void sendDeles();
+    // CAPA on a protected connection; USER at once on a plain one.
+    void askCapabilitiesOrLogIn();
     void sendUser();
     void tlsStarted() override;
 
@@ -88,7 +104,13 @@ private:
     State state_ = State::Connect;
     int messageCount_ = 0;
     bool loggedIn_ = false;
-    int messageNumber_ = 0;
+    bool pipelining_ = false;
+    int messageNumber_ = 0;         // the message whose reply comes next
+    int requested_ = 0;             // RETR commands sent
     std::vector<int> deleteList_;
     std::size_t deleteCount_ = 0;   // DELE commands sent
+    // Commands sent whose replies have not been taken: after QUIT they are
+    // read and dropped before whatever answers QUIT.
+    int retrsUnanswered_ = 0;
+    int delesUnanswered_ = 0;
 };

@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <algorithm>
+
 #include "support/SessionRigs.h"
 
 // The POP3 dialogue driven chunk by chunk against a fake server.
@@ -42,6 +44,79 @@ void logIn(Pop3Rig& rig)
 
 const std::string kEndStatus = sjis("受信メールサバー接続終了");
 
+// A CAPA reply as Dovecot gives it before the login.
+const char kDovecotCapa[] = "+OK\r\nCAPA\r\nTOP\r\nUIDL\r\nRESP-CODES\r\nPIPELINING\r\nUSER\r\nSASL PLAIN\r\n.\r\n";
+
+// The command lines sent, however many went out in one send().
+Strings sentLines(const Pop3Rig& rig)
+{
+    Strings lines;
+    const std::string sent = rig.socket.sentText();
+    for (std::size_t at = 0, end; (end = sent.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(sent.substr(at, end - at));
+    return lines;
+}
+
+// The numbers of the RETR or DELE lines sent, in order.
+std::vector<int> numbersSent(const Pop3Rig& rig, const std::string& verb)
+{
+    std::vector<int> numbers;
+    for (const std::string& line : sentLines(rig))
+        if (line.rfind(verb + " ", 0) == 0) numbers.push_back(std::stoi(line.substr(5)));
+    return numbers;
+}
+
+// A server over TLS that offers PIPELINING and reads ahead: each round it
+// answers every command sent and not yet answered, the answers together in
+// reads of `piece` bytes (QUIT's in a read of its own), until the session
+// ends or, after `silentAfter` answers to RETR and DELE, it falls silent.
+// Message n is message(n); the command `refused` gets -ERR.
+struct ReadAheadServer {
+    Pop3Rig& rig;
+    int messages;
+    std::string refused;
+    std::size_t piece;
+    int silentAfter;
+    int endedBeforeQuitAnswer = -1;
+
+    std::string answer(const std::string& c) const
+    {
+        if (c == "CAPA") return kDovecotCapa;
+        if (c == "STAT") return "+OK " + std::to_string(messages) + " 999\r\n";
+        if (c == refused) return "-ERR no such message\r\n";
+        if (c.rfind("RETR ", 0) == 0) return retrReply(message(std::stoi(c.substr(5))));
+        return "+OK\r\n";
+    }
+    void deliver(const std::string& bytes)
+    {
+        for (std::size_t at = 0; at < bytes.size(); at += piece) rig.socket.deliver(bytes.substr(at, piece));
+    }
+    void play()
+    {
+        rig.socket.acceptConnection();
+        deliver("+OK ready.\r\n");
+        std::size_t answered = 0;
+        int fetchAnswers = 0;
+        while (rig.view.ended == 0) {
+            const Strings lines = sentLines(rig);
+            std::string answers;
+            bool silent = false;
+            for (; answered < lines.size() && lines[answered] != "QUIT"; ++answered) {
+                const bool fetching = lines[answered].rfind("RETR ", 0) == 0 || lines[answered].rfind("DELE ", 0) == 0;
+                if ((silent = fetching && fetchAnswers++ == silentAfter)) break;
+                answers += answer(lines[answered]);
+            }
+            deliver(answers);
+            if (silent || (answers.empty() && answered == lines.size())) return;
+            if (answered < lines.size()) {
+                endedBeforeQuitAnswer = rig.view.ended;
+                ++answered;
+                deliver("+OK Logging out.\r\n");
+            }
+        }
+    }
+};
+
 }  // namespace
 
 class TestPop3Session : public QObject {
@@ -72,6 +147,10 @@ private slots:
     void statusLineSplitAcrossReads();
     void protectedFetch_data();
     void protectedFetch();
+    void sentBytes_data();
+    void sentBytes();
+    void pipelinedFetch_data();
+    void pipelinedFetch();
 };
 
 void TestPop3Session::startConnectsWithTimeout()
@@ -435,13 +514,17 @@ void TestPop3Session::protectedFetch_data()
     const QByteArrayList fetch = {"USER quiz", "PASS secret", "STAT", "QUIT"};
     const QByteArrayList served = {"+OK\r\n", "+OK Logged in.\r\n", "+OK 0 0\r\n", "+OK Logging out.\r\n"};
     QTest::newRow("STLS") << int(P::StartTls)
-                          << QByteArrayList{"+OK ready.\r\n", "+OK Begin TLS negotiation now.\r\n", "<tls>"} + served
-                          << QByteArrayList{"STLS"} + fetch << 1 << QByteArray();
+                          << QByteArrayList{"+OK ready.\r\n", "+OK Begin TLS negotiation now.\r\n", "<tls>",
+                                            kDovecotCapa} + served
+                          << QByteArrayList{"STLS", "CAPA"} + fetch << 1 << QByteArray();
     QTest::newRow("STLS refused: nothing in the clear")
         << int(P::StartTls) << QByteArrayList{"+OK ready.\r\n", "-ERR Unknown command\r\n", "+OK bye\r\n"}
         << QByteArrayList{"STLS", "QUIT"} << -1 << QByteArray("受信メールサーバーがSTLSに対応していないため受信を中止します。");
-    QTest::newRow("TLS from the start") << int(P::Tls) << QByteArrayList{"+OK ready.\r\n"} + served << fetch << -1
-                                        << QByteArray();
+    QTest::newRow("TLS from the start") << int(P::Tls) << QByteArrayList{"+OK ready.\r\n", kDovecotCapa} + served
+                                        << QByteArrayList{"CAPA"} + fetch << -1 << QByteArray();
+    QTest::newRow("TLS, CAPA in pieces")
+        << int(P::Tls) << QByteArrayList{"+OK ready.\r\n", "+OK\r\nTOP\r", "\nPIPELI", "NING\r\n.", "\r\n"} + served
+        << QByteArrayList{"CAPA"} + fetch << -1 << QByteArray();
     QTest::newRow("none, as always") << int(P::None) << QByteArrayList{"+OK ready.\r\n"} + served << fetch << -1
                                      << QByteArray();
 }
@@ -468,6 +551,136 @@ void TestPop3Session::protectedFetch()
     QCOMPARE(rig.socket.sendsBeforeTls, sentInTheClear);
     QCOMPARE(rig.view.ended, 1);
     if (!status.isEmpty()) QVERIFY(rig.view.showedStatus(sjis(status.constData())));
+}
+
+// ---- Pipelining -------------------------------------------------------------
+
+// A fetch of three messages, the first and third kept, send() by send(). A
+// server that offers PIPELINING in its CAPA list (the keyword first on a
+// line, in any case) gets the RETRs together and the DELEs as one group;
+// any other one command a send, and the plain dialogue no CAPA at all. The
+// parser and the view see the same either way.
+void TestPop3Session::sentBytes_data()
+{
+    using P = Protection;
+    QTest::addColumn<int>("protection");
+    QTest::addColumn<QByteArrayList>("opening");   // up to the reply to CAPA; "<tls>": the handshake
+    QTest::addColumn<QByteArrayList>("sends");
+    const QByteArrayList one = {"USER quiz\r\n", "PASS secret\r\n", "STAT\r\n", "RETR 1\r\n", "RETR 2\r\n",
+                                "RETR 3\r\n", "DELE 1\r\n", "DELE 3\r\n", "QUIT\r\n"};
+    const QByteArrayList grouped = {"USER quiz\r\n", "PASS secret\r\n", "STAT\r\n", "RETR 1\r\nRETR 2\r\nRETR 3\r\n",
+                                    "DELE 1\r\nDELE 3\r\n", "QUIT\r\n"};
+    const QByteArray hello = "+OK ready.\r\n";
+    const QByteArrayList capa = {"CAPA\r\n"};
+    QTest::newRow("plain, as of old") << int(P::None) << QByteArrayList{hello} << one;
+    QTest::newRow("TLS, Dovecot") << int(P::Tls) << QByteArrayList{hello, kDovecotCapa} << capa + grouped;
+    QTest::newRow("TLS, lower case") << int(P::Tls) << QByteArrayList{hello, "+OK\r\nTOP\r\npipelining 5\r\n.\r\n"}
+                                              << capa + grouped;
+    QTest::newRow("TLS, without PIPELINING")
+        << int(P::Tls) << QByteArrayList{hello, "+OK PIPELINING\r\nX-PIPELINING\r\nIMPLEMENTATION PIPELINING\r\n.\r\n"}
+        << capa + one;
+    QTest::newRow("TLS, no CAPA") << int(P::Tls) << QByteArrayList{hello, "-ERR Unknown command\r\n"} << capa + one;
+    QTest::newRow("STLS, Dovecot") << int(P::StartTls) << QByteArrayList{hello, "+OK Begin TLS.\r\n", "<tls>", kDovecotCapa}
+                                   << QByteArrayList{"STLS\r\n", "CAPA\r\n"} + grouped;
+}
+
+void TestPop3Session::sentBytes()
+{
+    QFETCH(int, protection);
+    QFETCH(QByteArrayList, opening);
+    QFETCH(QByteArrayList, sends);
+    Pop3Rig rig;
+    Strings seen;
+    Pop3Job j = job([&](const std::string& text) { seen.push_back(text); return seen.size() != 2; });
+    j.protection = Protection(protection);
+    rig.session.start(j);
+    rig.socket.acceptConnection();
+    QVERIFY(rig.serverSays(opening + QByteArrayList{"+OK\r\n", "+OK Logged in.\r\n", "+OK 3 900\r\n"}));
+    for (int n = 1; n <= 3; ++n) rig.socket.deliver(retrReply(message(n)));
+    QVERIFY(rig.serverSays({"+OK\r\n", "+OK\r\n", "+OK Logging out.\r\n"}));
+    QByteArrayList sent;
+    for (const std::string& s : rig.socket.sends) sent << QByteArray::fromStdString(s);
+    QCOMPARE(sent, sends);
+    QCOMPARE(seen, (Strings{retrReply(message(1)), retrReply(message(2)), retrReply(message(3))}));
+    QCOMPARE(rig.session.deleteList(), (std::vector<int>{1, 3}));
+    QCOMPARE(rig.view.statuses, (Strings{sjis("受信メールサバー接続成功"), "User", "Pass", "Stat", "Retr", "Dele",
+                                         "Dele2", kEndStatus}));
+}
+
+// Against a server that reads ahead, the parser keeping all but each third
+// message: the RETRs run up to the window ahead, never further; every
+// message reaches the parser once, in order; the DELEs go as one group. A
+// -ERR ends the fetch as without pipelining, but the replies owed for the
+// commands before QUIT are read first: only QUIT's own ends the session.
+// Silence still meets the time-out.
+void TestPop3Session::pipelinedFetch_data()
+{
+    using K = SessionFailure::Kind;
+    QTest::addColumn<int>("messages");
+    QTest::addColumn<int>("piece");   // bytes a read
+    QTest::addColumn<QByteArray>("refused");
+    QTest::addColumn<int>("silentAfter");   // answers to RETR and DELE; -1: never
+    QTest::addColumn<int>("parsed");
+    QTest::addColumn<int>("failure");
+    const int all = 1 << 30;
+    QTest::newRow("40, together") << 40 << all << QByteArray() << -1 << 40 << int(K::None);
+    QTest::newRow("40, one byte a read") << 40 << 1 << QByteArray() << -1 << 40 << int(K::None);
+    QTest::newRow("5") << 5 << all << QByteArray() << -1 << 5 << int(K::None);
+    QTest::newRow("33") << 33 << all << QByteArray() << -1 << 33 << int(K::None);
+    QTest::newRow("-ERR to RETR 7 of 40") << 40 << all << QByteArray("RETR 7") << -1 << 6 << int(K::Refused);
+    QTest::newRow("-ERR to RETR 7 of 40, one byte a read") << 40 << 1 << QByteArray("RETR 7") << -1 << 6 << int(K::Refused);
+    QTest::newRow("-ERR to DELE 4 of 8") << 8 << all << QByteArray("DELE 4") << -1 << 8 << int(K::Refused);
+    QTest::newRow("-ERR to DELE 4 of 8, one byte a read") << 8 << 1 << QByteArray("DELE 4") << -1 << 8 << int(K::Refused);
+    QTest::newRow("-ERR to the last DELE") << 8 << all << QByteArray("DELE 8") << -1 << 8 << int(K::Refused);
+    QTest::newRow("silent inside the RETR window") << 40 << all << QByteArray() << 10 << 10 << int(K::TimedOut);
+    QTest::newRow("silent inside the DELE group") << 8 << 1 << QByteArray() << 10 << 8 << int(K::TimedOut);
+    QTest::newRow("silent, DELE replies owed after QUIT") << 8 << all << QByteArray("DELE 2") << 10 << 8 << int(K::Refused);
+}
+
+void TestPop3Session::pipelinedFetch()
+{
+    QFETCH(int, messages);
+    QFETCH(int, piece);
+    QFETCH(QByteArray, refused);
+    QFETCH(int, silentAfter);
+    QFETCH(int, parsed);
+    QFETCH(int, failure);
+    Pop3Rig rig;
+    Strings seen;
+    std::size_t ahead = 0;   // the most RETRs sent for messages not yet parsed
+    Pop3Job j = job([&](const std::string& text) {
+        ahead = std::max(ahead, numbersSent(rig, "RETR").size() - seen.size());
+        seen.push_back(text);
+        return seen.size() % 3 != 0;
+    });
+    j.protection = Protection::Tls;
+    rig.session.start(j);
+    ReadAheadServer server{rig, messages, refused.toStdString(), std::size_t(piece), silentAfter};
+    server.play();
+    if (silentAfter >= 0) {
+        QCOMPARE(rig.view.ended, 0);
+        QVERIFY(rig.timer.fire());
+    }
+    QCOMPARE(rig.view.ended, 1);
+    QCOMPARE(server.endedBeforeQuitAnswer, silentAfter < 0 ? 0 : -1);
+    QCOMPARE(int(rig.session.failure().kind), failure);
+    if (!refused.isEmpty())
+        QCOMPARE(rig.session.failure().detail, (refused.startsWith("RETR") ? "RETR" : "Dele") + std::string(": -ERR no such message"));
+
+    const std::vector<int> retrs = numbersSent(rig, "RETR");
+    for (std::size_t i = 0; i < retrs.size(); ++i) QCOMPARE(retrs[i], int(i) + 1);
+    QCOMPARE(ahead, std::size_t(std::min(messages, 32)));
+    QCOMPARE(seen.size(), std::size_t(parsed));
+    for (int n = 1; n <= parsed; ++n) QCOMPARE(seen[n - 1], retrReply(message(n)));
+    std::vector<int> kept;
+    std::string group;
+    for (int n = 1; n <= parsed; ++n)
+        if (n % 3 != 0) kept.push_back(n), group += "DELE " + std::to_string(n) + "\r\n";
+    QCOMPARE(rig.session.deleteList(), kept);
+    const bool fetched = parsed == messages;
+    QCOMPARE(std::count(rig.socket.sends.begin(), rig.socket.sends.end(), group), fetched ? 1 : 0);
+    QCOMPARE(numbersSent(rig, "DELE").size(), fetched ? kept.size() : 0);
+    QCOMPARE(rig.socket.sends.back() == "QUIT\r\n", failure != int(SessionFailure::Kind::TimedOut));
 }
 
 QTEST_GUILESS_MAIN(TestPop3Session)
