@@ -56,6 +56,7 @@
 #include "support/TestWorld.h"
 #include "ui/Form1.h"
 
+#include "BenchFolder.h"
 #include "SecondQuestion.h"
 
 namespace {
@@ -257,7 +258,7 @@ QString peersDir()
 {
     const QByteArray env = qgetenv("TRV_PEERS_DIR");
     if (!env.isEmpty()) return QString::fromLocal8Bit(env);
-    return QFileInfo(QStringLiteral(__FILE__)).absolutePath() + "/peers";
+    return benchFolder() + "/peers";
 }
 
 QString peerPython()
