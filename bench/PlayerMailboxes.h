@@ -13,12 +13,14 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QSslSocket>
 #include <QThread>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "codec/Iso2022Jp.h"
 #include "demo/RealServers.h"
@@ -76,8 +78,32 @@ inline Deliveries awaitQuestionMails(int participants)
     return d;
 }
 
+// Whether the servers answering are still the instance whose folder this
+// run reads (its certificate is made afresh at every start). Should another
+// start take the ports meanwhile, our mail would go into mailboxes nobody
+// here looks at, and fill those of whoever started it.
+inline bool serversStillOurs()
+{
+    QSslSocket s;
+    s.setPeerVerifyMode(QSslSocket::VerifyNone);
+    s.connectToHostEncrypted(RealServers::host, RealServers::pop3sPort);
+    const bool up = s.waitForEncrypted(10000);
+    const QByteArray seen = up ? s.peerCertificate().digest(QCryptographicHash::Sha256) : QByteArray();
+    s.abort();
+    return !seen.isEmpty() && seen == RealServers::serverCertificateSha256();
+}
+
+// Empties every mailbox between two measures; a run whose servers were
+// replaced under it stops here, before it sends anything more.
 inline bool emptyEverything(const char* when)
 {
+    if (!serversStillOurs()) {
+        std::printf("CHECK FAILED: the mail servers are no longer those of %s (started again elsewhere?); "
+                    "stopping %s\n",
+                    qPrintable(RealServers::directory()), when);
+        std::fflush(stdout);
+        std::exit(1);
+    }
     QString error;
     if (RealServers::emptyAllMailboxes(&error)) return true;
     std::printf("CHECK FAILED: emptying the mailboxes %s: %s\n", when, qPrintable(error));
