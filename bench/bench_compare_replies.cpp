@@ -28,6 +28,7 @@
 #include "run/Scoring.h"
 #include "support/TestWorld.h"
 
+#include "BenchFolder.h"
 #include "SecondQuestion.h"
 
 namespace {
@@ -47,7 +48,7 @@ const char* const kShapes[] = {
 QString sourceDir() {
     const QByteArray env = qgetenv("TRV_SOURCE_DIR");
     if (!env.isEmpty()) return QString::fromLocal8Bit(env);
-    return QFileInfo(QStringLiteral(__FILE__)).absolutePath() + "/..";
+    return benchFolder() + "/..";
 }
 
 std::string participant(int i) { return "player" + std::to_string(i + 1) + "@"; }

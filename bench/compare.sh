@@ -4,8 +4,12 @@
 # smtplib, poplib and email), replies of today's shapes read from memory
 # (against the email package), the text codecs on 16 MB (against iconv and
 # nkf), the waits of a round at real speed, the memory of a round of 250
-# players and the longest stall of the event loop while mail goes out.
-# Takes about three minutes (the countdown alone is a minute of wall time).
+# players, the longest stall of the event loop while mail goes out, and the
+# mail again with the servers 10, 50 and 150 ms away (through a relay that
+# delays every byte; bench_compare_distant).
+# Takes about three minutes (the countdown alone is a minute of wall time),
+# and the distant rows as long again as their round trips make it: each mail
+# of the peer's waits four round trips, some 20 minutes at 150 ms.
 #
 #   bash bench/compare.sh              the table, then the benchmarks' own lines
 #
@@ -16,7 +20,8 @@
 set -euo pipefail
 REPO_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=${TRV_BUILD_DIR:-$REPO_DIR/build}
-benches="bench_compare_mail bench_compare_replies bench_compare_codec bench_compare_countdown bench_scale_round"
+benches="bench_compare_mail bench_compare_replies bench_compare_codec bench_compare_countdown bench_scale_round
+         bench_compare_distant"
 
 bash "$REPO_DIR/scripts/build.sh" $benches >/dev/null
 

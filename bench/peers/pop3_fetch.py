@@ -1,11 +1,14 @@
-"""Peer for bench_compare_mail: the reply fetch done the plain Python way, to
-set the program's own POP3 code and reply parser against.
+"""Peer for bench_compare_mail and bench_compare_distant: the reply fetch done
+the plain Python way, to set the program's own POP3 code and reply parser
+against.
 
-Usage: pop3_fetch.py HOST PORT USER PASSWORD SUBJECT
+Usage: pop3_fetch.py HOST PORT USER PASSWORD SUBJECT [--tls CAFILE | --stls CAFILE]
 
-Logs in with USER/PASS, and for every message the mailbox holds: RETR, parse
-with the email package (subject decoded from its encoded words, body decoded
-from its charset), read the answer digit after "答:", DELE; then QUIT. A
+Logs in with USER/PASS (inside TLS from the first byte with --tls, after
+STLS with --stls, the server's certificate checked against CAFILE), and for
+every message the mailbox holds: RETR, parse with the email package (subject
+decoded from its encoded words, body decoded from its charset), read the
+answer digit after "答:", DELE; then QUIT. A
 reply counts as judged when its subject is "Re: " + SUBJECT (spaces ignored,
 as the program ignores them) and its body holds a digit answer. Prints one
 line "RESULT {json}" with the time from connecting to the end of QUIT and the
@@ -14,11 +17,13 @@ counts.
 Run with Debian's /usr/bin/python3 (standard library only).
 """
 
+import argparse
 import email
 import email.utils
 import json
 import poplib
 import re
+import ssl
 import sys
 import time
 from email.header import decode_header, make_header
@@ -30,14 +35,30 @@ def squeeze(text):
     return text.replace(" ", "").replace("\r", "").replace("\n", "")
 
 
+def connect(args):
+    if args.tls:
+        return poplib.POP3_SSL(args.host, args.port, context=ssl.create_default_context(cafile=args.tls))
+    pop = poplib.POP3(args.host, args.port)
+    if args.stls:
+        pop.stls(context=ssl.create_default_context(cafile=args.stls))
+    return pop
+
+
 def main():
-    host, port, user, password, subject = sys.argv[1:6]
+    parser = argparse.ArgumentParser()
+    for name in ("host", "port", "user", "password", "subject"):
+        parser.add_argument(name, type=int if name == "port" else str)
+    protection = parser.add_mutually_exclusive_group()
+    protection.add_argument("--tls", metavar="CAFILE")
+    protection.add_argument("--stls", metavar="CAFILE")
+    args = parser.parse_args()
+    user, password, subject = args.user, args.password, args.subject
     awaited = squeeze("Re:" + subject)
     retrieved = judged = deleted = 0
     answers = {}
     cpu = time.process_time()
     start = time.perf_counter()
-    pop = poplib.POP3(host, int(port))
+    pop = connect(args)
     pop.user(user)
     pop.pass_(password)
     count, _size = pop.stat()

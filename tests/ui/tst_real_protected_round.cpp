@@ -6,6 +6,9 @@
 // CA nobody trusts, so the round only gets through once its fingerprint is
 // trusted, and a round started before that invites nobody.
 //
+// The same round also goes to the servers as to a provider far away: through
+// relays that hold every byte back by half a round trip each way.
+//
 // Three players: A joins and answers 1 then 2, B joins and answers 2 then 3,
 // C never answers. Question 1 is right with 1 (10 points), question 2 with 3
 // (20 points).
@@ -17,6 +20,7 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <chrono>
 #include <memory>
 
 #include "codec/Base64.h"
@@ -26,6 +30,7 @@
 #include "support/RawRecord.h"
 #include "support/ServerChecks.h"
 #include "demo/SimulatedPhones.h"
+#include "support/LatencyRelay.h"
 #include "support/SjisLiterals.h"
 #include "support/SteppedClock.h"
 #include "support/TestWorld.h"
@@ -155,12 +160,15 @@ void TestRealProtectedRound::aWholeRound_data() {
     QTest::addColumn<int>("smtpPort");   // 0: the usual one
     QTest::addColumn<int>("login");
     QTest::addColumn<int>("pop3Protection");
+    QTest::addColumn<int>("roundTripMs");   // 0: straight to the servers, else through relays
     QTest::newRow("587 STARTTLS as the POP3 account, fetched over 995")
-        << int(stored(Protection::StartTls)) << 0 << int(stored(LoginKind::Pop3Account)) << int(stored(Protection::Tls));
+        << int(stored(Protection::StartTls)) << 0 << int(stored(LoginKind::Pop3Account)) << int(stored(Protection::Tls)) << 0;
     QTest::newRow("465 TLS with a login of its own, fetched after STLS")
-        << int(stored(Protection::Tls)) << 0 << int(stored(LoginKind::Own)) << int(stored(Protection::StartTls));
+        << int(stored(Protection::Tls)) << 0 << int(stored(LoginKind::Own)) << int(stored(Protection::StartTls)) << 0;
     QTest::newRow("2587 STARTTLS where only AUTH LOGIN is offered, fetched over 995")
-        << int(stored(Protection::StartTls)) << int(RealServers::submissionLoginOnlyPort) << int(stored(LoginKind::Pop3Account)) << int(stored(Protection::Tls));
+        << int(stored(Protection::StartTls)) << int(RealServers::submissionLoginOnlyPort) << int(stored(LoginKind::Pop3Account)) << int(stored(Protection::Tls)) << 0;
+    QTest::newRow("587 STARTTLS and 995, a provider 50 ms away")
+        << int(stored(Protection::StartTls)) << 0 << int(stored(LoginKind::Pop3Account)) << int(stored(Protection::Tls)) << 50;
 }
 
 // The round plays to its end as it does on the plain ports: every phone gets
@@ -170,6 +178,7 @@ void TestRealProtectedRound::aWholeRound() {
     QFETCH(int, smtpPort);
     QFETCH(int, login);
     QFETCH(int, pop3Protection);
+    QFETCH(int, roundTripMs);
     RoundRig rig;
     QVERIFY(rig.round.writeTo(rig.world.files));
     TransportSettings t;
@@ -180,6 +189,21 @@ void TestRealProtectedRound::aWholeRound() {
     t.SmtpPassword = EncodeBase64Text(RealServers::password);
     t.Pop3Protection = std::int16_t(pop3Protection);
     trustCertificate(t, RealServers::host, RealServers::serverFingerprint());
+    // Far away, the settings name the relays' ports; the certificate is the
+    // servers' own, whose address the relays share.
+    std::unique_ptr<LatencyRelay> smtpRelay, pop3Relay;
+    if (roundTripMs > 0) {
+        const std::chrono::milliseconds rtt(roundTripMs);
+        const int serverSmtpPort = smtpPort ? smtpPort : usualSmtpPort(protectionOf(std::int16_t(smtpProtection)));
+        smtpRelay = std::make_unique<LatencyRelay>(RealServers::host, quint16(serverSmtpPort), rtt);
+        pop3Relay = std::make_unique<LatencyRelay>(
+            RealServers::host, quint16(usualPop3Port(protectionOf(std::int16_t(pop3Protection)))), rtt);
+        QString error;
+        QVERIFY2(smtpRelay->listen(&error), qPrintable(error));
+        QVERIFY2(pop3Relay->listen(&error), qPrintable(error));
+        t.SmtpPort = storedPort(smtpRelay->port());
+        t.Pop3Port = storedPort(pop3Relay->port());
+    }
     QVERIFY(writeRecordFile(rig.world.files, "trv1x.dat", t));
     const qint64 logFrom = dovecotLogSize();
 
@@ -213,6 +237,12 @@ void TestRealProtectedRound::aWholeRound() {
     const QStringList logins = operatorLogins(logFrom);
     QCOMPARE(logins.size(), 3);
     for (const QString& line : logins) QVERIFY2(line.contains(", TLS"), qPrintable(line));
+    // Far away, every session went the long way: the invitation, two
+    // questions and the closing mail, and the three fetches.
+    if (smtpRelay) {
+        QCOMPARE(smtpRelay->connections(), 4);
+        QCOMPARE(pop3Relay->connections(), logins.size());
+    }
 
     const RawResults results(rig.world.readFile("trv71.dat"));
     QVERIFY(!results.overrun);
