@@ -122,7 +122,6 @@ QWidget* PresentationWindow::buildLivePage() {
     auto* live = new QWidget(this);
     Answers = new QChartView(live);
     Answers->setRenderHint(QPainter::Antialiasing);
-    Answers->setChart(new QChart);
     Answers->hide();   // until a question has been ranked
     return besideRankList(live, Answers, Ranking.data(), Ranking.size(), 1);
 }
