@@ -33,7 +33,7 @@ void Form1RoundView::setProgressStyle(int style) {
 void Form1RoundView::setProgressValue(int value) {
     form_.ProgressBar1->setValue(value);
     countdownElapsed_ = value;
-    if (PresentationWindow* p = form_.presentation()) p->countdownAt(value);
+    if (PresentationWindow* p = form_.presentation()) p->countdownAt(countdownTotal_, value);
 }
 
 void Form1RoundView::setControlsEnabled(bool on) {
@@ -83,5 +83,5 @@ void Form1RoundView::reload() { form_.Form_Load(); }
 void Form1RoundView::catchUp(PresentationWindow& presentation) const {
     if (countdownTotal_ < 0) return;
     presentation.countdownStarted(countdownTotal_);
-    presentation.countdownAt(countdownElapsed_);
+    presentation.countdownAt(countdownTotal_, countdownElapsed_);
 }

@@ -194,7 +194,6 @@ void PresentationWindow::showTitle(const SjisText& round) {
 
 void PresentationWindow::showStoredRound(const SjisText& round) {
     ranked_.reset();
-    rankedQuestion_ = 0;
     Countdown->clear();
     if (round.empty()) {
         showTitle(m_.quizRun.RoundNumber);
@@ -225,24 +224,23 @@ void PresentationWindow::showRunningRound() {
     setStage(q > 0 ? uiText(kQuestion).arg(q) : uiText(kInviting));
     // The questions before the one being played have been ranked; past the
     // last one, the closing mail is going out.
-    rankedQuestion_ = std::max(0, q - 1);
-    if (rankedQuestion_ == 0) {
+    const int ranked = std::max(0, q - 1);
+    if (ranked == 0) {
         ranked_.reset();
         showLiveResults(RoundResults{}, 0);
         return;
     }
-    ranked_ = buildRoundResults(run, m_.questionSet, rankedQuestion_);
-    if (rankedQuestion_ == QuestionCountOf(m_.questionSet).value_or(0))
+    ranked_ = buildRoundResults(run, m_.questionSet, ranked);
+    if (ranked == QuestionCountOf(m_.questionSet).value_or(0))
         showFinal(*ranked_);
     else
-        showLiveResults(*ranked_, rankedQuestion_);
+        showLiveResults(*ranked_, ranked);
 }
 
 // ---- The round's updates ----------------------------------------------------
 
 void PresentationWindow::roundStarted() {
     ranked_.reset();
-    rankedQuestion_ = 0;
     showTitle(m_.quizRun.RoundNumber);
     Joined->clear();
     Countdown->clear();
@@ -253,7 +251,6 @@ void PresentationWindow::roundStarted() {
 void PresentationWindow::participantsJoined(int count) { Joined->setText(uiText(kJoined).arg(count)); }
 
 void PresentationWindow::countdownStarted(int totalMs) {
-    countdownTotal_ = totalMs;
     const int q = m_.quizRun.CurrentQuestion;
     // Past the last question (caught up after the round's last countdown)
     // the final ranking stays.
@@ -262,8 +259,8 @@ void PresentationWindow::countdownStarted(int totalMs) {
     showRemaining(totalMs);
 }
 
-void PresentationWindow::countdownAt(int elapsedMs) {
-    if (Pages->currentIndex() == kLivePage) showRemaining(countdownTotal_ - elapsedMs);
+void PresentationWindow::countdownAt(int totalMs, int elapsedMs) {
+    if (Pages->currentIndex() == kLivePage) showRemaining(totalMs - elapsedMs);
 }
 
 void PresentationWindow::showRemaining(int ms) {
@@ -276,16 +273,17 @@ void PresentationWindow::showRemaining(int ms) {
 }
 
 void PresentationWindow::questionRanked() {
-    rankedQuestion_ = m_.quizRun.CurrentQuestion;
-    ranked_ = buildRoundResults(m_.quizRun, m_.questionSet, rankedQuestion_);
+    const int question = m_.quizRun.CurrentQuestion;
+    ranked_ = buildRoundResults(m_.quizRun, m_.questionSet, question);
     Countdown->setText(uiText(kClosed));
-    showLiveResults(*ranked_, rankedQuestion_);
+    showLiveResults(*ranked_, question);
 }
 
 void PresentationWindow::roundEnded() {
     Countdown->clear();
     const int questions = QuestionCountOf(m_.questionSet).value_or(0);
-    if (ranked_ && rankedQuestion_ > 0 && rankedQuestion_ == questions)
+    // The questions ranked are those the results were worked out for.
+    if (ranked_ && ranked_->questionCount > 0 && ranked_->questionCount == questions)
         showFinal(*ranked_);
     else
         setStage(uiText(kEnded));

@@ -36,7 +36,7 @@ public:
     // A countdown of `totalMs` starts, for the invitation or for the
     // question being played; `elapsedMs` of it have passed.
     void countdownStarted(int totalMs);
-    void countdownAt(int elapsedMs);
+    void countdownAt(int totalMs, int elapsedMs);
     // The question being played has been fetched, scored and ranked.
     void questionRanked();
     void roundEnded();
@@ -69,7 +69,6 @@ private:
     void showRemaining(int ms);
 
     const Module1& m_;
-    int countdownTotal_ = 0;
-    int rankedQuestion_ = 0;   // the last question ranked in the round playing
+    // The results up to the last question ranked in the round playing.
     std::optional<RoundResults> ranked_;
 };

@@ -625,10 +625,8 @@ void TestPop3Session::pipelinedFetch_data()
     const int all = 1 << 30;
     QTest::newRow("40, together") << 40 << all << QByteArray() << -1 << 40 << int(K::None);
     QTest::newRow("40, one byte a read") << 40 << 1 << QByteArray() << -1 << 40 << int(K::None);
-    QTest::newRow("5") << 5 << all << QByteArray() << -1 << 5 << int(K::None);
     QTest::newRow("33") << 33 << all << QByteArray() << -1 << 33 << int(K::None);
     QTest::newRow("-ERR to RETR 7 of 40") << 40 << all << QByteArray("RETR 7") << -1 << 6 << int(K::Refused);
-    QTest::newRow("-ERR to RETR 7 of 40, one byte a read") << 40 << 1 << QByteArray("RETR 7") << -1 << 6 << int(K::Refused);
     QTest::newRow("-ERR to DELE 4 of 8") << 8 << all << QByteArray("DELE 4") << -1 << 8 << int(K::Refused);
     QTest::newRow("-ERR to DELE 4 of 8, one byte a read") << 8 << 1 << QByteArray("DELE 4") << -1 << 8 << int(K::Refused);
     QTest::newRow("-ERR to the last DELE") << 8 << all << QByteArray("DELE 8") << -1 << 8 << int(K::Refused);
