@@ -29,6 +29,7 @@ public:
     explicit FastClock(int factor) : factor_(factor) { timer_.start(); }
     std::uint32_t tickCount() override { return std::uint32_t(timer_.elapsed() * factor_); }
     std::string localTimeHHMM() override { return "12:00"; }
+    WallTime wallTime() override { return {}; }
 
 private:
     QElapsedTimer timer_;

@@ -63,6 +63,12 @@ std::string Base64Encode(const std::string& bytes, const YieldFn& yield) {
     return encode(bytes, yield, true);
 }
 
+std::string PaddedBase64(const std::string& bytes) {
+    std::string out = encode(bytes, {}, false);
+    out.append((4 - out.size() % 4) % 4, '=');
+    return out;
+}
+
 // The same characters as Base64Encode with every CR LF left out; built in one
 // pass instead of removing the line breaks afterwards.
 std::string EncodeBase64Text(const SjisText& text, const YieldFn& yield) {

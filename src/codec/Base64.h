@@ -26,6 +26,9 @@ std::optional<std::string> Base64DecodeBytes(std::string_view text);
 
 // The stored form of the mail password: one line, no padding.
 std::string EncodeBase64Text(const SjisText& text, const YieldFn& yield = {});
+// Base64 as the protocols of today want it: one line, padded with "=" to a
+// multiple of four characters (SASL responses, encoded words in headers).
+std::string PaddedBase64(const std::string& bytes);
 // Empty for empty input; no value when Base64Decode gives none.
 std::optional<SjisText> DecodeBase64Text(const std::string& text);
 

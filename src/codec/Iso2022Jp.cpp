@@ -6,7 +6,8 @@ namespace {
 // Three-byte escape sequences that switch the character set of what follows.
 constexpr char kEscKanji[] = "\x1b$B";     // JIS X 0208 two-byte run
 constexpr char kEscKatakana[] = "\x1b(I";  // JIS X 0201 half-width katakana run
-constexpr char kEscRoman[] = "\x1b(J";     // back to one-byte text
+constexpr char kEscRoman[] = "\x1b(J";     // back to one-byte text (JIS-Roman)
+constexpr char kEscAscii[] = "\x1b(B";     // back to one-byte text (ASCII)
 
 // 〓 (geta mark): stands in for every code that has no JIS X 0208 place, so a
 // mail body never carries an 8-bit byte.
@@ -40,8 +41,9 @@ std::pair<std::uint8_t, std::uint8_t> SjisToJisPair(std::uint8_t lead, std::uint
     return {std::uint8_t(row), std::uint8_t(cell)};
 }
 
-std::string ToIso2022Jp(const SjisText& sjis) {
+std::string ToIso2022Jp(const SjisText& sjis, OneByteSet oneByte) {
     enum class Mode { OneByte, Kanji, Katakana };
+    const char* const switchBack = oneByte == OneByteSet::Ascii ? kEscAscii : kEscRoman;
     Mode mode = Mode::OneByte;
     std::string out;
     // Escapes cost 3 bytes per run; a quarter extra covers ordinary mixed text.
@@ -86,11 +88,11 @@ std::string ToIso2022Jp(const SjisText& sjis) {
             writeKanji(kGetaRow, kGetaCell);
             i += 1;
         } else {
-            enter(Mode::OneByte, kEscRoman);
+            enter(Mode::OneByte, switchBack);
             out.push_back(char(b));
             i += 1;
         }
     }
-    enter(Mode::OneByte, kEscRoman);
+    enter(Mode::OneByte, switchBack);
     return out;
 }

@@ -15,10 +15,12 @@ class FakeClock : public Clock {
 public:
     std::uint32_t now = 0;
     std::string timeOfDay = "12:00";
+    WallTime wall{1796913912, 9 * 3600};   // Thu, 10 Dec 2026 23:45:12 +0900
     int tickReads = 0;
 
     std::uint32_t tickCount() override { ++tickReads; return now; }
     std::string localTimeHHMM() override { return timeOfDay; }
+    WallTime wallTime() override { return wall; }
     void advance(std::uint32_t ms) { now += ms; }
 };
 

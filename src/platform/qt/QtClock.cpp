@@ -16,6 +16,11 @@ std::string QtClock::localDateTime() {
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
 }
 
+WallTime QtClock::wallTime() {
+    const QDateTime now = QDateTime::currentDateTime();
+    return {now.toSecsSinceEpoch(), now.offsetFromUtc()};
+}
+
 std::string QtClock::localTimeHHMM() {
     return QTime::currentTime().toString(QStringLiteral("HH:mm")).toStdString();
 }

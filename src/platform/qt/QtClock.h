@@ -13,6 +13,7 @@ public:
     std::uint32_t tickCount() override;
     std::string localTimeHHMM() override;
     std::string localDateTime() override;
+    WallTime wallTime() override;
 
 private:
     QElapsedTimer started_;
