@@ -289,12 +289,14 @@ SmtpResult sendRawMail(const QByteArray& envelopeSender, const QList<QByteArray>
 
 StoredMail splitStoredMail(const QByteArray& raw) {
     StoredMail s;
-    const qsizetype at = raw.indexOf("\nSubject: ");
-    if (at < 0) return s;
-    const qsizetype end = raw.indexOf('\n', at + 1);
-    s.subject = raw.mid(at + 10, end - at - 10);
-    const qsizetype blank = raw.indexOf("\n\n", end);
+    const qsizetype blank = raw.indexOf("\n\n");
     if (blank >= 0) s.body = raw.mid(blank + 2);
+    const qsizetype at = raw.indexOf("\nSubject: ");
+    if (at < 0 || (blank >= 0 && at > blank)) return s;
+    qsizetype end = raw.indexOf('\n', at + 1);
+    while (end >= 0 && end + 1 < raw.size() && (raw[end + 1] == ' ' || raw[end + 1] == '\t'))
+        end = raw.indexOf('\n', end + 1);
+    s.subject = raw.mid(at + 10, end - at - 10).replace("\n", "");
     return s;
 }
 

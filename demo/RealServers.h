@@ -98,11 +98,9 @@ QList<QByteArray> messages(const QString& address);
 // Waits until the mailbox holds at least `count` messages; false on time-out.
 bool waitForMessages(const QString& address, int count, int timeoutMs = 10000);
 
-// A mail the program sent, as a mailbox stores it: the bytes of the Subject
-// line it wrote, and the body. No empty line follows the program's Subject
-// line, so the server takes the first body line as the end of the header
-// block, adds the headers it finds missing there and then the empty line; the
-// body follows that.
+// A mail the program sent, as a mailbox stores it: the Subject field's value
+// (its lines joined, the white space that folded them kept; readHeaderText
+// in demo/SimulatedPhones.h reads it), and the body after the empty line.
 struct StoredMail {
     QByteArray subject;
     QByteArray body;

@@ -9,6 +9,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QTcpSocket>
@@ -150,10 +151,12 @@ QByteArray iconvCharset(QByteArray mime) {
     return mime == "ISO-2022-JP" ? QByteArray("ISO-2022-JP-3") : mime;
 }
 
+}  // namespace
+
 // Raw ISO-2022-JP and encoded words (B or Q, any case) mixed. An encoded word
 // is only looked for outside two-byte and katakana runs: inside them "=?"
 // and "?=" are ordinary JIS codes (戎, 申).
-std::optional<QString> decodeHeaderText(const QByteArray& value) {
+std::optional<QString> readHeaderText(const QByteArray& value) {
     static const QRegularExpression word(R"(=\?([^?\s]+)\?([BbQq])\?([^?\s]*)\?=)");
     const QString latin = QString::fromLatin1(value);
     QString out;
@@ -207,6 +210,8 @@ std::optional<QString> decodeHeaderText(const QByteArray& value) {
     if (!flushPlain()) return std::nullopt;
     return out;
 }
+
+namespace {
 
 // The body as text: the transfer encoding undone, then ISO-2022-JP read.
 std::optional<QString> decodeBody(const QByteArray& raw) {
@@ -386,6 +391,7 @@ struct SimulatedPhones::Private {
 
     QByteArray operatorAddress;
     QString host;
+    QString keptMail;   // a folder: every mail received is written there too
     QList<Phone> phones;
     int pollMs = 100;
     QThread* thread = nullptr;
@@ -521,7 +527,8 @@ struct SimulatedPhones::Private {
         PhoneMail mail;
         mail.raw = raw;
         mail.rawSubject = headerValue(raw, "Subject").value_or(QByteArray());
-        if (const auto subject = decodeHeaderText(mail.rawSubject)) {
+        mail.messageId = headerValue(raw, "Message-ID").value_or(QByteArray()).trimmed();
+        if (const auto subject = readHeaderText(mail.rawSubject)) {
             mail.subject = *subject;
         } else {
             mail.subject = QString::fromLatin1(mail.rawSubject);
@@ -539,6 +546,11 @@ struct SimulatedPhones::Private {
             index = int(phone.mails.size());
             phone.mails.append(mail);
             phone.handled.append(false);
+        }
+        if (!keptMail.isEmpty()) {
+            QFile kept(QStringLiteral("%1/%2-%3.eml").arg(keptMail, phone.address).arg(index + 1));
+            if (!kept.open(QIODevice::WriteOnly) || kept.write(raw) != raw.size())
+                fail(p, "cannot keep the mail in " + kept.fileName());
         }
 
         std::function<void(const QString&)> sink = [&](const QString& what) { fail(p, what); };
@@ -574,6 +586,8 @@ struct SimulatedPhones::Private {
                "To: " + operatorAddress + "\r\n" +
                "Subject: " + r.subject + "\r\n" +
                "Date: " + dateHeader() + "\r\n" +
+               (r.inReplyTo.isEmpty() ? QByteArray()
+                                      : "In-Reply-To: " + r.inReplyTo + "\r\nReferences: " + r.inReplyTo + "\r\n") +
                "MIME-Version: 1.0\r\n" +
                (r.contentHeaders.isEmpty()
                     ? "Content-Type: text/plain; charset=" + r.charset + "\r\n" +
@@ -658,6 +672,10 @@ void SimulatedPhones::add(const QString& address, PhoneScript script) {
         return;
     }
     d_->phones.append({address, std::move(script), {}, {}, {}});
+}
+
+void SimulatedPhones::keepMailIn(const QString& folder) {
+    if (!d_->thread) d_->keptMail = folder;
 }
 
 void SimulatedPhones::start(int pollMs) {
@@ -901,7 +919,7 @@ QString htmlLines(const QString& text) {
 // Who sent the mail, as its From field reads decoded: "クイズ事務局 <quiz@…>".
 QString senderOf(const PhoneMail& mail) {
     const QByteArray from = headerValue(mail.raw, "From").value_or(QByteArray());
-    return decodeHeaderText(from).value_or(QString::fromLatin1(from));
+    return readHeaderText(from).value_or(QString::fromLatin1(from));
 }
 
 QString gmailAttribution(const PhoneMail& mail) {
@@ -925,7 +943,7 @@ QString outlookBlock(const PhoneMail& mail) {
     const QDateTime now = QDateTime::currentDateTime();
     return "-----Original Message-----\nFrom: " + senderOf(mail) +
            "\nSent: " + QLocale::c().toString(now, "dddd, MMMM d, yyyy h:mm AP") +
-           "\nTo: " + QString::fromLatin1(headerValue(mail.raw, "To").value_or(QByteArray())) +
+           "\nTo: " + readHeaderText(headerValue(mail.raw, "To").value_or(QByteArray())).value_or(QString()) +
            "\nSubject: " + mail.subject + "\n\n" + mail.body;
 }
 
@@ -935,6 +953,7 @@ PhoneReply appReply(const PhoneMail& mail, ReplyShape shape, const QString& own)
     QString ownText = own;
     if (!ownText.endsWith('\n')) ownText += '\n';
     PhoneReply r;
+    if (shape != ReplyShape::Feature) r.inReplyTo = mail.messageId;
     switch (shape) {
     case ReplyShape::Feature:
         r.subject = encodedWordSubject(mail.subject);

@@ -26,6 +26,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 // One mail a phone received, as retrieved and decoded by iconv.
 struct PhoneMail {
@@ -33,6 +34,7 @@ struct PhoneMail {
     QByteArray rawSubject;   // the Subject header's value as it came (continuation lines joined, no CR LF)
     QString subject;         // decoded: raw ISO-2022-JP (half-width katakana too) and/or encoded words
     QString body;            // the text after the first empty line, decoded the same way; LF line ends
+    QByteArray messageId;    // its Message-ID, "<...>", as it came
 };
 
 // One mail a phone sends back.
@@ -45,6 +47,10 @@ struct PhoneReply {
     // app of today composed in its own shape, each ending in CR LF; empty: a
     // feature phone's one text/plain part in `charset`.
     QByteArray contentHeaders;
+    // The Message-ID of the mail answered, written as In-Reply-To and
+    // References, as mail apps of today thread their replies; empty: none, as
+    // feature phones of old.
+    QByteArray inReplyTo;
     bool holdUntilNextMail = false;   // a late reply: sent right after the phone's next mail arrives,
                                       // before that mail's own replies
     int delayMs = 0;         // sent no earlier than this long after the mail arrived
@@ -65,6 +71,10 @@ public:
 
     // Before start(); the POP3 user is the address, the password "trivorn".
     void add(const QString& address, PhoneScript script);
+    // Before start(): every mail a phone receives is also written, as it was
+    // retrieved, to `folder`/<address>-<n>.eml (n from 1), for judging it as
+    // the receivers' own mail checks would.
+    void keepMailIn(const QString& folder);
     void start(int pollMs = 100);
     // Returns once the worker thread has ended: within about a poll interval
     // plus one socket wait. Held and delayed replies not yet sent are dropped.
@@ -99,6 +109,9 @@ private:
 // ISO-2022-JP cannot hold (half-width katakana) is written as ISO-2022-JP-3.
 // A conversion failure inside a script lands in errors() of the phone running
 // it (elsewhere: a warning) and gives an empty result.
+// A header field's value as phones read it: encoded words (any charset, B
+// or Q) and raw ISO-2022-JP; nothing when iconv cannot read it.
+std::optional<QString> readHeaderText(const QByteArray& value);
 QByteArray jisText(const QString& text);   // ISO-2022-JP bytes; LF stays LF
 QByteArray sjisText(const QString& text);  // Windows-31J bytes with CR LF line ends, for charset=Shift_JIS
 QByteArray encodedWordSubject(const QString& subject, const char* prefix = "Re: ");   // prefix + =?ISO-2022-JP?B?...?=

@@ -4,12 +4,13 @@
 #include "model/OutgoingMail.h"
 #include "platform/SjisText.h"
 
-// The exact text that goes to the SMTP server after its "354" reply: six fixed
-// header lines, a raw ISO-2022-JP Subject line, the body in ISO-2022-JP with no
-// blank line before it, and the closing "." line.
+// The exact text that goes to the SMTP server after its "354" reply: the
+// header section (mail/MessageHeaders.h), the body in ISO-2022-JP and the
+// closing "." line.
 
-// Empties mail.HeaderBlock and fills it with the six header lines; the
-// operator's own address is the Reply-To.
+// Empties mail.HeaderBlock and fills it with the six fixed header lines that
+// every mail has carried since the first version; the operator's own address
+// is the Reply-To.
 void BuildHeaderBlock(OutgoingMail& mail, const SjisText& ownAddress);
 
 // A line of the body that begins with "." goes out with one more "." so that
@@ -18,6 +19,13 @@ void BuildHeaderBlock(OutgoingMail& mail, const SjisText& ownAddress);
 // some servers also take as a line end).
 std::string DotStuff(const std::string& text);
 
-// HeaderBlock + "Subject: " + ISO-2022-JP subject + CR LF + ISO-2022-JP body
-// + CR LF "." CR LF, dot-stuffed throughout: one send operation's worth of bytes.
-std::string BuildMessageText(const SjisText& headerBlock, const SjisText& subject, const SjisText& body);
+// The body in ISO-2022-JP, every line ending in one-byte text. A line longer
+// than RFC 5322's 998 octets, which servers and phones may cut or refuse, is
+// broken, as mail programs break it, after the last whole character that
+// fits.
+std::string BodyText(const SjisText& body);
+
+// The header section (ending in its blank line) + the body + CR LF "." CR LF
+// (just "." CR LF without a body), dot-stuffed throughout: one send
+// operation's worth of bytes.
+std::string BuildMessageText(const std::string& headerSection, const SjisText& body);

@@ -5,6 +5,7 @@
 #include "codec/Iso2022Jp.h"
 #include "mail/HtmlText.h"
 #include "mail/MailBody.h"
+#include "mail/MessageIds.h"
 #include "mail/MimeMessage.h"
 #include "mail/ReplyCharset.h"
 #include "mail/SjisSearch.h"
@@ -62,6 +63,19 @@ std::optional<SjisText> readBody(const MessageLayout& layout, const MimeMessage&
     return text->html ? HtmlToText(sjis, converter) : sjis;
 }
 
+// Which of the round's mailings a reply names, if any.
+enum class Named { Awaited, Earlier, None };
+
+Named namedMailing(const ReceivedMail& mail, const SentMessageIds* sent) {
+    if (!sent) return Named::None;
+    bool earlier = false;
+    for (const std::string& id : mail.answers) {
+        if (sent->awaited.count(id)) return Named::Awaited;
+        earlier = earlier || sent->earlier.count(id);
+    }
+    return earlier ? Named::Earlier : Named::None;
+}
+
 }  // namespace
 
 ReadResult ReadReceivedMail(std::string_view messageText, std::string_view ownAddress, const ReplyReading& reading) {
@@ -88,6 +102,10 @@ ReadResult ReadReceivedMail(std::string_view messageText, std::string_view ownAd
         mail.subject = NormaliseSubject(*decoded);
     }
 
+    for (const char* field : {"In-Reply-To", "References"})
+        for (std::string& id : ReferencedIds(mime.field(field).value_or("")))
+            mail.answers.push_back(std::move(id));
+
     std::optional<SjisText> body = readBody(*layout, mime, reading.converter);
     if (!body) return result;   // Unreadable
     mail.body = std::move(*body);
@@ -112,7 +130,13 @@ bool ParseReceivedMail(const std::string& messageText, ParseContext& ctx) {
     // message with no readable subject is cleared too.
     bool remove = !ctx.lateMail.empty() && sjisContainsNoCase(SqueezeSubject(ctx.lateMail), mail.subject);
 
-    if (mail.subject == awaited) {
+    // The Message-ID a reply names was put there by its app, the subject
+    // may have been changed by it or by hand: where they disagree, the ID
+    // tells. A reply naming an earlier mail of the round is late, even when
+    // every question has the same subject.
+    const Named named = namedMailing(mail, ctx.sentIds);
+    if (named == Named::Earlier) remove = true;
+    if (named == Named::Awaited || (named == Named::None && mail.subject == awaited)) {
         remove = true;
         if (ctx.perRecipientMode) {
             if (ctx.scoreAnswer) ctx.scoreAnswer(mail.sender, mail.body);

@@ -2,6 +2,8 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
+#include <vector>
 
 #include "mail/Players.h"
 #include "platform/CharsetConverter.h"
@@ -12,6 +14,21 @@ struct ReceivedMail {
     SjisText sender;    // the address of the first From header (see ReadReceivedMail)
     SjisText subject;   // decoded and normalised (NormaliseSubject)
     SjisText body;      // decoded body text
+    // The Message-IDs its In-Reply-To and References name: the mail it answers.
+    std::vector<std::string> answers;
+};
+
+// The Message-IDs the round gave its mail. A reply that names one of them in
+// In-Reply-To or References answers that mail, whatever its app did to the
+// subject ("AW:", "返信:", a subject cut short).
+// Kept as the late-reply subjects are: a mailing counts as earlier once its
+// replies have been fetched, and a reply to a mail never fetched for (the
+// closing mail) stays on the server for the operator to read.
+struct SentMessageIds {
+    std::unordered_set<std::string> awaited;   // the latest mailing, until its replies are fetched
+    std::unordered_set<std::string> earlier;   // the mailings whose replies were fetched
+    void mailed(const std::vector<std::string>& ids) { awaited = {ids.begin(), ids.end()}; }
+    void fetched() { earlier.merge(awaited); }
 };
 
 // How replies are read beyond their own text: whose count, and the converter
@@ -30,6 +47,7 @@ struct ParseContext {
     SjisText mailSubject;        // the expected reply subject, "Re:" + subject
     SjisText lateMail;           // 遅れメール: expected subjects of earlier fetches, joined
     bool perRecipientMode = false;   // off: invitation phase; on: question phase
+    const SentMessageIds* sentIds = nullptr;   // none: replies are told by their subject alone
     ReplyReading reading;
     std::function<void(const SjisText& sender)> acceptReply;
     std::function<void(const SjisText& sender, const SjisText& body)> scoreAnswer;
@@ -57,8 +75,9 @@ struct ReadResult {
 ReadResult ReadReceivedMail(std::string_view messageText, std::string_view ownAddress,
                             const ReplyReading& reading = {});
 
-// Judges one complete retrieved message and hands a reply whose subject is
-// the awaited one over through the context. True when the message is to be
+// Judges one complete retrieved message and hands a reply to the awaited mail
+// over through the context: one that names its Message-ID, or, naming none
+// of the round's, one whose subject is the awaited one. True when the message is to be
 // deleted from the server: such a reply, or a late reply to an earlier fetch.
 // A message that cannot be read is never handed over and stays on the server.
 bool ParseReceivedMail(const std::string& messageText, ParseContext& ctx);

@@ -4,7 +4,6 @@
 #include <cctype>
 #include <vector>
 
-#include "codec/Base64.h"
 
 namespace {
 
@@ -54,10 +53,4 @@ EhloOffer ReadEhloOffer(const std::string& reply) {
         }
     }
     return offer;
-}
-
-std::string SaslBase64(const SjisText& text) {
-    std::string out = EncodeBase64Text(text);
-    while (out.size() % 4 != 0) out += '=';
-    return out;
 }

@@ -20,7 +20,3 @@ struct EhloOffer {
 // compared without regard to case.
 EhloOffer ReadEhloOffer(const std::string& reply);
 
-
-// Base64 as SASL wants it: one line, padded with "=" (the stored password's
-// form leaves the padding out).
-std::string SaslBase64(const SjisText& text);

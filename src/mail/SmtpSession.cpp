@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "codec/Base64.h"
 #include "mail/SmtpExtensions.h"
 #include "mail/OutgoingMessage.h"
 #include "mail/SessionTexts.h"
@@ -46,7 +47,8 @@ void SmtpSession::start(SmtpJob job)
     replyCode_.clear();
     recipientIndex_ = 0;
     acceptedRecipients_ = 0;
-    accepted_ = 0;
+    textIds_.clear();
+    acceptedIds_.clear();
     undelivered_.clear();
     offer_ = {};
     pipelining_ = false;
@@ -115,7 +117,7 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
     case State::AuthUser:
     case State::AuthPass:
         if (replyCode_ != "334") break;
-        send(SaslBase64(state_ == State::AuthUser ? job_.authUser : job_.authPassword) + "\r\n");
+        send(PaddedBase64(state_ == State::AuthUser ? job_.authUser : job_.authPassword) + "\r\n");
         enterState(state_ == State::AuthUser ? State::AuthPass : State::Auth);
         return;
 
@@ -162,20 +164,19 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
             }
             return;
         }
-        SjisText body = job_.bodyFor ? job_.bodyFor(recipientIndex_) : SjisText();
-        send(BuildMessageText(job_.headerBlock, job_.subject, body));
+        send(messageText(recipientIndex_));
         enterState(State::Body);
         return;
     }
 
     case State::Body:
-        if (replyCode_ == "250") {
-            ++accepted_;
-        } else if (job_.perRecipient) {
+        textAnswered(replyCode_ == "250");
+        if (replyCode_ != "250") {
+            if (!job_.perRecipient) {
+                expect("250", reply, SessionTexts::kMessageStep);
+                return;
+            }
             refused(SessionTexts::kMessageStep, reply);
-        } else {
-            expect("250", reply, SessionTexts::kMessageStep);
-            return;
         }
         if (job_.perRecipient) nextPersonalMail();
         else sendQuit();
@@ -265,7 +266,7 @@ bool SmtpSession::goOnAfterEhlo(const std::string& ehloReply)
     if (job_.authUser.empty()) return true;
     if (offer.authPlain) {
         const std::string credentials = std::string(1, '\0') + job_.authUser + '\0' + job_.authPassword;
-        send("AUTH PLAIN " + SaslBase64(credentials) + "\r\n");
+        send("AUTH PLAIN " + PaddedBase64(credentials) + "\r\n");
         enterState(State::Auth);
     } else if (offer.authLogin) {
         send("AUTH LOGIN\r\n");
@@ -349,7 +350,7 @@ void SmtpSession::nextPersonalMail()
 {
     const int next = nextUsableRecipient(recipientIndex_ + 1);
     if (next < 0) {
-        if (accepted_ == 0 && !undelivered_.empty())
+        if (acceptedIds_.empty() && !undelivered_.empty())
             fail(SessionFailure::Kind::NobodyReachable, undelivered_.front().reply);
         sendQuit();
         return;
@@ -458,8 +459,7 @@ void SmtpSession::groupDataAnswered(const SmtpReplyReader::Reply& reply)
     }
     if (job_.perRecipient) {
         if (go && transactionTaken_) {
-            const SjisText body = job_.bodyFor ? job_.bodyFor(recipientIndex_) : SjisText();
-            closeTransaction(BuildMessageText(job_.headerBlock, job_.subject, body), State::Body);
+            closeTransaction(messageText(recipientIndex_), State::Body);
         } else if (go) {
             // DATA taken without a recipient: the text must still come; an
             // empty one reaches nobody and ends the transaction.
@@ -480,14 +480,29 @@ void SmtpSession::groupDataAnswered(const SmtpReplyReader::Reply& reply)
         return;
     }
     if (!expect("354", reply, "DATA")) return;   // nobody of the envelope gets the mail
-    send(BuildMessageText(job_.headerBlock, job_.subject, job_.bodyFor ? job_.bodyFor(recipientIndex_) : SjisText()));
+    send(messageText(recipientIndex_));
     await(State::Body);
+}
+
+std::string SmtpSession::messageText(int index)
+{
+    const MessageHeaders headers = job_.headersFor(index);
+    textIds_.push_back(headers.messageId);
+    return BuildMessageText(HeaderSection(headers), job_.bodyFor ? job_.bodyFor(index) : SjisText());
+}
+
+void SmtpSession::textAnswered(bool taken)
+{
+    if (textIds_.empty()) return;
+    if (taken) acceptedIds_.push_back(textIds_.front());
+    textIds_.pop_front();
 }
 
 void SmtpSession::groupTextAnswered(const SmtpReplyReader::Reply& reply)
 {
-    if (replyCode_ == "250") ++accepted_;
-    else if (job_.perRecipient) refused(SessionTexts::kMessageStep, reply);
+    textAnswered(replyCode_ == "250");
+    if (replyCode_ == "250") return;
+    if (job_.perRecipient) refused(SessionTexts::kMessageStep, reply);
     else expect("250", reply, SessionTexts::kMessageStep);
 }
 
@@ -509,7 +524,7 @@ void SmtpSession::abandonGroup()
 
 void SmtpSession::endGroups()
 {
-    if (job_.perRecipient && accepted_ == 0 && !undelivered_.empty())
+    if (job_.perRecipient && acceptedIds_.empty() && !undelivered_.empty())
         fail(SessionFailure::Kind::NobodyReachable, undelivered_.front().reply);
     sendQuit();
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mail/MailSession.h"
+#include "mail/MessageHeaders.h"
 #include "mail/SmtpExtensions.h"
 #include "mail/SmtpReplyReader.h"
 #include "model/Connection.h"
@@ -24,8 +25,11 @@ struct SmtpJob {
     SjisText greetingName;
     int port = 25;
     SjisText ownAddress;    // the envelope sender
-    SjisText headerBlock;   // BuildHeaderBlock's six lines
-    SjisText subject;
+    SjisText subject;       // as the status line names the mailing
+    // The header fields of the message to recipient `index` (in shared mode,
+    // the last recipient served), asked for as its text goes out: its Date is
+    // the moment it leaves, its Message-ID its own.
+    std::function<MessageHeaders(int index)> headersFor;
     std::vector<Recipient> recipients;
     // Off: one transaction, one RCPT TO per recipient, one shared text.
     // On: one transaction per recipient, each with its own text; one HELO and
@@ -100,7 +104,9 @@ public:
     int recipientIndex() const { return recipientIndex_; }
     // Messages the server took (its "250" after a message text): only these
     // count as sent, whatever else the session met.
-    int acceptedMessages() const { return accepted_; }
+    int acceptedMessages() const { return int(acceptedIds_.size()); }
+    // The Message-IDs of those messages, in the order the server took them.
+    const std::vector<std::string>& acceptedMessageIds() const { return acceptedIds_; }
 
     // A recipient the mailing could not reach, and why.
     struct Undelivered {
@@ -131,6 +137,11 @@ private:
     // which ends the session.
     bool expect(const char* code, const SmtpReplyReader::Reply& reply, const char* command);
     void sendQuit();
+    // The whole text of the message to recipient `index`; its Message-ID
+    // waits for the server's answer to the text.
+    std::string messageText(int index);
+    // The server answered the oldest text still unanswered.
+    void textAnswered(bool taken);
     // The first recipient from `from` on whose address can be sent; each one
     // skipped is named in the status line and noted. -1 when none is left.
     int nextUsableRecipient(int from);
@@ -176,7 +187,8 @@ private:
     std::string replyCode_;
     int recipientIndex_ = 0;
     int acceptedRecipients_ = 0;   // RCPT TO taken in the shared envelope
-    int accepted_ = 0;
+    std::deque<std::string> textIds_;   // Message-IDs of the texts sent and not yet answered
+    std::vector<std::string> acceptedIds_;
     EhloOffer offer_;              // of the latest EHLO reply
     bool pipelining_ = false;      // the mailing sends groups
     std::deque<State> awaiting_;   // in groups: what each reply due answers, in order

@@ -1,20 +1,49 @@
 #include "run/MailJobs.h"
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "codec/Base64.h"
+#include "mail/MessageIds.h"
 #include "mail/OutgoingMessage.h"
 #include "mail/SupportAddress.h"
 #include "mail/Transport.h"
 #include "model/Records.h"
+
+namespace {
+
+// Every message from the operator, by name and own address, dated and
+// numbered as it leaves. A personal mail names its recipient; a text that
+// goes to many names nobody, as their addresses stay in the envelope.
+void giveHeaders(SmtpJob& job, const Module1& m, const SjisText& fixedBlock)
+{
+    auto ids = std::make_shared<MessageIdMaker>();
+    const std::string domain = MessageIdDomain(m.mailSettings.OwnAddress, m.mailSettings.SmtpServer);
+    MessageHeaders common;
+    common.fixedBlock = fixedBlock;
+    common.from = {m.mailSettings.SenderName, m.mailSettings.OwnAddress};
+    common.subject = job.subject;
+    std::vector<Mailbox> named;
+    if (job.perRecipient || job.recipients.size() == 1)
+        for (const SmtpJob::Recipient& r : job.recipients) named.push_back({r.name, r.address});
+    job.headersFor = [common, named = std::move(named), ids, domain, clock = m.platform.clock](int index) {
+        MessageHeaders h = common;
+        const WallTime now = clock->wallTime();
+        h.date = MailDate(now);
+        h.messageId = ids->next(now, domain);
+        if (!named.empty()) h.to = named[std::size_t(index)];
+        return h;
+    };
+}
+
+}  // namespace
 
 SmtpJob makeRoundSmtpJob(Module1& m, CompleteMailFn complete)
 {
     SmtpJob job;
     job.server = m.mailSettings.SmtpServer;
     job.ownAddress = m.mailSettings.OwnAddress;
-    job.headerBlock = m.outgoingMail.HeaderBlock;
     job.subject = m.outgoingMail.MailSubject;
     job.perRecipient = m.outgoingMail.PerRecipientMode != 0;
 
@@ -37,6 +66,7 @@ SmtpJob makeRoundSmtpJob(Module1& m, CompleteMailFn complete)
             job.recipients.push_back({run.ListNames[std::size_t(i)], run.ListAddresses[std::size_t(i)]});
         job.bodyFor = [&m](int) { return m.outgoingMail.MailBody; };
     }
+    giveHeaders(job, m, m.outgoingMail.HeaderBlock);
     return job;
 }
 
@@ -60,11 +90,11 @@ SmtpJob makeFeedbackSmtpJob(const Module1& m, const SjisText& subject, const Sji
     SmtpJob job;
     job.server = m.mailSettings.SmtpServer;
     job.ownAddress = m.mailSettings.OwnAddress;
-    job.headerBlock = mail.HeaderBlock;
     job.subject = subject;
     job.recipients = {{SjisText(), kSupportAddress}};
     job.bodyFor = [body](int) { return body; };
     job.showsProgress = false;
+    giveHeaders(job, m, mail.HeaderBlock);
     return job;
 }
 

@@ -23,8 +23,8 @@ using CompleteMailFn = std::function<SjisText(Module1&, int row, const SjisText&
 
 // The mail in outgoingMail to the round's address list (PerRecipientMode 0,
 // one shared text) or to every participant (1, each body completed first; the
-// completed text is left in PersonalBody). The header block is the one
-// BuildHeaderBlock left in outgoingMail.
+// completed text is left in PersonalBody). The header fields begin with the
+// block BuildHeaderBlock left in outgoingMail.
 SmtpJob makeRoundSmtpJob(Module1& m, CompleteMailFn complete);
 
 // A fetch from the configured POP3 server with the account and the stored

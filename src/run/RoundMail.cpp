@@ -31,6 +31,7 @@ MailingReport RoundMailer::send(bool roundTellsFailures)
     smtp_.start(std::move(job));
     waitForSessionEnd(m_.platform, smtp_);
     vars_.sw = 1;
+    vars_.sentIds.mailed(smtp_.acceptedMessageIds());
     return {smtp_.failure(), smtp_.acceptedMessages(), smtp_.undelivered()};
 }
 
@@ -41,7 +42,7 @@ FetchReport RoundMailer::fetch(bool roundTellsFailures)
 
     // The awaited subject, the earlier fetches' and whose replies count stay
     // as they are for the whole fetch.
-    auto context = std::make_shared<ParseContext>(replyContext(m_, vars_.遅れメール));
+    auto context = std::make_shared<ParseContext>(replyContext(m_, vars_.遅れメール, &vars_.sentIds));
     Pop3Job job = makeRoundPop3Job(m_, [context](const std::string& messageText) {
         return ParseReceivedMail(messageText, *context);
     });
@@ -51,6 +52,7 @@ FetchReport RoundMailer::fetch(bool roundTellsFailures)
     waitForSessionEnd(m_.platform, pop3_);
     vars_.sw = 1;
     vars_.遅れメール += m_.outgoingMail.MailSubject;
+    vars_.sentIds.fetched();
     return {pop3_.failure(), pop3_.loggedIn()};
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 
+#include "mail/ReceivedMailParser.h"
 #include "platform/SjisText.h"
 
 // What a round notes down as it goes, beyond the shared records: whether a
@@ -17,4 +18,7 @@ struct RoundNotes {
     // Expected reply subjects of every fetch finished in this run, joined
     // without separator; never cleared while the program runs.
     SjisText 遅れメール;
+    // The Message-IDs of the mail the server took, told apart as the
+    // subjects of 遅れメール are.
+    SentMessageIds sentIds;
 };

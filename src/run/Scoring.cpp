@@ -190,11 +190,12 @@ SjisText CompleteMail(Module1& m, int row, const SjisText& body) {
     return out;
 }
 
-ParseContext replyContext(Module1& m, const SjisText& lateMail) {
+ParseContext replyContext(Module1& m, const SjisText& lateMail, const SentMessageIds* sentIds) {
     ParseContext ctx;
     ctx.ownAddress = m.mailSettings.OwnAddress;
     ctx.mailSubject = m.outgoingMail.MailSubject;
     ctx.lateMail = lateMail;
+    ctx.sentIds = sentIds;
     ctx.perRecipientMode = m.outgoingMail.PerRecipientMode != 0;
     ctx.reading.players = playerFilterOf(m.replySettings, m.addressBook);
     ctx.reading.converter = m.platform.converter;

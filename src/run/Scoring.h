@@ -50,4 +50,4 @@ std::int16_t CorrectPercent(int correct, int questions);
 
 // The parser's view of the current fetch: the awaited subject, the late-reply
 // subjects, the phase, and the hand-over to AcceptReply / ScoreAnswer.
-ParseContext replyContext(Module1& m, const SjisText& lateMail);
+ParseContext replyContext(Module1& m, const SjisText& lateMail, const SentMessageIds* sentIds = nullptr);

@@ -395,6 +395,28 @@ void TestParser::handOver_data() {
         QTest::addRow("punctuation differs: %s, reply %d", qPrintable(s), ++k)
             << m.text() << "Re:" + s << "Re:クイズ大会Re:" + s << true << false << "";
     }
+    // The Message-ID a reply names tells which mail it answers; the round's
+    // are <inv@…>, <q1@…> (fetched) and <q2@…> (awaited).
+    const QList<std::tuple<const char*, QByteArray, QByteArray, bool, QString>> threaded = {
+        {"app changed the subject: the ID tells", "In-Reply-To: <q2@trivorn.test>\r\n",
+         encodedWord("返信: 第2問"), true, "score taro@docomo.ne.jp 答:3"},
+        {"References name it among others", "References: <a@b.c>\r\n <q2@trivorn.test>\r\n", "AW: Q2", true,
+         "score taro@docomo.ne.jp 答:3"},
+        {"names an earlier question: late, whatever the subject", "In-Reply-To: <q1@trivorn.test>\r\n",
+         "Re: " + encodedWord("第2問"), true, ""},
+        {"names the invitation: late", "In-Reply-To: <inv@trivorn.test>\r\n", "Re: x", true, ""},
+        {"names no mail of the round: the subject decides", "In-Reply-To: <other@docomo.ne.jp>\r\n",
+         "Re: " + encodedWord("第2問"), true, "score taro@docomo.ne.jp 答:3"},
+        {"names no mail of the round, other subject: stays", "In-Reply-To: <other@docomo.ne.jp>\r\n", "Re: x",
+         false, ""},
+    };
+    for (const auto& [name, fields, subject, remove, handed] : threaded) {
+        m = Mail{};
+        m.beforeSubject = fields;
+        m.subject = subject;
+        m.body = jis("答:3");
+        QTest::newRow(name) << m.text() << "Re:第2問" << "Re:クイズ大会Re:第1問" << true << remove << handed;
+    }
     m = Mail{};
     m.subject = "ERe:Q1";
     // テ is 83 65: its trail byte is an "e", which no case folding may touch.
@@ -415,6 +437,8 @@ void TestParser::handOver() {
     ctx.mailSubject = sjis(awaited).toStdString();
     ctx.lateMail = sjis(late).toStdString();
     ctx.perRecipientMode = questionPhase;
+    const SentMessageIds sent{{"<q2@trivorn.test>"}, {"<inv@trivorn.test>", "<q1@trivorn.test>"}};
+    ctx.sentIds = &sent;
     ctx.acceptReply = [&](const SjisText& s) { calls << "accept " + QString::fromStdString(s); };
     ctx.scoreAnswer = [&](const SjisText& s, const SjisText& b) {
         calls << "score " + QString::fromStdString(s) + " " + un(b);

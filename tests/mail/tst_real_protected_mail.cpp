@@ -46,7 +46,8 @@ private slots:
     void fetching();
 
 private:
-    Platform platform;
+    QtClock clock;   // mail is dated by it
+    Platform platform{nullptr, &clock};
 };
 
 void TestRealProtectedMail::sending_data()

@@ -20,7 +20,7 @@ SmtpJob job(quint16 port, int recipients)
     j.server = "127.0.0.1";
     j.port = port;
     j.ownAddress = "quiz@trivorn.test";
-    j.headerBlock = "X-Test: loopback\r\n";
+    j.headersFor = [](int) { return testHeaders(); };
     j.subject = sjis("第1問");
     for (int i = 0; i < recipients; ++i)
         j.recipients.push_back({"p" + std::to_string(i), "p" + std::to_string(i) + "@docomo.ne.jp"});
@@ -53,7 +53,7 @@ void TestSessionLoopback::splitMultiLineGreeting()
     QCOMPARE(server.commands(), (QList<QByteArray>{"HELO [127.0.0.1]", "MAIL FROM:<quiz@trivorn.test>",
                                                      "RCPT TO:<p0@docomo.ne.jp>", "RCPT TO:<p1@docomo.ne.jp>",
                                                      "DATA", "<message>", "QUIT"}));
-    const std::string expected = BuildMessageText(j.headerBlock, j.subject, j.bodyFor(0));
+    const std::string expected = BuildMessageText(HeaderSection(testHeaders()), j.bodyFor(0));
     QCOMPARE(server.received[5], QByteArray::fromStdString(expected));
     QVERIFY(server.received[5].contains("\r\n..\r\n"));
     QVERIFY(rig.view.messages.empty());

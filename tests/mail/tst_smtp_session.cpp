@@ -16,7 +16,7 @@ SmtpJob sharedJob(int recipients)
     SmtpJob job;
     job.server = "smtp.example.jp";
     job.ownAddress = "quiz@trivorn.test";
-    job.headerBlock = "X-Test: 1\r\n";
+    job.headersFor = [](int) { return testHeaders(); };
     job.subject = "Quiz";
     for (int i = 0; i < recipients; ++i)
         job.recipients.push_back({"name" + std::to_string(i), "p" + std::to_string(i) + "@docomo.ne.jp"});
@@ -126,7 +126,7 @@ void TestSmtpSession::sharedModeDialogue()
     QVERIFY(rig.view.showedStatus(recipientStatus("name2", "Quiz", 3, 3)));
 
     rig.socket.deliver("354 End data with <CR><LF>.<CR><LF>\r\n");
-    QCOMPARE(rig.lastSent(), BuildMessageText("X-Test: 1\r\n", "Quiz", "Hello"));
+    QCOMPARE(rig.lastSent(), BuildMessageText(HeaderSection(testHeaders()), "Hello"));
     QCOMPARE(bodyAsked, 1);
     QCOMPARE(rig.session.state(), SmtpSession::State::Body);
     rig.socket.deliver("250 2.0.0 Ok: queued\r\n");
@@ -270,6 +270,7 @@ void TestSmtpSession::rejectedThirdOfFiveRecipients()
     SmtpRig rig;
     SmtpJob job = sharedJob(5);
     job.perRecipient = perRecipient;
+    job.headersFor = [](int i) { return testHeaders(i, true); };
     rig.session.start(job);
 
     // The others' turns go through as usual.
@@ -308,6 +309,9 @@ void TestSmtpSession::rejectedThirdOfFiveRecipients()
     QCOMPARE(rig.view.ended, 1);
     QVERIFY(rig.view.showedStatus("ERR : 550"));
     QCOMPARE(rig.session.acceptedMessages(), perRecipient ? 4 : 1);
+    // Only what the server took counts among the mail replies may name.
+    const Strings taken = perRecipient ? Strings{"<0@test>", "<1@test>", "<3@test>", "<4@test>"} : Strings{"<4@test>"};
+    QCOMPARE(rig.session.acceptedMessageIds(), taken);
     QCOMPARE(rig.session.undelivered().size(), std::size_t(1));
     const SmtpSession::Undelivered& u = rig.session.undelivered()[0];
     QCOMPARE(u.address, std::string("p2@docomo.ne.jp"));
@@ -323,6 +327,7 @@ void TestSmtpSession::perRecipientMode()
     job.perRecipient = true;
     std::vector<int> asked;
     job.bodyFor = [&](int i) { asked.push_back(i); return "Body for " + std::to_string(i); };
+    job.headersFor = [](int i) { return testHeaders(i, true); };
     rig.session.start(job);
     rig.socket.deliver("220 mx\r\n");
     for (int i = 0; i < 3; ++i) {
@@ -334,7 +339,7 @@ void TestSmtpSession::perRecipientMode()
         rig.socket.deliver("250 ok\r\n");
         QCOMPARE(rig.commands().back(), std::string("DATA"));
         rig.socket.deliver("354 go\r\n");
-        QCOMPARE(rig.lastSent(), BuildMessageText("X-Test: 1\r\n", "Quiz", "Body for " + std::to_string(i)));
+        QCOMPARE(rig.lastSent(), BuildMessageText(HeaderSection(testHeaders(i, true)), "Body for " + std::to_string(i)));
     }
     QCOMPARE(rig.session.state(), SmtpSession::State::Body);
     rig.socket.deliver("250 queued\r\n");
@@ -350,6 +355,7 @@ void TestSmtpSession::perRecipientMode()
     QCOMPARE(quits, 1);
     QCOMPARE(rig.view.ended, 1);
     QCOMPARE(rig.view.progressValues, (std::vector<int>{1, 2, 3}));
+    QCOMPARE(rig.session.acceptedMessageIds(), (std::vector<std::string>{"<0@test>", "<1@test>", "<2@test>"}));
     // The owner hears of every state: one HELO, then a transaction a message.
     using S = std::vector<std::string>;
     const S perMessage = {"Mail From", "Rcpt To", "Data", "Body"};
@@ -367,7 +373,7 @@ void TestSmtpSession::bodyDotLinesAreStuffedOnTheWire()
     rig.session.start(job);
     for (const char* r : {"220 mx\r\n", "250 mx\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n"}) rig.socket.deliver(r);
     const std::string sent = rig.lastSent();
-    const std::string expectedTail = "Subject: Quiz\r\n..\r\nfirst\r\n..x\r\n...y\r\nlast.\r\n.\r\n";
+    const std::string expectedTail = "Subject: Quiz\r\n\r\n..\r\nfirst\r\n..x\r\n...y\r\nlast.\r\n.\r\n";
     QVERIFY(sent.size() > expectedTail.size());
     QCOMPARE(sent.substr(sent.size() - expectedTail.size()), expectedTail);
     // The only line "." on the wire is the one that ends the message.
@@ -880,7 +886,7 @@ void TestSmtpSession::groupedDialogue()
     }
     if (timesOut) QVERIFY(rig.timer.fire());
 
-    const std::string message = BuildMessageText("X-Test: 1\r\n", "Quiz", "Hello");
+    const std::string message = BuildMessageText(HeaderSection(testHeaders()), "Hello");
     QByteArrayList sent;
     for (std::size_t i = before; i < rig.socket.sends.size(); ++i) {
         std::string s = rig.socket.sends[i];

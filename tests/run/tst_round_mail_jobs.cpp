@@ -2,6 +2,7 @@
 
 #include "codec/Base64.h"
 #include "run/MailJobs.h"
+#include "support/FakeTime.h"
 
 // What the sessions get from the round's shared state.
 
@@ -15,7 +16,8 @@ private slots:
     void fetchUsesAccountAndClearPassword();
 
 private:
-    Platform platform;
+    FakeClock clock;
+    Platform platform{nullptr, &clock};
 };
 
 void TestRoundMailJobs::invitationGoesToTheAddressList_data()
@@ -36,6 +38,7 @@ void TestRoundMailJobs::invitationGoesToTheAddressList()
     Module1 m(platform);
     m.mailSettings.SmtpServer = "smtp.trivorn.test";
     m.mailSettings.OwnAddress = "quiz@trivorn.test";
+    m.mailSettings.SenderName = "Quiz";
     for (int i = 0; i < kAddressSlots; ++i) {
         m.quizRun.ListNames[std::size_t(i)] = "n" + std::to_string(i);
         m.quizRun.ListAddresses[std::size_t(i)] = "a" + std::to_string(i) + "@docomo.ne.jp";
@@ -53,12 +56,21 @@ void TestRoundMailJobs::invitationGoesToTheAddressList()
     QCOMPARE(job.timeoutMs, 10000);
     QCOMPARE(job.ownAddress, std::string("quiz@trivorn.test"));
     QCOMPARE(job.subject, std::string("Invite"));
-    QCOMPARE(job.headerBlock, std::string("H: 1\r\n"));
     QVERIFY(!job.perRecipient);
     QCOMPARE(int(job.recipients.size()), expected);
     if (expected > 0) {
         QCOMPARE(job.recipients.back().name, "n" + std::to_string(expected - 1));
         QCOMPARE(job.recipients.back().address, "a" + std::to_string(expected - 1) + "@docomo.ne.jp");
+        // From the operator, dated now; one text to many names none of them.
+        const MessageHeaders h = job.headersFor(expected - 1);
+        QCOMPARE(h.fixedBlock, std::string("H: 1\r\n"));
+        QCOMPARE(h.from.name + " " + h.from.address, std::string("Quiz quiz@trivorn.test"));
+        QCOMPARE(h.subject, std::string("Invite"));
+        QCOMPARE(h.date, std::string("Thu, 10 Dec 2026 23:45:12 +0900"));
+        QVERIFY(h.messageId.size() > 20 && h.messageId.find("@trivorn.test>") == h.messageId.size() - 14);
+        QCOMPARE(h.to.has_value(), expected == 1);
+        if (h.to) QCOMPARE(h.to->address, std::string("a0@docomo.ne.jp"));
+        QVERIFY(job.headersFor(expected - 1).messageId != h.messageId);
     }
     QCOMPARE(job.bodyFor(0), std::string("Join us"));
     QCOMPARE(completions, 0);
@@ -91,6 +103,8 @@ void TestRoundMailJobs::perRecipientMailGoesToParticipants()
     QCOMPARE(job.bodyFor(1), std::string("Q2 for hanako"));
     QCOMPARE(m.outgoingMail.PersonalBody, std::string("Q2 for hanako"));
     QCOMPARE(job.bodyFor(2), std::string("Q2 for jiro"));
+    // Each personal mail names its player.
+    QCOMPARE(job.headersFor(1).to->name + " " + job.headersFor(1).to->address, std::string("hanako hanako@ezweb.ne.jp"));
     // Each copy starts again from the shared text, not from the previous copy.
     QCOMPARE(calls, (std::vector<std::pair<int, std::string>>{{1, "Q2"}, {2, "Q2"}}));
     QCOMPARE(m.outgoingMail.MailBody, std::string("Q2"));

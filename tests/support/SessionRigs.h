@@ -54,6 +54,19 @@ struct SessionRig {
     }
 };
 
+// Header fields as the dialogue tests give them: fixed values, the
+// Message-ID "<index@test>" of the recipient asked for when `numbered`.
+inline MessageHeaders testHeaders(int index = 0, bool numbered = false)
+{
+    MessageHeaders h;
+    h.fixedBlock = "X-Test: 1\r\n";
+    h.date = "Thu, 10 Dec 2026 23:45:12 +0900";
+    h.from = {"", "quiz@trivorn.test"};
+    h.messageId = "<" + std::to_string(numbered ? index : 0) + "@test>";
+    h.subject = "Quiz";
+    return h;
+}
+
 using SmtpRig = SessionRig<SmtpSession>;
 using Pop3Rig = SessionRig<Pop3Session>;
 

@@ -13,6 +13,7 @@
 #include "mail/OutgoingMessage.h"
 #include "model/RecordFiles.h"
 #include "demo/PreparedRound.h"
+#include "support/MessageStamp.h"
 #include "support/ScriptedServer.h"
 #include "support/TestWorld.h"
 #include "ui/Form10.h"
@@ -100,9 +101,13 @@ void TestForm10::endings() {
                                                       "RCPT TO:<support@trivorn.test>", "DATA", "<message>", "QUIT"}));
         OutgoingMail header;
         BuildHeaderBlock(header, "quiz@trivorn.test");
-        QCOMPARE(smtp.received[4], QByteArray::fromStdString(BuildMessageText(
-                                       header.HeaderBlock, sjis(u("TRIVORN（質問＆バグ＆感想）")),
-                                       sjis(u("質問です。\r\nﾃｽﾄ")))));
+        MessageHeaders h;
+        h.fixedBlock = header.HeaderBlock;
+        h.from = {sjis(u("クイズ事務局")), "quiz@trivorn.test"};
+        h.to = Mailbox{"", "support@trivorn.test"};
+        h.subject = sjis(u("TRIVORN（質問＆バグ＆感想）"));
+        h = stampedLike(h, smtp.received[4]);
+        QCOMPARE(smtp.received[4], QByteArray::fromStdString(BuildMessageText(HeaderSection(h), sjis(u("質問です。\r\nﾃｽﾄ")))));
         QCOMPARE(form->Text3->text(), u("送信メールサバー接続終了"));
         // Nothing more goes out until the window is opened again.
         QTest::mouseClick(form->Command1, Qt::LeftButton);

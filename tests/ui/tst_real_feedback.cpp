@@ -12,6 +12,7 @@
 #include "model/RecordFiles.h"
 #include "support/IconvText.h"
 #include "demo/PreparedRound.h"
+#include "demo/SimulatedPhones.h"
 #include "support/ServerChecks.h"
 #include "support/TestWorld.h"
 #include "ui/Form10.h"
@@ -81,7 +82,7 @@ void TestRealFeedback::reachesTheSupportMailbox() {
     // Postfix says how the mail came in: after a login over TLS, or plain.
     QCOMPARE(mails[0].contains("with ESMTPSA"), submission);
     const RealServers::StoredMail mail = RealServers::splitStoredMail(mails[0]);
-    QCOMPARE(fromJis(mail.subject), QString::fromUtf8("TRIVORN（質問＆バグ＆感想）"));
+    QCOMPARE(readHeaderText(mail.subject).value_or("(unreadable)"), QString::fromUtf8("TRIVORN（質問＆バグ＆感想）"));
     QCOMPARE(fromJis(mail.body), stored);
     for (char c : mails[0]) QVERIFY2(uchar(c) < 0x80, "the mail as sent is 7-bit");
 }

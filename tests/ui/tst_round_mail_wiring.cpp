@@ -4,6 +4,7 @@
 
 #include "mail/OutgoingMessage.h"
 #include "run/Scoring.h"
+#include "support/MessageStamp.h"
 #include "support/ScriptedServer.h"
 #include "support/TestWorld.h"
 #include "ui/Form1.h"
@@ -37,6 +38,7 @@ void TestRoundMailWiring::invitationToTheAddressList()
     form.roundMail().overrides.smtpPort = server.port();
     m.mailSettings.SmtpServer = "127.0.0.1";
     m.mailSettings.OwnAddress = "quiz@trivorn.test";
+    m.mailSettings.SenderName = sjis("クイズ事務局");
     m.quizRun.ListNames[0] = sjis("山田");
     m.quizRun.ListAddresses[0] = "taro@docomo.ne.jp";
     m.quizRun.ListNames[1] = sjis("鈴木");
@@ -55,8 +57,16 @@ void TestRoundMailWiring::invitationToTheAddressList()
     OutgoingMail expected;
     BuildHeaderBlock(expected, "quiz@trivorn.test");
     QCOMPARE(m.outgoingMail.HeaderBlock, expected.HeaderBlock);
-    QCOMPARE(server.received[5],
-             bytes(BuildMessageText(expected.HeaderBlock, m.outgoingMail.MailSubject, m.outgoingMail.MailBody)));
+    // From the operator by name, to nobody by name: the two addresses stay
+    // in the envelope.
+    MessageHeaders h;
+    h.fixedBlock = expected.HeaderBlock;
+    h.from = {m.mailSettings.SenderName, "quiz@trivorn.test"};
+    h.subject = m.outgoingMail.MailSubject;
+    h = stampedLike(h, server.received[5]);
+    QCOMPARE(server.received[5], bytes(BuildMessageText(HeaderSection(h), m.outgoingMail.MailBody)));
+    // The replies that name it are replies to it.
+    QCOMPARE(form.vars.sentIds.awaited.count(h.messageId), std::size_t(1));
     QCOMPARE(fromSjis(form.status()), QString::fromUtf8("送信メールサバー接続終了"));
     QCOMPARE(form.ProgressBar1->maximum(), 2);
     QCOMPARE(form.ProgressBar1->value(), 2);
@@ -100,9 +110,17 @@ void TestRoundMailWiring::questionMailCompletedPerParticipant()
              (QList<QByteArray>{"HELO quizhost.trivorn.test", "MAIL FROM:<quiz@trivorn.test>", "RCPT TO:<taro@docomo.ne.jp>",
                                 "DATA", "<message>", "MAIL FROM:<quiz@trivorn.test>", "RCPT TO:<hana@docomo.ne.jp>",
                                 "DATA", "<message>", "QUIT"}));
-    const std::string header = m.outgoingMail.HeaderBlock;
-    const QByteArray forTaro = bytes(BuildMessageText(header, m.outgoingMail.MailSubject, CompleteMail(m, 0, m.outgoingMail.MailBody)));
-    const QByteArray forHana = bytes(BuildMessageText(header, m.outgoingMail.MailSubject, CompleteMail(m, 1, m.outgoingMail.MailBody)));
+    // Each to its player by name.
+    auto headersFor = [&](int row) {
+        MessageHeaders h;
+        h.fixedBlock = m.outgoingMail.HeaderBlock;
+        h.from = {"", "quiz@trivorn.test"};
+        h.to = Mailbox{t.名前[row], t.アドレス[row]};
+        h.subject = m.outgoingMail.MailSubject;
+        return HeaderSection(stampedLike(h, server.received[row == 0 ? 4 : 8]));
+    };
+    const QByteArray forTaro = bytes(BuildMessageText(headersFor(0), CompleteMail(m, 0, m.outgoingMail.MailBody)));
+    const QByteArray forHana = bytes(BuildMessageText(headersFor(1), CompleteMail(m, 1, m.outgoingMail.MailBody)));
     QVERIFY(forTaro != forHana);
     QCOMPARE(server.received[4], forTaro);
     QCOMPARE(server.received[8], forHana);
