@@ -14,6 +14,7 @@
 #include "codec/Base64.h"
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
+#include "mail/MessageIds.h"
 #include "mail/StoredPasswords.h"
 #include "mail/Transport.h"
 #include "run/RunTexts.h"
@@ -32,6 +33,9 @@ constexpr const char* kKeyringHint = "受信と送信のパスワードを、デ
 constexpr const char* kNoKeyring = "キーリングが見つかりません。パスワードはデータファイルに保存します。";
 constexpr const char* kNotWritten = "パスワードをキーリングに保存できませんでした。パスワードはデータファイルに保存しました。";
 constexpr const char* kNotCleared = "パスワードはデータファイルに保存しましたが、キーリングからは削除できませんでした。";
+constexpr const char* kNoDomain =
+    "メールアドレスに「@」とドメインがありません（例: quiz@example.jp）。"
+    "ドメインのない差出人からのメールは、受け取りを拒否されることがあります。";
 
 // A stored field keeps its own bytes while its box still shows them, so that
 // merely opening and leaving the window never rewrites text the converter
@@ -47,6 +51,7 @@ Form2::Form2(Module1& module1, QWidget* parent) : EditorWindow(parent), m(module
     setAttribute(Qt::WA_DeleteOnClose);
     buildControls();
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+    connect(Text5, &QLineEdit::editingFinished, this, &Form2::Text5_LostFocus);
     connect(Connection->trustCertificate, &QPushButton::clicked, this, &Form2::TrustCertificate_Click);
     Form_Load();
 }
@@ -146,6 +151,14 @@ void Form2::Form_Load() {
 }
 
 void Form2::Form_Activate() { showRefusedCertificate(); }
+
+void Form2::Text5_LostFocus() {
+    // Said once a window: the address may be meant so (a server of the
+    // operator's own that adds the domain), and nothing is refused.
+    if (warnedNoDomain_ || Text5->text().isEmpty() || DomainOf(textOf(Text5))) return;
+    warnedNoDomain_ = true;
+    tell(*m.platform.messageBox, uiText(kNoDomain));
+}
 
 void Form2::showKeyringChoice() {
     const bool present = m.platform.keyring && m.platform.keyring->available();

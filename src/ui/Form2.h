@@ -46,6 +46,8 @@ public:
     // Each showing: the certificate refused last, which may have changed
     // while the window was hidden.
     void Form_Activate() override;
+    // Leaving the own address: an address without a domain is named once.
+    void Text5_LostFocus();
     void trv1_Write();
     void Command1_Click();
     void Form_Unload();
@@ -59,6 +61,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    bool warnedNoDomain_ = false;
     void buildControls();
     void showRefusedCertificate();
     // The keyring choice as stored, where there is a keyring to choose.

@@ -209,6 +209,27 @@ private slots:
         QVERIFY(!alive);
     }
 
+    // An own address without a domain is named once a window, when the box
+    // is left, and still stored as typed.
+    void ownAddressWithoutDomainIsNamedOnce() {
+        TestWorld world;
+        Form2 form(world.module1);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        for (const char* typed : {"quiz@trivorn.test", "quiz", "quiz@", "postmaster"}) {
+            form.Text5->setFocus();
+            form.Text5->clear();
+            QTest::keyClicks(form.Text5, typed);
+            form.Text6->setFocus();
+            if (QByteArray(typed) == "quiz@trivorn.test") QVERIFY(world.messageBox.texts().isEmpty());
+        }
+        QCOMPARE(world.messageBox.texts(),
+                 QStringList{QString::fromUtf8("メールアドレスに「@」とドメインがありません（例: quiz@example.jp）。"
+                                               "ドメインのない差出人からのメールは、受け取りを拒否されることがあります。")});
+        QTest::mouseClick(form.Command1, Qt::LeftButton);
+        QCOMPARE(world.module1.mailSettings.OwnAddress, std::string("postmaster"));
+    }
+
     void shorterValuesLeaveTheOldTail() {
         TestWorld world;
         QByteArray old;
