@@ -4,10 +4,13 @@
 //
 //   trivorn-phones --server ADDRESS --servers-dir DIR [--speed N]
 //                  [--watch-pid PID] [--max-minutes M] [--seed S]
+//                  [--keep-mail DIR]
 //
 // --speed must be the program's own: the phones answer within the reply time
 // as the program's clock counts it. The phones stop by themselves once the
 // process --watch-pid has ended (the program), or after --max-minutes.
+// With --keep-mail every mail the phones receive is also written to DIR, one
+// file a mail (see SimulatedPhones::keepMailIn).
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -47,7 +50,7 @@ int main(int argc, char* argv[]) {
     const int maxMinutes = value(args, "--max-minutes", "30").toInt();
     if (server.isEmpty() || serversDir.isEmpty() || speed < 1 || maxMinutes < 1) {
         std::fprintf(stderr, "usage: trivorn-phones --server ADDRESS --servers-dir DIR [--speed N] "
-                             "[--watch-pid PID] [--max-minutes M] [--seed S]\n");
+                             "[--watch-pid PID] [--max-minutes M] [--seed S] [--keep-mail DIR]\n");
         return 2;
     }
     // The phones wait for the servers' queue to drain before they look, and
@@ -64,6 +67,7 @@ int main(int argc, char* argv[]) {
     const int replyWindowMs = 60000 / speed;   // every reply time of the round is one minute
 
     SimulatedPhones phones("quiz@trivorn.test", server);
+    if (const QString kept = value(args, "--keep-mail"); !kept.isEmpty()) phones.keepMailIn(kept);
     for (const demo::Player& player : demo::players()) {
         const PhoneScript inner = demo::script(player, replyWindowMs, randomMs);
         phones.add(player.address, [inner, player](const PhoneMail& mail, int index) {

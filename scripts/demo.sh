@@ -11,9 +11,14 @@
 #                round stays and the next run plays the next round
 #   --speed N    countdowns run N times faster (1 = real minutes)
 #   --build-dir  where the program and the demo tools were built (build/)
-#   --demo-dir   the demo's folder: data/, the servers' folder, demo.pids
-#                (<build dir>/demo-round); tests and the picture tool use
-#                their own, so they never touch the one a person plays in
+#   --demo-dir   the demo's folder: data/, the servers' folder, demo.pids,
+#                phones-mail/ (<build dir>/demo-round); tests and the picture
+#                tool use their own, so they never touch the one a person
+#                plays in
+#
+# Every mail the phones receive is kept in <demo dir>/phones-mail/, one file a
+# mail (<address>-<n>.eml), as the phone retrieved it: what the players got,
+# to read or to give to a spam filter. It is emptied at every start.
 #
 # The pids of what was started are written to <demo dir>/demo.pids, one
 # "name pid" a line, for whoever wants to watch them. The servers' address
@@ -74,11 +79,13 @@ mkdir -p "$DATA_DIR"
 
 servers start
 servers_dir=$(servers dir)
+rm -rf "$DEMO_DIR/phones-mail"
+mkdir -p "$DEMO_DIR/phones-mail"
 
 "$BUILD_DIR/src/trivorn" --folder "$DATA_DIR" --speed "$speed" &
 program=$!
 "$BUILD_DIR/demo/trivorn-phones" --server "$ADDRESS" --servers-dir "$servers_dir" --speed "$speed" \
-    --watch-pid "$program" --max-minutes 60 &
+    --watch-pid "$program" --max-minutes 60 --keep-mail "$DEMO_DIR/phones-mail" &
 phones=$!
 {
     echo "program $program"

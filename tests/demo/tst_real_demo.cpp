@@ -3,6 +3,9 @@
 // program on a private desktop; ＳＴＡＲＴ is pressed and the window read
 // through the accessibility bridge, as an operator or a screen reader would.
 // The minutes pass six times faster, so the round takes about a minute.
+// What the phones received then goes before the receivers' own judges
+// (tests/demo/judge_mail.py): Python's email package, strict, and
+// SpamAssassin.
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -174,6 +177,20 @@ void TestRealDemo::aDemoRoundPlaysToTheEnd() {
         QCOMPARE(cell(u("順位表"), u("名前"), row), p.name);
         QCOMPARE(cell(u("順位表"), u("点数"), row), QString::number(demo::expectedPoints(p, round)));
     }
+
+    // Every mail the phones got, as they got it, before the receivers' own
+    // judges: the invitation to everyone, the questions and the closing mail
+    // to each participant.
+    const QDir kept(kDemoDir + "/phones-mail");
+    const int mails = int(demo::players().size()) + results.participants * int(round.questions.size() + 1);
+    QTRY_COMPARE_WITH_TIMEOUT(int(kept.entryList({"*.eml"}, QDir::Files).size()), mails, 30000);
+    QProcess judge;
+    judge.setProcessChannelMode(QProcess::MergedChannels);
+    judge.start("/usr/bin/python3", {qEnvironmentVariable("TRV_SOURCE_DIR") + "/tests/demo/judge_mail.py", kept.path()});
+    QVERIFY(judge.waitForFinished(120000));
+    const QString verdict = QString::fromUtf8(judge.readAll());
+    QVERIFY2(judge.exitStatus() == QProcess::NormalExit && judge.exitCode() == 0, qPrintable(verdict));
+    QVERIFY2(verdict.contains(QStringLiteral("%1 mails judged, 0 faults").arg(mails)), qPrintable(verdict));
     closeDemo();
 }
 
