@@ -1,18 +1,10 @@
 #!/usr/bin/env python3
-"""The receivers' own judges on mail the players' phones received.
-
-    judge_mail.py FOLDER
-
-Every *.eml in FOLDER (one message each, CR LF line ends) must
-- parse with Python's email package under policy.strict with no defect, its
-  header fields and its text included;
-- have no header line longer than 78 characters (RFC 5322's recommendation);
-- be judged by SpamAssassin (local rules only, `spamassassin -L -t`) with no
-  rule firing but ALL_TRUSTED, which only says the relays were all local.
-
-One line a mail says what SpamAssassin made of it; every fault found is a
-line starting with "FAULT". Exit status 1 when there is a fault.
-"""
+# judge_mail.py FOLDER: the receivers' own judges on every *.eml in FOLDER
+# (mail as the phones received it). Each must parse under Python's email
+# policy.strict with no defect, keep its header lines within 78 characters,
+# and fire no SpamAssassin rule (spamassassin -L -t) but ALL_TRUSTED, which
+# only says the relays were local. A line a mail with SpamAssassin's verdict;
+# a fault is a line "FAULT ..."; exit status 1 when there is one.
 import email
 import email.policy
 import mailbox

@@ -70,7 +70,6 @@ private slots:
     void mailDate();
     void fields_data();
     void fields();
-    void headerSection();
     void longBodyLinesAreBroken_data();
     void longBodyLinesAreBroken();
     void messageIds();
@@ -202,23 +201,6 @@ void TestOutgoingMessage::fields()
     QVERIFY2(fault.isEmpty(), qPrintable(fault));
     for (char c : field) QVERIFY2(uchar(c) < 0x80 && c != '\x1b', "headers are ASCII");
     if (!exactly.isEmpty()) QCOMPARE(field, exactly);
-}
-
-void TestOutgoingMessage::headerSection()
-{
-    MessageHeaders h;
-    h.fixedBlock = kHeader;
-    h.date = "Thu, 10 Dec 2026 23:45:12 +0900";
-    h.from = {"Quiz", "quiz@trivorn.test"};
-    h.messageId = "<1.2.3@trivorn.test>";
-    h.subject = "Q";
-    QCOMPARE(b(HeaderSection(h)), b(kHeader) + "Date: Thu, 10 Dec 2026 23:45:12 +0900\r\n"
-                                                "From: Quiz <quiz@trivorn.test>\r\n"
-                                                "To: undisclosed-recipients:;\r\n"
-                                                "Message-ID: <1.2.3@trivorn.test>\r\n"
-                                                "Subject: Q\r\n\r\n");
-    h.to = Mailbox{"Taro", "taro@docomo.ne.jp"};
-    QVERIFY(HeaderSection(h).find("\r\nTo: Taro <taro@docomo.ne.jp>\r\nMessage-ID: ") != std::string::npos);
 }
 
 // A line over 998 octets once encoded is broken after the last whole

@@ -65,6 +65,7 @@ void TestRoundMailWiring::invitationToTheAddressList()
     h.subject = m.outgoingMail.MailSubject;
     h = stampedLike(h, server.received[5]);
     QCOMPARE(server.received[5], bytes(BuildMessageText(HeaderSection(h), m.outgoingMail.MailBody)));
+    QVERIFY(server.received[5].contains("\r\nTo: undisclosed-recipients:;\r\nMessage-ID: <"));
     // The replies that name it are replies to it.
     QCOMPARE(form.vars.sentIds.awaited.count(h.messageId), std::size_t(1));
     QCOMPARE(fromSjis(form.status()), QString::fromUtf8("送信メールサバー接続終了"));
