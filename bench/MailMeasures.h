@@ -103,13 +103,14 @@ inline std::optional<double> peerMailing(const QString& label, const QJsonObject
     return peerMs;
 }
 
-// Puts `replies` answers "3" to the question `m` last sent into the
-// operator's mailbox (participant i's from participant(i)) and has the
-// program fetch, judge and delete them; every participant whose mailbox
-// answered must be scored, and the mailbox left empty.
-inline std::optional<Measured> programFetch(const QString& label, Form1& form, Module1& m, int replies)
+// Puts `replies` answers "3" to `question` into the operator's mailbox
+// (participant i's from participant(i)) and has the program fetch, judge and
+// delete them; every participant whose mailbox answered must be scored, and
+// the mailbox left empty.
+inline std::optional<Measured> programFetch(const QString& label, Form1& form, Module1& m,
+                                            const OutgoingMail& question, int replies)
 {
-    const SjisText subject = m.outgoingMail.MailSubject;
+    const SjisText subject = question.MailSubject;
     QString error;
     if (!putReplies(replies, subject, &error)) {
         check(false, label + ": putting the replies in: " + error);
@@ -117,8 +118,7 @@ inline std::optional<Measured> programFetch(const QString& label, Form1& form, M
     }
     const int waiting = int(RealServers::messages(RealServers::operatorAddress).size());
     // The replies say "Re: " before the subject; the program ignores the space.
-    m.outgoingMail.MailSubject = "Re:" + subject;
-    const Measured fetched = measure([&] { form.roundMail().fetch(); });
+    const Measured fetched = measure([&] { form.roundMail().fetch(question); });
     const ParticipantTable& t = m.quizRun.participants;
     int scored = 0, answered = 0;
     for (int i = 0; i < t.ParticipantCount; ++i) {

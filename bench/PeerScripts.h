@@ -60,12 +60,12 @@ inline std::optional<QJsonObject> runPeer(const QString& script, const QStringLi
     return result;
 }
 
-// The job smtp_send.py reads for the mailing `m` is about to send to its
+// The job smtp_send.py reads for `mail`, which `m` is about to send to its
 // first `count` participants (participant i at `address(i)`): the same
 // subject, template and per-player fields; the peer completes and encodes
 // each copy itself.
-inline QJsonObject peerMailingJob(const Module1& m, int count, const std::function<QByteArray(int)>& address,
-                                  const QString& host, int port)
+inline QJsonObject peerMailingJob(const Module1& m, const OutgoingMail& mail, int count,
+                                  const std::function<QByteArray(int)>& address, const QString& host, int port)
 {
     const ParticipantTable& t = m.quizRun.participants;
     QJsonArray recipients;
@@ -85,8 +85,8 @@ inline QJsonObject peerMailingJob(const Module1& m, int count, const std::functi
         {"host", host},
         {"port", port},
         {"sender", RealServers::operatorAddress},
-        {"subject", fromSjis(m.outgoingMail.MailSubject)},
-        {"template", fromSjis(m.outgoingMail.MailBody)},
+        {"subject", fromSjis(mail.MailSubject)},
+        {"template", fromSjis(mail.MailBody)},
         {"previousQuestion", 1},
         {"totalPoints", 20},
         {"extraHeaders", QJsonArray{QJsonArray{"Reply-To", RealServers::operatorAddress},

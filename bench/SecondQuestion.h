@@ -8,12 +8,14 @@
 
 #include "codec/Base64.h"
 #include "model/Module1.h"
+#include "run/MailJobs.h"
 #include "run/Scoring.h"
 #include "demo/RealServers.h"
 #include "support/TestWorld.h"   // sjis()
 
-// Participant i (from 0) of `count` has the address `address(i)`.
-inline void prepareSecondQuestion(Module1& m, int count, const std::function<std::string(int)>& address)
+// Participant i (from 0) of `count` has the address `address(i)`. Gives the
+// second question's mailing.
+inline OutgoingMail prepareSecondQuestion(Module1& m, int count, const std::function<std::string(int)>& address)
 {
     m.mailSettings.SmtpServer = RealServers::host;
     m.mailSettings.Pop3Server = RealServers::host;
@@ -42,9 +44,9 @@ inline void prepareSecondQuestion(Module1& m, int count, const std::function<std
     sizeAnswerTables(m, count, 2);
     Rank(m);
     m.quizRun.CurrentQuestion = 2;
-    m.outgoingMail.PerRecipientMode = 1;
-    m.outgoingMail.MailSubject = sjis("第2問");
-    m.outgoingMail.MailBody = sjis(
-        "********************\r\n* TRIVORN          *\r\n--------------------\r\n"
-        "問題1:×\r\n順位:xxx位\r\n合計得点:xxx/20\r\n\r\n日本一高い山は？\r\n1.富士山\r\n2.北岳\r\n3.奥穂高岳\r\n答:");
+    return OutgoingMail{sjis("第2問"),
+                        sjis("********************\r\n* TRIVORN          *\r\n--------------------\r\n"
+                             "問題1:×\r\n順位:xxx位\r\n合計得点:xxx/20\r\n\r\n日本一高い山は？\r\n"
+                             "1.富士山\r\n2.北岳\r\n3.奥穂高岳\r\n答:"),
+                        true, ParticipantRecipients(m.quizRun)};
 }

@@ -54,9 +54,11 @@ struct Rig {
     TestWorld world;
     Form1 form;
 
+    OutgoingMail question;
+
     explicit Rig(int participants) : form(world.module1, [this] { return world.appFolder(); })
     {
-        prepareSecondQuestion(world.module1, participants, [](int i) { return participant(i).toStdString(); });
+        question = prepareSecondQuestion(world.module1, participants, [](int i) { return participant(i).toStdString(); });
     }
     Module1& m() { return world.module1; }
 
@@ -119,13 +121,13 @@ Row mailing(int mails, int rtt, const LatencyRelay& relay, bool today, double ta
     rig.sendThrough(relay, today);
     const QString route = today ? "587 STARTTLS + login" : "25 HELO";
     const QString where = QString("%1, %2 ms").arg(route).arg(rtt);
-    QJsonObject job = peerMailingJob(rig.m(), mails, participant, RealServers::host, relay.port());
+    QJsonObject job = peerMailingJob(rig.m(), rig.question, mails, participant, RealServers::host, relay.port());
     if (today) {
         job["starttls"] = true;
         job["cafile"] = RealServers::caCertificatePath();
         job["login"] = QJsonObject{{"user", RealServers::operatorAddress}, {"password", RealServers::password}};
     }
-    const Measured sent = measure([&] { rig.form.roundMail().send(); });
+    const Measured sent = measure([&] { rig.form.roundMail().send(rig.question); });
     checkProgramMailing("program send (" + where + ")", rig.form, mails, sent);
     const std::optional<double> peerMs =
         peerMailing("peer send (" + where + ")", job, mails, peerTimeoutMs(4 * mails, rtt));
@@ -140,8 +142,9 @@ Row fetching(int rtt, const LatencyRelay& relay, double target)
     Rig rig(kReplies);
     rig.fetchThrough(relay);
     const QString where = QString("995 TLS, %1 ms").arg(rtt);
-    const SjisText subject = rig.m().outgoingMail.MailSubject;
-    const std::optional<Measured> fetched = programFetch("program fetch (" + where + ")", rig.form, rig.m(), kReplies);
+    const SjisText subject = rig.question.MailSubject;
+    const std::optional<Measured> fetched =
+        programFetch("program fetch (" + where + ")", rig.form, rig.m(), rig.question, kReplies);
     const std::optional<double> peerMs =
         peerFetch("peer fetch (" + where + ")", subject, kReplies, RealServers::host, relay.port(),
                   {"--tls", RealServers::caCertificatePath()}, peerTimeoutMs(2 * kReplies, rtt));

@@ -109,24 +109,25 @@ int main(int argc, char** argv)
     TestWorld world;
     Module1& m = world.module1;
     Form1 form(m, [&] { return world.appFolder(); });
-    prepareSecondQuestion(m, kParticipants, [](int i) { return participant(i).toStdString(); });
-    const SjisText subject = m.outgoingMail.MailSubject;
+    const OutgoingMail question =
+        prepareSecondQuestion(m, kParticipants, [](int i) { return participant(i).toStdString(); });
+    const SjisText subject = question.MailSubject;
 
     // ---- 1 and 3: the program sends, then the peer -------------------------
     StallMeter stall;
     const Measured programSend = measure([&] {
         stall.start();
-        form.roundMail().send();
+        form.roundMail().send(question);
         stall.stop();
     });
     std::printf("program send, event loop: %s\n", qPrintable(stall.describe()));
     checkProgramMailing("program send", form, kParticipants, programSend);
     const std::optional<double> peerSendMs = peerMailing(
-        "peer send", peerMailingJob(m, kParticipants, participant, RealServers::host, RealServers::smtpPort),
+        "peer send", peerMailingJob(m, question, kParticipants, participant, RealServers::host, RealServers::smtpPort),
         kParticipants);
 
     // ---- 2: the program fetches, then the peer ------------------------------
-    const std::optional<Measured> programFetched = programFetch("program fetch", form, m, kParticipants);
+    const std::optional<Measured> programFetched = programFetch("program fetch", form, m, question, kParticipants);
     const std::optional<double> peerFetchMs =
         peerFetch("peer fetch", subject, kParticipants, RealServers::host, RealServers::pop3Port);
 

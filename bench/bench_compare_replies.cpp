@@ -89,17 +89,17 @@ int main(int argc, char** argv) {
 
     // The program: every reply through the parser into the scoring of a
     // question whose participants are everyone in the address book.
-    prepareSecondQuestion(m, kReplies, [&](int i) { return addresses[std::size_t(i)]; });
+    OutgoingMail question = prepareSecondQuestion(m, kReplies, [&](int i) { return addresses[std::size_t(i)]; });
     for (int i = 0; i < kReplies; ++i) m.addressBook.Addresses[std::size_t(i)] = addresses[std::size_t(i)];
     m.replySettings.PlayersRule = ReplySettings::kAddressBook;
-    m.outgoingMail.MailSubject = "Re:" + sjis("第3回のクイズ第1問");
+    question.MailSubject = sjis("第3回のクイズ第1問");
     qint64 bestNs = std::numeric_limits<qint64>::max();
     int judged = 0;
     for (int round = 0; round < kRounds; ++round) {
         sizeAnswerTables(m, kReplies, 2);
         QElapsedTimer timer;
         timer.start();
-        ParseContext context = replyContext(m, {});
+        ParseContext context = replyContext(m, question, {});
         for (const std::string& reply : replies) ParseReceivedMail(reply, context);
         bestNs = std::min(bestNs, timer.nsecsElapsed());
         judged = 0;

@@ -45,13 +45,13 @@ int main(int argc, char** argv)
     TestWorld world;
     Module1& m = world.module1;
     Form1 form(m, [&] { return world.appFolder(); });
-    prepareSecondQuestion(m, kPlayers, [](int i) { return player(i).toStdString(); });
-    const SjisText subject = m.outgoingMail.MailSubject;
+    const OutgoingMail question = prepareSecondQuestion(m, kPlayers, [](int i) { return player(i).toStdString(); });
+    const SjisText subject = question.MailSubject;
 
     QElapsedTimer clock;
     clock.start();
     double cpu = cpuSeconds();
-    form.roundMail().send();
+    form.roundMail().send(question);
     const qint64 sendMs = clock.elapsed();
     const double sendCpu = cpuSeconds() - cpu;
     bool allDelivered = true;
@@ -76,10 +76,9 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    m.outgoingMail.MailSubject = "Re:" + subject;
     clock.restart();
     cpu = cpuSeconds();
-    form.roundMail().fetch();
+    form.roundMail().fetch(question);
     const qint64 fetchMs = clock.elapsed();
     const double fetchCpu = cpuSeconds() - cpu;
     int answered = 0;

@@ -96,7 +96,7 @@ void MailSession::timerTick()
     fail(SessionFailure::Kind::TimedOut, SessionTexts::kTimeOut);
     view_.timedOut();
     tell(SessionTexts::kTimeOut);
-    view_.sessionEnded();
+    ended();
 }
 
 void MailSession::beginTls()
@@ -133,7 +133,7 @@ void MailSession::abort(const SjisText& status)
     if (!socket_.isClosed()) socket_.close();
     view_.setStatus(status);
     running_ = false;
-    view_.sessionEnded();
+    ended();
 }
 
 void MailSession::fail(SessionFailure::Kind kind, const SjisText& detail)
@@ -157,6 +157,13 @@ void MailSession::abandon()
     timer_.setEnabled(false);
     if (!socket_.isClosed()) socket_.close();
     running_ = false;
+    if (endWaiter_) endWaiter_();
+}
+
+void MailSession::ended()
+{
+    view_.sessionEnded();
+    if (endWaiter_) endWaiter_();
 }
 
 void MailSession::send(const std::string& bytes)
@@ -176,7 +183,7 @@ void MailSession::finish()
     timer_.setEnabled(false);
     view_.setStatus(closedStatus_);
     running_ = false;
-    view_.sessionEnded();
+    ended();
 }
 
 std::string MailSession::firstLine(const std::string& reply)

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,9 @@ public:
     void certificateRefused(const CertificateRefusal& refusal);
 
     bool running() const { return running_; }
+    // Called once the session has ended by any road, or been abandoned:
+    // whoever waits for the end goes on (see run/Waiting.h). Empty: nobody.
+    void whenEnded(std::function<void()> waiter) { endWaiter_ = std::move(waiter); }
     // What went wrong in the latest session; nothing while it runs well.
     const SessionFailure& failure() const { return failure_; }
 
@@ -99,6 +103,9 @@ private:
     const char* closedStatus_;
     // A message box of the session's own, unless its owner tells the operator.
     void tell(const SjisText& text);
+    // The end, by whatever road: the view and whoever waits hear of it.
+    void ended();
+    std::function<void()> endWaiter_;
 
     bool running_ = false;    // between start() and the end of the session
     bool connected_ = false;  // the connection was made (and encrypted, where asked)

@@ -4,15 +4,16 @@
 
 #include "codec/Iso2022Jp.h"
 
-void BuildHeaderBlock(OutgoingMail& mail, const SjisText& ownAddress)
+SjisText BuildHeaderBlock(const SjisText& ownAddress)
 {
-    mail.HeaderBlock.clear();
-    mail.HeaderBlock += "Reply-To: " + ownAddress + "\r\n";
-    mail.HeaderBlock += "X-Mailer: TRIVORN\r\n";
-    mail.HeaderBlock += "MIME-Version: 1.0\r\n";
-    mail.HeaderBlock += "Content-Type: text/plain; charset=iso-2022-jp\r\n";
-    mail.HeaderBlock += "Content-Transfer-Encoding: 7bit\r\n";
-    mail.HeaderBlock += "X-Mozilla-Status: 0001\r\n";
+    SjisText HeaderBlock;
+    HeaderBlock += "Reply-To: " + ownAddress + "\r\n";
+    HeaderBlock += "X-Mailer: TRIVORN\r\n";
+    HeaderBlock += "MIME-Version: 1.0\r\n";
+    HeaderBlock += "Content-Type: text/plain; charset=iso-2022-jp\r\n";
+    HeaderBlock += "Content-Transfer-Encoding: 7bit\r\n";
+    HeaderBlock += "X-Mozilla-Status: 0001\r\n";
+    return HeaderBlock;
 }
 
 std::string DotStuff(const std::string& text)

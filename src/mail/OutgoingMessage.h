@@ -1,17 +1,15 @@
 #pragma once
 #include <string>
 
-#include "model/OutgoingMail.h"
 #include "platform/SjisText.h"
 
 // The exact text that goes to the SMTP server after its "354" reply: the
 // header section (mail/MessageHeaders.h), the body in ISO-2022-JP and the
 // closing "." line.
 
-// Empties mail.HeaderBlock and fills it with the six fixed header lines that
-// every mail has carried since the first version; the operator's own address
-// is the Reply-To.
-void BuildHeaderBlock(OutgoingMail& mail, const SjisText& ownAddress);
+// The six fixed header lines that every mail has carried since the first
+// version; the operator's own address is the Reply-To.
+SjisText BuildHeaderBlock(const SjisText& ownAddress);
 
 // A line of the body that begins with "." goes out with one more "." so that
 // the server never takes a body line for the end of the mail. A line begins

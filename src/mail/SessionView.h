@@ -4,7 +4,7 @@
 #include "platform/SjisText.h"
 
 // What a mail session shows and tells its owner: the main window during a
-// round (status line Text7, ProgressBar1, sw), the feedback window with its own
+// round (status line Text7, ProgressBar1), the feedback window with its own
 // status line, or a test.
 class SessionView {
 public:
@@ -12,8 +12,7 @@ public:
 
     // The status line.
     virtual void setStatus(const SjisText& text) = 0;
-    // The dialogue has moved to the state named ("Connect", "Helo", "Retr" …);
-    // the program keeps it as its SessionState.
+    // The dialogue has moved to the state named ("Connect", "Helo", "Retr" …).
     virtual void stateChanged(const char* name) {}
     // The progress bar of a mailing; windows without one ignore these.
     virtual void setProgressRange(int min, int max) {}
@@ -30,6 +29,6 @@ public:
     // operator can choose to trust it.
     virtual void certificateRefused(const SjisText& server, const SjisText& problems, const std::string& fingerprint) {}
     // The session has ended by any road. Called exactly once per start;
-    // whoever waits for the end asks the session itself (running()).
+    // whoever waits for the end is told by the session (whenEnded).
     virtual void sessionEnded() {}
 };

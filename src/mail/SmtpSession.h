@@ -93,7 +93,7 @@ public:
     SmtpSession(Socket& socket, Timer& timer, SessionView& view);
 
     // Closes the socket if it is open, arms the time-out and connects. The
-    // caller has set its "sw" to 0 and shown its own status text.
+    // caller has shown its own status text.
     void start(SmtpJob job);
 
     // Its events arrive from Winsock1 and Timer1.

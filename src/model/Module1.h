@@ -1,5 +1,4 @@
 #pragma once
-#include "model/OutgoingMail.h"
 #include "model/QuizRun.h"
 #include "model/Records.h"
 #include "platform/Platform.h"
@@ -27,5 +26,4 @@ struct Module1 {
     ClosingMail closingMail;
     QuestionSet questionSet;
     QuizRun quizRun;
-    OutgoingMail outgoingMail;
 };

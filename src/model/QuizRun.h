@@ -24,7 +24,6 @@ struct QuizRun {
     std::vector<PersonClass> Ranking;
     std::int16_t CurrentQuestion = 0;
     std::int16_t ArrivalCounter = 0;
-    SjisText SessionState;
 
     std::int16_t& ParticipantCount() { return participants.ParticipantCount; }
 };

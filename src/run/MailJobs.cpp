@@ -16,12 +16,12 @@ namespace {
 // Every message from the operator, by name and own address, dated and
 // numbered as it leaves. A personal mail names its recipient; a text that
 // goes to many names nobody, as their addresses stay in the envelope.
-void giveHeaders(SmtpJob& job, const Module1& m, const SjisText& fixedBlock)
+void giveHeaders(SmtpJob& job, const Module1& m)
 {
     auto ids = std::make_shared<MessageIdMaker>();
     const std::string domain = MessageIdDomain(m.mailSettings.OwnAddress, m.mailSettings.SmtpServer);
     MessageHeaders common;
-    common.fixedBlock = fixedBlock;
+    common.fixedBlock = BuildHeaderBlock(m.mailSettings.OwnAddress);
     common.from = {m.mailSettings.SenderName, m.mailSettings.OwnAddress};
     common.subject = job.subject;
     std::vector<Mailbox> named;
@@ -39,34 +39,42 @@ void giveHeaders(SmtpJob& job, const Module1& m, const SjisText& fixedBlock)
 
 }  // namespace
 
-SmtpJob makeRoundSmtpJob(Module1& m, CompleteMailFn complete)
+std::vector<SmtpJob::Recipient> AddressListRecipients(const QuizRun& run)
+{
+    std::vector<SmtpJob::Recipient> list;
+    const int last = std::min<int>(run.AddressLastIndex, kAddressSlots - 1);
+    for (int i = 0; i <= last; ++i)
+        list.push_back({run.ListNames[std::size_t(i)], run.ListAddresses[std::size_t(i)]});
+    return list;
+}
+
+std::vector<SmtpJob::Recipient> ParticipantRecipients(const QuizRun& run)
+{
+    std::vector<SmtpJob::Recipient> list;
+    const ParticipantTable& t = run.participants;
+    for (int i = 0; i <= run.ParticipantLastIndex; ++i) {
+        if (!t.名前.has(i) || !t.アドレス.has(i)) break;
+        list.push_back({t.名前[i], t.アドレス[i]});
+    }
+    return list;
+}
+
+SmtpJob makeRoundSmtpJob(Module1& m, const OutgoingMail& mail, CompleteMailFn complete)
 {
     SmtpJob job;
     job.server = m.mailSettings.SmtpServer;
     job.ownAddress = m.mailSettings.OwnAddress;
-    job.subject = m.outgoingMail.MailSubject;
-    job.perRecipient = m.outgoingMail.PerRecipientMode != 0;
-
-    QuizRun& run = m.quizRun;
-    if (job.perRecipient) {
-        const ParticipantTable& t = run.participants;
-        for (int i = 0; i <= run.ParticipantLastIndex; ++i) {
-            if (!t.名前.has(i) || !t.アドレス.has(i)) break;
-            job.recipients.push_back({t.名前[i], t.アドレス[i]});
-        }
-        job.bodyFor = [&m, complete = std::move(complete)](int row) {
-            OutgoingMail& mail = m.outgoingMail;
-            mail.PersonalBody = mail.MailBody;
-            if (complete) mail.PersonalBody = complete(m, row, mail.PersonalBody);
-            return mail.PersonalBody;
+    job.subject = mail.MailSubject;
+    job.perRecipient = mail.PerRecipientMode;
+    job.recipients = mail.recipients;
+    if (job.perRecipient && complete) {
+        job.bodyFor = [&m, body = mail.MailBody, complete = std::move(complete)](int row) {
+            return complete(m, row, body);   // the PersonalBody of that player
         };
     } else {
-        const int last = std::min<int>(run.AddressLastIndex, kAddressSlots - 1);
-        for (int i = 0; i <= last; ++i)
-            job.recipients.push_back({run.ListNames[std::size_t(i)], run.ListAddresses[std::size_t(i)]});
-        job.bodyFor = [&m](int) { return m.outgoingMail.MailBody; };
+        job.bodyFor = [body = mail.MailBody](int) { return body; };
     }
-    giveHeaders(job, m, m.outgoingMail.HeaderBlock);
+    giveHeaders(job, m);
     return job;
 }
 
@@ -85,8 +93,6 @@ Pop3Job makeRoundPop3Job(Module1& m, std::function<bool(const std::string&)> par
 
 SmtpJob makeFeedbackSmtpJob(const Module1& m, const SjisText& subject, const SjisText& body)
 {
-    OutgoingMail mail;
-    BuildHeaderBlock(mail, m.mailSettings.OwnAddress);
     SmtpJob job;
     job.server = m.mailSettings.SmtpServer;
     job.ownAddress = m.mailSettings.OwnAddress;
@@ -94,7 +100,7 @@ SmtpJob makeFeedbackSmtpJob(const Module1& m, const SjisText& subject, const Sji
     job.recipients = {{SjisText(), kSupportAddress}};
     job.bodyFor = [body](int) { return body; };
     job.showsProgress = false;
-    giveHeaders(job, m, mail.HeaderBlock);
+    giveHeaders(job, m);
     return job;
 }
 

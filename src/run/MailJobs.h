@@ -5,10 +5,11 @@
 #include "mail/Pop3Session.h"
 #include "mail/SmtpSession.h"
 #include "model/Module1.h"
+#include "run/OutgoingMail.h"
 
 // Every mail session's job, for the round and for the feedback window alike:
-// what to send or fetch from the shared state, and how to reach the server
-// from the connection settings (trv1x.dat) and the overrides.
+// what to send or fetch, and how to reach the server from the connection
+// settings (trv1x.dat) and the overrides.
 
 // Where a session connects and how long it may stay silent, where a test or
 // a bench says otherwise than the settings.
@@ -21,11 +22,15 @@ struct SessionOverrides {
 // Completes the body of one per-recipient mail for participant `row`.
 using CompleteMailFn = std::function<SjisText(Module1&, int row, const SjisText& body)>;
 
-// The mail in outgoingMail to the round's address list (PerRecipientMode 0,
-// one shared text) or to every participant (1, each body completed first; the
-// completed text is left in PersonalBody). The header fields begin with the
-// block BuildHeaderBlock left in outgoingMail.
-SmtpJob makeRoundSmtpJob(Module1& m, CompleteMailFn complete);
+// The round's recipients: the address list up to AddressLastIndex, for a
+// text to everyone; the participants up to the first empty row, for one
+// completed mail each.
+std::vector<SmtpJob::Recipient> AddressListRecipients(const QuizRun& run);
+std::vector<SmtpJob::Recipient> ParticipantRecipients(const QuizRun& run);
+
+// `mail` to its recipients: one shared text, or (PerRecipientMode) for each
+// participant its own copy, completed by `complete` as its turn comes.
+SmtpJob makeRoundSmtpJob(Module1& m, const OutgoingMail& mail, CompleteMailFn complete);
 
 // A fetch from the configured POP3 server with the account and the stored
 // password in clear. When the mailbox holds messages, ArrivalCounter starts

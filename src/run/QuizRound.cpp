@@ -7,18 +7,12 @@
 #include "run/RunTexts.h"
 #include "run/Scoring.h"
 
-namespace {
-// The subject a reply carries: "Re:" and the subject of the mail it answers.
-SjisText replySubject(const SjisText& subject) { return "Re:" + subject; }
-}  // namespace
-
 QuizRound::QuizRound(Module1& m, RoundNotes& vars, RoundView& view, RoundMail& mail)
     : m_(m), vars_(vars), view_(view), mail_(mail) {}
 
 RoundEnd QuizRound::play() {
     QuizRun& run = m_.quizRun;
     view_.setControlsEnabled(false);
-    m_.outgoingMail.PerRecipientMode = 0;
     // Nothing of a round shown before may surface while this one starts: not
     // its joined marks, not its ranking when the grids are paged.
     vars_.受信.clear();
@@ -46,7 +40,6 @@ RoundEnd QuizRound::play() {
     }
 
     sizeAnswerTables(m_, participants, questionCount);
-    m_.outgoingMail.PerRecipientMode = 1;
     for (int q = 1; q <= questionCount; ++q)
         if (!playQuestion(q)) return RoundEnd::Stopped;
     run.CurrentQuestion = std::int16_t(questionCount + 1);
@@ -81,12 +74,10 @@ RoundEnd QuizRound::stopForMail(const char* what, const SessionFailure& failure,
 
 std::optional<RoundEnd> QuizRound::sendInvitationAndFetchReplies(int addressCount, int questionCount) {
     const InvitationMail& invitation = m_.invitationMail;
-    OutgoingMail& mail = m_.outgoingMail;
-    mail.MailSubject = invitation.Subject;
-    mail.MailBody = invitation.Body;
+    const OutgoingMail mail{invitation.Subject, invitation.Body, false, AddressListRecipients(m_.quizRun)};
     // Without the invitation nobody can join: rather than count down for
     // replies that cannot come, the round does not start.
-    const MailingReport sent = mail_.send(true);
+    const MailingReport sent = mail_.send(mail, true);
     if (stopped_) return RoundEnd::Stopped;
     if (sent.accepted == 0) return stopForMail(RunTexts::kInvitationNotSent, sent.failure, true);
     mailingDone(invitation.Subject, RunTexts::kInvitationPhase, sent);
@@ -94,12 +85,11 @@ std::optional<RoundEnd> QuizRound::sendInvitationAndFetchReplies(int addressCoun
     if (!countdown(invitation.Subject, invitation.ReplyMinutes)) return RoundEnd::Stopped;
 
     sizeParticipantTable(m_, addressCount, questionCount);
-    mail.MailSubject = replySubject(invitation.Subject);
     status(invitation.Subject + RunTexts::kReceiving);
     m_.quizRun.participants.ParticipantCount = 0;
     vars_.受信 = "1";
     // A mailbox that could not be opened is no mailbox without replies.
-    const FetchReport fetched = mail_.fetch(true);
+    const FetchReport fetched = mail_.fetch(mail, true);
     if (stopped_) return RoundEnd::Stopped;
     if (fetched.failure && !fetched.loggedIn) return stopForMail(RunTexts::kRepliesNotFetched, fetched.failure, false);
     return std::nullopt;
@@ -146,12 +136,10 @@ void QuizRound::tell(const SjisText& text) {
 
 bool QuizRound::playQuestion(int q) {
     const QuestionSet& set = m_.questionSet;
-    OutgoingMail& mail = m_.outgoingMail;
     m_.quizRun.CurrentQuestion = std::int16_t(q);
 
-    mail.MailSubject = set.Subject[q];
-    mail.MailBody = set.QuestionMail[q];
-    const MailingReport sent = mail_.send();
+    const OutgoingMail mail{set.Subject[q], set.QuestionMail[q], true, ParticipantRecipients(m_.quizRun)};
+    const MailingReport sent = mail_.send(mail);
     if (stopped_) return false;
     mailingDone(set.Subject[q], RunTexts::kQuestionPhase + std::to_string(q), sent);
 
@@ -159,8 +147,7 @@ bool QuizRound::playQuestion(int q) {
 
     // The status line keeps the countdown's last text until the POP3
     // session writes its own.
-    mail.MailSubject = replySubject(set.Subject[q]);
-    const FetchReport fetched = mail_.fetch();
+    const FetchReport fetched = mail_.fetch(mail);
     if (stopped_) return false;
     fetchDone(set.Subject[q], fetched);
 
@@ -171,11 +158,8 @@ bool QuizRound::playQuestion(int q) {
 }
 
 bool QuizRound::sendClosingMail() {
-    OutgoingMail& mail = m_.outgoingMail;
-    mail.PerRecipientMode = 1;
-    mail.MailSubject = m_.closingMail.Subject;
-    mail.MailBody = m_.closingMail.Body;
-    const MailingReport sent = mail_.send();
+    const OutgoingMail mail{m_.closingMail.Subject, m_.closingMail.Body, true, ParticipantRecipients(m_.quizRun)};
+    const MailingReport sent = mail_.send(mail);
     if (stopped_) return false;
     // The round's end says the rest.
     mailingDone(m_.closingMail.Subject, RunTexts::kClosingPhase, sent, false);

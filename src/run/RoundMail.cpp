@@ -3,7 +3,6 @@
 #include <memory>
 #include <utility>
 
-#include "mail/OutgoingMessage.h"
 #include "mail/ReceivedMailParser.h"
 #include "run/MailJobs.h"
 #include "run/RunTexts.h"
@@ -17,32 +16,27 @@ RoundMailer::RoundMailer(Module1& m, RoundNotes& vars, SessionView& view, Socket
 {
 }
 
-MailingReport RoundMailer::send(bool roundTellsFailures)
+MailingReport RoundMailer::send(const OutgoingMail& mail, bool roundTellsFailures)
 {
-    OutgoingMail& mail = m_.outgoingMail;
     if (!smtpSocket_.isClosed()) smtpSocket_.close();
     view_.setStatus(mail.MailSubject + RunTexts::kSending);
-    vars_.sw = 0;
-    BuildHeaderBlock(mail, m_.mailSettings.OwnAddress);
 
-    SmtpJob job = makeRoundSmtpJob(m_, CompleteMail);
+    SmtpJob job = makeRoundSmtpJob(m_, mail, CompleteMail);
     connectJob(job, m_, overrides);
     job.ownerTellsFailures = roundTellsFailures;
     smtp_.start(std::move(job));
     waitForSessionEnd(m_.platform, smtp_);
-    vars_.sw = 1;
     vars_.sentIds.mailed(smtp_.acceptedMessageIds());
     return {smtp_.failure(), smtp_.acceptedMessages(), smtp_.undelivered()};
 }
 
-FetchReport RoundMailer::fetch(bool roundTellsFailures)
+FetchReport RoundMailer::fetch(const OutgoingMail& answered, bool roundTellsFailures)
 {
     if (!pop3Socket_.isClosed()) pop3Socket_.close();
-    vars_.sw = 0;
 
     // The awaited subject, the earlier fetches' and whose replies count stay
     // as they are for the whole fetch.
-    auto context = std::make_shared<ParseContext>(replyContext(m_, vars_.遅れメール, &vars_.sentIds));
+    auto context = std::make_shared<ParseContext>(replyContext(m_, answered, vars_.遅れメール, &vars_.sentIds));
     Pop3Job job = makeRoundPop3Job(m_, [context](const std::string& messageText) {
         return ParseReceivedMail(messageText, *context);
     });
@@ -50,8 +44,7 @@ FetchReport RoundMailer::fetch(bool roundTellsFailures)
     job.ownerTellsFailures = roundTellsFailures;
     pop3_.start(std::move(job));
     waitForSessionEnd(m_.platform, pop3_);
-    vars_.sw = 1;
-    vars_.遅れメール += m_.outgoingMail.MailSubject;
+    vars_.遅れメール += ReplySubject(answered);
     vars_.sentIds.fetched();
     return {pop3_.failure(), pop3_.loggedIn()};
 }

@@ -3,8 +3,9 @@
 #include "mail/SessionView.h"
 #include "mail/SmtpSession.h"
 #include "model/Module1.h"
-#include "run/RoundNotes.h"
 #include "run/MailJobs.h"
+#include "run/OutgoingMail.h"
+#include "run/RoundNotes.h"
 
 // What a mailing came to.
 struct MailingReport {
@@ -27,13 +28,13 @@ struct FetchReport {
 class RoundMail {
 public:
     virtual ~RoundMail() = default;
-    // The mail in outgoingMail (MailSubject, MailBody) to the address list
-    // (PerRecipientMode 0) or one completed copy per participant (1).
-    virtual MailingReport send(bool roundTellsFailures = false) = 0;
-    // Every waiting message through the parser; replies whose subject is
-    // outgoingMail.MailSubject go to the round. Afterwards that subject counts
-    // as an earlier fetch's (遅れメール).
-    virtual FetchReport fetch(bool roundTellsFailures = false) = 0;
+    // `mail` to its recipients: one text to them all, or (PerRecipientMode)
+    // one completed copy per participant.
+    virtual MailingReport send(const OutgoingMail& mail, bool roundTellsFailures = false) = 0;
+    // Every waiting message through the parser; the replies to `answered`
+    // go to the round. Afterwards they count as an earlier fetch's
+    // (遅れメール).
+    virtual FetchReport fetch(const OutgoingMail& answered, bool roundTellsFailures = false) = 0;
     // Both connections closed at once and their time-outs stopped; a send or
     // fetch in progress returns.
     virtual void stop() = 0;
@@ -47,8 +48,8 @@ public:
     RoundMailer(Module1& m, RoundNotes& vars, SessionView& view, Socket& smtpSocket, Timer& smtpTimer,
                 Socket& pop3Socket, Timer& pop3Timer);
 
-    MailingReport send(bool roundTellsFailures = false) override;
-    FetchReport fetch(bool roundTellsFailures = false) override;
+    MailingReport send(const OutgoingMail& mail, bool roundTellsFailures = false) override;
+    FetchReport fetch(const OutgoingMail& answered, bool roundTellsFailures = false) override;
     void stop() override;
 
     SmtpSession& smtp() { return smtp_; }

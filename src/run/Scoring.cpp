@@ -190,13 +190,14 @@ SjisText CompleteMail(Module1& m, int row, const SjisText& body) {
     return out;
 }
 
-ParseContext replyContext(Module1& m, const SjisText& lateMail, const SentMessageIds* sentIds) {
+ParseContext replyContext(Module1& m, const OutgoingMail& answered, const SjisText& lateMail,
+                          const SentMessageIds* sentIds) {
     ParseContext ctx;
     ctx.ownAddress = m.mailSettings.OwnAddress;
-    ctx.mailSubject = m.outgoingMail.MailSubject;
+    ctx.mailSubject = ReplySubject(answered);
     ctx.lateMail = lateMail;
     ctx.sentIds = sentIds;
-    ctx.perRecipientMode = m.outgoingMail.PerRecipientMode != 0;
+    ctx.perRecipientMode = answered.PerRecipientMode;
     ctx.reading.players = playerFilterOf(m.replySettings, m.addressBook);
     ctx.reading.converter = m.platform.converter;
     ctx.acceptReply = [&m](const SjisText& sender) { AcceptReply(m, sender); };

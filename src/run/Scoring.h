@@ -4,6 +4,7 @@
 
 #include "mail/ReceivedMailParser.h"
 #include "model/Module1.h"
+#include "run/OutgoingMail.h"
 #include "platform/SjisText.h"
 
 // Who takes part in a round, how each answer is judged, how the participants
@@ -50,4 +51,5 @@ std::int16_t CorrectPercent(int correct, int questions);
 
 // The parser's view of the current fetch: the awaited subject, the late-reply
 // subjects, the phase, and the hand-over to AcceptReply / ScoreAnswer.
-ParseContext replyContext(Module1& m, const SjisText& lateMail, const SentMessageIds* sentIds = nullptr);
+ParseContext replyContext(Module1& m, const OutgoingMail& answered, const SjisText& lateMail,
+                          const SentMessageIds* sentIds = nullptr);

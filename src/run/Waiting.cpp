@@ -50,11 +50,10 @@ void Countdown(Platform& p, CountdownView& view, const SjisText& subject, int mi
     }
 }
 
-void waitUntil(Platform& p, const std::function<bool()>& ended) {
-    p.eventLoop->yieldOnce();
-    while (!ended()) p.eventLoop->waitForEvents(kWaitSliceMs);
-}
-
-void waitForSessionEnd(Platform& p, const MailSession& session) {
-    waitUntil(p, [&session] { return !session.running(); });
+void waitForSessionEnd(Platform& p, MailSession& session) {
+    LoopExit exit;
+    if (!session.running()) exit.quit();
+    session.whenEnded([&exit] { exit.quit(); });
+    p.eventLoop->runUntil(exit);
+    session.whenEnded({});
 }

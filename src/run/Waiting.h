@@ -1,6 +1,5 @@
 #pragma once
 #include <cstdint>
-#include <functional>
 
 #include "mail/MailSession.h"
 #include "platform/Platform.h"
@@ -8,9 +7,9 @@
 
 // The three ways a running round waits while the window stays alive: a timed
 // delay, the countdown of the reply time, and the wait for a mail session to
-// end. Each hands control back to the event loop over and over, sleeping on
-// it between polls so a wait of minutes costs no processor time, and every
-// event that arrives meanwhile (socket data, timer ticks, clicks) is handled.
+// end. Each hands control to the event loop, sleeping on it so a wait of
+// minutes costs no processor time, and every event that arrives meanwhile
+// (socket data, timer ticks, clicks) is handled.
 
 // What the countdown shows: the status line and the progress bar.
 class CountdownView {
@@ -40,8 +39,6 @@ void wait(Platform& p, std::uint32_t ms, const bool* stop = nullptr);
 void Countdown(Platform& p, CountdownView& view, const SjisText& subject, int minutes,
                const bool* stop = nullptr);
 
-// Returns once `session` has ended, by any road (its own time-out
-// guarantees that it does, abandon() ends it at once).
-void waitForSessionEnd(Platform& p, const MailSession& session);
-// Returns once `ended` says so, sleeping on the event loop between looks.
-void waitUntil(Platform& p, const std::function<bool()>& ended);
+// Returns once `session` has ended, by any road: its end quits the loop that
+// waits (its own time-out guarantees that it ends, abandon() ends it at once).
+void waitForSessionEnd(Platform& p, MailSession& session);

@@ -44,7 +44,7 @@ public:
     ~Form1() override;
 
     Module1& m;
-    RoundNotes vars;   // sw, 受信, 遅れメール
+    RoundNotes vars;   // 受信, 遅れメール
 
     // Controls, named as the window's design names them.
     QPushButton* Command1;   // メールの設定

@@ -123,12 +123,10 @@ void Form10::Command1_Click() {
     if (!Winsock1->isClosed()) Winsock1->close();
     message("メールを送信します");
 
-    FeedbackDone = 0;
     SmtpJob job = makeFeedbackSmtpJob(m, textOf(Text1), textOf(Text2));
     connectJob(job, m, overrides);
     session_->start(std::move(job));
     waitForSessionEnd(m.platform, *session_);
-    FeedbackDone = 1;
     sending_ = false;
 
     if (closeAfterSending_) {
@@ -163,7 +161,6 @@ void Form10::closeEvent(QCloseEvent* event) {
 
 
 void Form10::View::setStatus(const SjisText& text) { setText(form_.Text3, text); }
-void Form10::View::stateChanged(const char* name) { form_.m.quizRun.SessionState = name; }
 void Form10::View::showMessage(const SjisText& text) {
     if (MessageBox* box = form_.m.platform.messageBox) box->show(text, true);
 }

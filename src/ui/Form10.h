@@ -40,9 +40,6 @@ public:
     std::unique_ptr<Socket> Winsock1;
     std::unique_ptr<Timer> Timer1;
 
-    // A record: 0 while the dialogue runs, 1 once it has ended. The send
-    // waits on the session itself, never on this.
-    std::int16_t FeedbackDone = 1;
     // Tests point the session at a server of their own.
     SessionOverrides overrides;
 
@@ -60,7 +57,6 @@ private:
     public:
         explicit View(Form10& form) : form_(form) {}
         void setStatus(const SjisText& text) override;
-        void stateChanged(const char* name) override;
         void showMessage(const SjisText& text) override;
         void certificateRefused(const SjisText& server, const SjisText& problems,
                                 const std::string& fingerprint) override;

@@ -9,11 +9,6 @@ void Form1SessionView::setStatus(const SjisText& text)
     form_.setStatus(text);
 }
 
-void Form1SessionView::stateChanged(const char* name)
-{
-    form_.m.quizRun.SessionState = name;
-}
-
 void Form1SessionView::setProgressRange(int min, int max)
 {
     form_.ProgressBar1->setRange(min, max);

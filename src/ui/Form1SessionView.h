@@ -11,7 +11,6 @@ public:
     explicit Form1SessionView(Form1& form) : form_(form) {}
 
     void setStatus(const SjisText& text) override;
-    void stateChanged(const char* name) override;
     void setProgressRange(int min, int max) override;
     void setProgressValue(int value) override;
     void setProgressStyle(int style) override;

@@ -77,19 +77,15 @@ private slots:
 
 void TestOutgoingMessage::headerBlockByteForByte()
 {
-    OutgoingMail mail;
-    mail.HeaderBlock = "left over\r\n";
-    BuildHeaderBlock(mail, "quiz@trivorn.test");
-    QCOMPARE(mail.HeaderBlock, kHeader);
+    QCOMPARE(BuildHeaderBlock("quiz@trivorn.test"), kHeader);
 }
 
 void TestOutgoingMessage::headerBlockBuiltTwiceHasSixLines()
 {
-    OutgoingMail mail;
-    BuildHeaderBlock(mail, "quiz@trivorn.test");
-    BuildHeaderBlock(mail, "quiz@trivorn.test");
-    QCOMPARE(mail.HeaderBlock, kHeader);
-    QCOMPARE(std::count(mail.HeaderBlock.begin(), mail.HeaderBlock.end(), '\n'), 6);
+    BuildHeaderBlock("other@trivorn.test");
+    const SjisText block = BuildHeaderBlock("quiz@trivorn.test");
+    QCOMPARE(block, kHeader);
+    QCOMPARE(std::count(block.begin(), block.end(), '\n'), 6);
 }
 
 void TestOutgoingMessage::messageText_data()

@@ -16,17 +16,15 @@
 
 namespace {
 
-// The operator's account on the test servers, and a round of one player.
-void setUpRound(Module1& m)
+// The operator's account on the test servers, and a round of one player:
+// its invitation.
+OutgoingMail setUpRound(Module1& m)
 {
     m.mailSettings = PreparedRound().mailSettings();
     m.quizRun.ListNames[0] = sjis("山田");
     m.quizRun.ListAddresses[0] = "taro@docomo.ne.jp";
     m.quizRun.AddressLastIndex = 0;
-    m.outgoingMail.PerRecipientMode = 0;
-    m.outgoingMail.MailSubject = sjis("第1回クイズ参加確認");
-    m.outgoingMail.MailBody = sjis("ご参加の方は返信して下さい。");
-    BuildHeaderBlock(m.outgoingMail, m.mailSettings.OwnAddress);
+    return {sjis("第1回クイズ参加確認"), sjis("ご参加の方は返信して下さい。"), false, AddressListRecipients(m.quizRun)};
 }
 
 }  // namespace
@@ -89,7 +87,7 @@ void TestRealProtectedMail::sending()
     QFETCH(QByteArray, status);
     QFETCH(int, failure);
     Module1 m(platform);
-    setUpRound(m);
+    const OutgoingMail invitation = setUpRound(m);
     TransportSettings t;
     t.SmtpProtection = std::int16_t(protection);
     t.SmtpPort = std::int16_t(port);
@@ -99,7 +97,7 @@ void TestRealProtectedMail::sending()
     if (trusted) trustCertificate(t, RealServers::host, RealServers::serverFingerprint());
 
     QtSessionRig<SmtpSession> rig;
-    SmtpJob job = makeRoundSmtpJob(m, CompleteMail);
+    SmtpJob job = makeRoundSmtpJob(m, invitation, CompleteMail);
     applySmtpTransport(job, t, m.mailSettings);
     rig.session.start(job);
     QTRY_COMPARE_WITH_TIMEOUT(rig.view.ended, 1, 30000);

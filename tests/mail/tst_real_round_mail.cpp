@@ -44,8 +44,8 @@ private slots:
     void repliesJoinScoreAndAreDeleted();
 
 private:
-    void send(Module1& m);
-    void fetch(Module1& m, const SjisText& lateMail);
+    void send(Module1& m, const OutgoingMail& mail);
+    void fetch(Module1& m, const OutgoingMail& answered, const SjisText& lateMail);
     void deliverReply(const QByteArray& envelopeSender, const QByteArray& message);
 
     QtClock clock;   // mail is dated by it
@@ -53,14 +53,12 @@ private:
     int delivered = 0;   // messages now in the operator's mailbox
 };
 
-void TestRealRoundMail::send(Module1& m)
+void TestRealRoundMail::send(Module1& m, const OutgoingMail& mail)
 {
     QtSessionRig<SmtpSession> rig;
     m.mailSettings.SmtpServer = RealServers::host;
     m.mailSettings.OwnAddress = RealServers::operatorAddress;
-    OutgoingMail& mail = m.outgoingMail;
-    BuildHeaderBlock(mail, m.mailSettings.OwnAddress);
-    rig.session.start(makeRoundSmtpJob(m, CompleteMail));
+    rig.session.start(makeRoundSmtpJob(m, mail, CompleteMail));
     QTRY_COMPARE_WITH_TIMEOUT(rig.view.ended, 1, 30000);
     const std::string boxes = rig.view.messages.empty() ? std::string() : rig.view.messages.front();
     QVERIFY2(rig.view.messages.empty(), boxes.c_str());
@@ -68,7 +66,7 @@ void TestRealRoundMail::send(Module1& m)
     QCOMPARE(rig.view.lastStatus(), sjis("送信メールサバー接続終了"));
 }
 
-void TestRealRoundMail::fetch(Module1& m, const SjisText& lateMail)
+void TestRealRoundMail::fetch(Module1& m, const OutgoingMail& answered, const SjisText& lateMail)
 {
     QtSessionRig<Pop3Session> rig;
     m.mailSettings.Pop3Server = RealServers::host;
@@ -76,7 +74,7 @@ void TestRealRoundMail::fetch(Module1& m, const SjisText& lateMail)
     m.mailSettings.Password = EncodeBase64Text(RealServers::password);
     m.mailSettings.OwnAddress = RealServers::operatorAddress;
     rig.session.start(makeRoundPop3Job(m, [&](const std::string& text) {
-        ParseContext context = replyContext(m, lateMail);
+        ParseContext context = replyContext(m, answered, lateMail);
         return ParseReceivedMail(text, context);
     }));
     QTRY_COMPARE_WITH_TIMEOUT(rig.view.ended, 1, 30000);
@@ -102,15 +100,12 @@ void TestRealRoundMail::invitationToThreePlayersInOneTransaction()
         m.quizRun.ListAddresses[std::size_t(i)] = players[i];
     }
     m.quizRun.AddressLastIndex = 2;
-    m.outgoingMail.PerRecipientMode = 0;
     const char* subject = "第3回クイズ大会ｻﾝｶ確認のお知らせ";
     const char* body =
         "********************\r\n* TRIVORN          *\r\n--------------------\r\n"
         "山田様　こんにちは。ﾄﾘﾎﾞｰﾝ事務局です。\r\n.\r\n.これは点で始まる行\r\n"
         "ご参加の方はこのまま返信して下さい。\r\n返信時間は5分です。";
-    m.outgoingMail.MailSubject = sjis(subject);
-    m.outgoingMail.MailBody = sjis(body);
-    send(m);
+    send(m, {sjis(subject), sjis(body), false, AddressListRecipients(m.quizRun)});
 
     for (const char* player : players) {
         QVERIFY2(RealServers::waitForMessages(player, 1), player);
@@ -154,10 +149,8 @@ void TestRealRoundMail::questionMailsCarryEachPlayersOwnResult()
     sizeAnswerTables(m, 3, 3);
     Rank(m);
     m.quizRun.CurrentQuestion = 2;
-    m.outgoingMail.PerRecipientMode = 1;
-    m.outgoingMail.MailSubject = sjis("第2問");
-    m.outgoingMail.MailBody = sjis("問題1:×\r\n順位:xxx位\r\n合計得点:xxx/30\r\n問題2　答:");
-    send(m);
+    send(m, {sjis("第2問"), sjis("問題1:×\r\n順位:xxx位\r\n合計得点:xxx/30\r\n問題2　答:"), true,
+             ParticipantRecipients(m.quizRun)});
 
     const char* expected[] = {"問題1:×\n順位:3位\n合計得点:0/30\n問題2　答:\n",
                               "問題1:○\n順位:1位\n合計得点:10/30\n問題2　答:\n",
@@ -208,10 +201,9 @@ void TestRealRoundMail::repliesJoinScoreAndAreDeleted()
     deliverReply("hanako@ezweb.ne.jp",   // another conversation: stays
                  replyMessage("hanako@ezweb.ne.jp", "Re: " + encodedWord("別件"), "x"));
 
-    m.outgoingMail.PerRecipientMode = 0;
-    m.outgoingMail.MailSubject = "Re:" + sjis(invitation);
-    fetch(m, "");
-    SjisText lateMail = m.outgoingMail.MailSubject;
+    const OutgoingMail invitationMail{sjis(invitation), {}, false, {}};
+    fetch(m, invitationMail, "");
+    SjisText lateMail = ReplySubject(invitationMail);
 
     QCOMPARE(m.quizRun.ParticipantCount(), std::int16_t(4));
     const std::int16_t joined[] = {1, 1, 1, 1, 0};
@@ -226,8 +218,7 @@ void TestRealRoundMail::repliesJoinScoreAndAreDeleted()
     // Answers to question 1 (correct choice 3, 10 points).
     sizeAnswerTables(m, 4, 1);
     m.quizRun.CurrentQuestion = 1;
-    m.outgoingMail.PerRecipientMode = 1;
-    m.outgoingMail.MailSubject = "Re:" + sjis("第1問");
+    const OutgoingMail question{sjis("第1問"), {}, true, {}};
     deliverReply("hanako@ezweb.ne.jp",
                  replyMessage("hanako@ezweb.ne.jp", "Re: " + jis("第1問"), jis("答:2"),
                               "Content-Type: text/plain; charset=ISO-2022-JP\r\n"));
@@ -237,7 +228,7 @@ void TestRealRoundMail::repliesJoinScoreAndAreDeleted()
                  replyMessage("jiro@t.vodafone.ne.jp", encodedWord("RE:(BCC)第1問"), sjisBytes("答:３")));
     deliverReply("hanako@docomo.ne.jp",   // late reply to the invitation: only cleared away
                  replyMessage("hanako@docomo.ne.jp", "Re: " + encodedWord(invitation), "late"));
-    fetch(m, lateMail);
+    fetch(m, question, lateMail);
 
     const ParticipantTable& t = m.quizRun.participants;
     QCOMPARE(t.採点.at(0, 1), sjis("○"));   // taro

@@ -37,15 +37,14 @@ void TestReplyFlow::contextFollowsTheRun() {
     Platform platform;
     Module1 m(platform);
     m.mailSettings.OwnAddress = "quiz@trivorn.test";
-    m.outgoingMail.MailSubject = "Re:Q1";
-    m.outgoingMail.PerRecipientMode = 1;
-    const ParseContext ctx = replyContext(m, "Re:Quiz");
+    OutgoingMail q1{"Q1", {}, true, {}};
+    const ParseContext ctx = replyContext(m, q1, "Re:Quiz");
     QCOMPARE(ctx.ownAddress, SjisText("quiz@trivorn.test"));
     QCOMPARE(ctx.mailSubject, SjisText("Re:Q1"));
     QCOMPARE(ctx.lateMail, SjisText("Re:Quiz"));
     QVERIFY(ctx.perRecipientMode);
-    m.outgoingMail.PerRecipientMode = 0;
-    QVERIFY(!replyContext(m, "").perRecipientMode);
+    q1.PerRecipientMode = false;
+    QVERIFY(!replyContext(m, q1, "").perRecipientMode);
 }
 
 void TestReplyFlow::invitationThenQuestion() {
@@ -66,12 +65,11 @@ void TestReplyFlow::invitationThenQuestion() {
     sizeParticipantTable(m, 3, 2);
 
     // The invitation fetch.
-    m.outgoingMail.PerRecipientMode = 0;
-    m.outgoingMail.MailSubject = "Re:Quiz";
+    OutgoingMail awaited{"Quiz", {}, false, {}};
     m.quizRun.ArrivalCounter = 0;
     SjisText lateMail;
     auto parse = [&](const std::string& text) {
-        ParseContext ctx = replyContext(m, lateMail);
+        ParseContext ctx = replyContext(m, awaited, lateMail);
         return ParseReceivedMail(text, ctx);
     };
     QVERIFY(parse(reply("hanako@ezweb.ne.jp", "Hanako <hanako@ezweb.ne.jp>", "Re: Quiz", "")));
@@ -79,7 +77,7 @@ void TestReplyFlow::invitationThenQuestion() {
     QVERIFY(parse(reply("taro@docomo.ne.jp", "taro@docomo.ne.jp", "Re: Quiz", sj("参加"))));
     QVERIFY(parse(reply("taro@docomo.ne.jp", "taro@docomo.ne.jp", "Re: Quiz", sj("再送"))));   // again
     QVERIFY(!parse(reply("jiro@docomo.ne.jp", "jiro@docomo.ne.jp", "Hello", "")));
-    lateMail += m.outgoingMail.MailSubject;
+    lateMail += ReplySubject(awaited);
 
     QCOMPARE(int(m.quizRun.ParticipantCount()), 2);
     QCOMPARE(m.quizRun.participants.アドレス[0], SjisText("hanako@ezweb.ne.jp"));
@@ -91,9 +89,8 @@ void TestReplyFlow::invitationThenQuestion() {
     // quoted empty answer line; hanako answers wrong; jiro's late reply to
     // the invitation is only cleared away.
     sizeAnswerTables(m, 2, 2);
-    m.outgoingMail.PerRecipientMode = 1;
+    awaited = {"Q1", {}, true, {}};
     m.quizRun.CurrentQuestion = 1;
-    m.outgoingMail.MailSubject = "Re:Q1";
     m.quizRun.ArrivalCounter = 0;
     QVERIFY(parse(reply("jiro@docomo.ne.jp", "jiro@docomo.ne.jp", "Re: Quiz", "")));
     QVERIFY(parse(reply("taro@docomo.ne.jp", "taro@docomo.ne.jp", "Re: Q1",

@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "codec/Base64.h"
+#include "mail/OutgoingMessage.h"
 #include "run/MailJobs.h"
 #include "support/FakeTime.h"
 
@@ -44,12 +45,10 @@ void TestRoundMailJobs::invitationGoesToTheAddressList()
         m.quizRun.ListAddresses[std::size_t(i)] = "a" + std::to_string(i) + "@docomo.ne.jp";
     }
     m.quizRun.AddressLastIndex = std::int16_t(lastIndex);
-    m.outgoingMail.MailSubject = "Invite";
-    m.outgoingMail.MailBody = "Join us";
-    m.outgoingMail.HeaderBlock = "H: 1\r\n";
-    m.outgoingMail.PerRecipientMode = 0;
+    const OutgoingMail invitation{"Invite", "Join us", false, AddressListRecipients(m.quizRun)};
     int completions = 0;
-    SmtpJob job = makeRoundSmtpJob(m, [&](Module1&, int, const SjisText& b) { ++completions; return b + "!"; });
+    SmtpJob job =
+        makeRoundSmtpJob(m, invitation, [&](Module1&, int, const SjisText& b) { ++completions; return b + "!"; });
 
     QCOMPARE(job.server, std::string("smtp.trivorn.test"));
     QCOMPARE(job.port, 25);
@@ -63,7 +62,7 @@ void TestRoundMailJobs::invitationGoesToTheAddressList()
         QCOMPARE(job.recipients.back().address, "a" + std::to_string(expected - 1) + "@docomo.ne.jp");
         // From the operator, dated now; one text to many names none of them.
         const MessageHeaders h = job.headersFor(expected - 1);
-        QCOMPARE(h.fixedBlock, std::string("H: 1\r\n"));
+        QCOMPARE(h.fixedBlock, BuildHeaderBlock("quiz@trivorn.test"));
         QCOMPARE(h.from.name + " " + h.from.address, std::string("Quiz quiz@trivorn.test"));
         QCOMPARE(h.subject, std::string("Invite"));
         QCOMPARE(h.date, std::string("Thu, 10 Dec 2026 23:45:12 +0900"));
@@ -90,10 +89,9 @@ void TestRoundMailJobs::perRecipientMailGoesToParticipants()
     m.quizRun.ParticipantLastIndex = 2;
     m.quizRun.ListNames[0] = "not a participant";
     m.quizRun.AddressLastIndex = 0;
-    m.outgoingMail.MailBody = "Q2";
-    m.outgoingMail.PerRecipientMode = 1;
+    const OutgoingMail question{"Q", "Q2", true, ParticipantRecipients(m.quizRun)};
     std::vector<std::pair<int, std::string>> calls;
-    SmtpJob job = makeRoundSmtpJob(m, [&](Module1& mm, int row, const SjisText& body) {
+    SmtpJob job = makeRoundSmtpJob(m, question, [&](Module1& mm, int row, const SjisText& body) {
         calls.push_back({row, body});
         return body + " for " + mm.quizRun.participants.名前[row];
     });
@@ -101,13 +99,11 @@ void TestRoundMailJobs::perRecipientMailGoesToParticipants()
     QCOMPARE(job.recipients.size(), std::size_t(3));
     QCOMPARE(job.recipients[1].address, std::string("hanako@ezweb.ne.jp"));
     QCOMPARE(job.bodyFor(1), std::string("Q2 for hanako"));
-    QCOMPARE(m.outgoingMail.PersonalBody, std::string("Q2 for hanako"));
     QCOMPARE(job.bodyFor(2), std::string("Q2 for jiro"));
     // Each personal mail names its player.
     QCOMPARE(job.headersFor(1).to->name + " " + job.headersFor(1).to->address, std::string("hanako hanako@ezweb.ne.jp"));
     // Each copy starts again from the shared text, not from the previous copy.
     QCOMPARE(calls, (std::vector<std::pair<int, std::string>>{{1, "Q2"}, {2, "Q2"}}));
-    QCOMPARE(m.outgoingMail.MailBody, std::string("Q2"));
 }
 
 void TestRoundMailJobs::fetchUsesAccountAndClearPassword_data()

@@ -46,7 +46,7 @@ private slots:
     void countdownTexts();
     void countdownStepsAreTimedFromTheirOwnStart();
     void eventsAreHandledDuringACountdown();
-    void sessionEndWaitsForTheFlag();
+    void sessionEndQuitsTheWait();
     void realLoopSleepsWhileWaiting();
 };
 
@@ -165,28 +165,41 @@ void TestWaiting::eventsAreHandledDuringACountdown() {
     QCOMPARE(w.loop.pending(), std::size_t(0));
 }
 
-void TestWaiting::sessionEndWaitsForTheFlag() {
+void TestWaiting::sessionEndQuitsTheWait() {
+    // The end quits the wait as it comes: what follows it is not waited for.
     FakeWorld w;
-    std::int16_t sw = 0;
+    LoopExit exit;
     int handled = 0;
     w.loop.post([&] { ++handled; }, 100);
-    w.loop.post([&] { ++handled; sw = 1; }, 3000);
-    w.loop.post([&] { ++handled; }, 5000);   // after the end: not waited for
-    waitUntil(w.platform, [&] { return sw == 1; });
-    QCOMPARE(sw, std::int16_t(1));
+    w.loop.post([&] { ++handled; exit.quit(); }, 3000);
+    w.loop.post([&] { ++handled; }, 5000);
+    w.loop.runUntil(exit);
     QCOMPARE(handled, 2);
     QCOMPARE(w.clock.now, 3000u);
-    QVERIFY(w.loop.longestWaitMs <= kWaitSliceMs);
 
-    // Already ended: one yield handles what is pending, nothing more.
+    // Already ended: nothing is handled.
     FakeWorld done;
-    std::int16_t ended = 1;
     bool ran = false;
     done.loop.post([&] { ran = true; });
-    waitUntil(done.platform, [&] { return ended == 1; });
-    QVERIFY(ran);
-    QCOMPARE(done.loop.yields, 1);
-    QCOMPARE(done.loop.waits, 0);
+    done.loop.runUntil(exit);
+    QVERIFY(!ran);
+
+    // The program's own loop sleeps until the quit, a wait inside a wait
+    // ends by its own quit, and a quit from outside ends only its own.
+    QtEventLoop loop;
+    LoopExit outer, inner;
+    QStringList order;
+    QTimer::singleShot(50, [&] {
+        order << "inner begins";
+        QTimer::singleShot(100, [&] { inner.quit(); });
+        loop.runUntil(inner);
+        order << "inner ends";
+        QTimer::singleShot(50, [&] { outer.quit(); });
+    });
+    const double cpu0 = cpuSeconds();
+    loop.runUntil(outer);
+    QCOMPARE(order, (QStringList{"inner begins", "inner ends"}));
+    QVERIFY(cpuSeconds() - cpu0 < 0.1);
 }
 
 void TestWaiting::realLoopSleepsWhileWaiting() {

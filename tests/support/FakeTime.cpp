@@ -25,6 +25,10 @@ void FakeEventLoop::yieldOnce() {
     clock_.advance(yieldCostMs);
 }
 
+void FakeEventLoop::runUntil(LoopExit& exit) {
+    while (!exit.done() && !queue_.empty()) waitForEvents(sleepLimitMs);
+}
+
 void FakeEventLoop::waitForEvents(int maxMs) {
     ++waits;
     longestWaitMs = std::max(longestWaitMs, maxMs);

@@ -38,6 +38,9 @@ public:
     // posted one or for maxMs (at most sleepLimitMs, to imitate a loop that
     // wakes early), whichever comes first, and handles what is then due.
     void waitForEvents(int maxMs) override;
+    // Handles the posted events in time order until one quits `exit`, or
+    // none is left (a fake loop has nothing else to wait for).
+    void runUntil(LoopExit& exit) override;
 
     std::uint32_t yieldCostMs = 0;
     int sleepLimitMs = 1 << 30;

@@ -25,6 +25,7 @@
 #include "support/IconvText.h"
 #include "support/OperatorActions.h"
 #include "demo/PreparedRound.h"
+#include "demo/SimulatedPhones.h"
 #include "support/RawRecord.h"
 #include "support/ScriptedServer.h"
 #include "support/SjisLiterals.h"
@@ -79,14 +80,23 @@ struct Rig {
     SteppedClock clock;
     ScriptedServer smtp{Answer::reply("220 mx.trivorn.test ESMTP\r\n"), ScriptedServer::smtpAcceptingAll()};
     QMap<QByteArray, QList<QByteArray>> replies;   // by awaited subject (Shift_JIS "Re:" + subject)
-    ScriptedServer pop3{Answer::reply("+OK Dovecot ready.\r\n"), ScriptedServer::pop3Serving([this] {
-                            return replies.value(QByteArray::fromStdString(world.module1.outgoingMail.MailSubject));
-                        })};
+    ScriptedServer pop3{Answer::reply("+OK Dovecot ready.\r\n"),
+                        ScriptedServer::pop3Serving([this] { return replies.value(awaited()); })};
     PreparedRound round = PreparedRound::small();
     std::unique_ptr<Form1> form;
     QStringList statuses;
 
     Rig() { world.useClock(clock); }
+
+    // "Re:" and the subject of the mail the round sent last: whose replies
+    // it fetches next.
+    QByteArray awaited() const {
+        for (auto it = smtp.received.crbegin(); it != smtp.received.crend(); ++it) {
+            const RealServers::StoredMail sent = RealServers::splitStoredMail(QByteArray(*it).replace("\r\n", "\n"));
+            if (!sent.subject.isEmpty()) return "Re:" + QByteArray::fromStdString(sj(readHeaderText(sent.subject).value_or("")));
+        }
+        return {};
+    }
 
     // Writes the round and opens the main window on it.
     Form1& open() {

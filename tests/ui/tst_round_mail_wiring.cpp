@@ -44,27 +44,22 @@ void TestRoundMailWiring::invitationToTheAddressList()
     m.quizRun.ListNames[1] = sjis("鈴木");
     m.quizRun.ListAddresses[1] = "hana@ezweb.ne.jp";
     m.quizRun.AddressLastIndex = 1;
-    m.outgoingMail.PerRecipientMode = 0;
-    m.outgoingMail.MailSubject = sjis("第3回クイズ大会参加確認");
-    m.outgoingMail.MailBody = sjis("参加される方は\r\n.\r\nこのまま返信して下さい。");
+    const OutgoingMail mail{sjis("第3回クイズ大会参加確認"), sjis("参加される方は\r\n.\r\nこのまま返信して下さい。"), false,
+                            AddressListRecipients(m.quizRun)};
 
-    form.roundMail().send();
+    form.roundMail().send(mail);
 
-    QCOMPARE(form.vars.sw, std::int16_t(1));
     QCOMPARE(server.commands(), (QList<QByteArray>{"HELO quizhost.trivorn.test", "MAIL FROM:<quiz@trivorn.test>",
                                                      "RCPT TO:<taro@docomo.ne.jp>", "RCPT TO:<hana@ezweb.ne.jp>",
                                                      "DATA", "<message>", "QUIT"}));
-    OutgoingMail expected;
-    BuildHeaderBlock(expected, "quiz@trivorn.test");
-    QCOMPARE(m.outgoingMail.HeaderBlock, expected.HeaderBlock);
     // From the operator by name, to nobody by name: the two addresses stay
     // in the envelope.
     MessageHeaders h;
-    h.fixedBlock = expected.HeaderBlock;
+    h.fixedBlock = BuildHeaderBlock("quiz@trivorn.test");
     h.from = {m.mailSettings.SenderName, "quiz@trivorn.test"};
-    h.subject = m.outgoingMail.MailSubject;
+    h.subject = mail.MailSubject;
     h = stampedLike(h, server.received[5]);
-    QCOMPARE(server.received[5], bytes(BuildMessageText(HeaderSection(h), m.outgoingMail.MailBody)));
+    QCOMPARE(server.received[5], bytes(BuildMessageText(HeaderSection(h), mail.MailBody)));
     QVERIFY(server.received[5].contains("\r\nTo: undisclosed-recipients:;\r\nMessage-ID: <"));
     // The replies that name it are replies to it.
     QCOMPARE(form.vars.sentIds.awaited.count(h.messageId), std::size_t(1));
@@ -101,11 +96,10 @@ void TestRoundMailWiring::questionMailCompletedPerParticipant()
     sizeAnswerTables(m, 2, 2);
     Rank(m);
     m.quizRun.CurrentQuestion = 2;
-    m.outgoingMail.PerRecipientMode = 1;
-    m.outgoingMail.MailSubject = sjis("第2問");
-    m.outgoingMail.MailBody = sjis("問題1:×\r\n順位:xxx位\r\n合計得点:xxx/20");
+    const OutgoingMail mail{sjis("第2問"), sjis("問題1:×\r\n順位:xxx位\r\n合計得点:xxx/20"), true,
+                            ParticipantRecipients(m.quizRun)};
 
-    form.roundMail().send();
+    form.roundMail().send(mail);
 
     QCOMPARE(server.commands(),
              (QList<QByteArray>{"HELO quizhost.trivorn.test", "MAIL FROM:<quiz@trivorn.test>", "RCPT TO:<taro@docomo.ne.jp>",
@@ -114,18 +108,17 @@ void TestRoundMailWiring::questionMailCompletedPerParticipant()
     // Each to its player by name.
     auto headersFor = [&](int row) {
         MessageHeaders h;
-        h.fixedBlock = m.outgoingMail.HeaderBlock;
+        h.fixedBlock = BuildHeaderBlock("quiz@trivorn.test");
         h.from = {"", "quiz@trivorn.test"};
         h.to = Mailbox{t.名前[row], t.アドレス[row]};
-        h.subject = m.outgoingMail.MailSubject;
+        h.subject = mail.MailSubject;
         return HeaderSection(stampedLike(h, server.received[row == 0 ? 4 : 8]));
     };
-    const QByteArray forTaro = bytes(BuildMessageText(headersFor(0), CompleteMail(m, 0, m.outgoingMail.MailBody)));
-    const QByteArray forHana = bytes(BuildMessageText(headersFor(1), CompleteMail(m, 1, m.outgoingMail.MailBody)));
+    const QByteArray forTaro = bytes(BuildMessageText(headersFor(0), CompleteMail(m, 0, mail.MailBody)));
+    const QByteArray forHana = bytes(BuildMessageText(headersFor(1), CompleteMail(m, 1, mail.MailBody)));
     QVERIFY(forTaro != forHana);
     QCOMPARE(server.received[4], forTaro);
     QCOMPARE(server.received[8], forHana);
-    QCOMPARE(m.outgoingMail.PersonalBody, CompleteMail(m, 1, m.outgoingMail.MailBody));
 }
 
 void TestRoundMailWiring::timeOutInsideARoundKeepsButtonsDisabled()
@@ -139,17 +132,15 @@ void TestRoundMailWiring::timeOutInsideARoundKeepsButtonsDisabled()
     m.mailSettings.SmtpServer = "127.0.0.1";
     m.quizRun.ListAddresses[0] = "taro@docomo.ne.jp";
     m.quizRun.AddressLastIndex = 0;
-    m.outgoingMail.MailSubject = "S";
     for (QPushButton* b : {form.Command1, form.Command2, form.Command3, form.Command4, form.Command5,
                            form.Command6, form.Command7})
         b->setEnabled(false);   // as START leaves them
 
     QElapsedTimer clock;
     clock.start();
-    form.roundMail().send();
+    form.roundMail().send({"S", {}, false, AddressListRecipients(m.quizRun)});
 
     QVERIFY(clock.elapsed() >= 300);
-    QCOMPARE(form.vars.sw, std::int16_t(1));
     QCOMPARE(world.messageBox.shown.size(), std::size_t(1));
     QCOMPARE(world.messageBox.shown[0].text, std::string("Time Out Err"));
     QVERIFY(!world.messageBox.shown[0].blocking);
@@ -183,20 +174,18 @@ void TestRoundMailWiring::fetchAcceptsRepliesAndRemembersTheSubject()
     m.quizRun.AddressLastIndex = 1;
     sizeParticipantTable(m, 2, 1);
     m.quizRun.ArrivalCounter = 9;
-    m.outgoingMail.PerRecipientMode = 0;
-    m.outgoingMail.MailSubject = "Re:" + invite.toStdString();
+    const OutgoingMail invitation{invite.toStdString(), {}, false, {}};
     form.vars.遅れメール = "Re:earlier";
 
-    form.roundMail().fetch();
+    form.roundMail().fetch(invitation);
 
-    QCOMPARE(form.vars.sw, std::int16_t(1));
     QCOMPARE(server.received, (QList<QByteArray>{"USER quiz@trivorn.test", "PASS trivorn", "STAT", "RETR 1",
                                                   "RETR 2", "RETR 3", "DELE 1", "QUIT"}));
     QCOMPARE(m.quizRun.ListJoined[0], std::int16_t(1));
     QCOMPARE(m.quizRun.ListJoined[1], std::int16_t(0));
     QCOMPARE(m.quizRun.ParticipantCount(), std::int16_t(1));
     QVERIFY(m.quizRun.ArrivalCounter != 9);
-    QCOMPARE(form.vars.遅れメール, "Re:earlier" + m.outgoingMail.MailSubject);
+    QCOMPARE(form.vars.遅れメール, "Re:earlier" + ReplySubject(invitation));
     QCOMPARE(fromSjis(form.status()), QString::fromUtf8("受信メールサバー接続終了"));
     QVERIFY(world.messageBox.shown.empty());
 }

@@ -9,6 +9,16 @@ void QtEventLoop::yieldOnce() {
     QCoreApplication::processEvents();
 }
 
+void QtEventLoop::runUntil(LoopExit& exit) {
+    if (exit.done()) return;
+    // Nothing is handled between the look above and exec(), so the quit
+    // cannot come before the loop it is to end.
+    QEventLoop loop;
+    setWake(exit, [&loop] { loop.quit(); });
+    loop.exec();
+    setWake(exit, {});
+}
+
 void QtEventLoop::waitForEvents(int maxMs) {
     if (maxMs <= 0) {
         yieldOnce();

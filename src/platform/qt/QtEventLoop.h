@@ -6,4 +6,5 @@ class QtEventLoop : public EventLoop {
 public:
     void yieldOnce() override;
     void waitForEvents(int maxMs) override;
+    void runUntil(LoopExit& exit) override;
 };
