@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
     // question whose participants are everyone in the address book.
     OutgoingMail question = prepareSecondQuestion(m, kReplies, [&](int i) { return addresses[std::size_t(i)]; });
     for (int i = 0; i < kReplies; ++i) m.addressBook.Addresses[std::size_t(i)] = addresses[std::size_t(i)];
-    m.replySettings.PlayersRule = ReplySettings::kAddressBook;
+    m.replySettings.PlayersRule = stored(Players::AddressBook);
     question.MailSubject = sjis("第3回のクイズ第1問");
     qint64 bestNs = std::numeric_limits<qint64>::max();
     int judged = 0;

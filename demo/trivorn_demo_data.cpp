@@ -64,7 +64,7 @@ int main(int argc, char* argv[]) {
     // private desktop may offer without being able to unlock).
     write(FileNames::kTransport, [&] {
         TransportSettings transport;
-        transport.PasswordStore = TransportSettings::kFiles;
+        transport.PasswordStore = stored(PasswordPlace::Files);
         return writeRecordFile(files, FileNames::kTransport, transport);
     });
     write(FileNames::kAddressBook, [&] {

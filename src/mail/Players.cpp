@@ -69,8 +69,8 @@ bool fromPlayer(const PlayerFilter& filter, std::optional<std::string_view> retu
 
 PlayerFilter playerFilterOf(const ReplySettings& settings, const AddressBook& book) {
     PlayerFilter filter;
-    if (settings.PlayersRule == ReplySettings::kAddressBook) {
-        filter.rule = PlayerFilter::Rule::AddressBook;
+    filter.rule = playersOf(settings.PlayersRule);
+    if (filter.rule == Players::AddressBook) {
         for (const SjisText& a : book.Addresses)
             if (!a.empty()) filter.addressBook.push_back(a);
     }

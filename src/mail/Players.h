@@ -19,10 +19,10 @@ inline constexpr std::array<std::string_view, 7> kCarrierDomains = {
 };
 
 struct PlayerFilter {
-    enum class Rule {
-        CarrierDomains,   // the sender's envelope address (Return-Path) lies in one of `domains`
-        AddressBook,      // the sender (From) is in `addressBook`, whatever the domain
-    };
+    // CarrierDomains: the sender's envelope address (Return-Path) lies in one
+    // of `domains`; AddressBook: the sender (From) is in `addressBook`,
+    // whatever the domain.
+    using Rule = Players;
     Rule rule = Rule::CarrierDomains;
     std::vector<std::string> domains{kCarrierDomains.begin(), kCarrierDomains.end()};
     std::vector<SjisText> addressBook;

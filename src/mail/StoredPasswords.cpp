@@ -34,7 +34,7 @@ MailSettingsRead readMailSettings(Module1& m, DataFiles::Mode mode) {
     m.transport = ReadTransportSettings(files);
     result.read = readRecordFile(files, FileNames::kMailSettings, m.mailSettings, mode);
     Keyring* keyring = m.platform.keyring;
-    if (!result.read || !keyring || m.transport.PasswordStore != TransportSettings::kKeyring) return result;
+    if (!result.read || !keyring || passwordPlaceOf(m.transport.PasswordStore) != PasswordPlace::Keyring) return result;
 
     Slot slots[] = {{pop3PasswordKey(m.mailSettings), m.mailSettings.Password},
                     {smtpPasswordKey(m.mailSettings, m.transport), m.transport.SmtpPassword}};
@@ -59,8 +59,8 @@ SettingsForFiles placePasswords(Keyring* keyring, const MailSettings& beforeAcco
                                 const TransportSettings& transport) {
     SettingsForFiles out{account, transport};
     if (!keyring) return out;
-    const bool toKeyring = transport.PasswordStore == TransportSettings::kKeyring;
-    const bool fromKeyring = beforeTransport.PasswordStore == TransportSettings::kKeyring;
+    const bool toKeyring = passwordPlaceOf(transport.PasswordStore) == PasswordPlace::Keyring;
+    const bool fromKeyring = passwordPlaceOf(beforeTransport.PasswordStore) == PasswordPlace::Keyring;
     struct Moved {
         Slot slot;
         const SjisText& before;

@@ -22,5 +22,15 @@ enum class LoginKind : std::int16_t {
 Protection protectionOf(std::int16_t stored);
 LoginKind loginKindOf(std::int16_t stored);
 
+// Where the passwords of trv1.dat and trv1x.dat are kept. A file written
+// before the choice existed reads 0: the keyring, where there is one. Any
+// other value keeps them in the files, where they can always be read.
+enum class PasswordPlace : std::int16_t {
+    Keyring = 0,
+    Files = 1,
+};
+PasswordPlace passwordPlaceOf(std::int16_t stored);
+
 constexpr std::int16_t stored(Protection p) { return std::int16_t(p); }
 constexpr std::int16_t stored(LoginKind k) { return std::int16_t(k); }
+constexpr std::int16_t stored(PasswordPlace p) { return std::int16_t(p); }

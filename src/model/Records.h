@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "model/Connection.h"
+#include "model/ReplyChoices.h"
 #include "model/SizedArray.h"
 #include "platform/SjisText.h"
 
@@ -45,11 +46,10 @@ struct TransportSettings {
     // The name to greet the SMTP server with; empty: the machine's own
     // (Platform::hostName), or the address literal when it has none.
     SjisText GreetingName;
-    // Where the passwords of both files are kept. Last, so a file written
-    // before it reads 0 here: the keyring, where there is one; a password
-    // such a file still holds is used from the file until the next save.
-    enum PasswordPlace : std::int16_t { kKeyring = 0, kFiles = 1 };
-    std::int16_t PasswordStore = kKeyring;
+    // Where the passwords of both files are kept (passwordPlaceOf). Last, so
+    // a file written before it reads the keyring; a password such a file
+    // still holds is used from the file until the next save.
+    std::int16_t PasswordStore = stored(PasswordPlace::Keyring);
 
     template <class V> void visit(V& v) {
         v(SmtpPort); v(SmtpProtection); v(SmtpLoginKind); v(SmtpUser); v(SmtpPassword);
@@ -68,14 +68,10 @@ constexpr int kAddressSlots = 1000;
 constexpr int kPlayerDomainSlots = 32;
 
 struct ReplySettings {
-    // Who may play: senders at the listed mobile mail domains, or every
-    // sender the address book holds, whatever the domain.
-    enum Players : std::int16_t { kCarrierDomains = 0, kAddressBook = 1 };
-
-    std::int16_t PlayersRule = kCarrierDomains;
+    std::int16_t PlayersRule = stored(Players::CarrierDomains);   // playersOf
     // One domain a slot; all empty: the carriers' domains the program knows.
     std::array<SjisText, kPlayerDomainSlots> PlayerDomains;
-    std::int16_t FullWidthDigits = 0;   // 1: an answer in ０-９ reads as 0-9
+    std::int16_t FullWidthDigits = stored(AnswerDigits::HalfWidth);   // answerDigitsOf
 
     template <class V> void visit(V& v) { v(PlayersRule); v(PlayerDomains); v(FullWidthDigits); }
     bool operator==(const ReplySettings&) const = default;

@@ -15,7 +15,7 @@ RoundEnd QuizRound::play() {
     view_.setControlsEnabled(false);
     // Nothing of a round shown before may surface while this one starts: not
     // its joined marks, not its ranking when the grids are paged.
-    vars_.受信.clear();
+    vars_.受信 = false;
     run.Ranking.clear();
     run.CurrentQuestion = 0;   // the invitation's countdown is no question's
     view_.clearGrids();
@@ -87,7 +87,7 @@ std::optional<RoundEnd> QuizRound::sendInvitationAndFetchReplies(int addressCoun
     sizeParticipantTable(m_, addressCount, questionCount);
     status(invitation.Subject + RunTexts::kReceiving);
     m_.quizRun.participants.ParticipantCount = 0;
-    vars_.受信 = "1";
+    vars_.受信 = true;
     // A mailbox that could not be opened is no mailbox without replies.
     const FetchReport fetched = mail_.fetch(mail, true);
     if (stopped_) return RoundEnd::Stopped;

@@ -10,7 +10,7 @@
 // the Japanese names stay out of the meta-object compiler's way.
 struct RoundNotes {
     // "1" once the joined marks of the round shown are known.
-    SjisText 受信;
+    bool 受信 = false;
     // Expected reply subjects of every fetch finished in this run, joined
     // without separator; never cleared while the program runs.
     SjisText 遅れメール;

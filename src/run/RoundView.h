@@ -14,7 +14,7 @@ public:
     // Every row of both grids emptied, and both count lines.
     virtual void clearGrids() = 0;
     // Page 0 of the joined-players grid from the address list; its scroll bar
-    // pages through `entries` entries. The joined marks show once 受信 is "1".
+    // pages through `entries` entries. The joined marks show once 受信 is set.
     virtual void showJoinedPlayers(int entries) = 0;
     // Both count lines: 参加人数(<count>人).
     virtual void showParticipantCount(int count) = 0;

@@ -83,7 +83,7 @@ void ScoreAnswer(Module1& m, const SjisText& sender, const SjisText& body) {
     const int q = run.CurrentQuestion;
     if (!isQuestionIndex(q) || sender.empty()) return;
 
-    const Answer answer = ReadAnswer(body, m.replySettings.FullWidthDigits != 0);
+    const Answer answer = ReadAnswer(body, answerDigitsOf(m.replySettings.FullWidthDigits) == AnswerDigits::FullWidthToo);
     for (int p = 0; p <= run.ParticipantLastIndex; ++p) {
         if (!t.アドレス.has(p) || !sameAddress(t.アドレス[p], sender)) continue;
         if (!run.Answered.has(p, q) || run.Answered.at(p, q) || !t.採点.has(p, q)) continue;

@@ -163,7 +163,7 @@ void Form2::Text5_LostFocus() {
 void Form2::showKeyringChoice() {
     const bool present = m.platform.keyring && m.platform.keyring->available();
     StoreInKeyring->setEnabled(present);
-    StoreInKeyring->setChecked(present && m.transport.PasswordStore == TransportSettings::kKeyring);
+    StoreInKeyring->setChecked(present && passwordPlaceOf(m.transport.PasswordStore) == PasswordPlace::Keyring);
     StoreInKeyring->setToolTip(uiText(present ? kKeyringHint : kNoKeyring));
 }
 
@@ -197,7 +197,7 @@ void Form2::trv1_Write() {
     Connection->store(t);
     // A box that cannot be ticked chose nothing: the stored choice stays.
     Keyring* keyring = StoreInKeyring->isEnabled() ? m.platform.keyring : nullptr;
-    if (keyring) t.PasswordStore = StoreInKeyring->isChecked() ? TransportSettings::kKeyring : TransportSettings::kFiles;
+    if (keyring) t.PasswordStore = stored(StoreInKeyring->isChecked() ? PasswordPlace::Keyring : PasswordPlace::Files);
 
     const SettingsForFiles stored = placePasswords(keyring, before, beforeTransport, s, t);
     writeRecordFile(files, kFile, stored.account);

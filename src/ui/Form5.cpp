@@ -108,7 +108,7 @@ void Form5::buildControls() {
     }
     VScroll1 = new PageScrollBar(*m.platform.messageBox, this);
     // While trv5_hyoji fills the boxes, nothing typed is on screen to lose.
-    VScroll1->pageChecks = [this] { return Displaying == 1 ? QList<FieldCheck>() : shownQuestionChecks(); };
+    VScroll1->pageChecks = [this] { return Displaying ? QList<FieldCheck>() : shownQuestionChecks(); };
     VScroll1->setAccessibleName(QStringLiteral("選択肢のページ"));
     VScroll1->setRange(0, 1);
     VScroll1->setSingleStep(1);
@@ -279,8 +279,8 @@ void Form5::Form_Load() {
 }
 
 void Form5::InitQuestionForm() {
-    Displaying = 0;
-    CheckGuard = 0;
+    Displaying = false;
+    CheckGuard = false;
 
     Combo1->clear();
     currentRound_ = currentRoundOrFirst(*m.platform.files);
@@ -348,7 +348,7 @@ bool Form5::trv5_read(const SjisText& round) {
 }
 
 void Form5::trv5_hyoji() {
-    Displaying = 1;
+    Displaying = true;
     const int q = wholeNumberIn(textOf(Combo3), 1, kQuestionSlots).value_or(shownQuestion_);
     shownQuestion_ = q;
 
@@ -367,9 +367,9 @@ void Form5::trv5_hyoji() {
         setText(Text3[i], set.ChoiceLabel[q][i]);
         setText(Text5[i], set.ChoiceSeparator[q][i]);
         setText(Text6[i], set.ChoiceText[q][i]);
-        CheckGuard = 1;
+        CheckGuard = true;
         Check1[i]->setChecked(set.ChoiceCorrect[q][i] == 1);
-        CheckGuard = 0;
+        CheckGuard = false;
     }
 
     setText(Combo2, set.QuestionCount);
@@ -377,7 +377,7 @@ void Form5::trv5_hyoji() {
     setText(Combo5, decimal(set.TotalPoints));
     setTextIfChanged(Text8, set.QuestionMail[q]);
     setText(Text7, decimal(set.Points[q]));
-    Displaying = 0;
+    Displaying = false;
 }
 
 int Form5::page() const { return VScroll1 && VScroll1->value() == 1 ? 1 : 0; }
@@ -398,9 +398,9 @@ void Form5::fillRow(int row) {
     setText(Text3[row], set.ChoiceLabel[q][f]);
     setText(Text5[row], set.ChoiceSeparator[q][f]);
     setText(Text6[row], set.ChoiceText[q][f]);
-    CheckGuard = 1;
+    CheckGuard = true;
     Check1[row]->setChecked(set.ChoiceCorrect[q][f] == 1);
-    CheckGuard = 0;
+    CheckGuard = false;
 }
 
 void Form5::rebuildQuestionList(int count) {
@@ -413,7 +413,7 @@ void Form5::updateByteCount() { setText(Text9, decimal(long(textOf(Text8).size()
 void Form5::updateCharacterCount() { setText(Text9, decimal(long(sjisStrictCharCount(textOf(Text8))))); }
 
 void Form5::ComposeQuestionMail() {
-    if (Displaying == 1) return;
+    if (Displaying) return;
     QuestionMailFields fields;
     fields.question = shownQuestion_;
     fields.questionText = textOf(Text2);
@@ -506,17 +506,17 @@ void Form5::Combo4_Click() {
 }
 
 void Form5::Combo4_Change() {
-    if (Displaying == 1) return;
+    if (Displaying) return;
     Combo4_Click();
 }
 
 void Form5::Text1_Change() {
-    if (Displaying == 1) return;
+    if (Displaying) return;
     set.Subject[shownQuestion_] = textOf(Text1);
 }
 
 void Form5::Text2_Change() {
-    if (Displaying == 1) return;
+    if (Displaying) return;
     set.QuestionText[shownQuestion_] = textOf(Text2);
     ComposeQuestionMail();
     updateByteCount();
@@ -545,21 +545,21 @@ void Form5::Text5_Change(int i) {
 }
 
 void Form5::Text6_Change(int i) {
-    if (Displaying == 1) return;
+    if (Displaying) return;
     const SjisText text = textOf(Text6[i]);
     set.ChoiceText[shownQuestion_][choiceOf(i)] = text;
     if (!ChoiceInUse(text)) {
         // An empty choice shows no tick; the stored correct choice stays.
-        CheckGuard = 1;
+        CheckGuard = true;
         Check1[i]->setChecked(false);
-        CheckGuard = 0;
+        CheckGuard = false;
     }
     ComposeQuestionMail();
     updateByteCount();
 }
 
 void Form5::Text7_Change() {
-    if (Displaying == 1) return;
+    if (Displaying) return;
     if (const auto points = wholeNumberIn(textOf(Text7), 0, kMaxInt16))
         set.Points[shownQuestion_] = std::int16_t(*points);
     ComposeQuestionMail();
@@ -567,24 +567,24 @@ void Form5::Text7_Change() {
 }
 
 void Form5::Text8_Change() {
-    if (Displaying == 1) return;
+    if (Displaying) return;
     set.QuestionMail[shownQuestion_] = textOf(Text8);
     updateByteCount();
 }
 
 void Form5::Check1_Click(int i) {
-    if (Displaying == 1 || CheckGuard == 1) return;
+    if (Displaying || CheckGuard) return;
     // An empty choice cannot be the correct one.
     if (!ChoiceInUse(textOf(Text6[i]))) {
-        CheckGuard = 1;
+        CheckGuard = true;
         Check1[i]->setChecked(false);
-        CheckGuard = 0;
+        CheckGuard = false;
     }
     if (Check1[i]->isChecked()) {
-        CheckGuard = 1;
+        CheckGuard = true;
         for (int j = 0; j < 5; ++j)
             if (j != i) Check1[j]->setChecked(false);
-        CheckGuard = 0;
+        CheckGuard = false;
         MarkCorrect(set, shownQuestion_, choiceOf(i));
     }
     ComposeQuestionMail();

@@ -43,11 +43,11 @@ public:
     QPushButton* Command1 = nullptr;     // 確定
     QPushButton* Command2 = nullptr;     // 戻る
 
-    // 1 while trv5_hyoji fills the controls: the guarded handlers and
+    // Set while trv5_hyoji fills the controls: the guarded handlers and
     // ComposeQuestionMail then leave the question set alone.
-    int Displaying = 0;
-    // 1 while code itself ticks or unticks a Check1 box.
-    int CheckGuard = 0;
+    bool Displaying = false;
+    // Set while code itself ticks or unticks a Check1 box.
+    bool CheckGuard = false;
 
     // The question whose fields are on screen; edits go to it. Typing into
     // the question selector without choosing does not move them elsewhere.

@@ -158,7 +158,7 @@ void Form6::connectHandlers() {
 // Loading
 
 void Form6::Form_Load() {
-    Loaded = 0;
+    Loaded = false;
 
     MailSettings settings;
     if (readRecordFile(*m.platform.files, FileNames::kMailSettings, settings))
@@ -188,7 +188,7 @@ void Form6::Form_Load() {
         setLocked(true);
         setComboLocked(Combo1, true);
         Command1->setEnabled(false);
-        return;   // Loaded stays 0: only "戻る" and the close box are left
+        return;   // Loaded stays unset: only "戻る" and the close box are left
     }
 
     setText(Text1, DefaultClosingSubject(round));
@@ -196,7 +196,7 @@ void Form6::Form_Load() {
     ComposeClosingMail();
     updateByteCount();
     trv6_read();
-    Loaded = 1;
+    Loaded = true;
 }
 
 bool Form6::trv6_read() {
@@ -237,7 +237,7 @@ void Form6::updateByteCount() { setText(Text3, std::to_string(textOf(Text2).size
 void Form6::Combo0_Click() { ComposeClosingMail(); }
 
 void Form6::Text0_Change() {
-    if (Loaded == 1) ComposeClosingMail();
+    if (Loaded) ComposeClosingMail();
 }
 
 void Form6::Text2_Change() { updateByteCount(); }

@@ -27,9 +27,9 @@ public:
     QPushButton* Command1 = nullptr;   // 確定
     QPushButton* Command2 = nullptr;   // 戻る
 
-    // 0 while the window loads (and for good when it is blocked), 1 once it
-    // has loaded: only then does a change of the name rebuild the body.
-    int Loaded = 0;
+    // Unset while the window loads (and for good when it is blocked), set
+    // once it has loaded: only then does a change of the name rebuild the body.
+    bool Loaded = false;
 
     void Form_Load();
     bool trv6_read();

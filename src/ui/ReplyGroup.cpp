@@ -26,12 +26,6 @@ constexpr const char* kFullWidthDigits = "全角数字の答えも受け付け�
 constexpr const char* kTooManyDomains = "「%1」は%2件までです。多い分を消して下さい。";
 constexpr const char* kOnlyWithDomains = "（「%1」を「%2」にすると直せます。）";
 
-// The rule a stored value is read as: anything but the address book is the
-// domain rule, as the rounds read it.
-std::int16_t ruleShownFor(std::int16_t stored) {
-    return stored == ReplySettings::kAddressBook ? ReplySettings::kAddressBook : ReplySettings::kCarrierDomains;
-}
-
 // The box's lines as the operator typed them; storePlayerDomains() drops
 // the CR of each line end along with spaces. No Shift_JIS trail byte is
 // '\n', so the bytes can be split as they are.
@@ -52,8 +46,8 @@ ReplyGroup::ReplyGroup(QWidget* parent) : QGroupBox(uiText(kTitle), parent) {
     // Each entry carries the value it stands for, so the file holds the
     // rule, never the entry's place in the list.
     players = new QComboBox(this);
-    players->addItem(uiText(kCarrierDomainsOnly), int(ReplySettings::kCarrierDomains));
-    players->addItem(uiText(kWholeAddressBook), int(ReplySettings::kAddressBook));
+    players->addItem(uiText(kCarrierDomainsOnly), int(stored(Players::CarrierDomains)));
+    players->addItem(uiText(kWholeAddressBook), int(stored(Players::AddressBook)));
     nameComboBox(players, uiText(kPlayers));
 
     domains = new QPlainTextEdit(this);
@@ -87,18 +81,18 @@ ReplyGroup::ReplyGroup(QWidget* parent) : QGroupBox(uiText(kTitle), parent) {
 
 void ReplyGroup::followPlayers() {
     // The list only decides under the domain rule; it stays as typed meanwhile.
-    const bool byDomain = players->currentData().toInt() == ReplySettings::kCarrierDomains;
+    const bool byDomain = playersOf(std::int16_t(players->currentData().toInt())) == Players::CarrierDomains;
     domains->setEnabled(byDomain);
     domainsHint->setEnabled(byDomain);
 }
 
 void ReplyGroup::load(const ReplySettings& s) {
-    players->setCurrentIndex(players->findData(int(ruleShownFor(s.PlayersRule))));
+    players->setCurrentIndex(players->findData(int(stored(playersOf(s.PlayersRule)))));
     SjisText lines;
     for (const std::string& d : playerDomainsOf(s)) lines += (lines.empty() ? "" : "\r\n") + d;
     setText(domains, lines);
     shownDomains_ = domains->toPlainText();
-    fullWidthDigits->setChecked(s.FullWidthDigits != 0);
+    fullWidthDigits->setChecked(answerDigitsOf(s.FullWidthDigits) == AnswerDigits::FullWidthToo);
     followPlayers();
 }
 
@@ -118,9 +112,10 @@ QList<FieldCheck> ReplyGroup::checks() const {
 }
 
 void ReplyGroup::store(ReplySettings& s) const {
-    const auto chosen = std::int16_t(players->currentData().toInt());
-    if (chosen != ruleShownFor(s.PlayersRule)) s.PlayersRule = chosen;
+    // What is left as it was shown keeps its stored value.
+    const Players chosen = playersOf(std::int16_t(players->currentData().toInt()));
+    if (chosen != playersOf(s.PlayersRule)) s.PlayersRule = stored(chosen);
     if (domains->toPlainText() != shownDomains_) storePlayerDomains(s, linesOf(textOf(domains)));
-    const bool digits = fullWidthDigits->isChecked();
-    if (digits != (s.FullWidthDigits != 0)) s.FullWidthDigits = digits ? 1 : 0;
+    const AnswerDigits digits = fullWidthDigits->isChecked() ? AnswerDigits::FullWidthToo : AnswerDigits::HalfWidth;
+    if (digits != answerDigitsOf(s.FullWidthDigits)) s.FullWidthDigits = stored(digits);
 }

@@ -15,8 +15,8 @@ RankingCells rankingCells(const PersonClass& person, int totalPoints) {
             "(" + points + "/" + std::to_string(totalPoints) + ")  " + std::to_string(person.正解率) + "%"};
 }
 
-SjisText joinedMark(const QuizRun& run, const SjisText& received, int k) {
-    if (received != "1" || k < 0 || k >= kAddressSlots || run.ListNames[std::size_t(k)].empty()) return {};
+SjisText joinedMark(const QuizRun& run, bool received, int k) {
+    if (!received || k < 0 || k >= kAddressSlots || run.ListNames[std::size_t(k)].empty()) return {};
     return run.ListJoined[std::size_t(k)] == 1 ? RunTexts::kRight : RunTexts::kWrong;
 }
 

@@ -20,9 +20,9 @@ struct RankingCells {
 RankingCells rankingCells(const PersonClass& person, int totalPoints);
 
 // The joined mark of address-list slot `k`: "○" joined, "×" not, but only
-// once the round's joined marks are known (`received` is "1") and the slot
-// holds a name; otherwise empty.
-SjisText joinedMark(const QuizRun& run, const SjisText& received, int k);
+// once the round's joined marks are known (`received`) and the slot holds a
+// name; otherwise empty.
+SjisText joinedMark(const QuizRun& run, bool received, int k);
 
 // The count line under a grid: 参加人数(<count>人).
 SjisText participantCountText(int count);

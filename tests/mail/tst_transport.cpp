@@ -148,7 +148,7 @@ void TestTransport::fileFromAnOlderFolder()
     stored.Pop3Protection = ::stored(Protection::Tls);
     trustCertificate(stored, "mail.isp.example", "AB:CD:EF");
     stored.GreetingName = "quizhost.example";
-    stored.PasswordStore = TransportSettings::kFiles;
+    stored.PasswordStore = ::stored(PasswordPlace::Files);
     QVERIFY(writeRecordFile(world.files, FileNames::kTransport, stored));
     TransportSettings back;
     QVERIFY(readRecordFile(world.files, FileNames::kTransport, back, DataFiles::Mode::ReadOnly));
@@ -160,7 +160,7 @@ void TestTransport::fileFromAnOlderFolder()
     const std::string whole = encodeRecord(stored);
     world.writeFile(FileNames::kTransport, QByteArray(whole.data(), qsizetype(whole.size()) - 2));
     QVERIFY(readRecordFile(world.files, FileNames::kTransport, back, DataFiles::Mode::ReadOnly));
-    stored.PasswordStore = TransportSettings::kKeyring;
+    stored.PasswordStore = ::stored(PasswordPlace::Keyring);
     QVERIFY(back == stored);
 
     // An empty file (a save cut short) reads as the plain connection.

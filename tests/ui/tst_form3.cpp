@@ -295,7 +295,7 @@ private slots:
         QCOMPARE(world.messageBox.texts(), QStringList());
         ReplySettings stored;
         QVERIFY(readRecordFile(world.files, "trv2x.dat", stored, DataFiles::Mode::ReadOnly));
-        QCOMPARE(int(stored.PlayersRule), int(ReplySettings::kAddressBook));
+        QCOMPARE(int(stored.PlayersRule), int(::stored(Players::AddressBook)));
         QCOMPARE(int(stored.FullWidthDigits), 1);
         const std::vector<std::string> cleaned = {"docomo.ne.jp", "myisp.example", "au.com"};
         for (std::size_t i = 0; i < stored.PlayerDomains.size(); ++i)

@@ -83,7 +83,7 @@ private slots:
 
         open();
         QCOMPARE(w->windowTitle(), QStringLiteral("クイズ終了確認"));
-        QCOMPARE(w->Loaded, 1);
+        QVERIFY(w->Loaded);
         QCOMPARE(w->Combo1->currentText(), QStringLiteral("3"));
         QCOMPARE(op::entries(w->Combo1), op::numbers(1, 3));
         QCOMPARE(w->Combo0->currentText(), QStringLiteral("お疲れさまです。"));
@@ -168,7 +168,7 @@ private slots:
             QCOMPARE(w->Text1->text(), QStringLiteral("第2回のクイズ終了ご確認"));
             QCOMPARE(bodyLines().at(9), QStringLiteral("正解:4"));
         }
-        QCOMPARE(w->Loaded, 1);
+        QVERIFY(w->Loaded);
     }
 
     void windowWithoutQuestionsIsBlocked_data() {
@@ -190,7 +190,7 @@ private slots:
         open();
         QCOMPARE(world->messageBox.texts(), QStringList{QStringLiteral("問題を入力して下さい")});
         QVERIFY(world->messageBox.shown[0].blocking);
-        QCOMPARE(w->Loaded, 0);
+        QVERIFY(!w->Loaded);
         for (QWidget* c : std::initializer_list<QWidget*>{w->Combo1, w->Combo0, w->Text0, w->Text1, w->Text3, w->Text2})
             QVERIFY2(hasPastRoundColour(c), qPrintable(c->accessibleName()));
         QVERIFY(isComboLocked(w->Combo1));

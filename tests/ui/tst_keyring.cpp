@@ -199,7 +199,7 @@ void TestKeyring::savingPutsThePasswordsInTheirPlace() {
     QCOMPARE(world.messageBox.texts(), QStringList());
 
     const InFiles files = inFiles(world);
-    QCOMPARE(files.place, std::int16_t(ticked ? TransportSettings::kKeyring : TransportSettings::kFiles));
+    QCOMPARE(files.place, std::int16_t(ticked ? stored(PasswordPlace::Keyring) : stored(PasswordPlace::Files)));
     QCOMPARE(files.pop3, ticked ? SjisText() : EncodeBase64Text(sjis("受信パス")));
     QCOMPARE(files.smtp, ticked ? SjisText() : EncodeBase64Text(sjis("送信パス")));
     QVERIFY(readsBothPasswords(world));

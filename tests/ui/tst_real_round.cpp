@@ -468,7 +468,7 @@ void TestRealRound::phonesAndAppsOfToday() {
     QVERIFY(round.writeTo(world.files));
     if (addressBook) {
         ReplySettings settings;
-        settings.PlayersRule = ReplySettings::kAddressBook;
+        settings.PlayersRule = stored(Players::AddressBook);
         QVERIFY(writeRecordFile(world.files, FileNames::kReplySettings, settings));
     }
     const QString invitation = fromSjis(round.invitation().Subject);
