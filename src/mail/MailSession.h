@@ -22,13 +22,14 @@ public:
     MailSession(const MailSession&) = delete;
     MailSession& operator=(const MailSession&) = delete;
 
-    // Event handlers (WinsockN_Connect, _DataArrival, _Close, _Error, TimerN_Timer).
+    // Event handlers (WinsockN_Connect, _DataArrival, _Close, _Error, TimerN_Timer),
+    // routed here by the owner (mail/SessionWiring.h).
     void connected();
     void dataArrived();
     void closedByPeer();
     void socketError(int number, const std::string& description);
     void timerTick();
-    // TLS events (WinsockN_Encrypted, WinsockN_CertificateRefused).
+    // The socket's TLS events: the handshake done, the certificate refused.
     void encrypted();
     void certificateRefused(const CertificateRefusal& refusal);
 

@@ -96,7 +96,7 @@ public:
     // caller has shown its own status text.
     void start(SmtpJob job);
 
-    // Its events arrive from Winsock1 and Timer1.
+    // Its events arrive from the owner's socket and timer (mail/SessionWiring.h).
 
     State state() const { return state_; }
     static const char* stateName(State s);

@@ -21,9 +21,6 @@
 #include "ui/FieldRules.h"
 #include "ui/Widgets.h"
 
-namespace {
-}  // namespace
-
 Form10::Form10(Module1& module1, QWidget* parent) : EditorWindow(parent), m(module1) {
     setAttribute(Qt::WA_DeleteOnClose);
     buildControls();
