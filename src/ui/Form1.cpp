@@ -19,6 +19,8 @@
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
 #include "ui/ButtonKeys.h"
+#include "ui/Form1RoundView.h"
+#include "ui/Form1SessionView.h"
 #include "ui/ResultsWindow.h"
 #include "ui/ResultCells.h"
 #include "ui/ValueLabel.h"
@@ -86,10 +88,11 @@ QScrollBar* pageScrollBar(const char* name, QWidget* parent) {
 }  // namespace
 
 Form1::Form1(Module1& module1, FolderSource appFolder, QWidget* parent)
-    : QWidget(parent), m(module1), appFolder_(std::move(appFolder)) {
+    : QWidget(parent), m(module1), appFolder_(std::move(appFolder)),
+      sessionView_(std::make_unique<Form1SessionView>(*this)), roundView_(std::make_unique<Form1RoundView>(*this)) {
     buildControls();
     WindowPlacement::manage(this);
-    roundMail_ = std::make_unique<RoundMailer>(m, vars, sessionView_, *Winsock1, *Timer1, *Winsock2, *Timer2);
+    makeMailConnections();
     wireConnections();
     Form_Load();
 }
@@ -105,23 +108,50 @@ Form1::~Form1() {
     }
 }
 
+// ---- Controls ------------------------------------------------------------
+// One builder a group, top to bottom as the window shows them.
+
 void Form1::buildControls() {
     setWindowTitle(uiText("メニュー"));
     setAccessibleName(uiText("メニュー"));
 
-    auto button = [this](const char* caption) {
-        auto* b = new QPushButton(uiText(caption), this);
-        b->setAccessibleName(uiText(caption));
-        return b;
-    };
+    auto* page = new QVBoxLayout;
+    page->addLayout(editorButtons());
+    page->addLayout(roundSelector());
+    // The grids are the tallest part: they scroll where the screen is short.
+    auto* grids = new QVBoxLayout;
+    grids->addWidget(resultsFrame());
+    page->addWidget(scrollPage(grids, uiText("成績"), this));
+    addProgressLines(*page);
+    page->addLayout(feedbackRow());
+    setLayout(page);
+
+    // Tab goes as the eye does: the editors, the round, its results and START
+    // beside it, the pages of the grids, the feedback button at the bottom.
+    QWidget* order[] = {Command1, Command2,      Command3, Command4, Command5, Combo1,        ResultsButton,
+                        PresentButton, Command6, VScroll1, VScroll2, Command7};
+    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+    giveButtonsTheirKeys(this);
+}
+
+QPushButton* Form1::button(const char* caption) {
+    auto* b = new QPushButton(uiText(caption), this);
+    b->setAccessibleName(uiText(caption));
+    return b;
+}
+
+QHBoxLayout* Form1::editorButtons() {
     Command1 = button("メールの設定");
     Command2 = button("アドレス帳設定");
     Command3 = button("クイズ参加確認");
     Command4 = button("問題入力");
     Command5 = button("クイズ終了");
-    Command6 = button("ＳＴＡＲＴ");
-    Command7 = button("質問＆バグ＆感想");
+    auto* row = new QHBoxLayout;
+    for (auto* b : {Command1, Command2, Command3, Command4, Command5}) row->addWidget(b);
+    return row;
+}
 
+QHBoxLayout* Form1::roundSelector() {
     Label10 = new QLabel(uiText("第"), this);
     Label10->setAccessibleName(uiText("第"));
     Combo1 = new QComboBox(this);
@@ -136,12 +166,34 @@ void Form1::buildControls() {
     ResultsButton = button("結果");
     ResultsButton->setEnabled(false);   // until the grids show a round's results
     PresentButton = button("発表");
+    Command6 = button("ＳＴＡＲＴ");
 
+    auto* row = new QHBoxLayout;
+    row->addWidget(Label10);
+    row->addWidget(Combo1);
+    row->addWidget(Label11);
+    row->addSpacing(8);
+    row->addWidget(ResultsButton);
+    row->addWidget(PresentButton);
+    row->addStretch();
+    row->addWidget(Command6);
+    return row;
+}
+
+QGroupBox* Form1::resultsFrame() {
     Frame1 = new QGroupBox(this);
     Frame1->setAccessibleName(uiText("成績"));
     Frame1->setTitle(uiText("成績"));
+    auto* row = new QHBoxLayout;
+    row->addWidget(rankingGrid(), 0, Qt::AlignTop);
+    row->addSpacing(16);
+    row->addWidget(joinedGrid(), 0, Qt::AlignTop);
+    row->addStretch();
+    Frame1->setLayout(row);
+    return Frame1;
+}
 
-    // Ranking grid, scroll bar at its left edge, count line below.
+QWidget* Form1::rankingGrid() {
     auto* ranking = new QWidget(Frame1);
     ranking->setAccessibleName(uiText("順位表"));
     Label1 = heading("名前", ranking);
@@ -154,10 +206,11 @@ void Form1::buildControls() {
     Text4 = cellColumn("正解率", 130, true, ranking);
     VScroll1 = pageScrollBar("順位表のページ", ranking);
     Label6 = new ValueLabel(uiText("順位表の参加人数"), ranking);
-
     ranking->setLayout(gridLayout({{Label1, &Text1}, {Label2, &Text2}, {Label3, &Text3}, {Label4, &Text4}}, VScroll1, Label6));
+    return ranking;
+}
 
-    // Joined-players grid, laid out the same way.
+QWidget* Form1::joinedGrid() {
     auto* joined = new QWidget(Frame1);
     joined->setAccessibleName(uiText("参加者一覧"));
     Label7 = heading("名前", joined);
@@ -166,16 +219,11 @@ void Form1::buildControls() {
     Text6 = cellColumn("参加", 44, true, joined);
     VScroll2 = pageScrollBar("参加者一覧のページ", joined);
     Label9 = new ValueLabel(uiText("参加者一覧の参加人数"), joined);
-
     joined->setLayout(gridLayout({{Label7, &Text5}, {Label8, &Text6}}, VScroll2, Label9));
+    return joined;
+}
 
-    auto* frameRow = new QHBoxLayout;
-    frameRow->addWidget(ranking, 0, Qt::AlignTop);
-    frameRow->addSpacing(16);
-    frameRow->addWidget(joined, 0, Qt::AlignTop);
-    frameRow->addStretch();
-    Frame1->setLayout(frameRow);
-
+void Form1::addProgressLines(QVBoxLayout& page) {
     Text7 = new QLineEdit(this);
     Text7->setReadOnly(true);
     Text7->setAccessibleName(uiText("状況"));
@@ -187,48 +235,24 @@ void Form1::buildControls() {
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setAccessibleName(uiText("進み具合"));
 
+    page.addWidget(Text7);
+    page.addWidget(ProgressBar1);
+}
+
+QHBoxLayout* Form1::feedbackRow() {
     Undelivered = new ValueLabel(uiText("送信できなかったアドレス"), this);
     Undelivered->hide();
+    Command7 = button("質問＆バグ＆感想");
+    auto* row = new QHBoxLayout;
+    row->addWidget(Undelivered);
+    row->addStretch();
+    row->addWidget(Command7);
+    return row;
+}
 
-    // Top to bottom: editor buttons, round selector (with START), the two
-    // grids, status line, progress bar, feedback button.
-    auto* editors = new QHBoxLayout;
-    for (auto* b : {Command1, Command2, Command3, Command4, Command5}) editors->addWidget(b);
+// ---- The round's mail connections -----------------------------------------
 
-    auto* selector = new QHBoxLayout;
-    selector->addWidget(Label10);
-    selector->addWidget(Combo1);
-    selector->addWidget(Label11);
-    selector->addSpacing(8);
-    selector->addWidget(ResultsButton);
-    selector->addWidget(PresentButton);
-    selector->addStretch();
-    selector->addWidget(Command6);
-
-    auto* feedback = new QHBoxLayout;
-    feedback->addWidget(Undelivered);
-    feedback->addStretch();
-    feedback->addWidget(Command7);
-
-    auto* page = new QVBoxLayout;
-    page->addLayout(editors);
-    page->addLayout(selector);
-    // The grids are the tallest part: they scroll where the screen is short.
-    auto* grids = new QVBoxLayout;
-    grids->addWidget(Frame1);
-    page->addWidget(scrollPage(grids, uiText("成績"), this));
-    page->addWidget(Text7);
-    page->addWidget(ProgressBar1);
-    page->addLayout(feedback);
-    setLayout(page);
-
-    // Tab goes as the eye does: the editors, the round, its results and START
-    // beside it, the pages of the grids, the feedback button at the bottom.
-    QWidget* order[] = {Command1, Command2,      Command3, Command4, Command5, Combo1,        ResultsButton,
-                        PresentButton, Command6, VScroll1, VScroll2, Command7};
-    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
-    giveButtonsTheirKeys(this);
-
+void Form1::makeMailConnections() {
     Winsock1 = m.platform.makeSocket();
     Winsock2 = m.platform.makeSocket();
     Timer1 = m.platform.makeTimer();
@@ -237,6 +261,11 @@ void Form1::buildControls() {
         t->setEnabled(false);
         t->setInterval(kSessionTimeoutMs);
     }
+    roundMail_ = std::make_unique<RoundMailer>(m, vars, *sessionView_, *Winsock1, *Timer1, *Winsock2, *Timer2);
+    // A socket error inside a round is shown and the time-out ends the
+    // session, so the round goes on to its next step as it always did.
+    wireSession(roundMail_->smtp(), *Winsock1, *Timer1, SocketErrorPolicy::ShowAndAwaitTimeOut);
+    wireSession(roundMail_->pop3(), *Winsock2, *Timer2, SocketErrorPolicy::ShowAndAwaitTimeOut);
 }
 
 void Form1::wireConnections() {
@@ -254,11 +283,6 @@ void Form1::wireConnections() {
     connect(Combo1, &QComboBox::activated, this, &Form1::Combo1_Click);
     connect(VScroll1, &QScrollBar::valueChanged, this, &Form1::VScroll1_Change);
     connect(VScroll2, &QScrollBar::valueChanged, this, &Form1::VScroll2_Change);
-
-    // A socket error inside a round is shown and the time-out ends the
-    // session, so the round goes on to its next step as it always did.
-    wireSession(roundMail_->smtp(), *Winsock1, *Timer1, SocketErrorPolicy::ShowAndAwaitTimeOut);
-    wireSession(roundMail_->pop3(), *Winsock2, *Timer2, SocketErrorPolicy::ShowAndAwaitTimeOut);
 }
 
 // ---- Load, activation, unload -------------------------------------------
@@ -386,7 +410,7 @@ void Form1::Command6_Click() {
     if (roundRunning() || !selectorShowsCurrentRound()) return;
     const SjisText played = m.quizRun.RoundNumber;
     const std::int16_t counter = m.quizRun.CurrentRound;
-    QuizRound round(m, vars, roundView_, *roundMail_);
+    QuizRound round(m, vars, *roundView_, *roundMail_);
     round_ = &round;
     followResultsRound(resultsRound_);   // nothing to open or save meanwhile
     round.play();

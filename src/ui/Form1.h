@@ -13,17 +13,19 @@
 #include "run/QuizRound.h"
 #include "run/RoundMail.h"
 #include "ui/EditorWindow.h"
-#include "ui/Form1RoundView.h"
-#include "ui/Form1SessionView.h"
 
+class Form1RoundView;
+class Form1SessionView;
 class QComboBox;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QScreen;
 class QScrollBar;
+class QVBoxLayout;
 class PresentationWindow;
 class ResultsWindow;
 
@@ -155,7 +157,21 @@ private slots:
     void editorClosed();
 
 private:
+    // The controls, one builder a group (editor buttons, round selector,
+    // the grids, the progress lines, the feedback row).
     void buildControls();
+    QPushButton* button(const char* caption);
+    QHBoxLayout* editorButtons();
+    QHBoxLayout* roundSelector();
+    QGroupBox* resultsFrame();
+    QWidget* rankingGrid();
+    QWidget* joinedGrid();
+    void addProgressLines(QVBoxLayout& page);
+    QHBoxLayout* feedbackRow();
+    // The sockets and timers of the round's mail, the sessions on them and
+    // the wiring between them.
+    void makeMailConnections();
+    // The controls' events to their handlers.
     void wireConnections();
     void openEditorFor(int command);
     void showCurrentRound();
@@ -171,8 +187,8 @@ private:
     FolderSource appFolder_;
     std::array<EditorFactory, 8> editorFactories_;
     std::array<QPointer<EditorWindow>, 8> editors_;
-    Form1SessionView sessionView_{*this};
-    Form1RoundView roundView_{*this};
+    std::unique_ptr<Form1SessionView> sessionView_;
+    std::unique_ptr<Form1RoundView> roundView_;
     std::unique_ptr<RoundMailer> roundMail_;
     QuizRound* round_ = nullptr;   // the round START is playing
     SjisText resultsRound_;

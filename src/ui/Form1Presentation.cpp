@@ -7,6 +7,7 @@
 #include <QScreen>
 
 #include "ui/Form1.h"
+#include "ui/Form1RoundView.h"
 #include "ui/PresentationTexts.h"
 #include "ui/PresentationWindow.h"
 #include "ui/Widgets.h"
@@ -39,7 +40,7 @@ void Form1::presentOn(QScreen* screen) {
     if (!presentation_) presentation_ = new PresentationWindow(m, this);
     if (roundRunning()) {
         presentation_->showRunningRound();
-        roundView_.catchUp(*presentation_);
+        roundView_->catchUp(*presentation_);
     } else {
         presentation_->showStoredRound(resultsRound_);
     }

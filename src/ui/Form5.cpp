@@ -62,49 +62,135 @@ Form5::Form5(Module1& module, QWidget* parent)
 // ---------------------------------------------------------------------------
 // Controls
 
+namespace {
+
+QComboBox* numberCombo(QWidget* parent, const QString& name) {
+    auto* box = new QComboBox(parent);
+    makeTypedTextNoChoice(box);
+    box->setAccessibleName(name);
+    makeNumberBox(box);
+    return box;
+}
+
+QLineEdit* lineBox(QWidget* parent, const QString& name, bool centred = false) {
+    auto* box = new QLineEdit(parent);
+    box->setAccessibleName(name);
+    if (centred) box->setAlignment(Qt::AlignCenter);
+    return box;
+}
+
+QPlainTextEdit* textBox(QWidget* parent, const QString& name) {
+    auto* box = new QPlainTextEdit(parent);
+    box->setAccessibleName(name);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Tab moves on, as in every other box: a mail to a phone has no use
+    // for a tab, and the keyboard alone must get past the text.
+    box->setTabChangesFocus(true);
+    guardText(box);
+    return box;
+}
+
+// "<before> [box] <after>", left-aligned, in one row.
+QHBoxLayout* boxBetween(QWidget* parent, const QString& before, QWidget* box, const QString& after) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(captionLabel(before, parent, box));
+    row->addWidget(box);
+    row->addWidget(captionLabel(after, parent));
+    row->addStretch();
+    return row;
+}
+
+}  // namespace
+
+// The controls are made group by group in reading order, which is also the
+// order Tab visits them. The field groups share one grid, so their captions
+// line up; the mail stands in a column of its own beside them.
 void Form5::buildControls() {
     setWindowTitle(QStringLiteral("問題入力"));
+    auto* title = captionLabel(QStringLiteral("問題入力"), this);
+    makeHeading(title);
 
-    auto combo = [this](const QString& name) {
-        auto* box = new QComboBox(this);
-        makeTypedTextNoChoice(box);
-        box->setAccessibleName(name);
-        return box;
-    };
-    auto line = [this](const QString& name, bool centred = false) {
-        auto* box = new QLineEdit(this);
-        box->setAccessibleName(name);
-        if (centred) box->setAlignment(Qt::AlignCenter);
-        return box;
-    };
-    auto multi = [this](const QString& name) {
-        auto* box = new QPlainTextEdit(this);
-        box->setAccessibleName(name);
-        box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        box->setLineWrapMode(QPlainTextEdit::NoWrap);
-        // Tab moves on, as in every other box: a mail to a phone has no use
-        // for a tab, and the keyboard alone must get past the text.
-        box->setTabChangesFocus(true);
-        return box;
-    };
+    auto* fields = new QGridLayout;
+    int row = addRoundRows(*fields, 0);
+    row = addQuestionRows(*fields, row);
+    row = addChoiceRows(*fields, row);
+    addReplyTimeRow(*fields, row);
 
-    Combo1 = combo(QStringLiteral("回目のクイズ"));
-    Combo2 = combo(QStringLiteral("問題数"));
-    Combo5 = combo(QStringLiteral("合計点"));
-    Combo3 = combo(QStringLiteral("問題"));
-    Combo4 = combo(QStringLiteral("返信時間"));
-    Text7 = line(QStringLiteral("得点"), true);
-    Text1 = line(QStringLiteral("件名"));
-    Text2 = multi(QStringLiteral("問題文"));
-    Text4 = line(QStringLiteral("セパレータ"), true);
+    auto* body = new QHBoxLayout;
+    // The field column scrolls where the screen is short; the mail beside it
+    // scrolls in its own box.
+    body->addWidget(scrollPage(fields, QStringLiteral("問題入力"), this), 0);
+    body->addWidget(frameLine(QFrame::VLine, this));
+    body->addLayout(mailColumn(), 1);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->addWidget(title);
+    outer->addLayout(body);
+    giveButtonsTheirKeys(this);
+}
+
+// A caption in the first column and its field across the others, with the
+// unit right after the box, however narrow the box.
+void Form5::addFieldRow(QGridLayout& grid, int row, const QString& caption, QWidget* field, const QString& unit) {
+    grid.addWidget(captionLabel(caption, this, field), row, 0);
+    if (unit.isEmpty()) {
+        grid.addWidget(field, row, 1, 1, 3);
+        return;
+    }
+    auto* withUnit = new QHBoxLayout;
+    withUnit->addWidget(field);
+    withUnit->addWidget(captionLabel(unit, this));
+    withUnit->addStretch();
+    grid.addLayout(withUnit, row, 1, 1, 3);
+}
+
+int Form5::addRoundRows(QGridLayout& grid, int row) {
+    Combo1 = numberCombo(this, QStringLiteral("回目のクイズ"));
+    Combo2 = numberCombo(this, QStringLiteral("問題数"));
+    Combo5 = numberCombo(this, QStringLiteral("合計点"));
+    grid.addLayout(boxBetween(this, QStringLiteral("第"), Combo1, QStringLiteral("回目のクイズ")), row++, 0, 1, 4);
+    addFieldRow(grid, row++, QStringLiteral("問題数"), Combo2, QStringLiteral("問"));
+    addFieldRow(grid, row++, QStringLiteral("合計点"), Combo5);
+    return row;
+}
+
+int Form5::addQuestionRows(QGridLayout& grid, int row) {
+    Combo3 = numberCombo(this, QStringLiteral("問題"));
+    Text7 = lineBox(this, QStringLiteral("得点"), true);
+    makeNumberBox(Text7);
+    Text1 = lineBox(this, QStringLiteral("件名"));
+    guardText(Text1);
+    Text2 = textBox(this, QStringLiteral("問題文"));
+    Text4 = lineBox(this, QStringLiteral("セパレータ"), true);
+    guardText(Text4);
+    grid.addWidget(captionLabel(QStringLiteral("問題"), this), row, 0);
+    grid.addLayout(boxBetween(this, QStringLiteral("第"), Combo3, QStringLiteral("問")), row++, 1, 1, 3);
+    addFieldRow(grid, row++, QStringLiteral("得点"), Text7);
+    addFieldRow(grid, row++, QStringLiteral("件名"), Text1);
+    addFieldRow(grid, row++, QStringLiteral("問題文"), Text2);
+    addFieldRow(grid, row++, QStringLiteral("セパレータ"), Text4);
+    return row;
+}
+
+int Form5::addChoiceRows(QGridLayout& grid, int row) {
+    auto* choices = new QGridLayout;
+    choices->addWidget(captionLabel(QStringLiteral("回答番号"), this), 0, 0);
     // Each row's boxes are named by the choice they show (nameRow).
     for (int i = 0; i < 5; ++i) {
-        Text3[i] = line(QString(), true);
-        Text5[i] = line(QString(), true);
-        Text6[i] = line(QString());
+        Text3[i] = lineBox(this, QString(), true);
+        Text5[i] = lineBox(this, QString(), true);
+        Text6[i] = lineBox(this, QString());
+        for (QLineEdit* box : {Text3[i], Text5[i], Text6[i]}) guardText(box);
         Check1[i] = new QCheckBox(this);
         Check1[i]->setAutoFillBackground(true);
         nameRow(i);
+        Text3[i]->setMaximumWidth(48);
+        Text5[i]->setMaximumWidth(40);
+        choices->addWidget(Text3[i], i + 1, 0);
+        choices->addWidget(Text5[i], i + 1, 1);
+        choices->addWidget(Text6[i], i + 1, 2);
+        choices->addWidget(Check1[i], i + 1, 3);
     }
     VScroll1 = new PageScrollBar(*m.platform.messageBox, this);
     // While trv5_hyoji fills the boxes, nothing typed is on screen to lose.
@@ -115,112 +201,37 @@ void Form5::buildControls() {
     VScroll1->setPageStep(1);
     // Reached by Tab, so choices 6 to 10 are reached from the keyboard too.
     makePageScrollBar(VScroll1);
-    Text8 = multi(QStringLiteral("問題メール"));
+    choices->addWidget(VScroll1, 1, 4, 5, 1);
+    grid.addLayout(choices, row++, 0, 1, 4);
+    return row;
+}
+
+void Form5::addReplyTimeRow(QGridLayout& grid, int row) {
+    Combo4 = numberCombo(this, QStringLiteral("返信時間"));
+    grid.addLayout(boxBetween(this, QStringLiteral("返信時間"), Combo4,
+                              QStringLiteral("分以内に返信のない方\nは不正解といたします。")),
+                   row, 0, 1, 4);
+}
+
+QVBoxLayout* Form5::mailColumn() {
+    Text8 = textBox(this, QStringLiteral("問題メール"));
     // The mail's banner lines line up only in a fixed-pitch font, as on the phones.
     Text8->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    Text9 = line(QStringLiteral("文字数"), true);
-    for (QLineEdit* box : {Text1, Text4}) guardText(box);
-    for (int i = 0; i < 5; ++i)
-        for (QLineEdit* box : {Text3[i], Text5[i], Text6[i]}) guardText(box);
-    guardText(Text2);
-    guardText(Text8);
-
+    Text9 = lineBox(this, QStringLiteral("文字数"), true);
+    makeNumberBox(Text9);
     Command1 = new QPushButton(QStringLiteral("確定"), this);
     Command2 = new QPushButton(QStringLiteral("戻る"), this);
 
-    auto* title = captionLabel(QStringLiteral("問題入力"), this);
-    makeHeading(title);
-    for (QComboBox* box : {Combo1, Combo2, Combo5, Combo3, Combo4}) makeNumberBox(box);
-    makeNumberBox(Text7);
-    makeNumberBox(Text9);
-
-    auto* left = new QGridLayout;
-    int r = 0;
-    auto row = [&](const QString& caption, QWidget* field, const QString& after = QString()) {
-        left->addWidget(captionLabel(caption, this, field), r, 0);
-        if (after.isEmpty()) {
-            left->addWidget(field, r, 1, 1, 3);
-        } else {
-            // The unit right after its box, however narrow the box.
-            auto* withUnit = new QHBoxLayout;
-            withUnit->addWidget(field);
-            withUnit->addWidget(captionLabel(after, this));
-            withUnit->addStretch();
-            left->addLayout(withUnit, r, 1, 1, 3);
-        }
-        ++r;
-    };
-    {
-        auto* roundRow = new QHBoxLayout;
-        roundRow->addWidget(captionLabel(QStringLiteral("第"), this, Combo1));
-        roundRow->addWidget(Combo1);
-        roundRow->addWidget(captionLabel(QStringLiteral("回目のクイズ"), this));
-        roundRow->addStretch();
-        left->addLayout(roundRow, r++, 0, 1, 4);
-    }
-    row(QStringLiteral("問題数"), Combo2, QStringLiteral("問"));
-    row(QStringLiteral("合計点"), Combo5);
-    {
-        auto* questionRow = new QHBoxLayout;
-        questionRow->addWidget(captionLabel(QStringLiteral("第"), this, Combo3));
-        questionRow->addWidget(Combo3);
-        questionRow->addWidget(captionLabel(QStringLiteral("問"), this));
-        questionRow->addStretch();
-        left->addWidget(captionLabel(QStringLiteral("問題"), this), r, 0);
-        left->addLayout(questionRow, r++, 1, 1, 3);
-    }
-    row(QStringLiteral("得点"), Text7);
-    row(QStringLiteral("件名"), Text1);
-    row(QStringLiteral("問題文"), Text2);
-    row(QStringLiteral("セパレータ"), Text4);
-
-    auto* choices = new QGridLayout;
-    choices->addWidget(captionLabel(QStringLiteral("回答番号"), this), 0, 0);
-    for (int i = 0; i < 5; ++i) {
-        Text3[i]->setMaximumWidth(48);
-        Text5[i]->setMaximumWidth(40);
-        choices->addWidget(Text3[i], i + 1, 0);
-        choices->addWidget(Text5[i], i + 1, 1);
-        choices->addWidget(Text6[i], i + 1, 2);
-        choices->addWidget(Check1[i], i + 1, 3);
-    }
-    choices->addWidget(VScroll1, 1, 4, 5, 1);
-    left->addLayout(choices, r++, 0, 1, 4);
-
-    {
-        auto* replyRow = new QHBoxLayout;
-        replyRow->addWidget(captionLabel(QStringLiteral("返信時間"), this, Combo4));
-        replyRow->addWidget(Combo4);
-        replyRow->addWidget(captionLabel(QStringLiteral("分以内に返信のない方\nは不正解といたします。"), this));
-        replyRow->addStretch();
-        left->addLayout(replyRow, r++, 0, 1, 4);
-    }
-
-    auto* right = new QVBoxLayout;
-    right->addWidget(Text8, 1);
+    auto* column = new QVBoxLayout;
+    column->addWidget(Text8, 1);
     auto* countRow = new QHBoxLayout;
     countRow->addWidget(captionLabel(QStringLiteral("文字数"), this, Text9));
     countRow->addWidget(Text9);
     countRow->addStretch();
     countRow->addWidget(Command1);
     countRow->addWidget(Command2);
-    right->addLayout(countRow);
-
-    auto* body = new QHBoxLayout;
-    // The field column scrolls where the screen is short; the mail beside it
-    // scrolls in its own box.
-    body->addWidget(scrollPage(left, QStringLiteral("問題入力"), this), 0);
-    body->addWidget(frameLine(QFrame::VLine, this));
-    body->addLayout(right, 1);
-
-    auto* outer = new QVBoxLayout(this);
-    outer->addWidget(title);
-    outer->addLayout(body);
-    // The reply time is made with the other number boxes but stands below
-    // the choices: Tab reaches it there, before the mail.
-    setTabOrder(VScroll1, Combo4);
-    setTabOrder(Combo4, Text8);
-    giveButtonsTheirKeys(this);
+    column->addLayout(countRow);
+    return column;
 }
 
 // What the window shows before it has loaded anything; set before the

@@ -8,10 +8,12 @@
 
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QVBoxLayout;
 class PageScrollBar;
 
 // The question editor "問題入力": the questions of the current round with
@@ -86,7 +88,16 @@ private:
     // what cannot be stored and sent as shown.
     bool shownQuestionCanBeLeft();
     void showChosenQuestion();
+    // One builder a group of controls (see buildControls); each adds its
+    // rows to the field grid from `row` on and gives the next free row.
     void buildControls();
+    int addRoundRows(QGridLayout& grid, int row);
+    int addQuestionRows(QGridLayout& grid, int row);
+    int addChoiceRows(QGridLayout& grid, int row);
+    void addReplyTimeRow(QGridLayout& grid, int row);
+    void addFieldRow(QGridLayout& grid, int row, const QString& caption, QWidget* field,
+                     const QString& unit = QString());
+    QVBoxLayout* mailColumn();
     void setInitialState();
     void connectHandlers();
     void showRoundState(bool past);
