@@ -77,6 +77,7 @@ inline QJsonObject peerMailingJob(const Module1& m, const OutgoingMail& mail, in
                 break;
             }
         recipients.append(QJsonObject{{"address", QString::fromLatin1(address(i))},
+                                      {"name", fromSjis(t.名前[i])},
                                       {"mark", fromSjis(t.採点.at(i, 1))},
                                       {"rank", rank},
                                       {"points", int(t.得点数[i])}});
@@ -85,6 +86,7 @@ inline QJsonObject peerMailingJob(const Module1& m, const OutgoingMail& mail, in
         {"host", host},
         {"port", port},
         {"sender", RealServers::operatorAddress},
+        {"senderName", fromSjis(m.mailSettings.SenderName)},
         {"subject", fromSjis(mail.MailSubject)},
         {"template", fromSjis(mail.MailBody)},
         {"previousQuestion", 1},

@@ -3,8 +3,9 @@ question mailing done the plain Python way, to set the program's own SMTP code
 against.
 
 Reads a job (JSON, path as the only argument) that the benchmark writes:
-server, envelope sender, the fixed header lines, the subject and the body
-template (Unicode), and one entry per recipient with the mark, rank and points
+server, envelope sender and its name, the fixed header lines, the subject and
+the body template (Unicode), and one entry per recipient with the name, mark,
+rank and points
 that complete that recipient's copy. Sends every copy over ONE smtplib
 connection, one transaction per recipient (MAIL FROM, RCPT TO, DATA), subject
 and body in ISO-2022-JP, and prints one line "RESULT {json}" with the time
@@ -25,6 +26,7 @@ import sys
 import time
 from email.header import Header
 from email.mime.text import MIMEText
+from email.utils import formataddr, formatdate, make_msgid
 
 
 def complete(template, previous_question, mark, rank, points, total):
@@ -42,7 +44,16 @@ def compose(job, recipient):
     msg["Subject"] = Header(job["subject"], "iso-2022-jp")
     for name, value in job["extraHeaders"]:
         msg[name] = value
+    # The fields the program writes for today's receivers, as Python writes them.
+    msg["Date"] = formatdate(localtime=True)
+    msg["From"] = mailbox(job.get("senderName", ""), job["sender"])
+    msg["To"] = mailbox(recipient.get("name", ""), recipient["address"])
+    msg["Message-ID"] = make_msgid(domain=job["sender"].rpartition("@")[2])
     return msg.as_bytes()
+
+
+def mailbox(name, address):
+    return formataddr((Header(name, "iso-2022-jp").encode(), address)) if name else address
 
 
 def main():
