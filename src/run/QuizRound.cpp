@@ -97,7 +97,7 @@ std::optional<RoundEnd> QuizRound::sendInvitationAndFetchReplies(int addressCoun
     mail.MailSubject = replySubject(invitation.Subject);
     status(invitation.Subject + RunTexts::kReceiving);
     m_.quizRun.participants.ParticipantCount = 0;
-    vars_.受信 = "1";
+    vars_.noteJoinedMarksKnown();
     // A mailbox that could not be opened is no mailbox without replies.
     const FetchReport fetched = mail_.fetch(true);
     if (stopped_) return RoundEnd::Stopped;

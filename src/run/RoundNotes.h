@@ -14,6 +14,9 @@ struct RoundNotes {
     std::int16_t sw = 0;
     // "1" once the joined marks of the round shown are known.
     SjisText 受信;
+    // Written as one character rather than copied from a literal: GCC 12
+    // takes the copy for an overlapping memcpy and warns (-Wrestrict).
+    void noteJoinedMarksKnown() { 受信.assign(1, '1'); }
     // Expected reply subjects of every fetch finished in this run, joined
     // without separator; never cleared while the program runs.
     SjisText 遅れメール;

@@ -73,7 +73,7 @@ void Form1::showPastRound() {
         if (run.ListJoined[std::size_t(invited)] == 1) ++joined;
         ++invited;
     }
-    vars.受信 = "1";
+    vars.noteJoinedMarksKnown();
     showJoinedFromStart(invited);
     setText(Label9, participantCountText(joined));
 

@@ -195,18 +195,22 @@ fi
 # --- scripts/build.sh ----------------------------------------------------------------
 # The cache names the source and build folders it was configured for: the
 # checkout itself, the checkout through a symbolic link, a checkout that is
-# still there, one that is gone, or there is no cache yet.
-#  case             | configured for | CMake state
+# still there, one that is gone, or there is no cache yet. TRV_WERROR as CI
+# sets it, or unset as a user's shell has it: warnings are errors only when
+# asked for, every run saying which.
+#  case             | configured for | CMake state | TRV_WERROR | -DTRV_WERROR
 build_cases=(
-  "same-place       | here           | kept"
-  "through-a-link   | link           | kept"
-  "copied-checkout  | $WORK/original | dropped"
-  "moved-checkout   | $WORK/gone     | dropped"
-  "no-cache         | -              | kept"
+  "same-place       | here           | kept        | -          | OFF"
+  "through-a-link   | link           | kept        | -          | OFF"
+  "copied-checkout  | $WORK/original | dropped     | -          | OFF"
+  "moved-checkout   | $WORK/gone     | dropped     | -          | OFF"
+  "no-cache         | -              | kept        | -          | OFF"
+  "ci               | here           | kept        | ON         | ON"
 )
 mkdir -p "$WORK/original/build"
 for row in "${build_cases[@]}"; do
     name=$(field "$row" 0); configured=$(field "$row" 1); want=$(field "$row" 2)
+    werror=$(field "$row" 3); want_werror=$(field "$row" 4)
     repo=$WORK/repo-$name; b=$repo/build
     mkdir -p "$repo/scripts" "$b/CMakeFiles" "$b/src/CMakeFiles/trivorn.dir"
     cp "$REPO_DIR/scripts/build.sh" "$repo/scripts/"
@@ -218,9 +222,12 @@ for row in "${build_cases[@]}"; do
     [ "$configured" = - ] || printf 'CMAKE_CACHEFILE_DIR:INTERNAL=%s\nCMAKE_HOME_DIRECTORY:INTERNAL=%s\n' \
         "$configured/build" "$configured" >"$b/CMakeCache.txt"
     failures_before=$failures
-    env PATH="$STUBS:$PATH" STUB_LOG="$repo/log" bash "$repo/scripts/build.sh" trivorn >"$repo/out" 2>&1 ||
-        fail "build.sh failed"
-    grep -qxF "cmake -S $repo -B $b -DCMAKE_BUILD_TYPE=RelWithDebInfo" "$repo/log" || fail "not configured for $repo"
+    ci=()
+    [ "$werror" = - ] || ci=(TRV_WERROR="$werror")
+    env -u TRV_WERROR "${ci[@]}" PATH="$STUBS:$PATH" STUB_LOG="$repo/log" \
+        bash "$repo/scripts/build.sh" trivorn >"$repo/out" 2>&1 || fail "build.sh failed"
+    grep -qxF "cmake -S $repo -B $b -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRV_WERROR=$want_werror" "$repo/log" ||
+        fail "not configured for $repo with -DTRV_WERROR=$want_werror: $(head -1 "$repo/log")"
     [ -f "$b/src/trv1.dat" ] || fail "the program's data file was removed"
     left=""
     for f in CMakeCache.txt CMakeFiles src/CMakeFiles; do [ -e "$b/$f" ] && left="$left $f"; done

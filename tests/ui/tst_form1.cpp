@@ -66,7 +66,7 @@ enum class Window { Menu, MailSettings, AddressBook, Invitation, Questions, Clos
 
 std::unique_ptr<QWidget> makeWindow(TestWorld& world, Window which) {
     auto questions = std::make_unique<QuestionSet>();
-    questions->QuestionCount = "1";
+    questions->QuestionCount.assign(1, '1');   // not = "1": GCC 12 warns (-Wrestrict)
     writeQuestionFile(world.files, "1", *questions);
     switch (which) {
     case Window::Menu: return std::make_unique<Form1>(world.module1, [&world] { return world.appFolder(); });
