@@ -18,8 +18,10 @@ mail_packages="postfix dovecot-core dovecot-pop3d openssl"
 # its own on a private bus; the fuzz targets need clang's libFuzzer;
 # bench_compare_codec measures the codecs against the nkf command; Python's
 # email package reads the reply corpus beside the program and is measured
-# against it; poppler-utils reads back the results report the program writes.
-a11y_packages="dbus at-spi2-core xvfb gnome-keyring clang libclang-rt-14-dev nkf python3 poppler-utils"
+# against it; poppler-utils reads back the results report the program writes;
+# openbox frames the windows on the private X display where the windows'
+# fit is tried with a real window manager.
+a11y_packages="dbus at-spi2-core xvfb gnome-keyring clang libclang-rt-14-dev nkf python3 poppler-utils openbox"
 # The Debian package and its checks: dpkg-shlibdeps (dpkg-dev) works out the
 # libraries it depends on, lintian judges it, and the installed menu entry
 # and AppStream metadata go through their validators.

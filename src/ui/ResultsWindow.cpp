@@ -58,7 +58,9 @@ ResultsWindow::ResultsWindow(Platform& platform, FolderSource dataFolder, QWidge
     buildControls();
     // Room for the table's first columns and for the four charts at once.
     resize(960, 680);
-    WindowPlacement::manage(this);
+    // Opened from the main window, it first stands over it, where the
+    // operator is looking, rather than wherever the window system finds room.
+    WindowPlacement::manage(this, WindowPlacement::FirstPlace::OverParent);
 }
 
 ResultsWindow::~ResultsWindow() = default;

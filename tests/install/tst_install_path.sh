@@ -61,7 +61,7 @@ deps() {  # case folder, args...
         STUB_MISSING="$missing" STUB_APT="$apt" STUB_UID="$uid" \
         bash "$REPO_DIR/scripts/deps.sh" "$@" >>"$dir/out" 2>&1
 }
-mail_packages="postfix dovecot-core dovecot-pop3d openssl dbus at-spi2-core xvfb clang libclang-rt-14-dev nkf python3 poppler-utils dpkg-dev lintian desktop-file-utils appstream"
+mail_packages="postfix dovecot-core dovecot-pop3d openssl dbus at-spi2-core xvfb clang libclang-rt-14-dev nkf python3 poppler-utils openbox dpkg-dev lintian desktop-file-utils appstream"
 # policy before: none, the machine's own, or one left by a run that was killed.
 # exit: a status, or "fail" for any but 0. apt-get calls: their subcommands.
 #  case                    | before   | missing             | args   | apt  | uid  | exit | after   | apt-get calls  | install names             | install never names
