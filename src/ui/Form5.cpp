@@ -116,6 +116,7 @@ void Form5::buildControls() {
     VScroll1->setPageStep(1);
     // Reached by Tab, so choices 6 to 10 are reached from the keyboard too.
     makePageScrollBar(VScroll1);
+    for (int i = 0; i < 5; ++i) VScroll1->takeWheelFrom({Text3[i], Text5[i], Text6[i], Check1[i]});
     Text8 = multi(QStringLiteral("問題メール"));
     // The mail's banner lines line up only in a fixed-pitch font, as on the phones.
     Text8->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
