@@ -15,6 +15,7 @@
 
 #include "platform/qt/Charset.h"
 #include "run/RoundSetup.h"
+#include "ui/JapaneseFont.h"
 #include "ui/PresentationTexts.h"
 #include "ui/ResultsCharts.h"
 #include "ui/ValueLabel.h"
@@ -93,6 +94,11 @@ void PresentationWindow::buildControls() {
     page.setColor(QPalette::WindowText, Qt::black);
     setPalette(page);
     setAutoFillBackground(true);
+    // Every line of the room's screen in one face, its digits and Latin
+    // letters included, bold in that face's own bold.
+    QFont type = font();
+    type.setFamily(japaneseFamily(type));
+    setFont(type);
 
     Title = new ValueLabel(uiText(kTitleName), this);
     Joined = new ValueLabel(uiText(kJoinedName), this);

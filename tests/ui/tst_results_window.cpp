@@ -14,7 +14,12 @@
 #include <QFileInfo>
 #include <QGraphicsScene>
 #include <QGraphicsTextItem>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QRawFont>
+#include <QTextLayout>
 #include <QTextDocument>
 #include <QImage>
 #include <QLabel>
@@ -335,6 +340,23 @@ QString labelsWhole(QChart* chart, const QString& where) {
     return {};
 }
 
+// What is wrong with how `label` is drawn: a run of its text in a face of
+// another family than `family`, or a bold label drawn in a face that is not.
+QString drawnFaces(const QLabel* label, const QString& family) {
+    QTextLayout layout(label->text(), label->font());
+    layout.beginLayout();
+    while (layout.createLine().isValid()) {}
+    layout.endLayout();
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        const QRawFont face = run.rawFont();
+        if (face.familyName() != family || (label->font().bold() && face.weight() < QFont::Bold))
+            return QStringLiteral("\"%1\" (%2px): %3 %4, want %5%6")
+                .arg(label->text()).arg(label->font().pixelSize()).arg(face.familyName(), face.styleName(), family,
+                                                                      label->font().bold() ? " Bold" : "");
+    }
+    return {};
+}
+
 // The main window on a folder whose round 1 is stored, and the results
 // window opened from it on that round.
 struct Opened {
@@ -506,6 +528,15 @@ void TestResultsWindow::tableChartsAndCsvAgreeWithTheStoredRound() {
                              : i < 3 ? rows[i][1] + "\n" + rows[i][3] + u("点")
                                      : u("%1位　%2　%3点").arg(rows[i][0], rows[i][1], rows[i][3]);
         QCOMPARE(shown, want);
+    }
+    // Every line in one face that has Japanese, bold ones in its bold, the
+    // countdown too.
+    projected->countdownStarted(90000);
+    const QString family = QFontInfo(projected->font()).family();
+    QVERIFY2(QFontDatabase::writingSystems(family).contains(QFontDatabase::Japanese), qPrintable(family));
+    for (const QLabel* label : projected->findChildren<QLabel*>()) {
+        const QString wrong = label->text().isEmpty() ? QString() : drawnFaces(label, family);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
     }
     QTest::keyClick(projected, Qt::Key_Escape);
     QVERIFY(!o.form->presentation());
