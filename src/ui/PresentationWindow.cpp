@@ -18,6 +18,7 @@
 #include "ui/JapaneseFont.h"
 #include "ui/PresentationTexts.h"
 #include "ui/ResultsCharts.h"
+#include "ui/ResultsTexts.h"
 #include "ui/ValueLabel.h"
 #include "ui/Widgets.h"
 
@@ -110,6 +111,9 @@ void PresentationWindow::buildControls() {
     Pages = new QStackedWidget(this);
     Pages->addWidget(buildLivePage());
     Pages->addWidget(buildFinalPage());
+    TieRule = captionLabel(uiText(ResultsTexts::kTieRule), this);
+    TieRule->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    TieRule->hide();
 
     auto* top = new QHBoxLayout;
     top->addWidget(Title, 1);
@@ -121,6 +125,7 @@ void PresentationWindow::buildControls() {
     layout->addLayout(top);
     layout->addLayout(stage);
     layout->addWidget(Pages, 1);
+    layout->addWidget(TieRule);
     scaleType();
 }
 
@@ -180,6 +185,7 @@ void PresentationWindow::scaleType() {
     Countdown->setFont(sized(this, 3.5 * unit, true));
     for (QLabel* row : Ranking) row->setFont(sized(this, 1.3 * unit));
     for (QLabel* row : Places) row->setFont(sized(this, 1.3 * unit));
+    TieRule->setFont(sized(this, 0.9 * unit));
     for (std::size_t place = 0; place < Podium.size(); ++place) {
         Podium[place]->setFont(sized(this, (place == 0 ? 2.0 : 1.6) * unit, true));
         auto* step = findChild<QLabel*>(QStringLiteral("step%1").arg(place + 1));
@@ -302,7 +308,10 @@ void PresentationWindow::showLiveResults(const RoundResults& results, int questi
     showAnswers(results, question);
     for (std::size_t i = 0; i < Ranking.size(); ++i)
         Ranking[i]->setText(i < results.rows.size() ? rankRow(results.rows[i]) : QString());
+    showTieRule(results);
 }
+
+void PresentationWindow::showTieRule(const RoundResults& results) { TieRule->setVisible(results.hasTies()); }
 
 void PresentationWindow::showAnswers(const RoundResults& results, int question) {
     Answers->setVisible(question > 0);
@@ -329,4 +338,5 @@ void PresentationWindow::showFinal(const RoundResults& results) {
         const std::size_t at = i + Podium.size();
         Places[i]->setText(at < results.rows.size() ? rankRow(results.rows[at]) : QString());
     }
+    showTieRule(results);
 }

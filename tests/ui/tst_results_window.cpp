@@ -448,6 +448,13 @@ void TestResultsWindow::tableChartsAndCsvAgreeWithTheStoredRound() {
         lastPoints = points, lastArrival = own;
     }
     QCOMPARE(shownRanking, mainRanking(*o.form));
+    // Players level on points are told apart by their replies, and the
+    // window says so once.
+    bool tied = false;
+    for (int i = 1; i < P; ++i) tied = tied || rows[i][3] == rows[i - 1][3];
+    QVERIFY(tied);
+    QCOMPARE(w.TieRule->text(), u("同点は先に回答した人が上位です。"));
+    QVERIFY(w.TieRule->isVisibleTo(&w));
 
     // Sorting by points, highest first, keeps players level on points in
     // ranking order; sorting by rank brings the ranking back.
@@ -529,6 +536,8 @@ void TestResultsWindow::tableChartsAndCsvAgreeWithTheStoredRound() {
                                      : u("%1位　%2　%3点").arg(rows[i][0], rows[i][1], rows[i][3]);
         QCOMPARE(shown, want);
     }
+    QCOMPARE(projected->TieRule->text(), w.TieRule->text());
+    QVERIFY(projected->TieRule->isVisibleTo(projected));
     // Every line in one face that has Japanese, bold ones in its bold, the
     // countdown too.
     projected->countdownStarted(90000);
@@ -626,6 +635,7 @@ void TestResultsWindow::followsTheRoundTheMainWindowShows() {
     QVERIFY(!o.form->ResultsButton->isEnabled());
     QCOMPARE(w.Heading->text(), u("第3回クイズ大会 結果"));
     QCOMPARE(w.Summary->text(), u("この回の結果はまだありません。"));
+    QVERIFY(!w.TieRule->isVisibleTo(&w));
     QCOMPARE(w.sortedTable()->rowCount(), 0);
     QVERIFY(!o.world.exists("trv73.dat"));   // looking makes no files
 }
