@@ -61,7 +61,7 @@ deps() {  # case folder, args...
         STUB_MISSING="$missing" STUB_APT="$apt" STUB_UID="$uid" \
         bash "$REPO_DIR/scripts/deps.sh" "$@" >>"$dir/out" 2>&1
 }
-mail_packages="postfix dovecot-core dovecot-pop3d openssl dbus at-spi2-core xvfb clang libclang-rt-14-dev nkf python3 poppler-utils openbox dpkg-dev lintian desktop-file-utils appstream"
+mail_packages="postfix dovecot-core dovecot-pop3d openssl dbus at-spi2-core xvfb clang libclang-rt-14-dev nkf python3 poppler-utils openbox x11-utils dpkg-dev lintian desktop-file-utils appstream"
 # policy before: none, the machine's own, or one left by a run that was killed.
 # exit: a status, or "fail" for any but 0. apt-get calls: their subcommands.
 #  case                    | before   | missing             | args   | apt  | uid  | exit | after   | apt-get calls  | install names             | install never names
@@ -73,7 +73,7 @@ deps_cases=(
   "nothing-missing         | none     | -                   |        | ok   | 0    | 0    | absent  | -              | -                         | -"
   "nothing-missing-machine | machine  | -                   |        | ok   | 0    | 0    | machine | -              | -                         | -"
   "mail                    | none     | all                 | --mail | ok   | 0    | 0    | absent  | update install | cmake $mail_packages      | -"
-  "no-mail                 | none     | all                 |        | ok   | 0    | 0    | absent  | update install | cmake fonts-noto-cjk libgmime-3.0-dev qt6-charts-dev | $mail_packages"
+  "no-mail                 | none     | all                 |        | ok   | 0    | 0    | absent  | update install | cmake fonts-noto-cjk libgmime-3.0-dev qt6-charts-dev qt6-translations-l10n | $mail_packages"
   "demo                    | none     | all                 | --demo | ok   | 0    | 0    | absent  | update install | cmake postfix dovecot-pop3d openssl | dbus at-spi2-core xvfb"
   "mail-missing-no-mail    | none     | postfix xvfb        |        | ok   | 0    | 0    | absent  | -              | -                         | -"
   "leftover-policy         | leftover | make                |        | ok   | 0    | 0    | absent  | update install | make                      | -"

@@ -2,7 +2,8 @@
 // bottom) framed by a real window manager, openbox, at the scale factor the
 // test runs under (tests/CMakeLists.txt runs it at 100 %, 125 % and 150 %).
 // The frame is read back from the window manager: title bar and borders lie
-// inside the work area it announces, and nothing scrolls sideways. A window
+// inside the work area it announces, nothing scrolls sideways, and the title
+// it shows names the program after the window's own. A window
 // opened and closed twenty times comes back where it was left; the results
 // window opens over the main window.
 //
@@ -33,6 +34,7 @@
 #include "ui/Form4.h"
 #include "ui/Form5.h"
 #include "ui/Form6.h"
+#include "ui/ProgramIdentity.h"
 #include "ui/ResultsWindow.h"
 
 namespace {
@@ -60,6 +62,16 @@ WindowMaker maker(const QString& name) {
 
 // The window with the frame the window manager drew round it.
 QRect framed(const QWidget* window) { return window->windowHandle()->frameGeometry(); }
+
+// The title the window manager is given for `window`.
+QString shownTitle(const QWidget* window) {
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window->winId()), QStringLiteral("-notype"),
+                                          QStringLiteral("_NET_WM_NAME")});
+    if (!xprop.waitForFinished(5000)) return QStringLiteral("(xprop did not answer; package x11-utils)");
+    const QString line = QString::fromUtf8(xprop.readAllStandardOutput()).trimmed();
+    return line.section(QLatin1Char('"'), 1, -2);
+}
 
 QString describe(const QRect& r) { return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()); }
 
@@ -112,6 +124,7 @@ private slots:
         QTest::qWait(200);
         const QString where = QStringLiteral("%1: frame %2 in %3").arg(name, describe(framed(window)), describe(area()));
         QVERIFY2(area().contains(framed(window)), qPrintable(where));
+        QCOMPARE(shownTitle(window), window->windowTitle() + QString::fromUtf8(" — TRIVORN"));
         for (QScrollArea* page : window->findChildren<QScrollArea*>()) {
             if (!page->isVisibleTo(window)) continue;
             QVERIFY2(!page->horizontalScrollBar()->isVisible(),
@@ -209,6 +222,7 @@ int main(int argc, char* argv[]) {
     // itself; the desktop's settings folder is its own.
     QCoreApplication::setOrganizationName(QStringLiteral("TRIVORN test"));
     QCoreApplication::setApplicationName(QStringLiteral("tst_window_manager_fit"));
+    presentProgram(app);
     TestWindowManagerFit test;
     return QTest::qExec(&test, argc, argv);
 }
