@@ -62,6 +62,10 @@ QWidget* besideRankList(QWidget* page, QWidget* main, QLabel** rows, std::size_t
     auto* list = new QWidget(page);
     list->setAccessibleName(uiText(kRankingName));
     auto* lines = new QVBoxLayout(list);
+    // The face's own line spacing (ample in a Japanese face) keeps the lines
+    // apart; the layout adds none, so ten lines fit a short screen.
+    lines->setContentsMargins(0, 0, 0, 0);
+    lines->setSpacing(0);
     for (std::size_t i = 0; i < count; ++i) {
         rows[i] = new ValueLabel(uiText(kRowName).arg(first + int(i)), list);
         lines->addWidget(rows[i]);
@@ -178,7 +182,11 @@ void PresentationWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void PresentationWindow::scaleType() {
-    const double unit = std::max(height(), 300) / 30.0;
+    // A Japanese face spaces its lines wider than a Latin one: at a 32nd of
+    // the height, the title, the stage and ten lines of the ranking still
+    // leave room on the shortest screen. Were they taller than the window,
+    // the window would grow, and its type with it, past the screen.
+    const double unit = std::max(height(), 300) / 32.0;
     Title->setFont(sized(this, 1.6 * unit, true));
     Joined->setFont(sized(this, 1.6 * unit));
     Stage->setFont(sized(this, 3.5 * unit, true));

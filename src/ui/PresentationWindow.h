@@ -60,7 +60,7 @@ private:
     void buildControls();
     QWidget* buildLivePage();
     QWidget* buildFinalPage();
-    // Type sized to the screen: `unit` pixels is a thirtieth of its height.
+    // Type sized to the screen: `unit` pixels is a 32nd of its height.
     void scaleType();
     void setStage(const QString& text);
     void showTitle(const SjisText& round);

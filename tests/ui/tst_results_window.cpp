@@ -536,6 +536,19 @@ void TestResultsWindow::tableChartsAndCsvAgreeWithTheStoredRound() {
                                      : u("%1位　%2　%3点").arg(rows[i][0], rows[i][1], rows[i][3]);
         QCOMPARE(shown, want);
     }
+    // All of it on the screen, the podium and, while the round plays, the
+    // answers beside the top ten: nothing asks for more height than it has.
+    const auto fits = [projected] {
+        return projected->minimumSizeHint().height() <= projected->height()
+                   ? QString()
+                   : QStringLiteral("%1 high, needs %2").arg(projected->height()).arg(projected->minimumSizeHint().height());
+    };
+    QVERIFY2(fits().isEmpty(), qPrintable(fits()));
+    o.world.module1.quizRun.CurrentQuestion = 2;
+    projected->showRunningRound();
+    QVERIFY2(fits().isEmpty(), qPrintable(fits()));
+    QCOMPARE(projected->Ranking[9]->text().isEmpty(), P < 10);
+    projected->showStoredRound(o.form->Combo1->currentText().toStdString());
     QCOMPARE(projected->TieRule->text(), w.TieRule->text());
     QVERIFY(projected->TieRule->isVisibleTo(projected));
     // Every line in one face that has Japanese, bold ones in its bold, the
