@@ -25,14 +25,7 @@
 #include <memory>
 
 #include "support/TestWorld.h"
-#include "ui/Form1.h"
-#include "ui/Form10.h"
-#include "ui/Form2.h"
-#include "ui/Form3.h"
-#include "ui/Form4.h"
-#include "ui/Form5.h"
-#include "ui/Form6.h"
-#include "ui/ResultsWindow.h"
+#include "support/WindowMakers.h"
 #include "ui/WindowPlacement.h"
 
 namespace {
@@ -42,21 +35,6 @@ constexpr int kScreenWidth = 1366;
 constexpr int kScreenHeight = 728;
 // The title bar of a usual window manager, in physical pixels.
 constexpr int kTitleBar = 30;
-
-using WindowMaker = std::function<QWidget*(TestWorld&)>;
-
-WindowMaker maker(const QString& name) {
-    if (name == "Form1") return [](TestWorld& w) -> QWidget* { return new Form1(w.module1, [&w] { return w.appFolder(); }); };
-    if (name == "Form2") return [](TestWorld& w) -> QWidget* { return new Form2(w.module1); };
-    if (name == "Form3") return [](TestWorld& w) -> QWidget* { return new Form3(w.module1); };
-    if (name == "Form4") return [](TestWorld& w) -> QWidget* { return new Form4(w.module1); };
-    if (name == "Form5") return [](TestWorld& w) -> QWidget* { return new Form5(w.module1); };
-    if (name == "Form6") return [](TestWorld& w) -> QWidget* { return new Form6(w.module1); };
-    if (name == "Form10") return [](TestWorld& w) -> QWidget* { return new Form10(w.module1); };
-    if (name == "ResultsWindow")
-        return [](TestWorld& w) -> QWidget* { return new ResultsWindow(w.platform, [&w] { return w.appFolder(); }); };
-    return {};
-}
 
 QString text(const QWidget* w) {
     if (auto* l = qobject_cast<const QLabel*>(w)) return l->text();
@@ -82,7 +60,7 @@ class TestWindowFit : public QObject {
     QPointer<QWidget> window;
 
     QWidget* open(const QString& name) {
-        window = maker(name)(*world);
+        window = windowMaker(name)(*world);
         window->show();
         return window.data();
     }
@@ -197,7 +175,7 @@ private slots:
         QFETCH(QSize, grow);
         QFETCH(bool, kept);
         QFETCH(QMargins, frame);
-        window = maker(name)(*world);
+        window = windowMaker(name)(*world);
         const QSize saved = window->minimumSizeHint() + grow;
         QSettings settings;
         // The window's inside, and the frame round it.

@@ -27,13 +27,8 @@
 
 #include "demo/PrivateDesktop.h"
 #include "support/TestWorld.h"
+#include "support/WindowMakers.h"
 #include "ui/Form1.h"
-#include "ui/Form10.h"
-#include "ui/Form2.h"
-#include "ui/Form3.h"
-#include "ui/Form4.h"
-#include "ui/Form5.h"
-#include "ui/Form6.h"
 #include "ui/ProgramIdentity.h"
 #include "ui/ResultsWindow.h"
 
@@ -44,21 +39,6 @@ constexpr int kScreenHeight = 768;
 constexpr int kPanel = 40;
 // Set in the copy of the test that runs on the private desktop.
 constexpr char kOnDesktop[] = "TRV_ON_FRAMED_DESKTOP";
-
-using WindowMaker = std::function<QWidget*(TestWorld&)>;
-
-WindowMaker maker(const QString& name) {
-    if (name == "Form1") return [](TestWorld& w) -> QWidget* { return new Form1(w.module1, [&w] { return w.appFolder(); }); };
-    if (name == "Form2") return [](TestWorld& w) -> QWidget* { return new Form2(w.module1); };
-    if (name == "Form3") return [](TestWorld& w) -> QWidget* { return new Form3(w.module1); };
-    if (name == "Form4") return [](TestWorld& w) -> QWidget* { return new Form4(w.module1); };
-    if (name == "Form5") return [](TestWorld& w) -> QWidget* { return new Form5(w.module1); };
-    if (name == "Form6") return [](TestWorld& w) -> QWidget* { return new Form6(w.module1); };
-    if (name == "Form10") return [](TestWorld& w) -> QWidget* { return new Form10(w.module1); };
-    if (name == "ResultsWindow")
-        return [](TestWorld& w) -> QWidget* { return new ResultsWindow(w.platform, [&w] { return w.appFolder(); }); };
-    return {};
-}
 
 // The window with the frame the window manager drew round it.
 QRect framed(const QWidget* window) { return window->windowHandle()->frameGeometry(); }
@@ -118,7 +98,7 @@ private slots:
     }
     void frameFitsTheWorkArea() {
         QFETCH(QString, name);
-        window = maker(name)(*world);
+        window = windowMaker(name)(*world);
         QVERIFY(showFramed(window));
         // Openbox may still move it into place once it is framed.
         QTest::qWait(200);
@@ -148,7 +128,7 @@ private slots:
     void reopenedTwentyTimesStaysWhereLeft() {
         QFETCH(QString, name);
         QFETCH(bool, madeAnew);
-        window = maker(name)(*world);
+        window = windowMaker(name)(*world);
         QVERIFY(showFramed(window));
         // Dragged by its title bar to a place of the operator's, wholly on
         // the screen.
@@ -162,7 +142,7 @@ private slots:
             if (madeAnew) {
                 window->close();
                 delete window.data();
-                window = maker(name)(*world);
+                window = windowMaker(name)(*world);
             } else {
                 window->hide();
             }
