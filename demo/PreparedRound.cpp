@@ -10,6 +10,7 @@
 #include "platform/qt/Charset.h"
 #include "run/ClosingMailText.h"
 #include "run/InvitationText.h"
+#include "run/QuestionDefaults.h"
 #include "run/QuestionMailText.h"
 
 namespace {
@@ -58,19 +59,19 @@ int PreparedRound::totalPoints() const {
 
 QuestionSet PreparedRound::questionSet() const {
     QuestionSet set;
+    // Every question as the question editor starts it, the ones beyond the
+    // round's too: opened in the editor and saved untouched, the file stays
+    // byte for byte as written here.
+    SetQuestionDefaults(set, std::to_string(round));
     set.QuestionCount = std::to_string(questions.size());
     set.TotalPoints = std::int16_t(totalPoints());
     for (int i = 0; i < questions.size() && i < kQuestionSlots; ++i) {
         const Question& question = questions[i];
         const int q = i + 1;
-        set.Subject[q] = question.subject.isEmpty() ? DefaultQuestionSubject(std::to_string(round), q)
-                                                    : s(question.subject);
+        if (!question.subject.isEmpty()) set.Subject[q] = s(question.subject);
         set.QuestionText[q] = s(question.text);
-        for (int f = 0; f < question.choices.size() && f < kChoiceSlots; ++f) {
-            set.ChoiceLabel[q][f] = std::to_string(f + 1);
-            set.ChoiceSeparator[q][f] = ":";
+        for (int f = 0; f < question.choices.size() && f < kChoiceSlots; ++f)
             set.ChoiceText[q][f] = s(question.choices[f]);
-        }
         MarkCorrect(set, q, question.correct - 1);
         set.ReplyMinutes[q] = std::int16_t(question.minutes);
         set.Points[q] = std::int16_t(question.points);

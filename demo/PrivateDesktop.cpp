@@ -85,7 +85,7 @@ QByteArray firstLine(QProcess& p) {
 
 }  // namespace
 
-PrivateDesktop::PrivateDesktop() {
+PrivateDesktop::PrivateDesktop(DesktopScreen screen) : screen_(screen) {
     qDBusRegisterMetaType<AccessibleRef>();
     qDBusRegisterMetaType<QList<AccessibleRef>>();
     // Connection names are process-wide; two desktops must not share one.
@@ -109,7 +109,7 @@ bool PrivateDesktop::start(QString* why) {
         *why = QStringLiteral("cannot prepare the runtime folder in ") + dir_.path();
         return false;
     }
-    return startXServer(why) && startSessionBus(why);
+    return startXServer(why) && (!screen_.windowManager || startWindowManager(why)) && startSessionBus(why);
 }
 
 bool PrivateDesktop::startXServer(QString* why) {
@@ -126,7 +126,8 @@ bool PrivateDesktop::startXServer(QString* why) {
     xserver_.setProgram(xvfb);
     xserver_.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
                            QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
-                           QStringLiteral("0"), QStringLiteral("1600x1200x24")});
+                           QStringLiteral("0"),
+                           QStringLiteral("%1x%2x24").arg(screen_.size.width()).arg(screen_.size.height())});
     xserver_.setProcessChannelMode(QProcess::SeparateChannels);
     xserver_.start();
     if (!xserver_.waitForStarted(5000)) {
@@ -140,6 +141,58 @@ bool PrivateDesktop::startXServer(QString* why) {
         return false;
     }
     display_ = QStringLiteral(":%1").arg(number);
+    return true;
+}
+
+bool PrivateDesktop::startWindowManager(QString* why) {
+    const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+    if (openbox.isEmpty()) {
+        *why = QStringLiteral("openbox is not installed (package openbox)");
+        return false;
+    }
+    // Its own settings, nothing of the user's: the default theme and
+    // placement, and the panel's strip kept free, which it announces as the
+    // work area (what a program sees as the available screen).
+    const QString config = dir_.filePath(QStringLiteral("openbox.xml"));
+    QFile rc(config);
+    if (!rc.open(QIODevice::WriteOnly) ||
+        rc.write(QStringLiteral("<?xml version=\"1.0\"?>\n<openbox_config xmlns=\"http://openbox.org/3.4/rc\">\n"
+                                "  <margins><top>0</top><bottom>%1</bottom><left>0</left><right>0</right></margins>\n"
+                                "</openbox_config>\n")
+                     .arg(screen_.panel)
+                     .toUtf8()) < 0) {
+        *why = QStringLiteral("cannot write ") + config;
+        return false;
+    }
+    rc.close();
+    // Openbox runs its --startup command once it manages the screen: from
+    // then on every new window is framed.
+    const QString ready = dir_.filePath(QStringLiteral("wm-ready"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display_);
+    env.insert(QStringLiteral("HOME"), dir_.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), dir_.filePath(QStringLiteral("cache")));
+    windowManager_.setProcessEnvironment(env);
+    windowManager_.setProgram(openbox);
+    windowManager_.setArguments({QStringLiteral("--sm-disable"), QStringLiteral("--config-file"), config,
+                                 QStringLiteral("--startup"), QStringLiteral("touch ") + ready});
+    windowManager_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    windowManager_.setStandardOutputFile(QProcess::nullDevice());
+    windowManager_.start();
+    if (!windowManager_.waitForStarted(5000)) {
+        *why = QStringLiteral("openbox did not start: ") + windowManager_.errorString();
+        return false;
+    }
+    QElapsedTimer t;
+    t.start();
+    while (!QFile::exists(ready)) {
+        if (windowManager_.state() != QProcess::Running || t.elapsed() > kStartTimeoutMs) {
+            *why = QStringLiteral("openbox did not take the screen");
+            return false;
+        }
+        pause(50);
+    }
     return true;
 }
 
@@ -274,6 +327,7 @@ void PrivateDesktop::stop() {
     for (qint64 pid : helperPids_)
         if (!processGone(pid)) ::kill(pid_t(pid), SIGKILL);
     helperPids_.clear();
+    endProcess(windowManager_);
     endProcess(xserver_);
 }
 
@@ -391,4 +445,19 @@ QString PrivateDesktop::text(const AccessibleRef& control) {
     if (!interfaces(control).contains(QStringLiteral("org.a11y.atspi.Text"))) return name(control);
     const QDBusMessage reply = call(a11y_, control, "org.a11y.atspi.Text", "GetText", {0, -1});
     return replied(reply) ? reply.arguments().at(0).toString() : QString();
+}
+
+bool PrivateDesktop::setToMaximum(const AccessibleRef& control) {
+    const QString value = QStringLiteral("org.a11y.atspi.Value");
+    const QString properties = QStringLiteral("org.freedesktop.DBus.Properties");
+    QDBusMessage get = QDBusMessage::createMethodCall(control.service, control.path.path(), properties,
+                                                      QStringLiteral("Get"));
+    get << value << QStringLiteral("MaximumValue");
+    const QDBusMessage maximum = a11y_.call(get, QDBus::Block, kCallTimeoutMs);
+    if (!replied(maximum)) return false;
+    QDBusMessage set = QDBusMessage::createMethodCall(control.service, control.path.path(), properties,
+                                                      QStringLiteral("Set"));
+    set << value << QStringLiteral("CurrentValue")
+        << QVariant::fromValue(QDBusVariant(maximum.arguments().at(0).value<QDBusVariant>().variant()));
+    return a11y_.call(set, QDBus::Block, kCallTimeoutMs).type() == QDBusMessage::ReplyMessage;
 }

@@ -20,6 +20,12 @@
 // bridge only there (and on Wayland); offscreen never reaches the bus.
 // stop() (or the destructor) ends everything the desktop started, including
 // the bus-activated helpers, but not the programs the test started on it.
+//
+// By default the screen is large and no window manager runs, so windows
+// open where the program puts them, unframed. A DesktopScreen asks for a
+// screen of a given size framed by a real window manager (openbox), as a
+// user's desktop frames them: title bars, borders, its own placement, and a
+// strip at the bottom kept free for a panel.
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusObjectPath>
@@ -27,6 +33,7 @@
 #include <QMetaType>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -62,18 +69,25 @@ enum : uint {
 };
 }  // namespace AtspiRole
 
+struct DesktopScreen {
+    QSize size{1600, 1200};
+    bool windowManager = false;
+    int panel = 0;   // pixels at the bottom that windows must leave free
+};
+
 class PrivateDesktop {
 public:
-    PrivateDesktop();
+    explicit PrivateDesktop(DesktopScreen screen = DesktopScreen());
     ~PrivateDesktop();
     PrivateDesktop(const PrivateDesktop&) = delete;
     PrivateDesktop& operator=(const PrivateDesktop&) = delete;
 
-    // Starts the X server and the session bus; false with the reason (a
-    // missing tool says which package to install).
+    // Starts the X server, the window manager if one was asked for, and the
+    // session bus; false with the reason (a missing tool says which package
+    // to install).
     bool start(QString* why);
-    // Ends the buses, the helpers they activated and the X server, each by
-    // its own process id. Safe to call twice.
+    // Ends the buses, the helpers they activated, the window manager and the
+    // X server, each by its own process id. Safe to call twice.
     void stop();
 
     QString display() const { return display_; }                 // ":N"
@@ -110,15 +124,21 @@ public:
     // The whole text of a text control; the accessible name of an object
     // without text. A null string when the call fails.
     QString text(const AccessibleRef& control);
+    // Moves a control with a value (a scroll bar, say) to its largest value;
+    // false when it has none or the call fails.
+    bool setToMaximum(const AccessibleRef& control);
 
 private:
     bool startXServer(QString* why);
+    bool startWindowManager(QString* why);
     bool startSessionBus(QString* why);
     qint64 ownerPid(const QDBusConnection& bus, const QString& busName) const;
     void noteHelpers();
 
+    DesktopScreen screen_;
     QTemporaryDir dir_;
     QProcess xserver_;
+    QProcess windowManager_;
     QProcess sessionBus_;
     QString display_;
     QString sessionAddress_;

@@ -45,12 +45,14 @@ struct PhoneReply {
     QByteArray charset = "ISO-2022-JP";   // of the body, as its Content-Type says; "Shift_JIS" goes as 8bit
     // The Content-Type (and Content-Transfer-Encoding) lines of a body a mail
     // app of today composed in its own shape, each ending in CR LF; empty: a
-    // feature phone's one text/plain part in `charset`.
-    QByteArray contentHeaders;
+    // feature phone's one text/plain part in `charset`. (Every member from
+    // here on has its default written out, so a reply may name only the
+    // first three.)
+    QByteArray contentHeaders{};
     // The Message-ID of the mail answered, written as In-Reply-To and
     // References, as mail apps of today thread their replies; empty: none, as
     // feature phones of old.
-    QByteArray inReplyTo;
+    QByteArray inReplyTo{};
     bool holdUntilNextMail = false;   // a late reply: sent right after the phone's next mail arrives,
                                       // before that mail's own replies
     int delayMs = 0;         // sent no earlier than this long after the mail arrived

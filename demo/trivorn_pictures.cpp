@@ -4,22 +4,28 @@
 //
 //   trivorn-pictures --source-dir REPO --build-dir BUILD --out DIR
 //                    [--every-window] [--scale FACTOR]
+//                    [--screen WIDTHxHEIGHT] [--window-manager]
 //
 // It plays the demonstration (scripts/demo.sh, in a demo folder of its own,
 // six times faster): first the mail settings, then the question editor with
 // the first question, then the main window once the first question has been
 // ranked and the second is being waited for, the presentation window at that
 // moment and with the podium after the round, and the results window's
-// charts. With --every-window it takes instead every
-// window of the program as the prepared round shows it, one after the
-// other, for checking the look after a change; --scale runs the program at
-// that scale (1.25: 125 %). Controls are found and pressed through the
+// charts (the lower ones too where they scroll). With --every-window it
+// takes instead every window of the program as the prepared round shows it,
+// one after the other, for checking the look after a change; --scale runs
+// the program at that scale (1.25: 125 %). Controls are found and pressed through the
 // accessibility bridge; each window is cut from the screen by the extents
-// the bridge reports for it.
+// the bridge reports for it. --screen sets the private screen's size
+// (1600x1200 unless given); with --window-manager openbox frames the windows
+// and keeps a 40-pixel panel's strip free, as a laptop's desktop would, and
+// every picture is the whole screen at its own size, so that where each
+// window and its title bar landed shows.
 //
-// Run with --grab FILE X Y W H on a display, it saves that part of the
-// screen as a PNG: the desktop's display is only known once it is running,
-// so the picture is taken by a copy of this program started on it.
+// Run with --grab FILE X Y W H [--keep-size] on a display, it saves that
+// part of the screen as a PNG: the desktop's display is only known once it
+// is running, so the picture is taken by a copy of this program started on
+// it.
 #include <QCoreApplication>
 #include <QDBusMessage>
 #include <QDBusReply>
@@ -59,7 +65,7 @@ int grab(int argc, char* argv[]) {
                                                                 a[i + 4].toInt(), a[i + 5].toInt());
     // A whole screen (the presentation) is shown smaller on the README's page.
     constexpr int kWidest = 1200;
-    if (shot.width() > kWidest) shot = shot.scaledToWidth(kWidest, Qt::SmoothTransformation);
+    if (shot.width() > kWidest && !a.contains("--keep-size")) shot = shot.scaledToWidth(kWidest, Qt::SmoothTransformation);
     return shot.save(a[i + 1], "PNG") ? 0 : fail("cannot write " + a[i + 1]);
 }
 
@@ -77,8 +83,9 @@ bool waitUntil(const std::function<bool()>& done, int ms) {
 
 class Photographer {
 public:
-    Photographer(PrivateDesktop& desktop, QString self, QString out, double scale)
-        : desktop_(desktop), self_(std::move(self)), out_(std::move(out)), scale_(scale) {}
+    // `wholeScreen`: every picture is the whole screen, not the window alone.
+    Photographer(PrivateDesktop& desktop, QString self, QString out, double scale, QSize wholeScreen)
+        : desktop_(desktop), self_(std::move(self)), out_(std::move(out)), scale_(scale), wholeScreen_(wholeScreen) {}
 
     // Where the window of `app` titled `title` is on the screen.
     bool extents(const AccessibleRef& app, const QString& title, QRect* rect) {
@@ -106,12 +113,18 @@ public:
         QRect r;
         if (!waitUntil([&] { return extents(app, title, &r); }, 10000)) return false;
         QThread::msleep(500);   // let the window finish drawing
+        QStringList keep;
+        if (wholeScreen_.isValid()) {
+            r = QRect(QPoint(0, 0), wholeScreen_);
+            keep << "--keep-size";
+        }
         QProcessEnvironment env = desktop_.programEnvironment();
         env.remove("QT_SCALE_FACTOR");   // the grab is in the screen's own pixels
         QProcess grabber;
         grabber.setProcessEnvironment(env);
-        grabber.start(self_, {"--grab", QDir(out_).filePath(file), QString::number(r.x()), QString::number(r.y()),
-                              QString::number(r.width()), QString::number(r.height())});
+        grabber.start(self_, QStringList{"--grab", QDir(out_).filePath(file), QString::number(r.x()),
+                                         QString::number(r.y()), QString::number(r.width()),
+                                         QString::number(r.height())} + keep);
         if (!grabber.waitForFinished(20000) || grabber.exitCode() != 0) return false;
         std::printf("trivorn-pictures: %s (%dx%d)\n", qPrintable(QDir(out_).filePath(file)), r.width(), r.height());
         return true;
@@ -121,6 +134,7 @@ private:
     PrivateDesktop& desktop_;
     QString self_, out_;
     double scale_;
+    QSize wholeScreen_;
 };
 
 }  // namespace
@@ -137,8 +151,18 @@ int main(int argc, char* argv[]) {
     QDir().mkpath(out);
     const bool everyWindow = args.contains("--every-window");
     const QString scale = value(args, "--scale");
+    DesktopScreen screen;
+    if (const QString size = value(args, "--screen"); !size.isEmpty()) {
+        const QStringList wh = size.split('x');
+        screen.size = wh.size() == 2 ? QSize(wh[0].toInt(), wh[1].toInt()) : QSize();
+        if (screen.size.width() < 640 || screen.size.height() < 480) return fail("--screen WIDTHxHEIGHT, at least 640x480");
+    }
+    if (args.contains("--window-manager")) {
+        screen.windowManager = true;
+        screen.panel = 40;
+    }
 
-    PrivateDesktop desktop;
+    PrivateDesktop desktop(screen);
     QString why;
     if (!desktop.start(&why)) return fail(why);
     QProcess demo;
@@ -163,7 +187,8 @@ int main(int argc, char* argv[]) {
     AccessibleRef program;
     if (!desktop.waitForWindow(u("メニュー"), &program, &why, 60000)) return finish(fail(why));
     Photographer photographer(desktop, QCoreApplication::applicationFilePath(), out,
-                              scale.isEmpty() ? 1.0 : scale.toDouble());
+                              scale.isEmpty() ? 1.0 : scale.toDouble(),
+                              screen.windowManager ? screen.size : QSize());
 
     if (everyWindow) {
         // The button of the main window that opens it, its title, the button
@@ -245,5 +270,9 @@ int main(int argc, char* argv[]) {
     if (!opened || !desktop.press(desktop.find(results, u("グラフ"), AtspiRole::PageTab)))
         return finish(fail("cannot open the charts of 結果"));
     if (!photographer.take(program, u("結果"), "results-window.png")) return finish(fail("no picture of 結果"));
+    // The lower charts too, where the screen is too short for all four.
+    if (desktop.setToMaximum(desktop.find(results, u("グラフ"), AtspiRole::ScrollBar)) &&
+        !photographer.take(program, u("結果"), "results-window-lower.png"))
+        return finish(fail("no picture of the lower charts of 結果"));
     return finish(0);
 }

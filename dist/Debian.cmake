@@ -22,12 +22,13 @@ Replies are read from the feature phones of old and from the mail apps of
 today. The program's windows are in Japanese.]=])
 # The libraries come from the binary (dpkg-shlibdeps); what it loads or
 # shows by other means is named here: fonts with Japanese glyphs, since every
-# caption and mail is Japanese, and Qt's platform plugins. In Debian 12 the
+# caption and mail is Japanese, Qt's own texts in Japanese (its dialogs and
+# menus), and Qt's platform plugins. In Debian 12 the
 # X (xcb) and offscreen ones ship with libqt6gui6, which the binary names;
 # qt6-qpa-plugins holds the rest (VNC), and the Wayland one comes with
 # qt6-wayland, without which Qt runs through XWayland.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, qt6-qpa-plugins, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

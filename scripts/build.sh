@@ -4,6 +4,8 @@
 # every target that can be built even when one fails, named ones too.
 # TRV_BUILD_DIR names another build folder, TRV_CMAKE_ARGS adds to its
 # configuration (the sanitizer build: build-sanitize, -DTRV_SANITIZE=ON).
+# TRV_WERROR=ON makes every warning an error (CI); any other run turns that
+# off again, so a folder CI once configured does not keep it.
 set -euo pipefail
 REPO_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=${TRV_BUILD_DIR:-$REPO_DIR/build}
@@ -36,7 +38,8 @@ if command -v ccache >/dev/null; then
     export CCACHE_IGNOREOPTIONS="-DQT_TESTCASE_BUILDDIR=* -DQT_TESTCASE_SOURCEDIR=*"
 fi
 # shellcheck disable=SC2086
-cmake -S "$REPO_DIR" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${TRV_CMAKE_ARGS:-} >/dev/null
+cmake -S "$REPO_DIR" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRV_WERROR="${TRV_WERROR:-OFF}" \
+    ${TRV_CMAKE_ARGS:-} >/dev/null
 targets=()
 [ $# -gt 0 ] && targets=(--target "$@")
 cmake --build "$BUILD_DIR" -j2 "${targets[@]}" "${keep_going[@]}"

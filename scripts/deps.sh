@@ -7,9 +7,10 @@ set -euo pipefail
 # GMime reads the MIME structure of the players' replies; QtKeychain keeps the
 # mail passwords in the desktop's keyring; Qt Charts draws the results
 # window's charts (its CMake package needs Qt's OpenGL one, which Debian's
-# qt6-charts-dev does not pull in); ccache makes a rebuild (a fresh clone on
-# a machine that built before) fast.
-packages="cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-charts-dev libqt6opengl6-dev libgl-dev libgmime-3.0-dev qtkeychain-qt6-dev fonts-noto-cjk ccache"
+# qt6-charts-dev does not pull in); Qt's translations put its own dialogs
+# and menus in Japanese; ccache makes a rebuild (a fresh clone on a machine
+# that built before) fast.
+packages="cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-charts-dev libqt6opengl6-dev libgl-dev libgmime-3.0-dev qtkeychain-qt6-dev fonts-noto-cjk qt6-translations-l10n ccache"
 # openssl makes the mail servers' certificates at every start (dovecot-core
 # pulls it in today, but the script calls it itself).
 mail_packages="postfix dovecot-core dovecot-pop3d openssl"
@@ -20,8 +21,11 @@ mail_packages="postfix dovecot-core dovecot-pop3d openssl"
 # email package reads the reply corpus beside the program and is measured
 # against it; poppler-utils reads back the results report the program writes;
 # SpamAssassin judges the mail the demonstration's phones received, as the
-# players' providers would.
-a11y_packages="dbus at-spi2-core xvfb gnome-keyring clang libclang-rt-14-dev nkf python3 poppler-utils spamassassin"
+# players' providers would; openbox frames the windows on the private X
+# display where the windows' fit is tried with a real window manager, and
+# xprop (x11-utils) reads what the program tells the window manager of its
+# windows.
+a11y_packages="dbus at-spi2-core xvfb gnome-keyring clang libclang-rt-14-dev nkf python3 poppler-utils spamassassin openbox x11-utils"
 # The Debian package and its checks: dpkg-shlibdeps (dpkg-dev) works out the
 # libraries it depends on, lintian judges it, and the installed menu entry
 # and AppStream metadata go through their validators.

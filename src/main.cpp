@@ -20,6 +20,7 @@
 #include "ui/Form4.h"
 #include "ui/Form5.h"
 #include "ui/Form6.h"
+#include "ui/ProgramIdentity.h"
 
 namespace {
 
@@ -63,6 +64,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setOrganizationName(QStringLiteral("TRIVORN"));
     QCoreApplication::setApplicationName(QStringLiteral("trivorn"));
     QApplication app(argc, argv);
+    presentProgram(app);
 
     // A second copy started on the same folder ends at once, before it shows
     // any window; the first keeps running undisturbed.

@@ -5,6 +5,28 @@
 #include "model/FileNames.h"
 #include "model/RecordFiles.h"
 
+namespace {
+
+// The separator a stored question is taken with. One stored empty while its
+// choices in use all carry one and the same (a round the demonstration
+// prepared before it wrote questions the editor's way) takes theirs: taken
+// empty, the editor would spread the empty separator over the choices and
+// drop it from the mail at the first edit. A slot with neither number nor
+// text was never used and has no say.
+SjisText separatorOf(const QuestionSet& set, int q) {
+    if (!set.Separator[q].empty()) return set.Separator[q];
+    SjisText agreed;
+    for (int f = 0; f < kChoiceSlots; ++f) {
+        if (set.ChoiceLabel[q][f].empty() && set.ChoiceText[q][f].empty()) continue;
+        const SjisText& own = set.ChoiceSeparator[q][f];
+        if (own.empty() || (!agreed.empty() && own != agreed)) return {};
+        agreed = own;
+    }
+    return agreed;
+}
+
+}  // namespace
+
 void takeQuestionSet(const QuestionSet& buffer, QuestionSet& working) {
     if (buffer.QuestionCount.empty()) return;   // never set up: keep what the window holds
     working.TotalPoints = buffer.TotalPoints;
@@ -15,7 +37,7 @@ void takeQuestionSet(const QuestionSet& buffer, QuestionSet& working) {
         working.QuestionCount = buffer.QuestionCount;
         working.Subject[q] = buffer.Subject[q];
         working.QuestionText[q] = buffer.QuestionText[q];
-        working.Separator[q] = buffer.Separator[q];
+        working.Separator[q] = separatorOf(buffer, q);
         working.CorrectChoice[q] = buffer.CorrectChoice[q];
         working.ChoiceLabel[q] = buffer.ChoiceLabel[q];
         working.ChoiceSeparator[q] = buffer.ChoiceSeparator[q];

@@ -11,7 +11,8 @@
 // The taking rule: nothing when `buffer` has no QuestionCount; otherwise
 // TotalPoints, and every question whose stored Subject is not empty (with
 // QuestionCount along with it). A question stored without a subject keeps the
-// working values; Reserved is never taken.
+// working values; Reserved is never taken. A question stored with an empty
+// separator whose choices in use all carry the same one is taken with theirs.
 void takeQuestionSet(const QuestionSet& buffer, QuestionSet& working);
 
 // trv5_read of the editor and the quiz-end window: reads trv5<round>.dat

@@ -9,7 +9,7 @@
 // late replies are told apart). Kept apart from the main window's QObject so
 // the Japanese names stay out of the meta-object compiler's way.
 struct RoundNotes {
-    // "1" once the joined marks of the round shown are known.
+    // Set once the joined marks of the round shown are known.
     bool 受信 = false;
     // Expected reply subjects of every fetch finished in this run, joined
     // without separator; never cleared while the program runs.

@@ -95,6 +95,12 @@ int RoundResults::percentRight(int q) const {
     return CorrectPercent(questions[std::size_t(q - 1)].right, participants());
 }
 
+bool RoundResults::hasTies() const {
+    for (std::size_t i = 1; i < rows.size(); ++i)
+        if (rows[i].points == rows[i - 1].points) return true;
+    return false;
+}
+
 std::vector<PointsBin> pointsBins(int top) {
     top = std::max(top, 0);
     const auto width = [top] {

@@ -80,6 +80,9 @@ struct RoundResults {
     // The share of participants who got question q (1..Q) right, in percent,
     // rounded as every percentage of the program is.
     int percentRight(int q) const;
+    // Whether players level on points stand in the ranking, told apart only
+    // by who replied first.
+    bool hasTies() const;
 };
 
 // The results of the round in `run` (participant table and address list)

@@ -103,6 +103,10 @@ void Form3::buildControls() {
         grid->addWidget(Check1[i], r + 2, 3, Qt::AlignCenter);
     }
     grid->addWidget(VScroll1, 2, 4, kRows, 1);
+    for (int r = 0; r < kRows; ++r) {
+        const auto i = std::size_t(r);
+        VScroll1->takeWheelFrom({Text1[i], Text2[i], Check1[i]});
+    }
     grid->addWidget(Line3, 1, 5, kRows + 1, 1);
     grid->addWidget(Line4, kRows + 2, 0, 1, 6);
 

@@ -24,6 +24,7 @@
 #include "platform/qt/Charset.h"
 #include "ui/ButtonKeys.h"
 #include "ui/ComboLock.h"
+#include "run/QuestionDefaults.h"
 #include "run/QuestionMailText.h"
 #include "ui/FieldRules.h"
 #include "ui/PageScrollBar.h"
@@ -201,6 +202,7 @@ int Form5::addChoiceRows(QGridLayout& grid, int row) {
     VScroll1->setPageStep(1);
     // Reached by Tab, so choices 6 to 10 are reached from the keyboard too.
     makePageScrollBar(VScroll1);
+    for (int i = 0; i < 5; ++i) VScroll1->takeWheelFrom({Text3[i], Text5[i], Text6[i], Check1[i]});
     choices->addWidget(VScroll1, 1, 4, 5, 1);
     grid.addLayout(choices, row++, 0, 1, 4);
     return row;
@@ -299,21 +301,7 @@ void Form5::InitQuestionForm() {
     setText(Combo1, decimal(currentRound_));
     const SjisText round = textOf(Combo1);
 
-    for (int q = 1; q <= kQuestionSlots; ++q) {
-        set.Subject[q] = DefaultQuestionSubject(round, q);
-        set.Separator[q] = ":";
-        set.QuestionText[q].clear();
-        set.ReplyMinutes[q] = 5;
-        for (int f = 0; f < kChoiceSlots; ++f) {
-            set.ChoiceLabel[q][f] = decimal(f + 1);
-            set.ChoiceSeparator[q][f] = ":";
-            set.ChoiceText[q][f].clear();
-            set.ChoiceCorrect[q][f] = 0;
-        }
-        // The correct choice goes with the ticks: a choice left over from a
-        // round viewed earlier must not become this round's answer unseen.
-        set.CorrectChoice[q] = 0;
-    }
+    SetQuestionDefaults(set, round);
 
     // The full score comes first, so that the points shared out below and the
     // score lines of the mails all use it.

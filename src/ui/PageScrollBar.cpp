@@ -1,5 +1,6 @@
 #include "ui/PageScrollBar.h"
 
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSignalBlocker>
@@ -59,6 +60,20 @@ void PageScrollBar::tell(const QList<FieldCheck>& found) {
     if (sinceTold_.isValid() && sinceTold_.elapsed() < kQuietAfterMessageMs) return;
     noFieldProblem(messages_, found);
     sinceTold_.start();   // from the moment the message is gone
+}
+
+void PageScrollBar::takeWheelFrom(const QList<QWidget*>& rows) {
+    for (QWidget* row : rows) row->installEventFilter(this);
+}
+
+bool PageScrollBar::eventFilter(QObject* watched, QEvent* event) {
+    // Passed on as it came; the bar turns the page as its own wheel does,
+    // a page a notch, or leaves it where the rows' check says so.
+    if (event->type() == QEvent::Wheel) {
+        QCoreApplication::sendEvent(this, event);
+        return true;
+    }
+    return QScrollBar::eventFilter(watched, event);
 }
 
 void PageScrollBar::mousePressEvent(QMouseEvent* event) {

@@ -23,12 +23,18 @@ public:
     // The problems of the rows on the page shown; none lets the page change.
     std::function<QList<FieldCheck>()> pageChecks;
 
+    // The mouse wheel over any of `rows` turns the pages as over the bar
+    // itself, through the same check: the rows are what the operator looks
+    // at, and the bar is a thin strip beside them.
+    void takeWheelFrom(const QList<QWidget*>& rows);
+
 signals:
     // The bar has moved to `page` and the rows may show it: every move the
     // rows allowed, whether the operator's, code's or assistive technology's.
     void pageChanged(int page);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 

@@ -15,8 +15,10 @@
 
 #include "platform/qt/Charset.h"
 #include "run/RoundSetup.h"
+#include "ui/JapaneseFont.h"
 #include "ui/PresentationTexts.h"
 #include "ui/ResultsCharts.h"
+#include "ui/ResultsTexts.h"
 #include "ui/ValueLabel.h"
 #include "ui/Widgets.h"
 
@@ -60,6 +62,10 @@ QWidget* besideRankList(QWidget* page, QWidget* main, QLabel** rows, std::size_t
     auto* list = new QWidget(page);
     list->setAccessibleName(uiText(kRankingName));
     auto* lines = new QVBoxLayout(list);
+    // The face's own line spacing (ample in a Japanese face) keeps the lines
+    // apart; the layout adds none, so ten lines fit a short screen.
+    lines->setContentsMargins(0, 0, 0, 0);
+    lines->setSpacing(0);
     for (std::size_t i = 0; i < count; ++i) {
         rows[i] = new ValueLabel(uiText(kRowName).arg(first + int(i)), list);
         lines->addWidget(rows[i]);
@@ -93,6 +99,11 @@ void PresentationWindow::buildControls() {
     page.setColor(QPalette::WindowText, Qt::black);
     setPalette(page);
     setAutoFillBackground(true);
+    // Every line of the room's screen in one face, its digits and Latin
+    // letters included, bold in that face's own bold.
+    QFont type = font();
+    type.setFamily(japaneseFamily(type));
+    setFont(type);
 
     Title = new ValueLabel(uiText(kTitleName), this);
     Joined = new ValueLabel(uiText(kJoinedName), this);
@@ -104,6 +115,9 @@ void PresentationWindow::buildControls() {
     Pages = new QStackedWidget(this);
     Pages->addWidget(buildLivePage());
     Pages->addWidget(buildFinalPage());
+    TieRule = captionLabel(uiText(ResultsTexts::kTieRule), this);
+    TieRule->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    TieRule->hide();
 
     auto* top = new QHBoxLayout;
     top->addWidget(Title, 1);
@@ -115,6 +129,7 @@ void PresentationWindow::buildControls() {
     layout->addLayout(top);
     layout->addLayout(stage);
     layout->addWidget(Pages, 1);
+    layout->addWidget(TieRule);
     scaleType();
 }
 
@@ -167,13 +182,18 @@ void PresentationWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void PresentationWindow::scaleType() {
-    const double unit = std::max(height(), 300) / 30.0;
+    // A Japanese face spaces its lines wider than a Latin one: at a 32nd of
+    // the height, the title, the stage and ten lines of the ranking still
+    // leave room on the shortest screen. Were they taller than the window,
+    // the window would grow, and its type with it, past the screen.
+    const double unit = std::max(height(), 300) / 32.0;
     Title->setFont(sized(this, 1.6 * unit, true));
     Joined->setFont(sized(this, 1.6 * unit));
     Stage->setFont(sized(this, 3.5 * unit, true));
     Countdown->setFont(sized(this, 3.5 * unit, true));
     for (QLabel* row : Ranking) row->setFont(sized(this, 1.3 * unit));
     for (QLabel* row : Places) row->setFont(sized(this, 1.3 * unit));
+    TieRule->setFont(sized(this, 0.9 * unit));
     for (std::size_t place = 0; place < Podium.size(); ++place) {
         Podium[place]->setFont(sized(this, (place == 0 ? 2.0 : 1.6) * unit, true));
         auto* step = findChild<QLabel*>(QStringLiteral("step%1").arg(place + 1));
@@ -296,7 +316,10 @@ void PresentationWindow::showLiveResults(const RoundResults& results, int questi
     showAnswers(results, question);
     for (std::size_t i = 0; i < Ranking.size(); ++i)
         Ranking[i]->setText(i < results.rows.size() ? rankRow(results.rows[i]) : QString());
+    showTieRule(results);
 }
+
+void PresentationWindow::showTieRule(const RoundResults& results) { TieRule->setVisible(results.hasTies()); }
 
 void PresentationWindow::showAnswers(const RoundResults& results, int question) {
     Answers->setVisible(question > 0);
@@ -323,4 +346,5 @@ void PresentationWindow::showFinal(const RoundResults& results) {
         const std::size_t at = i + Podium.size();
         Places[i]->setText(at < results.rows.size() ? rankRow(results.rows[at]) : QString());
     }
+    showTieRule(results);
 }

@@ -45,6 +45,7 @@ public:
     QLabel* Stage;
     QLabel* Countdown;
     QLabel* Joined;
+    QLabel* TieRule;            // why players level on points have ranks of their own
     QStackedWidget* Pages;      // the round being played, or its end
     QChartView* Answers;        // the last ranked question's answers
     std::array<QLabel*, 10> Ranking{};   // the top ten beside them
@@ -59,13 +60,14 @@ private:
     void buildControls();
     QWidget* buildLivePage();
     QWidget* buildFinalPage();
-    // Type sized to the screen: `unit` pixels is a thirtieth of its height.
+    // Type sized to the screen: `unit` pixels is a 32nd of its height.
     void scaleType();
     void setStage(const QString& text);
     void showTitle(const SjisText& round);
     void showLiveResults(const RoundResults& results, int question);
     void showFinal(const RoundResults& results);
     void showAnswers(const RoundResults& results, int question);
+    void showTieRule(const RoundResults& results);
     void showRemaining(int ms);
 
     const Module1& m_;

@@ -6,6 +6,7 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QCoreApplication>
+#include <QFontMetricsF>
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QPainter>
@@ -92,22 +93,52 @@ QString titleOf(ResultsChart which, const RoundResults& r, int question) {
     return chartName(which, r, question);
 }
 
-// A count axis that steps in whole people: 1, 2, 5, 10, … per tick, at most
-// about six ticks.
-QValueAxis* countAxis(qreal top) {
+// The ticks of a count axis up to `top`: whole people, 1, 2, 5, 10, … per
+// tick, at most about six ticks.
+int countStep(qreal top) {
+    for (int decade = 1;; decade *= 10)
+        for (int s : {1, 2, 5})
+            if (s * decade * 6 >= top) return s * decade;
+}
+
+// A value axis from 0 to at least `least`, a tick every `step`.
+QValueAxis* valueAxis(int least, int step) {
     auto* axis = new QValueAxis;
-    const int step = [top] {
-        for (int decade = 1;; decade *= 10)
-            for (int s : {1, 2, 5})
-                if (s * decade * 6 >= top) return s * decade;
-    }();
-    const int upper = std::max(step, int(std::ceil(top / step)) * step);
-    axis->setRange(0, upper);
+    axis->setRange(0, least);
     axis->setTickType(QValueAxis::TicksDynamic);
     axis->setTickAnchor(0);
     axis->setTickInterval(step);
     axis->setLabelFormat(QStringLiteral("%d"));
     return axis;
+}
+
+// The chart's words and numbers whole, wherever the chart is laid out (the
+// window at any scale, a picture, a page): once the chart knows where its
+// bars go, the bars' names stand upright where they fit side by side and
+// slant where they do not, and the value axis reaches high enough above
+// the highest bar for its number to stand clear of the bar's edge. Each
+// change lays the chart out again, which calls this again; it settles at
+// once, since neither change alters the width the names have.
+void keepLabelsWhole(QChart* chart, QAbstractAxis* names, const QStringList& shown, QValueAxis* values,
+                     const QBarSet* set, bool valuesShown, qreal highest, int step, int least) {
+    names->setTruncateLabels(false);
+    QObject::connect(chart, &QChart::plotAreaChanged, names, [=](const QRectF& plot) {
+        if (plot.width() <= 0 || plot.height() <= 0 || shown.isEmpty()) return;
+        const QFontMetricsF type(names->labelsFont());
+        qreal widest = 0;
+        for (const QString& name : shown) widest = std::max(widest, type.horizontalAdvance(name));
+        // A little space between two names.
+        const int angle = widest + type.averageCharWidth() <= plot.width() / shown.size() ? 0 : -45;
+        if (names->labelsAngle() != angle) names->setLabelsAngle(angle);
+
+        if (!valuesShown) return;
+        // The number above a bar takes its line's height and a little more.
+        const qreal share = QFontMetricsF(set->labelFont()).height() * 1.4 / plot.height();
+        if (share >= 0.8) return;
+        const qreal needed = highest / (1.0 - share);
+        const int upper = std::max(least, int(std::ceil(needed / step)) * step);
+        if (int(values->max()) != upper) values->setRange(0, upper);
+    });
 }
 
 // Up to twenty questions each get a label; more get one every ten.
@@ -153,16 +184,17 @@ QChart* makeResultsChart(ResultsChart which, const RoundResults& results, int qu
     series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
     chart->addSeries(series);
 
+    const qreal highest = *std::max_element(bars.values.begin(), bars.values.end());
     QAbstractAxis* x = nullptr;
-    QAbstractAxis* y = nullptr;
+    QValueAxis* y = nullptr;
+    // A percentage runs to 100 and a count to a whole tick above the highest
+    // bar, or higher where the bar's number needs the room.
+    const int step = which == ResultsChart::ShareRight ? 20 : countStep(highest);
+    const int least = which == ResultsChart::ShareRight ? 100 : std::max(step, int(std::ceil(highest / step)) * step);
+    y = valueAxis(least, step);
     if (which == ResultsChart::ShareRight) {
         x = questionAxis(bars.labels);
-        auto* percent = new QValueAxis;
-        percent->setRange(0, 100);
-        percent->setTickCount(6);
-        percent->setLabelFormat(QStringLiteral("%d"));
-        percent->setTitleText(uiText(kPercentAxis));
-        y = percent;
+        y->setTitleText(uiText(kPercentAxis));
     } else {
         auto* categories = new QBarCategoryAxis;
         categories->append(bars.labels);
@@ -173,9 +205,10 @@ QChart* makeResultsChart(ResultsChart which, const RoundResults& results, int qu
         if (bars.labels.size() > 4) font.setPointSizeF(font.pointSizeF() * 0.85);
         categories->setLabelsFont(font);
         x = categories;
-        // Room above the highest bar for its number.
-        y = countAxis(*std::max_element(bars.values.begin(), bars.values.end()) * 1.15);
     }
+    const QStringList names = qobject_cast<QCategoryAxis*>(x) ? static_cast<QCategoryAxis*>(x)->categoriesLabels()
+                                                              : bars.labels;
+    keepLabelsWhole(chart, x, names, y, set, series->isLabelsVisible(), highest, step, least);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     series->attachAxis(x);
@@ -239,18 +272,27 @@ QString chartFileName(ResultsChart which, const RoundResults& results, int quest
     return stem + QStringLiteral(".png");
 }
 
+QChart* layOutResultsChart(QGraphicsScene& scene, QSize size, ResultsChart which, const RoundResults& results,
+                           int question) {
+    QChart* chart = makeResultsChart(which, results, question);
+    scene.addItem(chart);   // the scene owns it from here
+    chart->resize(size);
+    // The chart places its axes and bars when its layout request arrives;
+    // fitting its labels to that place asks for one more.
+    for (int pass = 0; pass < 3; ++pass) {
+        QCoreApplication::sendPostedEvents(chart, QEvent::LayoutRequest);
+        if (chart->layout()) chart->layout()->activate();
+    }
+    scene.setSceneRect(QRectF(QPointF(0, 0), QSizeF(size)));
+    return chart;
+}
+
 void drawResultsChart(QPainter& painter, const QRectF& target, QSize size, ResultsChart which,
                       const RoundResults& results, int question) {
     // A scene of its own, never shown: the chart is laid out at `size` as a
     // window of that size would show it, then drawn scaled into `target`.
     QGraphicsScene scene;
-    QChart* chart = makeResultsChart(which, results, question);
-    scene.addItem(chart);   // the scene owns it from here
-    chart->resize(size);
-    // The chart places its axes and bars when its layout request arrives.
-    QCoreApplication::sendPostedEvents(chart, QEvent::LayoutRequest);
-    if (chart->layout()) chart->layout()->activate();
-    scene.setSceneRect(QRectF(QPointF(0, 0), QSizeF(size)));
+    layOutResultsChart(scene, size, which, results, question);
     scene.render(&painter, target, scene.sceneRect());
 }
 

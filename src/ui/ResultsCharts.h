@@ -7,6 +7,7 @@
 #include "run/RoundResults.h"
 
 class QChart;
+class QGraphicsScene;
 class QPainter;
 
 // The four charts of a round's results, made afresh from its numbers for the
@@ -31,6 +32,10 @@ QString chartAlternative(ResultsChart which, const RoundResults& results, int qu
 // The name its picture file is offered under, ".png" included.
 QString chartFileName(ResultsChart which, const RoundResults& results, int question);
 
+// A new chart in `scene` (which owns it), laid out at `size`
+// (device-independent pixels) as a window of that size would show it.
+QChart* layOutResultsChart(QGraphicsScene& scene, QSize size, ResultsChart which, const RoundResults& results,
+                           int question);
 // The chart laid out at `size` (device-independent pixels) and drawn into
 // `target` of `painter`, scaled to fit: a picture, or a part of a PDF page.
 void drawResultsChart(QPainter& painter, const QRectF& target, QSize size, ResultsChart which,

@@ -10,6 +10,8 @@ inline constexpr char kHeadingName[] = "見出し";
 inline constexpr char kSummary[] = "参加 %1人　問題 %2問　満点 %3点";
 inline constexpr char kSummaryName[] = "概要";
 inline constexpr char kNoResults[] = "この回の結果はまだありません。";
+// Beneath a ranking where players are level on points (the presentation's too).
+inline constexpr char kTieRule[] = "同点は先に回答した人が上位です。";
 
 inline constexpr char kPages[] = "結果の表示";
 inline constexpr char kTablePage[] = "成績表";

@@ -58,7 +58,9 @@ ResultsWindow::ResultsWindow(Platform& platform, FolderSource dataFolder, QWidge
     buildControls();
     // Room for the table's first columns and for the four charts at once.
     resize(960, 680);
-    WindowPlacement::manage(this);
+    // Opened from the main window, it first stands over it, where the
+    // operator is looking, rather than wherever the window system finds room.
+    WindowPlacement::manage(this, WindowPlacement::FirstPlace::OverParent);
 }
 
 ResultsWindow::~ResultsWindow() = default;
@@ -71,6 +73,8 @@ void ResultsWindow::buildControls() {
     makeHeading(Heading);
     Heading->setAccessibleName(uiText(kHeadingName));
     Summary = new ValueLabel(uiText(kSummaryName), this);
+    TieRule = captionLabel(uiText(kTieRule), this);
+    makeSmallPrint(TieRule);
 
     // The table: every participant, sorted by the column clicked; the
     // ranking's own order (the model's) until then.
@@ -148,6 +152,7 @@ void ResultsWindow::buildControls() {
     auto* page = new QVBoxLayout(this);
     page->addWidget(Heading);
     page->addWidget(Summary);
+    page->addWidget(TieRule);
     page->addWidget(Pages, 1);
     page->addLayout(buttons);
     giveButtonsTheirKeys(this);
@@ -160,6 +165,7 @@ void ResultsWindow::showRound(const SjisText& round) {
     Summary->setText(r.participants() == 0
                          ? uiText(kNoResults)
                          : uiText(kSummary).arg(r.participants()).arg(r.questionCount).arg(r.totalPoints));
+    TieRule->setVisible(r.hasTies());
     model_->setResults(results_);
     // The ranking's order again, whatever the last round was sorted by.
     Table->sortByColumn(ResultsTableModel::Rank, Qt::AscendingOrder);

@@ -57,6 +57,7 @@ public:
 
     QLabel* Heading;
     QLabel* Summary;
+    QLabel* TieRule;   // why players level on points have ranks of their own
     QTabWidget* Pages;
     QTableView* Table;
     QComboBox* QuestionBox;     // the answers chart's question

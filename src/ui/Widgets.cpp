@@ -90,6 +90,12 @@ void makeHeading(QLabel* label) {
     label->setFont(big);
 }
 
+void makeSmallPrint(QLabel* label) {
+    QFont small = label->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    label->setFont(small);
+}
+
 void makeNumberBox(QLineEdit* box) {
     box->setFixedWidth(kNumberBoxWidth);
     box->setAlignment(Qt::AlignRight);

@@ -64,6 +64,8 @@ QFrame* frameLine(QFrame::Shape shape, QWidget* parent);
 // with their digits to the right, and the buttons at the bottom right.
 inline constexpr int kNumberBoxWidth = 80;
 void makeHeading(QLabel* label);
+// A remark beside what it explains, smaller than the text round it.
+void makeSmallPrint(QLabel* label);
 void makeNumberBox(QLineEdit* box);
 void makeNumberBox(QComboBox* box);
 QHBoxLayout* buttonRow(std::initializer_list<QPushButton*> buttons);

@@ -87,6 +87,8 @@ icon=$(entry Icon); exec=$(entry Exec)
     [ -f "$root/usr/share/icons/hicolor/48x48/apps/$icon.png" ] || fail "Icon=$icon: no such icon installed"
 [ -n "$exec" ] && [ -x "$root/usr/bin/${exec%% *}" ] || fail "Exec=$exec: no such program in usr/bin"
 [ "$(entry Terminal)" = false ] || fail "Terminal=$(entry Terminal), want false"
+# The program names its windows' class after its command (main.cpp).
+[ "$(entry StartupWMClass)" = "${exec%% *}" ] || fail "StartupWMClass=$(entry StartupWMClass), want ${exec%% *}"
 id=$(sed -n 's:.*<id>\(.*\)</id>.*:\1:p' "$root/$metainfo")
 launch=$(sed -n 's:.*<launchable type="desktop-id">\(.*\)</launchable>.*:\1:p' "$root/$metainfo")
 [ "$id" = "$app_id" ] || fail "metainfo id '$id', want $app_id"

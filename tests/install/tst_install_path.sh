@@ -61,7 +61,7 @@ deps() {  # case folder, args...
         STUB_MISSING="$missing" STUB_APT="$apt" STUB_UID="$uid" \
         bash "$REPO_DIR/scripts/deps.sh" "$@" >>"$dir/out" 2>&1
 }
-mail_packages="postfix dovecot-core dovecot-pop3d openssl dbus at-spi2-core xvfb clang libclang-rt-14-dev nkf python3 poppler-utils dpkg-dev lintian desktop-file-utils appstream"
+mail_packages="postfix dovecot-core dovecot-pop3d openssl dbus at-spi2-core xvfb clang libclang-rt-14-dev nkf python3 poppler-utils openbox x11-utils dpkg-dev lintian desktop-file-utils appstream"
 # policy before: none, the machine's own, or one left by a run that was killed.
 # exit: a status, or "fail" for any but 0. apt-get calls: their subcommands.
 #  case                    | before   | missing             | args   | apt  | uid  | exit | after   | apt-get calls  | install names             | install never names
@@ -73,7 +73,7 @@ deps_cases=(
   "nothing-missing         | none     | -                   |        | ok   | 0    | 0    | absent  | -              | -                         | -"
   "nothing-missing-machine | machine  | -                   |        | ok   | 0    | 0    | machine | -              | -                         | -"
   "mail                    | none     | all                 | --mail | ok   | 0    | 0    | absent  | update install | cmake $mail_packages      | -"
-  "no-mail                 | none     | all                 |        | ok   | 0    | 0    | absent  | update install | cmake fonts-noto-cjk libgmime-3.0-dev qt6-charts-dev | $mail_packages"
+  "no-mail                 | none     | all                 |        | ok   | 0    | 0    | absent  | update install | cmake fonts-noto-cjk libgmime-3.0-dev qt6-charts-dev qt6-translations-l10n | $mail_packages"
   "demo                    | none     | all                 | --demo | ok   | 0    | 0    | absent  | update install | cmake postfix dovecot-pop3d openssl | dbus at-spi2-core xvfb"
   "mail-missing-no-mail    | none     | postfix xvfb        |        | ok   | 0    | 0    | absent  | -              | -                         | -"
   "leftover-policy         | leftover | make                |        | ok   | 0    | 0    | absent  | update install | make                      | -"
@@ -195,18 +195,22 @@ fi
 # --- scripts/build.sh ----------------------------------------------------------------
 # The cache names the source and build folders it was configured for: the
 # checkout itself, the checkout through a symbolic link, a checkout that is
-# still there, one that is gone, or there is no cache yet.
-#  case             | configured for | CMake state
+# still there, one that is gone, or there is no cache yet. TRV_WERROR as CI
+# sets it, or unset as a user's shell has it: warnings are errors only when
+# asked for, every run saying which.
+#  case             | configured for | CMake state | TRV_WERROR | -DTRV_WERROR
 build_cases=(
-  "same-place       | here           | kept"
-  "through-a-link   | link           | kept"
-  "copied-checkout  | $WORK/original | dropped"
-  "moved-checkout   | $WORK/gone     | dropped"
-  "no-cache         | -              | kept"
+  "same-place       | here           | kept        | -          | OFF"
+  "through-a-link   | link           | kept        | -          | OFF"
+  "copied-checkout  | $WORK/original | dropped     | -          | OFF"
+  "moved-checkout   | $WORK/gone     | dropped     | -          | OFF"
+  "no-cache         | -              | kept        | -          | OFF"
+  "ci               | here           | kept        | ON         | ON"
 )
 mkdir -p "$WORK/original/build"
 for row in "${build_cases[@]}"; do
     name=$(field "$row" 0); configured=$(field "$row" 1); want=$(field "$row" 2)
+    werror=$(field "$row" 3); want_werror=$(field "$row" 4)
     repo=$WORK/repo-$name; b=$repo/build
     mkdir -p "$repo/scripts" "$b/CMakeFiles" "$b/src/CMakeFiles/trivorn.dir"
     cp "$REPO_DIR/scripts/build.sh" "$repo/scripts/"
@@ -218,9 +222,12 @@ for row in "${build_cases[@]}"; do
     [ "$configured" = - ] || printf 'CMAKE_CACHEFILE_DIR:INTERNAL=%s\nCMAKE_HOME_DIRECTORY:INTERNAL=%s\n' \
         "$configured/build" "$configured" >"$b/CMakeCache.txt"
     failures_before=$failures
-    env PATH="$STUBS:$PATH" STUB_LOG="$repo/log" bash "$repo/scripts/build.sh" trivorn >"$repo/out" 2>&1 ||
-        fail "build.sh failed"
-    grep -qxF "cmake -S $repo -B $b -DCMAKE_BUILD_TYPE=RelWithDebInfo" "$repo/log" || fail "not configured for $repo"
+    ci=()
+    [ "$werror" = - ] || ci=(TRV_WERROR="$werror")
+    env -u TRV_WERROR "${ci[@]}" PATH="$STUBS:$PATH" STUB_LOG="$repo/log" \
+        bash "$repo/scripts/build.sh" trivorn >"$repo/out" 2>&1 || fail "build.sh failed"
+    grep -qxF "cmake -S $repo -B $b -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRV_WERROR=$want_werror" "$repo/log" ||
+        fail "not configured for $repo with -DTRV_WERROR=$want_werror: $(head -1 "$repo/log")"
     [ -f "$b/src/trv1.dat" ] || fail "the program's data file was removed"
     left=""
     for f in CMakeCache.txt CMakeFiles src/CMakeFiles; do [ -e "$b/$f" ] && left="$left $f"; done

@@ -45,7 +45,11 @@ private slots:
 
 private:
     QtClock clock;   // mail is dated by it
-    Platform platform{nullptr, &clock};
+    Platform platform = [this] {
+        Platform p;
+        p.clock = &clock;
+        return p;
+    }();
 };
 
 void TestRealProtectedMail::sending_data()

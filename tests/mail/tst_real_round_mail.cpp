@@ -49,7 +49,11 @@ private:
     void deliverReply(const QByteArray& envelopeSender, const QByteArray& message);
 
     QtClock clock;   // mail is dated by it
-    Platform platform{nullptr, &clock};
+    Platform platform = [this] {
+        Platform p;
+        p.clock = &clock;
+        return p;
+    }();
     int delivered = 0;   // messages now in the operator's mailbox
 };
 

@@ -72,6 +72,8 @@ private slots:
     void takingSkipsQuestionsWithoutSubject();
     void takingNothingWithoutQuestionCount();
     void takingNeedsAStoredSubject();
+    void takingAnEmptySeparator_data();
+    void takingAnEmptySeparator();
     void readingTheFileTakes();
 };
 
@@ -180,6 +182,43 @@ void TestQuestionRules::takingNeedsAStoredSubject() {
     QCOMPARE(working->TotalPoints, std::int16_t(50));
     QCOMPARE(working->QuestionCount, std::string("1"));
     QVERIFY(questionEquals(*working, before, 1));
+}
+
+// A question's separator, stored empty, with its choices: each choice
+// "number|separator|text", "" for a slot never used.
+void TestQuestionRules::takingAnEmptySeparator_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QStringList>("choices");
+    QTest::addColumn<QString>("taken");
+    QTest::newRow("choices in use agree: theirs") << "" << QStringList{"1|:|a", "2|:|b", "", ""} << ":";
+    QTest::newRow("a slot in use without a number") << "" << QStringList{"1|)|a", "|)|b"} << ")";
+    QTest::newRow("choices differ: stays empty") << "" << QStringList{"1|:|a", "2|.|b"} << "";
+    QTest::newRow("one choice without: stays empty") << "" << QStringList{"1|:|a", "2||b"} << "";
+    QTest::newRow("all empty, as the editor leaves them") << "" << QStringList{"1||a", "2||b", "3||"} << "";
+    QTest::newRow("no choice in use") << "" << QStringList{"", ""} << "";
+    QTest::newRow("a stored separator is kept") << "-" << QStringList{"1|:|a", "2|:|b"} << "-";
+}
+
+void TestQuestionRules::takingAnEmptySeparator() {
+    QFETCH(QString, stored);
+    QFETCH(QStringList, choices);
+    QFETCH(QString, taken);
+    auto buffer = std::make_unique<QuestionSet>();
+    buffer->QuestionCount = "1";
+    buffer->Subject[1] = "subject";
+    buffer->Separator[1] = stored.toStdString();
+    for (int f = 0; f < choices.size(); ++f) {
+        const QStringList parts = choices[f].split('|');
+        if (parts.size() != 3) continue;
+        buffer->ChoiceLabel[1][std::size_t(f)] = parts[0].toStdString();
+        buffer->ChoiceSeparator[1][std::size_t(f)] = parts[1].toStdString();
+        buffer->ChoiceText[1][std::size_t(f)] = parts[2].toStdString();
+    }
+    auto working = workingWithMarkers();
+    takeQuestionSet(*buffer, *working);
+    QCOMPARE(QString::fromStdString(working->Separator[1]), taken);
+    // The choices themselves are taken as stored.
+    QVERIFY(working->ChoiceSeparator[1] == buffer->ChoiceSeparator[1]);
 }
 
 void TestQuestionRules::readingTheFileTakes() {

@@ -17,8 +17,12 @@ private slots:
     void fetchUsesAccountAndClearPassword();
 
 private:
-    FakeClock clock;
-    Platform platform{nullptr, &clock};
+    FakeClock clock;   // mail is dated by it
+    Platform platform = [this] {
+        Platform p;
+        p.clock = &clock;
+        return p;
+    }();
 };
 
 void TestRoundMailJobs::invitationGoesToTheAddressList_data()

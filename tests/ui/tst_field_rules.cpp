@@ -4,6 +4,7 @@
 // naming the box and the problem, nothing is written, and the box is marked
 // while the text is in it.
 #include <QAccessible>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -79,12 +80,13 @@ void holdArrow(QScrollBar* bar, bool down) {
     QTest::mouseRelease(bar, Qt::LeftButton, {}, arrow);
 }
 
-// One flick of the wheel: several notches in a row.
-void turnWheel(QScrollBar* bar, int notches) {
-    const QPointF at(bar->width() / 2.0, bar->height() / 2.0);
+// One flick of the wheel over `over` (the bar, or a row): several notches
+// in a row.
+void turnWheel(QWidget* over, int notches) {
+    const QPointF at(over->width() / 2.0, over->height() / 2.0);
     for (int i = 0; i < notches; ++i) {
-        QWheelEvent wheel(at, bar->mapToGlobal(at), {}, QPoint(0, -120), Qt::NoButton, {}, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(bar, &wheel);
+        QWheelEvent wheel(at, over->mapToGlobal(at), {}, QPoint(0, -120), Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(over, &wheel);
     }
 }
 
@@ -163,6 +165,9 @@ void TestFieldRules::refusedAndNothingWritten_data() {
     QTest::newRow("address book: wheel turned")
         << editor<Form3>([](Form3* w) -> QWidget* { return w->Text2[4]; }, [](Form3* w) { turnWheel(w->VScroll1, 3); })
         << emoji << u("😀 (U+1F600)");
+    QTest::newRow("address book: wheel over the rows")
+        << editor<Form3>([](Form3* w) -> QWidget* { return w->Text1[2]; }, [](Form3* w) { turnWheel(w->Text2[7], 2); })
+        << emoji << u("😀 (U+1F600)");
     // A screen reader sets the bar's value without any of its actions.
     QTest::newRow("address book: page set by a screen reader")
         << editor<Form3>([](Form3* w) -> QWidget* { return w->Text1[2]; },
@@ -199,6 +204,9 @@ void TestFieldRules::refusedAndNothingWritten_data() {
         << confirmed<Form5>([](Form5* w) -> QWidget* { return w->Text2; }) << huge << u("バイトまでにして下さい（今は 80000");
     QTest::newRow("questions: choices' arrow held")
         << editor<Form5>([](Form5* w) -> QWidget* { return w->Text6[1]; }, [](Form5* w) { holdArrow(w->VScroll1, true); })
+        << emoji << u("「選択肢 2」の文字 😀 (U+1F600)");
+    QTest::newRow("questions: wheel over the choices")
+        << editor<Form5>([](Form5* w) -> QWidget* { return w->Text6[1]; }, [](Form5* w) { turnWheel(w->Check1[3], 1); })
         << emoji << u("「選択肢 2」の文字 😀 (U+1F600)");
     QTest::newRow("questions: a choice of the second page")
         << editor<Form5>(

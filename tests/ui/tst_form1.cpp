@@ -4,6 +4,8 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTemporaryDir>
 
 #include "platform/qt/QtInstanceGuard.h"
 #include "support/OperatorActions.h"
@@ -24,6 +27,7 @@
 #include "ui/Form4.h"
 #include "ui/Form5.h"
 #include "ui/Form6.h"
+#include "ui/ProgramIdentity.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -66,7 +70,7 @@ enum class Window { Menu, MailSettings, AddressBook, Invitation, Questions, Clos
 
 std::unique_ptr<QWidget> makeWindow(TestWorld& world, Window which) {
     auto questions = std::make_unique<QuestionSet>();
-    questions->QuestionCount = "1";
+    questions->QuestionCount.assign(1, '1');   // not = "1": GCC 12 warns (-Wrestrict)
     writeQuestionFile(world.files, "1", *questions);
     switch (which) {
     case Window::Menu: return std::make_unique<Form1>(world.module1, [&world] { return world.appFolder(); });
@@ -128,6 +132,7 @@ private slots:
     void boxesTakingNoInputLookIt_data();
     void boxesTakingNoInputLookIt();
     void secondCopyInTheSameFolderEndsAtOnce();
+    void programPresentsItself();
 };
 
 void TestForm1::selectorFollowsTheCounterFile_data() {
@@ -611,6 +616,36 @@ void TestForm1::boxesTakingNoInputLookIt() {
              QApplication::palette(b).color(readOnly ? QPalette::Window : QPalette::Base));
     QCOMPARE((b->focusPolicy() & Qt::TabFocus) == Qt::TabFocus, tabStop);
     QVERIFY(b->focusPolicy() & Qt::ClickFocus);   // its text can still be selected
+}
+
+// Its name after every window's title, its menu entry, its icon - the
+// installed theme's where there is one, else its own - and Qt's own texts
+// in Japanese. (Last: it changes the whole test program.)
+void TestForm1::programPresentsItself() {
+    QVERIFY(programIcon().name().isEmpty());   // no theme here has it
+    QCOMPARE(programIcon().availableSizes().size(), 7);
+    QTemporaryDir installed;
+    const QString apps = installed.filePath("hicolor/48x48/apps");
+    QVERIFY(QDir().mkpath(apps));
+    QVERIFY(QFile::copy(qEnvironmentVariable("TRV_SOURCE_DIR") + "/dist/icons/hicolor/48x48/apps/trivorn.png",
+                        apps + "/trivorn.png"));
+    QFile index(installed.filePath("hicolor/index.theme"));
+    QVERIFY(index.open(QIODevice::WriteOnly));
+    index.write("[Icon Theme]\nName=Hicolor\nDirectories=48x48/apps\n\n[48x48/apps]\nSize=48\nType=Fixed\n");
+    index.close();
+    const QStringList paths = QIcon::themeSearchPaths();
+    QIcon::setThemeSearchPaths({installed.path()});
+    QIcon::setThemeName("hicolor");
+    QCOMPARE(programIcon().name(), QString("trivorn"));
+    QIcon::setThemeSearchPaths(paths);
+
+    presentProgram(*qApp);
+    QCOMPARE(QGuiApplication::applicationDisplayName(), QString("TRIVORN"));
+    QCOMPARE(QGuiApplication::desktopFileName(), QString("jp.trivorn.Trivorn"));
+    QVERIFY(!QGuiApplication::windowIcon().isNull());
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString::fromUtf8("キャンセル"));
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QString::fromUtf8("アドレス:"));
+    QCOMPARE(QCoreApplication::translate("QLineEdit", "&Copy"), QString::fromUtf8("コピー(&C)"));
 }
 
 QTEST_MAIN(TestForm1)

@@ -186,6 +186,14 @@ private slots:
         form->VScroll1->triggerAction(QAbstractSlider::SliderSingleStepAdd);   // no page 100
         QCOMPARE(form->VScroll1->value(), 99);
         QCOMPARE(form->Label5->text(), QString::fromUtf8("991–1000 / 1000"));
+        // The wheel over the rows turns the pages too, a page a notch.
+        QWheelEvent up(QPointF(5, 5), form->Text2[4]->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, 120), Qt::NoButton, {},
+                       Qt::NoScrollPhase, false);
+        QApplication::sendEvent(form->Text2[4], &up);
+        QCOMPARE(form->Text1[0]->text(), QString("n980"));
+        QApplication::sendEvent(form->Check1[7], &up);
+        QCOMPARE(form->VScroll1->value(), 97);
+        toPage(*form, 99);
         for (int r = 0; r < 10; ++r) {
             QCOMPARE(form->Text1[std::size_t(r)]->text(), QString("n%1").arg(990 + r));
             QCOMPARE(form->Text2[std::size_t(r)]->text(), QString("a%1@example.jp").arg(990 + r));

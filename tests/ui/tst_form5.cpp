@@ -8,6 +8,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "demo/DemoRound.h"
 #include "model/QuestionRules.h"
 #include "model/RecordCodec.h"
 #include "model/RecordFiles.h"
@@ -16,6 +17,7 @@
 #include "support/TestWorld.h"
 #include "ui/Form1.h"
 #include "ui/Form5.h"
+#include "run/QuestionMailText.h"
 #include "ui/PageScrollBar.h"
 #include "ui/ComboLock.h"
 #include "ui/Widgets.h"
@@ -38,6 +40,41 @@ std::unique_ptr<QuestionSet> decoded(const QByteArray& bytes) {
     decodeRecord(std::string_view(bytes.constData(), std::size_t(bytes.size())), *set);
     return set;
 }
+
+// A round prepared by the demonstration's writer: "demo N" its round N,
+// "small" the one many tests play.
+PreparedRound prepared(const QString& which) {
+    if (which == "small") return PreparedRound::small();
+    return demo::round(which.section(' ', 1).toInt(), QStringLiteral("127.0.0.1"));
+}
+
+// The questions as the demonstration wrote them before it wrote them the
+// editor's way: the round's own questions only, each used choice with its
+// number and ":", the question's separator empty, every other slot blank,
+// the mails composed from that.
+std::unique_ptr<QuestionSet> olderDemoQuestions(const PreparedRound& round) {
+    const auto now = std::make_unique<QuestionSet>(round.questionSet());
+    auto set = std::make_unique<QuestionSet>();
+    set->QuestionCount = now->QuestionCount;
+    set->TotalPoints = now->TotalPoints;
+    for (int q = 1; q <= int(round.questions.size()); ++q) {
+        set->Subject[q] = now->Subject[q];
+        set->QuestionText[q] = now->QuestionText[q];
+        set->CorrectChoice[q] = now->CorrectChoice[q];
+        set->ChoiceCorrect[q] = now->ChoiceCorrect[q];
+        set->ReplyMinutes[q] = now->ReplyMinutes[q];
+        set->Points[q] = now->Points[q];
+        for (int f = 0; f < int(round.questions[q - 1].choices.size()); ++f) {
+            set->ChoiceLabel[q][f] = now->ChoiceLabel[q][f];
+            set->ChoiceSeparator[q][f] = ":";
+            set->ChoiceText[q][f] = now->ChoiceText[q][f];
+        }
+    }
+    ComposeAllQuestionMails(*set);
+    return set;
+}
+
+QString widgetText(const SjisText& stored) { return fromSjis(stored).replace("\r\n", "\n"); }
 
 }  // namespace
 
@@ -357,6 +394,61 @@ private slots:
         QCOMPARE(w->Text9->text().toInt(), op::sjisBytes(shownMail));
         w->VScroll1->setValue(1);
         QVERIFY(w->Check1[4]->isChecked());
+    }
+
+    // A prepared round opened, every question shown, nothing touched, saved:
+    // the file is byte for byte what it was, and an edit keeps every choice's
+    // ":" in the mail. A round an older demonstration prepared (separators
+    // stored empty) keeps each question's mail; its questions take the ":"
+    // their choices agree on.
+    void untouchedRoundIsSavedAsItWas_data() {
+        QTest::addColumn<QString>("which");
+        QTest::addColumn<bool>("older");
+        QTest::newRow("demonstration, round 1") << "demo 1" << false;
+        QTest::newRow("demonstration, round 2") << "demo 2" << false;
+        QTest::newRow("the small round") << "small" << false;
+        QTest::newRow("older demonstration, round 2") << "demo 2" << true;
+    }
+    void untouchedRoundIsSavedAsItWas() {
+        QFETCH(QString, which);
+        QFETCH(bool, older);
+        const PreparedRound round = prepared(which);
+        const int count = int(round.questions.size());
+        QVERIFY(round.writeTo(world->files));
+        const std::string number = std::to_string(round.round);
+        if (older) QVERIFY(writeQuestionFile(world->files, number, *olderDemoQuestions(round)));
+        const QString file = QString::fromStdString("trv5" + number + ".dat");
+        const QByteArray before = world->readFile(file);
+        const auto stored = decoded(before);
+
+        open();
+        for (int q = 1; q <= count; ++q) {
+            QVERIFY(op::choose(w->Combo3, QString::number(q)));
+            QCOMPARE(w->Text4->text(), QStringLiteral(":"));
+            QCOMPARE(w->Text8->toPlainText(), widgetText(stored->QuestionMail[q]));
+        }
+        QTest::mouseClick(w->Command1, Qt::LeftButton);
+        QTRY_VERIFY(w.isNull());
+        const QByteArray after = world->readFile(file);
+        const auto saved = decoded(after);
+        if (!older) {
+            qsizetype differs = 0;
+            while (differs < std::min(before.size(), after.size()) && before[differs] == after[differs]) ++differs;
+            QVERIFY2(after == before, qPrintable(QStringLiteral("%1 bytes, was %2; first difference at %3")
+                                                     .arg(after.size()).arg(before.size()).arg(differs)));
+        }
+        for (int q = 1; q <= count; ++q) {
+            QVERIFY(saved->QuestionMail[q] == stored->QuestionMail[q]);
+            QCOMPARE(saved->Separator[q], std::string(":"));
+            QVERIFY(saved->ChoiceText[q] == stored->ChoiceText[q]);
+        }
+
+        open();
+        op::append(w->Text2, QStringLiteral("！"));
+        const QStringList choices = round.questions[0].choices;
+        for (int f = 0; f < choices.size(); ++f)
+            QVERIFY2(mailLines().contains(QStringLiteral("%1:%2").arg(f + 1).arg(choices[f])),
+                     qPrintable(w->Text8->toPlainText()));
     }
 
     void backDiscardsTheEdits() {

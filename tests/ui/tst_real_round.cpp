@@ -148,8 +148,8 @@ struct PhoneGate {
     SimulatedPhones& phones;
     QString invitation;
     QStringList invited, joined;   // owe an answer to the invitation, to the questions
-    QString countdownOf, released;
-    QElapsedTimer waiting;
+    QString countdownOf{}, released{};
+    QElapsedTimer waiting{};
 
     bool open() {
         const QString status = form.Text7->text();

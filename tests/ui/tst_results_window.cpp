@@ -12,6 +12,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QRawFont>
+#include <QTextLayout>
+#include <QTextDocument>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -261,6 +270,93 @@ QList<QStringList> readCsv(const QString& text) {
     return records;
 }
 
+// What a laid-out chart shows of its bars' names and numbers, each as the
+// text drawn and the outline it covers on the scene.
+struct DrawnLabel {
+    QString text;
+    QPolygonF outline;
+};
+struct DrawnChart {
+    QList<DrawnLabel> names;   // below the bars
+    QList<DrawnLabel> values;  // over the plot, left to right
+};
+
+DrawnChart drawnLabels(QChart* chart) {
+    DrawnChart drawn;
+    const QRectF plot = chart->mapToScene(chart->plotArea()).boundingRect();
+    QStringList titles{chart->title()};
+    for (QAbstractAxis* axis : chart->axes()) titles << axis->titleText();
+    for (QGraphicsItem* item : chart->scene()->items()) {
+        auto* text = dynamic_cast<QGraphicsTextItem*>(item);
+        if (!text || !text->isVisible() || text->toPlainText().isEmpty() || titles.contains(text->toPlainText()))
+            continue;
+        // The ink of the text itself, one line from its baseline, without
+        // the blank margin and line spacing round it.
+        const qreal margin = text->document()->documentMargin();
+        const QFontMetricsF type(text->font());
+        const QRectF glyphs =
+            type.tightBoundingRect(text->toPlainText()).translated(margin, margin + type.ascent());
+        const DrawnLabel label{text->toPlainText(), text->mapToScene(glyphs)};
+        const QPointF middle = label.outline.boundingRect().center();
+        if (middle.y() > plot.bottom()) drawn.names << label;
+        else if (middle.x() > plot.left()) drawn.values << label;
+    }
+    std::sort(drawn.values.begin(), drawn.values.end(), [](const DrawnLabel& a, const DrawnLabel& b) {
+        return a.outline.boundingRect().x() < b.outline.boundingRect().x();
+    });
+    return drawn;
+}
+
+// Every name of a bar drawn whole and apart from the others; every bar's
+// number drawn clear above it. What is wrong, or nothing.
+QString labelsWhole(QChart* chart, const QString& where) {
+    auto* series = static_cast<QBarSeries*>(chart->series().first());
+    const QBarSet* set = series->barSets().first();
+    const DrawnChart drawn = drawnLabels(chart);
+    QStringList names;
+    for (const DrawnLabel& n : drawn.names) names << n.text;
+    for (QAbstractAxis* axis : chart->axes(Qt::Horizontal))
+        if (auto* categories = qobject_cast<QBarCategoryAxis*>(axis)) {
+            QStringList expected = categories->categories();
+            std::sort(expected.begin(), expected.end());
+            std::sort(names.begin(), names.end());
+            if (names != expected) return where + ": names drawn " + names.join("|") + ", want " + expected.join("|");
+        }
+    for (int i = 0; i < drawn.names.size(); ++i)
+        for (int j = i + 1; j < drawn.names.size(); ++j)
+            if (drawn.names[i].outline.intersects(drawn.names[j].outline))
+                return where + ": " + drawn.names[i].text + " runs into " + drawn.names[j].text;
+    if (!series->isLabelsVisible()) return {};
+    int label = 0;
+    for (int bar = 0; bar < set->count(); ++bar) {
+        if (set->at(bar) <= 0) continue;
+        if (label >= drawn.values.size()) return where + QStringLiteral(": no number over bar %1").arg(bar + 1);
+        const DrawnLabel& number = drawn.values[label++];
+        const qreal top = chart->mapToScene(chart->mapToPosition(QPointF(bar, set->at(bar)), series)).y();
+        if (number.text != QString::number(set->at(bar)) || number.outline.boundingRect().bottom() > top)
+            return where + QStringLiteral(": %1 drawn at %2, its bar %3 at %4")
+                               .arg(number.text).arg(number.outline.boundingRect().bottom()).arg(set->at(bar)).arg(top);
+    }
+    return {};
+}
+
+// What is wrong with how `label` is drawn: a run of its text in a face of
+// another family than `family`, or a bold label drawn in a face that is not.
+QString drawnFaces(const QLabel* label, const QString& family) {
+    QTextLayout layout(label->text(), label->font());
+    layout.beginLayout();
+    while (layout.createLine().isValid()) {}
+    layout.endLayout();
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        const QRawFont face = run.rawFont();
+        if (face.familyName() != family || (label->font().bold() && face.weight() < QFont::Bold))
+            return QStringLiteral("\"%1\" (%2px): %3 %4, want %5%6")
+                .arg(label->text()).arg(label->font().pixelSize()).arg(face.familyName(), face.styleName(), family,
+                                                                      label->font().bold() ? " Bold" : "");
+    }
+    return {};
+}
+
 // The main window on a folder whose round 1 is stored, and the results
 // window opened from it on that round.
 struct Opened {
@@ -297,6 +393,8 @@ private slots:
     void tableChartsAndCsvAgreeWithTheStoredRound();
     void reportAndPicturesAreSaved();
     void followsTheRoundTheMainWindowShows();
+    void chartLabelsAreWhole_data();
+    void chartLabelsAreWhole();
 };
 
 void TestResultsWindow::tableChartsAndCsvAgreeWithTheStoredRound_data() {
@@ -350,6 +448,13 @@ void TestResultsWindow::tableChartsAndCsvAgreeWithTheStoredRound() {
         lastPoints = points, lastArrival = own;
     }
     QCOMPARE(shownRanking, mainRanking(*o.form));
+    // Players level on points are told apart by their replies, and the
+    // window says so once.
+    bool tied = false;
+    for (int i = 1; i < P; ++i) tied = tied || rows[i][3] == rows[i - 1][3];
+    QVERIFY(tied);
+    QCOMPARE(w.TieRule->text(), u("同点は先に回答した人が上位です。"));
+    QVERIFY(w.TieRule->isVisibleTo(&w));
 
     // Sorting by points, highest first, keeps players level on points in
     // ranking order; sorting by rank brings the ranking back.
@@ -430,6 +535,30 @@ void TestResultsWindow::tableChartsAndCsvAgreeWithTheStoredRound() {
                              : i < 3 ? rows[i][1] + "\n" + rows[i][3] + u("点")
                                      : u("%1位　%2　%3点").arg(rows[i][0], rows[i][1], rows[i][3]);
         QCOMPARE(shown, want);
+    }
+    // All of it on the screen, the podium and, while the round plays, the
+    // answers beside the top ten: nothing asks for more height than it has.
+    const auto fits = [projected] {
+        return projected->minimumSizeHint().height() <= projected->height()
+                   ? QString()
+                   : QStringLiteral("%1 high, needs %2").arg(projected->height()).arg(projected->minimumSizeHint().height());
+    };
+    QVERIFY2(fits().isEmpty(), qPrintable(fits()));
+    o.world.module1.quizRun.CurrentQuestion = 2;
+    projected->showRunningRound();
+    QVERIFY2(fits().isEmpty(), qPrintable(fits()));
+    QCOMPARE(projected->Ranking[9]->text().isEmpty(), P < 10);
+    projected->showStoredRound(o.form->Combo1->currentText().toStdString());
+    QCOMPARE(projected->TieRule->text(), w.TieRule->text());
+    QVERIFY(projected->TieRule->isVisibleTo(projected));
+    // Every line in one face that has Japanese, bold ones in its bold, the
+    // countdown too.
+    projected->countdownStarted(90000);
+    const QString family = QFontInfo(projected->font()).family();
+    QVERIFY2(QFontDatabase::writingSystems(family).contains(QFontDatabase::Japanese), qPrintable(family));
+    for (const QLabel* label : projected->findChildren<QLabel*>()) {
+        const QString wrong = label->text().isEmpty() ? QString() : drawnFaces(label, family);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
     }
     QTest::keyClick(projected, Qt::Key_Escape);
     QVERIFY(!o.form->presentation());
@@ -519,8 +648,57 @@ void TestResultsWindow::followsTheRoundTheMainWindowShows() {
     QVERIFY(!o.form->ResultsButton->isEnabled());
     QCOMPARE(w.Heading->text(), u("第3回クイズ大会 結果"));
     QCOMPARE(w.Summary->text(), u("この回の結果はまだありません。"));
+    QVERIFY(!w.TieRule->isVisibleTo(&w));
     QCOMPARE(w.sortedTable()->rowCount(), 0);
     QVERIFY(!o.world.exists("trv73.dat"));   // looking makes no files
+}
+
+// The names under the bars drawn whole and apart, every bar's number clear
+// above the bar, in the window (at its least size too), as a picture and on
+// the report's page.
+void TestResultsWindow::chartLabelsAreWhole_data() {
+    QTest::addColumn<bool>("demo");
+    QTest::newRow("demonstration round") << true;
+    QTest::newRow("ties, silence and 100 questions") << false;
+}
+
+void TestResultsWindow::chartLabelsAreWhole() {
+    QFETCH(bool, demo);
+    const StoredRound r = demo ? demoRound() : handMadeRound();
+    Opened o;
+    o.open(r, 2);
+    if (QTest::currentTestFailed()) return;
+    ResultsWindow& w = *o.window;
+    w.Pages->setCurrentIndex(1);
+    for (QSize windowSize : {QSize(960, 680), QSize(1, 1)}) {
+        w.resize(windowSize);   // the smallest the window goes
+        QTest::qWait(50);
+        for (QChartView* view : w.Charts) {
+            const QString where = QStringLiteral("window %1x%2, %3").arg(view->width()).arg(view->height()).arg(view->accessibleName());
+            const QString wrong = labelsWhole(view->chart(), where);
+            QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+        }
+    }
+    // A picture is 1000 by 640; a chart on the report's page is laid out at
+    // about 410 by 400 (its place, larger).
+    for (QSize size : {QSize(1000, 640), QSize(408, 400)})
+        for (ResultsChart which : kResultsCharts) {
+            QGraphicsScene scene;
+            QChart* chart = layOutResultsChart(scene, size, which, w.results(), 1);
+            const QString where = QStringLiteral("%1x%2, %3").arg(size.width()).arg(size.height()).arg(chart->title());
+            const QString wrong = labelsWhole(chart, where);
+            QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+        }
+    // The report's text has the names whole.
+    const QString pdf = o.world.filePath("report.pdf");
+    o.saveTo(pdf);
+    QVERIFY(w.savePdf());
+    QProcess text;
+    text.start("pdftotext", {pdf, "-"});
+    QVERIFY(text.waitForFinished(10000) && text.exitCode() == 0);
+    const QString words = QString::fromUtf8(text.readAllStandardOutput());
+    QVERIFY2(!words.contains("...") && !words.contains(u("…")), qPrintable(words));
+    if (demo) QVERIFY2(words.contains(u("最後まで回答")) && words.contains(u("10〜19")), qPrintable(words));
 }
 
 QTEST_MAIN(TestResultsWindow)

@@ -25,14 +25,7 @@
 #include <memory>
 
 #include "support/TestWorld.h"
-#include "ui/Form1.h"
-#include "ui/Form10.h"
-#include "ui/Form2.h"
-#include "ui/Form3.h"
-#include "ui/Form4.h"
-#include "ui/Form5.h"
-#include "ui/Form6.h"
-#include "ui/ResultsWindow.h"
+#include "support/WindowMakers.h"
 #include "ui/WindowPlacement.h"
 
 namespace {
@@ -42,21 +35,6 @@ constexpr int kScreenWidth = 1366;
 constexpr int kScreenHeight = 728;
 // The title bar of a usual window manager, in physical pixels.
 constexpr int kTitleBar = 30;
-
-using WindowMaker = std::function<QWidget*(TestWorld&)>;
-
-WindowMaker maker(const QString& name) {
-    if (name == "Form1") return [](TestWorld& w) -> QWidget* { return new Form1(w.module1, [&w] { return w.appFolder(); }); };
-    if (name == "Form2") return [](TestWorld& w) -> QWidget* { return new Form2(w.module1); };
-    if (name == "Form3") return [](TestWorld& w) -> QWidget* { return new Form3(w.module1); };
-    if (name == "Form4") return [](TestWorld& w) -> QWidget* { return new Form4(w.module1); };
-    if (name == "Form5") return [](TestWorld& w) -> QWidget* { return new Form5(w.module1); };
-    if (name == "Form6") return [](TestWorld& w) -> QWidget* { return new Form6(w.module1); };
-    if (name == "Form10") return [](TestWorld& w) -> QWidget* { return new Form10(w.module1); };
-    if (name == "ResultsWindow")
-        return [](TestWorld& w) -> QWidget* { return new ResultsWindow(w.platform, [&w] { return w.appFolder(); }); };
-    return {};
-}
 
 QString text(const QWidget* w) {
     if (auto* l = qobject_cast<const QLabel*>(w)) return l->text();
@@ -82,7 +60,7 @@ class TestWindowFit : public QObject {
     QPointer<QWidget> window;
 
     QWidget* open(const QString& name) {
-        window = maker(name)(*world);
+        window = windowMaker(name)(*world);
         window->show();
         return window.data();
     }
@@ -176,23 +154,34 @@ private slots:
         QTest::addColumn<QPoint>("at");
         QTest::addColumn<QSize>("grow");   // over the window's minimum size
         QTest::addColumn<bool>("kept");
-        QTest::newRow("on screen: kept") << "Form4" << QPoint(40, 30) << QSize(10, 10) << true;
-        QTest::newRow("right of and below it") << "Form4" << QPoint(5000, 4000) << QSize(10, 10) << false;
-        QTest::newRow("left of and above it") << "Form2" << QPoint(-3000, -2000) << QSize(10, 10) << false;
-        QTest::newRow("half off its right edge") << "Form6" << QPoint(800, 20) << QSize(10, 10) << false;
-        QTest::newRow("larger than the screen") << "Form5" << QPoint(0, 0) << QSize(4000, 3000) << false;
-        QTest::newRow("main window far away") << "Form1" << QPoint(-9000, 9000) << QSize(0, 0) << false;
+        // The frame the window system had drawn round it when it was saved;
+        // none: saved without one.
+        QTest::addColumn<QMargins>("frame");
+        // Borders as wide as this window system draws them, a title bar as tall as openbox's.
+        const QMargins openbox(2, 20, 2, 5), none;
+        QTest::newRow("on screen: kept") << "Form4" << QPoint(40, 30) << QSize(10, 10) << true << openbox;
+        QTest::newRow("right of and below it") << "Form4" << QPoint(5000, 4000) << QSize(10, 10) << false << openbox;
+        QTest::newRow("left of and above it") << "Form2" << QPoint(-3000, -2000) << QSize(10, 10) << false << openbox;
+        QTest::newRow("half off its right edge") << "Form6" << QPoint(800, 20) << QSize(10, 10) << false << openbox;
+        QTest::newRow("larger than the screen") << "Form5" << QPoint(0, 0) << QSize(4000, 3000) << false << openbox;
+        QTest::newRow("main window far away") << "Form1" << QPoint(-9000, 9000) << QSize(0, 0) << false << openbox;
+        // Its title bar just inside the screen: not moved down by a guess.
+        QTest::newRow("title bar at the top: kept") << "Form3" << QPoint(40, 21) << QSize(10, 10) << true << openbox;
+        QTest::newRow("at the top, no frame known") << "Form3" << QPoint(40, 10) << QSize(10, 10) << false << none;
     }
     void savedPlaceComesBackOnScreen() {
         QFETCH(QString, name);
         QFETCH(QPoint, at);
         QFETCH(QSize, grow);
         QFETCH(bool, kept);
-        window = maker(name)(*world);
+        QFETCH(QMargins, frame);
+        window = windowMaker(name)(*world);
         const QSize saved = window->minimumSizeHint() + grow;
         QSettings settings;
-        settings.setValue(QStringLiteral("windows/%1/pos").arg(name), at);
-        settings.setValue(QStringLiteral("windows/%1/size").arg(name), saved);
+        // The window's inside, and the frame round it.
+        settings.setValue(QStringLiteral("windows/%1/geometry").arg(name), QRect(at, saved));
+        if (!frame.isNull())
+            settings.setValue(QStringLiteral("windows/%1/frame").arg(name), QRect(at, saved).marginsAdded(frame));
         settings.sync();
 
         window->show();
@@ -202,7 +191,10 @@ private slots:
                                   .arg(window->frameGeometry().width()).arg(window->frameGeometry().height())
                                   .arg(area().width()).arg(area().height());
         QVERIFY2(area().contains(window->frameGeometry()), qPrintable(where));
-        QVERIFY2(window->height() + WindowPlacement::kFrameAllowance.top() <= area().height(), qPrintable(where));
+        // Room for the title bar the window had, or for a usual one, above it.
+        const int titleBar = frame.isNull() ? WindowPlacement::kFrameAllowance.top() : frame.top();
+        QVERIFY2(window->height() + titleBar <= area().height(), qPrintable(where));
+        QVERIFY2(window->geometry().y() >= area().y() + titleBar, qPrintable(where));
         // Cut short, a scroll page widens the window by its bar.
         const int bar = window->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, window);
         const auto sizeKept = [&] {
@@ -210,7 +202,7 @@ private slots:
                    window->width() <= saved.width() + bar;
         };
         if (kept) {
-            QCOMPARE(window->pos(), at);
+            QCOMPARE(window->geometry().topLeft(), at);
             QVERIFY2(sizeKept(), qPrintable(where));
         } else if (saved.width() + bar + 8 <= area().width() && saved.height() + 36 <= area().height()) {
             QVERIFY2(sizeKept(), qPrintable(where));   // only moved
