@@ -38,7 +38,7 @@ void MailSession::connected()
 {
     if (!running_) return;
     connected_ = true;
-    view_.setStatus(connectedStatus_);
+    showStatus(connectedStatus_);
 }
 
 void MailSession::dataArrived()
@@ -68,7 +68,7 @@ void MailSession::dataArrived()
 void MailSession::closedByPeer()
 {
     if (!running_) return;
-    if (!quitting_) fail(SessionFailure::Kind::ConnectionLost, closedStatus_);
+    if (!quitting_ && !closedEarly()) fail(SessionFailure::Kind::ConnectionLost, closedStatus_);
     finish();
 }
 
@@ -131,7 +131,7 @@ void MailSession::abort(const SjisText& status)
     if (!running_) return;
     timer_.setEnabled(false);
     if (!socket_.isClosed()) socket_.close();
-    view_.setStatus(status);
+    showStatus(status);
     running_ = false;
     ended();
 }
@@ -181,7 +181,7 @@ void MailSession::finish()
 {
     socket_.close();
     timer_.setEnabled(false);
-    view_.setStatus(closedStatus_);
+    showStatus(closedStatus_);
     running_ = false;
     ended();
 }

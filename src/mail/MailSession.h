@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mail/SessionFailure.h"
@@ -36,7 +37,8 @@ public:
     bool running() const { return running_; }
     // Called once the session has ended by any road, or been abandoned:
     // whoever waits for the end goes on (see run/Waiting.h). Empty: nobody.
-    void whenEnded(std::function<void()> waiter) { endWaiter_ = std::move(waiter); }
+    // Gives the one it replaces.
+    std::function<void()> whenEnded(std::function<void()> waiter) { return std::exchange(endWaiter_, std::move(waiter)); }
     // What went wrong in the latest session; nothing while it runs well.
     const SessionFailure& failure() const { return failure_; }
 
@@ -64,6 +66,13 @@ protected:
     void open(const SjisText& server, int port, int timeoutMs, bool implicitTls = false,
               const std::vector<std::string>& trustedFingerprints = {}, bool ownerTellsFailures = false);
 
+    // The status line, unless the session runs quietly: a mail tried again
+    // while a countdown shows its own.
+    void showStatus(const SjisText& text) {
+        if (!quiet_) view_.setStatus(text);
+    }
+    void runQuietly(bool quiet) { quiet_ = quiet; }
+
     // Notes what went wrong, unless something already has.
     void fail(SessionFailure::Kind kind, const SjisText& detail);
     // QUIT has gone out: the server closing from now on is the orderly end.
@@ -73,6 +82,10 @@ protected:
     // on in tlsStarted() once the connection is encrypted.
     void beginTls();
     virtual void tlsStarted() {}
+    // The server closed the connection before the dialogue's end: true when
+    // the dialogue has dealt with it (put its work off for later), so that
+    // it is no failure of the session.
+    virtual bool closedEarly() { return false; }
 
     // Bytes the server sent, kept until the dialogue takes them.
     virtual void received(const std::string& bytes) = 0;
@@ -111,6 +124,7 @@ private:
     bool running_ = false;    // between start() and the end of the session
     bool connected_ = false;  // the connection was made (and encrypted, where asked)
     bool ownerTells_ = false;
+    bool quiet_ = false;
     bool quitting_ = false;
     SessionFailure failure_;
     bool faulted_ = false;    // a fault closed the socket; the time-out ends the session

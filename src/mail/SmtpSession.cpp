@@ -7,6 +7,15 @@
 #include "mail/OutgoingMessage.h"
 #include "mail/SessionTexts.h"
 
+namespace {
+
+// A reply that puts off what it answers: the server may take it later.
+bool isTemporary(const std::string& code) { return !code.empty() && code[0] == '4'; }
+// The server is closing the connection: nothing more is taken on it.
+bool isClosing(const std::string& code) { return code == "421"; }
+
+}  // namespace
+
 SmtpSession::SmtpSession(Socket& socket, Timer& timer, SessionView& view)
     : MailSession(socket, timer, view, SessionTexts::kSmtpConnected, SessionTexts::kSmtpClosed)
 {
@@ -46,16 +55,20 @@ void SmtpSession::start(SmtpJob job)
     enterState(State::Connect);
     replyCode_.clear();
     recipientIndex_ = 0;
-    acceptedRecipients_ = 0;
-    textIds_.clear();
+    fate_.assign(job_.recipients.size(), Fate::Pending);
+    envelope_.clear();
+    texts_.clear();
     acceptedIds_.clear();
     undelivered_.clear();
+    deferred_.clear();
+    mailDeferred_ = false;
     offer_ = {};
     pipelining_ = false;
     awaiting_.clear();
     groupRecipients_.clear();
     transactionTaken_ = false;
     abandoned_ = false;
+    runQuietly(job_.quiet);
     open(job_.server, job_.port, job_.timeoutMs, job_.protection == Protection::Tls,
          job_.trustedFingerprints, job_.ownerTellsFailures);
 }
@@ -77,6 +90,14 @@ void SmtpSession::takeReplies()
 void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
 {
     replyCode_ = reply.code;
+    if (isClosing(replyCode_) && state_ != State::Quit) {
+        // Whatever it answers, nothing more goes on this connection.
+        awaiting_.clear();
+        groupRecipients_.clear();
+        pipelining_ = false;
+        putOffTheRest(stateName(state_), reply);
+        return;
+    }
     if (pipelining_) {
         handleGroupReply(reply);
         return;
@@ -86,7 +107,7 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
     case State::Connect:
         if (!expect("220", reply, "")) return;
         if (holdsLineBreak(job_.server)) {
-            view_.setStatus(SessionTexts::kSmtpServerRefused);
+            showStatus(SessionTexts::kSmtpServerRefused);
             fail(SessionFailure::Kind::Refused, SessionTexts::kSmtpServerRefused);
             sendQuit();
             return;
@@ -116,6 +137,7 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
 
     case State::AuthUser:
     case State::AuthPass:
+        if (isTemporary(replyCode_)) break;
         if (replyCode_ != "334") break;
         send(PaddedBase64(state_ == State::AuthUser ? job_.authUser : job_.authPassword) + "\r\n");
         enterState(state_ == State::AuthUser ? State::AuthPass : State::Auth);
@@ -132,23 +154,31 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
         return;
 
     case State::MailFrom:
-        // The sender refused is refused for everybody: the mailing ends.
+        // Put off, it costs only this player their turn; refused for good,
+        // the sender is refused for everybody: the mailing ends. With one
+        // envelope for all, either is everybody's.
+        if (job_.perRecipient && isTemporary(replyCode_)) {
+            putOff(recipientIndex_, "MAIL FROM", reply);
+            nextPersonalMail();
+            return;
+        }
         if (!expect("250", reply, "MAIL FROM")) return;
         sendRcpt(recipientIndex_);
         return;
 
     case State::RcptTo:
         if (replyCode_ == "250" || replyCode_ == "251") {
-            ++acceptedRecipients_;
             if (job_.perRecipient) {
                 send("DATA\r\n");
                 enterState(State::Data);
             } else {
+                envelope_.push_back(recipientIndex_);
                 nextSharedRecipient();
             }
             return;
         }
-        refused("RCPT TO", reply);
+        if (isTemporary(replyCode_)) putOff(recipientIndex_, "RCPT TO", reply);
+        else refused("RCPT TO", reply);
         if (job_.perRecipient) resetTransaction();
         else nextSharedRecipient();
         return;
@@ -156,10 +186,11 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
     case State::Data: {
         if (replyCode_ != "354") {
             if (job_.perRecipient) {
-                refused("DATA", reply);
+                if (isTemporary(replyCode_)) putOff(recipientIndex_, "DATA", reply);
+                else refused("DATA", reply);
                 resetTransaction();
             } else {
-                // Nobody of the envelope gets the mail.
+                // Nobody of the envelope gets the mail (now, or at all).
                 expect("354", reply, "DATA");
             }
             return;
@@ -170,13 +201,10 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
     }
 
     case State::Body:
-        textAnswered(replyCode_ == "250");
-        if (replyCode_ != "250") {
-            if (!job_.perRecipient) {
-                expect("250", reply, SessionTexts::kMessageStep);
-                return;
-            }
-            refused(SessionTexts::kMessageStep, reply);
+        textAnswered(reply);
+        if (!job_.perRecipient && replyCode_ != "250" && !isTemporary(replyCode_)) {
+            expect("250", reply, SessionTexts::kMessageStep);
+            return;
         }
         if (job_.perRecipient) nextPersonalMail();
         else sendQuit();
@@ -194,8 +222,13 @@ void SmtpSession::handleReply(const SmtpReplyReader::Reply& reply)
         return;
     }
 
+    // A login the server cannot check now: the mail waits for a later try.
+    if (isTemporary(replyCode_)) {
+        putOffTheRest("AUTH", reply);
+        return;
+    }
     // A login refused: the server's own words say why (a wrong password, mostly).
-    view_.setStatus("ERR : " + firstLine(reply.text));
+    showStatus("ERR : " + firstLine(reply.text));
     fail(SessionFailure::Kind::LoginRefused, firstLine(reply.text));
     sendQuit();
 }
@@ -207,14 +240,15 @@ void SmtpSession::beginMailing()
         view_.setProgressStyle(1);
     }
     if (holdsLineBreak(job_.ownAddress)) {
-        view_.setStatus(SessionTexts::kSenderRefused);
+        showStatus(SessionTexts::kSenderRefused);
         fail(SessionFailure::Kind::Refused, SessionTexts::kSenderRefused);
         sendQuit();
         return;
     }
     int i = nextUsableRecipient(recipientIndex_);
     if (i < 0) {   // nobody (left) to send to
-        if (!undelivered_.empty()) fail(SessionFailure::Kind::NobodyReachable, undelivered_.front().reply);
+        if (!undelivered_.empty() && !anyDeferred())
+            fail(SessionFailure::Kind::NobodyReachable, undelivered_.front().reply);
         sendQuit();
         return;
     }
@@ -254,7 +288,7 @@ bool SmtpSession::goOnAfterEhlo(const std::string& ehloReply)
     if (job_.protection == Protection::StartTls && !socket_.isEncrypted()) {
         if (!offer.startTls) {
             // Never a silent fall-back to plain text: the phase ends here.
-            view_.setStatus(SessionTexts::kNoStartTls);
+            showStatus(SessionTexts::kNoStartTls);
             fail(SessionFailure::Kind::NoStartTls, SessionTexts::kNoStartTls);
             sendQuit();
             return false;
@@ -272,7 +306,7 @@ bool SmtpSession::goOnAfterEhlo(const std::string& ehloReply)
         send("AUTH LOGIN\r\n");
         enterState(State::AuthUser);
     } else {
-        view_.setStatus(SessionTexts::kNoAuth);
+        showStatus(SessionTexts::kNoAuth);
         fail(SessionFailure::Kind::NoAuth, SessionTexts::kNoAuth);
         sendQuit();
     }
@@ -282,7 +316,11 @@ bool SmtpSession::goOnAfterEhlo(const std::string& ehloReply)
 bool SmtpSession::expect(const char* code, const SmtpReplyReader::Reply& reply, const char* command)
 {
     if (replyCode_ == code) return true;
-    view_.setStatus("ERR : " + replyCode_);
+    if (isTemporary(replyCode_)) {
+        putOffTheRest(*command ? command : "CONNECT", reply);
+        return false;
+    }
+    showStatus("ERR : " + replyCode_);
     const std::string line = firstLine(reply.text);
     fail(SessionFailure::Kind::Refused, *command ? std::string(command) + ": " + line : line);
     sendQuit();
@@ -304,7 +342,7 @@ int SmtpSession::nextUsableRecipient(int from)
     for (int i = from; i < count; ++i) {
         const SmtpJob::Recipient& r = job_.recipients[std::size_t(i)];
         if (!holdsLineBreak(r.address)) return i;
-        view_.setStatus(r.name + SessionTexts::kRecipientSkipped);
+        showStatus(r.name + SessionTexts::kRecipientSkipped);
         undelivered_.push_back({i, r.name, r.address, SessionTexts::kAddressStep,
                                 r.name + SessionTexts::kRecipientSkipped});
     }
@@ -322,8 +360,50 @@ void SmtpSession::sendRcpt(int index)
 void SmtpSession::refused(const char* step, const SmtpReplyReader::Reply& reply)
 {
     const SmtpJob::Recipient& r = job_.recipients[std::size_t(recipientIndex_)];
+    fate_[std::size_t(recipientIndex_)] = Fate::Refused;
     undelivered_.push_back({recipientIndex_, r.name, r.address, step, firstLine(reply.text)});
-    view_.setStatus("ERR : " + replyCode_);
+    showStatus("ERR : " + replyCode_);
+}
+
+void SmtpSession::defer(int index, const char* step, const SmtpReplyReader::Reply& reply)
+{
+    Fate& fate = fate_[std::size_t(index)];
+    if (fate != Fate::Pending) return;
+    fate = Fate::Deferred;
+    const SmtpJob::Recipient& r = job_.recipients[std::size_t(index)];
+    deferred_.push_back({index, r.name, r.address, step, firstLine(reply.text)});
+}
+
+void SmtpSession::putOff(int index, const char* step, const SmtpReplyReader::Reply& reply)
+{
+    defer(index, step, reply);
+    showStatus("ERR : " + replyCode_);
+}
+
+void SmtpSession::putOffTheRest(const char* step, const SmtpReplyReader::Reply& reply)
+{
+    for (int i = 0; i < int(fate_.size()); ++i) defer(i, step, reply);
+    showStatus("ERR : " + replyCode_);
+    if (pipelining_) abandonGroup();
+    sendQuit();
+}
+
+bool SmtpSession::closedEarly()
+{
+    // Mail not yet taken goes on a later connection, as after a 421; a
+    // text sent but not answered counts as not taken.
+    if (state_ == State::Connect) return false;
+    const SmtpReplyReader::Reply closed{"421", "421 " + std::string(SessionTexts::kSmtpClosed)};
+    for (int i = 0; i < int(fate_.size()); ++i) defer(i, stateName(state_), closed);
+    return anyDeferred();
+}
+
+std::vector<int> SmtpSession::untaken() const
+{
+    std::vector<int> out;
+    for (int i = 0; i < int(fate_.size()); ++i)
+        if (fate_[std::size_t(i)] == Fate::Pending || fate_[std::size_t(i)] == Fate::Deferred) out.push_back(i);
+    return out;
 }
 
 void SmtpSession::resetTransaction()
@@ -337,11 +417,12 @@ void SmtpSession::nextSharedRecipient()
     const int next = nextUsableRecipient(recipientIndex_ + 1);
     if (next >= 0) {
         sendRcpt(next);
-    } else if (acceptedRecipients_ > 0) {
+    } else if (!envelope_.empty()) {
         send("DATA\r\n");
         enterState(State::Data);
     } else {
-        fail(SessionFailure::Kind::NobodyReachable, undelivered_.empty() ? SjisText() : undelivered_.front().reply);
+        if (!anyDeferred())
+            fail(SessionFailure::Kind::NobodyReachable, undelivered_.empty() ? SjisText() : undelivered_.front().reply);
         sendQuit();
     }
 }
@@ -350,7 +431,7 @@ void SmtpSession::nextPersonalMail()
 {
     const int next = nextUsableRecipient(recipientIndex_ + 1);
     if (next < 0) {
-        if (acceptedIds_.empty() && !undelivered_.empty())
+        if (acceptedIds_.empty() && !undelivered_.empty() && !anyDeferred())
             fail(SessionFailure::Kind::NobodyReachable, undelivered_.front().reply);
         sendQuit();
         return;
@@ -363,13 +444,13 @@ void SmtpSession::nextPersonalMail()
 void SmtpSession::reportRecipient(int index)
 {
     if (!job_.showsProgress) {
-        view_.setStatus("RCPT TO");
+        showStatus("RCPT TO");
         return;
     }
     const int n = int(job_.recipients.size());
     const int k = index + 1;
     view_.setProgressValue(k);
-    view_.setStatus(job_.recipients[std::size_t(index)].name + SessionTexts::kToName + job_.subject +
+    showStatus(job_.recipients[std::size_t(index)].name + SessionTexts::kToName + job_.subject +
                     SessionTexts::kSendingWait + std::to_string(n) + "/" + std::to_string(k) +
                     SessionTexts::kInProgress);
 }
@@ -412,21 +493,41 @@ void SmtpSession::handleGroupReply(const SmtpReplyReader::Reply& reply)
     awaiting_.pop_front();
     switch (answered) {
     case State::MailFrom:
+        mailDeferred_ = false;
+        if (replyCode_ == "250") break;
+        if (isTemporary(replyCode_)) {
+            // Put off: one player's turn, whose RCPT and DATA now fail for
+            // want of a sender; or, with one envelope, everybody's.
+            if (!job_.perRecipient) {
+                putOffTheRest("MAIL FROM", reply);
+                break;
+            }
+            mailDeferred_ = true;
+            if (!groupRecipients_.empty()) putOff(groupRecipients_.front(), "MAIL FROM", reply);
+            break;
+        }
         // The sender refused is refused for everybody: the mailing ends
         // once the rest of the group is answered.
-        if (replyCode_ != "250") {
-            view_.setStatus("ERR : " + replyCode_);
-            fail(SessionFailure::Kind::Refused, "MAIL FROM: " + firstLine(reply.text));
-            abandonGroup();
-        }
+        showStatus("ERR : " + replyCode_);
+        fail(SessionFailure::Kind::Refused, "MAIL FROM: " + firstLine(reply.text));
+        abandonGroup();
         break;
     case State::RcptTo: {
         recipientIndex_ = groupRecipients_.front();
         groupRecipients_.pop_front();
         reportRecipient(recipientIndex_);
-        transactionTaken_ = replyCode_ == "250" || replyCode_ == "251";
-        if (transactionTaken_) ++acceptedRecipients_;
-        else refused("RCPT TO", reply);
+        // Without a sender the transaction holds no recipient, whatever
+        // a server answers.
+        transactionTaken_ = !mailDeferred_ && (replyCode_ == "250" || replyCode_ == "251");
+        if (transactionTaken_) {
+            if (!job_.perRecipient) envelope_.push_back(recipientIndex_);
+        } else if (mailDeferred_) {
+            defer(recipientIndex_, "RCPT TO", reply);   // said already, at MAIL FROM
+        } else if (isTemporary(replyCode_)) {
+            putOff(recipientIndex_, "RCPT TO", reply);
+        } else {
+            refused("RCPT TO", reply);
+        }
         break;
     }
     case State::Data:
@@ -465,17 +566,19 @@ void SmtpSession::groupDataAnswered(const SmtpReplyReader::Reply& reply)
             // empty one reaches nobody and ends the transaction.
             closeTransaction(".\r\n", State::Drain);
         } else {
-            if (transactionTaken_) refused("DATA", reply);
+            if (transactionTaken_ && isTemporary(replyCode_)) putOff(recipientIndex_, "DATA", reply);
+            else if (transactionTaken_) refused("DATA", reply);
             closeTransaction("RSET\r\n", State::Drain);
         }
         return;
     }
-    if (acceptedRecipients_ == 0) {
+    if (envelope_.empty()) {
         if (go) {
             send(".\r\n");
             await(State::Drain);
         }
-        fail(SessionFailure::Kind::NobodyReachable, undelivered_.empty() ? SjisText() : undelivered_.front().reply);
+        if (!anyDeferred())
+            fail(SessionFailure::Kind::NobodyReachable, undelivered_.empty() ? SjisText() : undelivered_.front().reply);
         sendQuit();
         return;
     }
@@ -487,23 +590,32 @@ void SmtpSession::groupDataAnswered(const SmtpReplyReader::Reply& reply)
 std::string SmtpSession::messageText(int index)
 {
     const MessageHeaders headers = job_.headersFor(index);
-    textIds_.push_back(headers.messageId);
+    texts_.push_back({headers.messageId, job_.perRecipient ? std::vector<int>{index} : envelope_});
     return BuildMessageText(HeaderSection(headers), job_.bodyFor ? job_.bodyFor(index) : SjisText());
 }
 
-void SmtpSession::textAnswered(bool taken)
+void SmtpSession::textAnswered(const SmtpReplyReader::Reply& reply)
 {
-    if (textIds_.empty()) return;
-    if (taken) acceptedIds_.push_back(textIds_.front());
-    textIds_.pop_front();
+    if (texts_.empty()) return;
+    const SentText text = std::move(texts_.front());
+    texts_.pop_front();
+    if (replyCode_ == "250") {
+        acceptedIds_.push_back(text.messageId);
+        for (int i : text.recipients) fate_[std::size_t(i)] = Fate::Taken;
+    } else if (isTemporary(replyCode_)) {
+        for (int i : text.recipients) defer(i, SessionTexts::kMessageStep, reply);
+        showStatus("ERR : " + replyCode_);
+    } else if (job_.perRecipient) {
+        recipientIndex_ = text.recipients.front();
+        refused(SessionTexts::kMessageStep, reply);
+    }
 }
 
 void SmtpSession::groupTextAnswered(const SmtpReplyReader::Reply& reply)
 {
-    textAnswered(replyCode_ == "250");
-    if (replyCode_ == "250") return;
-    if (job_.perRecipient) refused(SessionTexts::kMessageStep, reply);
-    else expect("250", reply, SessionTexts::kMessageStep);
+    textAnswered(reply);
+    if (!job_.perRecipient && replyCode_ != "250" && !isTemporary(replyCode_))
+        expect("250", reply, SessionTexts::kMessageStep);
 }
 
 void SmtpSession::closeTransaction(std::string bytes, State answer)
@@ -524,7 +636,7 @@ void SmtpSession::abandonGroup()
 
 void SmtpSession::endGroups()
 {
-    if (job_.perRecipient && acceptedIds_.empty() && !undelivered_.empty())
+    if (job_.perRecipient && acceptedIds_.empty() && !undelivered_.empty() && !anyDeferred())
         fail(SessionFailure::Kind::NobodyReachable, undelivered_.front().reply);
     sendQuit();
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <string>
@@ -46,6 +47,9 @@ struct SmtpJob {
     // The session shows no message box of its own: its owner tells the
     // operator what failed (MailSession::open).
     bool ownerTellsFailures = false;
+    // Nor does it write the status line (a mail tried again during a
+    // countdown, which shows its own); with no progress bar either.
+    bool quiet = false;
 
     // How the connection is protected: not at all (the dialogue opens with
     // HELO, as it always has), STARTTLS after EHLO, or TLS from the first byte.
@@ -119,6 +123,14 @@ public:
     // Every recipient refused on the way, in the order met. One bad address
     // stops no one: the mailing goes on to the next recipient.
     const std::vector<Undelivered>& undelivered() const { return undelivered_; }
+    // Every recipient whose mail the server put off: a 4xx reply to the
+    // commands of its transaction, or to the whole session's (421 and the
+    // server closing put off all mail not yet taken). Its owner may try
+    // them again later; `reply` is the server's line.
+    const std::vector<Undelivered>& deferred() const { return deferred_; }
+    // The recipients whose mail the server neither took nor refused for
+    // good, however the session ended: what a later try still owes them.
+    std::vector<int> untaken() const;
 
 private:
     void received(const std::string& bytes) override;
@@ -134,14 +146,28 @@ private:
     // more sent in the clear).
     bool goOnAfterEhlo(const std::string& ehloReply);
     // The reply is `code`; otherwise the command it answers was refused,
-    // which ends the session.
+    // which ends the session: for good (5xx), or for now (4xx), when every
+    // mail not yet taken is put off.
     bool expect(const char* code, const SmtpReplyReader::Reply& reply, const char* command);
+    bool closedEarly() override;
+    // What becomes of a recipient's mail, as the server's replies say.
+    enum class Fate : std::uint8_t { Pending, Taken, Refused, Deferred };
+    void defer(int index, const char* step, const SmtpReplyReader::Reply& reply);
+    // The recipient being served put off, named in the status line as a
+    // refusal is.
+    void putOff(int index, const char* step, const SmtpReplyReader::Reply& reply);
+    // Every mail not yet taken or refused is put off, and the session ends
+    // with QUIT: the server cannot take mail now.
+    void putOffTheRest(const char* step, const SmtpReplyReader::Reply& reply);
+    bool anyDeferred() const { return !deferred_.empty(); }
     void sendQuit();
     // The whole text of the message to recipient `index`; its Message-ID
-    // waits for the server's answer to the text.
+    // and recipients wait for the server's answer to the text.
     std::string messageText(int index);
-    // The server answered the oldest text still unanswered.
-    void textAnswered(bool taken);
+    // The server answered the oldest text still unanswered: its recipients
+    // have it (2xx), get it later (4xx) or, each with a text of their own,
+    // never (5xx).
+    void textAnswered(const SmtpReplyReader::Reply& reply);
     // The first recipient from `from` on whose address can be sent; each one
     // skipped is named in the status line and noted. -1 when none is left.
     int nextUsableRecipient(int from);
@@ -186,9 +212,16 @@ private:
     State state_ = State::Connect;
     std::string replyCode_;
     int recipientIndex_ = 0;
-    int acceptedRecipients_ = 0;   // RCPT TO taken in the shared envelope
-    std::deque<std::string> textIds_;   // Message-IDs of the texts sent and not yet answered
+    std::vector<Fate> fate_;       // a recipient's, by index
+    std::vector<int> envelope_;    // shared envelope: whose RCPT TO was taken
+    struct SentText {
+        std::string messageId;
+        std::vector<int> recipients;
+    };
+    std::deque<SentText> texts_;        // sent and not yet answered, oldest first
     std::vector<std::string> acceptedIds_;
+    std::vector<Undelivered> deferred_;
+    bool mailDeferred_ = false;         // per-recipient groups: this transaction's MAIL FROM was put off
     EhloOffer offer_;              // of the latest EHLO reply
     bool pipelining_ = false;      // the mailing sends groups
     std::deque<State> awaiting_;   // in groups: what each reply due answers, in order

@@ -799,7 +799,7 @@ void TestSmtpSession::groupedDialogue_data()
     QTest::addColumn<QByteArrayList>("replies");    // after the greeting and EHLO
     QTest::addColumn<QByteArrayList>("sends");      // after EHLO, one entry a send
     QTest::addColumn<int>("accepted");
-    QTest::addColumn<QByteArrayList>("undelivered");   // "address step"
+    QTest::addColumn<QByteArrayList>("undelivered");   // "address step"; put off: "later address step"
     QTest::addColumn<int>("failure");               // SessionFailure::Kind
     QTest::addColumn<bool>("timesOut");
 
@@ -851,6 +851,41 @@ void TestSmtpSession::groupedDialogue_data()
                           "QUIT"}
         << 0 << QByteArrayList{"p0@docomo.ne.jp RCPT TO", "p1@docomo.ne.jp RCPT TO", "p2@docomo.ne.jp RCPT TO"}
         << int(K::NobodyReachable) << false;
+    // Put off (4xx): only that player's turn, or with 421 every mail not
+    // yet taken; nothing put off counts as refused.
+    QTest::newRow("one each, the second put off at RCPT")
+        << true << 0
+        << QByteArrayList{taken, queued + "250 ok\r\n450 4.2.1 try later\r\n554 5.5.1 no valid recipients\r\n",
+                          "250 reset\r\n" + taken, queued, "221 bye\r\n"}
+        << QByteArrayList{group(0), "<message>\r\n" + group(1), "RSET\r\n" + group(2), "<message>", "QUIT"} << 2
+        << QByteArrayList{"later p1@docomo.ne.jp RCPT TO"} << int(K::None) << false;
+    QTest::newRow("one each, the second's sender put off: its RCPT and DATA fail for want of it")
+        << true << 0
+        << QByteArrayList{taken, queued + "451 4.7.1 too much mail\r\n503 5.5.1 need MAIL\r\n503 5.5.1 need RCPT\r\n",
+                          "250 reset\r\n" + taken, queued, "221 bye\r\n"}
+        << QByteArrayList{group(0), "<message>\r\n" + group(1), "RSET\r\n" + group(2), "<message>", "QUIT"} << 2
+        << QByteArrayList{"later p1@docomo.ne.jp MAIL FROM"} << int(K::None) << false;
+    QTest::newRow("one each, the first message put off")
+        << true << 0 << QByteArrayList{taken, "452 4.3.1 insufficient storage\r\n" + taken, queued + taken, queued, "221 bye\r\n"}
+        << QByteArrayList{group(0), "<message>\r\n" + group(1), "<message>\r\n" + group(2), "<message>", "QUIT"} << 2
+        << QByteArrayList{QByteArray("later p0@docomo.ne.jp ") + SessionTexts::kMessageStep} << int(K::None) << false;
+    QTest::newRow("one each, 421 in the middle: the rest put off, QUIT")
+        << true << 0 << QByteArrayList{taken, queued + "421 4.7.0 try again later\r\n", "221 bye\r\n"}
+        << QByteArrayList{group(0), "<message>\r\n" + group(1), "QUIT"} << 1
+        << QByteArrayList{"later p1@docomo.ne.jp Mail From", "later p2@docomo.ne.jp Mail From"} << int(K::None) << false;
+    QTest::newRow("shared envelope, one put off in the group")
+        << false << 0 << QByteArrayList{"250 ok\r\n250 ok\r\n452 4.5.3 too many recipients\r\n250 ok\r\n354 go\r\n", queued, "221 bye\r\n"}
+        << QByteArrayList{"MAIL FROM:<quiz@trivorn.test>\r\nRCPT TO:<p0@docomo.ne.jp>\r\nRCPT TO:<p1@docomo.ne.jp>\r\n"
+                          "RCPT TO:<p2@docomo.ne.jp>\r\nDATA",
+                          "<message>", "QUIT"}
+        << 1 << QByteArrayList{"later p1@docomo.ne.jp RCPT TO"} << int(K::None) << false;
+    QTest::newRow("shared envelope, DATA put off: everybody later")
+        << false << 0 << QByteArrayList{"250 ok\r\n250 ok\r\n250 ok\r\n250 ok\r\n451 4.3.0 later\r\n", "221 bye\r\n"}
+        << QByteArrayList{"MAIL FROM:<quiz@trivorn.test>\r\nRCPT TO:<p0@docomo.ne.jp>\r\nRCPT TO:<p1@docomo.ne.jp>\r\n"
+                          "RCPT TO:<p2@docomo.ne.jp>\r\nDATA",
+                          "QUIT"}
+        << 0 << QByteArrayList{"later p0@docomo.ne.jp DATA", "later p1@docomo.ne.jp DATA", "later p2@docomo.ne.jp DATA"}
+        << int(K::None) << false;
     QTest::newRow("a stall inside the group")
         << true << 0 << QByteArrayList{"250 ok\r\n250 o"} << QByteArrayList{group(0)} << 0 << QByteArrayList{}
         << int(K::TimedOut) << true;
@@ -897,6 +932,7 @@ void TestSmtpSession::groupedDialogue()
     QCOMPARE(rig.session.acceptedMessages(), accepted);
     QByteArrayList refused;
     for (const auto& u : rig.session.undelivered()) refused << QByteArray::fromStdString(u.address + " " + u.step);
+    for (const auto& u : rig.session.deferred()) refused << QByteArray::fromStdString("later " + u.address + " " + u.step);
     QCOMPARE(refused, undelivered);
     QCOMPARE(int(rig.session.failure().kind), failure);
     QCOMPARE(rig.view.ended, 1);
