@@ -1,5 +1,7 @@
 #include "mail/FailureTexts.h"
 
+#include <cstring>
+
 namespace {
 
 // 自己署名の証明書です
@@ -66,6 +68,10 @@ constexpr char kCheckSmtpAuth[] = "\x83\x81\x81[\x83\x8b\x82\xcc\x90\xdd\x92\xe8
 constexpr char kCheckSender[] = "\x83\x81\x81[\x83\x8b\x82\xcc\x90\xdd\x92\xe8\x82\xc5\x81u\x83\x81\x81[\x83\x8b\x83" "A\x83h\x83\x8c\x83X\x81v\x82\xc6\x81" "A\x81u\x90\xda\x91\xb1\x81v\x82\xcc\x91\x97\x90M\x82\xcc\x94" "F\x8f\xd8\x82\xf0\x8am\x82\xa9\x82\xdf\x82\xc4\x89\xba\x82\xb3\x82\xa2\x81" "B";
 // アドレス帳のアドレスを確かめて下さい。
 constexpr char kCheckAddresses[] = "\x83" "A\x83h\x83\x8c\x83X\x92\xa0\x82\xcc\x83" "A\x83h\x83\x8c\x83X\x82\xf0\x8am\x82\xa9\x82\xdf\x82\xc4\x89\xba\x82\xb3\x82\xa2\x81" "B";
+// 送信数の上限に達したようです: 
+constexpr char kQuotaReached[] = "\x91\x97\x90M\x90\x94\x82\xcc\x8f\xe3\x8c\xc0\x82\xc9\x92" "B\x82\xb5\x82\xbd\x82\xe6\x82\xa4\x82\xc5\x82\xb7: ";
+// 時間をおいてから、またはプロバイダの送信数の上限を確かめてから、もう一度ＳＴＡＲＴを押して下さい。
+constexpr char kQuotaWhatToDo[] = "\x8e\x9e\x8a\xd4\x82\xf0\x82\xa8\x82\xa2\x82\xc4\x82\xa9\x82\xe7\x81" "A\x82\xdc\x82\xbd\x82\xcd\x83v\x83\x8d\x83o\x83" "C\x83_\x82\xcc\x91\x97\x90M\x90\x94\x82\xcc\x8f\xe3\x8c\xc0\x82\xf0\x8am\x82\xa9\x82\xdf\x82\xc4\x82\xa9\x82\xe7\x81" "A\x82\xe0\x82\xa4\x88\xea\x93x\x82r\x82s\x82`\x82q\x82s\x82\xf0\x89\x9f\x82\xb5\x82\xc4\x89\xba\x82\xb3\x82\xa2\x81" "B";
 // しばらくしてからもう一度ＳＴＡＲＴを押して下さい。
 constexpr char kTryAgain[] = "\x82\xb5\x82\xce\x82\xe7\x82\xad\x82\xb5\x82\xc4\x82\xa9\x82\xe7\x82\xe0\x82\xa4\x88\xea\x93x\x82r\x82s\x82`\x82q\x82s\x82\xf0\x89\x9f\x82\xb5\x82\xc4\x89\xba\x82\xb3\x82\xa2\x81" "B";
 
@@ -119,6 +125,15 @@ SjisText certificateRefusedText(const SjisText& server, const CertificateRefusal
            kStop + kTrustWhere;
 }
 
+bool refusedForQuota(const SessionFailure& failure) {
+    if (failure.kind != SessionFailure::Kind::Refused || failure.detail.rfind("MAIL FROM: ", 0) != 0) return false;
+    SjisText lower;
+    for (char c : failure.detail) lower += asciiLower(c);
+    for (const char* word : {"quota", "limit", "too many", "exceed", "rate"})
+        if (lower.find(word) != SjisText::npos) return true;
+    return false;
+}
+
 SjisText failureExplanation(const SessionFailure& failure, bool sending) {
     using K = SessionFailure::Kind;
     const SjisText server = sending ? kSmtpName : kPop3Name;
@@ -134,7 +149,11 @@ SjisText failureExplanation(const SessionFailure& failure, bool sending) {
     case K::NoStls: return server + kNoStls + kStop + kCheckPop3Protection;
     case K::NoAuth: return server + kNoAuth + kStop + kCheckSmtpAuth;
     case K::LoginRefused: return server + kLoginRefused + detail + kStop + (sending ? kCheckSmtpLogin : kCheckPop3Login);
-    case K::Refused: return server + kCommandRefused + detail + kStop + (sending ? kCheckSender : kTryAgain);
+    case K::Refused:
+        // The sender refused for a quota: the provider's words, and to wait or look.
+        if (sending && refusedForQuota(failure))
+            return kQuotaReached + failure.detail.substr(std::strlen("MAIL FROM: ")) + kStop + kQuotaWhatToDo;
+        return server + kCommandRefused + detail + kStop + (sending ? kCheckSender : kTryAgain);
     case K::NobodyReachable: return kNobodyReachable + detail + kStop + kCheckAddresses;
     case K::Fault: return kFault + detail + kStop + kTryAgain;
     }

@@ -13,6 +13,11 @@ SjisText certificateProblemsText(const CertificateRefusal& refusal);
 // where in the mail settings it can be trusted.
 SjisText certificateRefusedText(const SjisText& server, const CertificateRefusal& refusal);
 
+// The server refused the sender for good, and its words speak of a sending
+// quota or limit ("quota", "limit", "too many", "exceeded", "rate"), as
+// providers word it: nothing goes out until the operator waits or acts.
+bool refusedForQuota(const SessionFailure& failure);
+
 // Why a session with the sending (SMTP) or the receiving (POP3) server
 // failed, and what to do in the mail settings. Empty when it did not fail.
 SjisText failureExplanation(const SessionFailure& failure, bool sending);

@@ -50,11 +50,17 @@ struct TransportSettings {
     // a file written before it reads the keyring; a password such a file
     // still holds is used from the file until the next save.
     std::int16_t PasswordStore = stored(PasswordPlace::Keyring);
+    // At most this many messages a minute, spread evenly; 0: as fast as the
+    // server takes them, as always.
+    std::int16_t MessagesPerMinute = 0;
+    // The provider's limit of recipients a day, for START to warn of a
+    // round that may pass it; 0: none known.
+    std::int16_t DailyRecipientLimit = 0;
 
     template <class V> void visit(V& v) {
         v(SmtpPort); v(SmtpProtection); v(SmtpLoginKind); v(SmtpUser); v(SmtpPassword);
         v(Pop3Port); v(Pop3Protection); v(TrustedServers); v(TrustedFingerprints); v(GreetingName);
-        v(PasswordStore);
+        v(PasswordStore); v(MessagesPerMinute); v(DailyRecipientLimit);
     }
     bool operator==(const TransportSettings&) const = default;
 };

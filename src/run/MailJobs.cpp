@@ -78,6 +78,26 @@ SmtpJob makeRoundSmtpJob(Module1& m, const OutgoingMail& mail, CompleteMailFn co
     return job;
 }
 
+SmtpJob makeOwedSmtpJob(const Module1& m, const OwedMail& mail)
+{
+    SmtpJob job;
+    job.server = m.mailSettings.SmtpServer;
+    job.ownAddress = m.mailSettings.OwnAddress;
+    job.subject = mail.subject;
+    job.perRecipient = mail.perRecipient;
+    std::vector<SjisText> bodies;
+    for (const OwedMail::Owed& o : mail.owed) {
+        job.recipients.push_back(o.recipient);
+        bodies.push_back(o.body);
+    }
+    job.bodyFor = [bodies = std::move(bodies)](int i) { return bodies[std::size_t(i)]; };
+    job.showsProgress = false;
+    job.quiet = true;
+    job.ownerTellsFailures = true;
+    giveHeaders(job, m);
+    return job;
+}
+
 Pop3Job makeRoundPop3Job(Module1& m, std::function<bool(const std::string&)> parse)
 {
     Pop3Job job;

@@ -6,6 +6,7 @@
 #include "mail/SmtpSession.h"
 #include "model/Module1.h"
 #include "run/OutgoingMail.h"
+#include "run/OwedMail.h"
 
 // Every mail session's job, for the round and for the feedback window alike:
 // what to send or fetch, and how to reach the server from the connection
@@ -31,6 +32,10 @@ std::vector<SmtpJob::Recipient> ParticipantRecipients(const QuizRun& run);
 // `mail` to its recipients: one shared text, or (PerRecipientMode) for each
 // participant its own copy, completed by `complete` as its turn comes.
 SmtpJob makeRoundSmtpJob(Module1& m, const OutgoingMail& mail, CompleteMailFn complete);
+
+// What `mail` still owes, to those it owes it, with the texts made for them
+// at the first try; quiet, with no message box: the round says how it went.
+SmtpJob makeOwedSmtpJob(const Module1& m, const OwedMail& mail);
 
 // A fetch from the configured POP3 server with the account and the stored
 // password in clear. When the mailbox holds messages, ArrivalCounter starts

@@ -6,12 +6,49 @@
 #include "run/RoundSetup.h"
 #include "run/RunTexts.h"
 #include "run/Scoring.h"
+#include "run/Waiting.h"
+
+#include <algorithm>
+
+namespace {
+
+// The countdown's status line with a note of the mail still owed.
+class NotedCountdown final : public CountdownView {
+public:
+    NotedCountdown(CountdownView& view, const RoundMail& mail) : view_(view), mail_(mail) {}
+    void setStatusText(const SjisText& text) override { view_.setStatusText(text + mail_.waitingNote()); }
+    void setProgressMax(int max) override { view_.setProgressMax(max); }
+    void setProgressMin(int min) override { view_.setProgressMin(min); }
+    void setProgressStyle(int style) override { view_.setProgressStyle(style); }
+    void setProgressValue(int value) override { view_.setProgressValue(value); }
+
+private:
+    CountdownView& view_;
+    const RoundMail& mail_;
+};
+
+// How long after the end of its first try a mailing's put-off mail is of use:
+// the invitation until its countdown ends, a question until shortly before
+// (a mail that comes later leaves no time to answer it), the closing mail a
+// while after the round.
+constexpr std::uint32_t kQuestionMarginMs = 10000;
+constexpr std::uint32_t kClosingRetryMs = 10 * 60000;
+std::uint32_t minutesMs(int minutes) { return std::uint32_t(std::max(minutes, 0)) * 60000u; }
+
+}  // namespace
 
 QuizRound::QuizRound(Module1& m, RoundNotes& vars, RoundView& view, RoundMail& mail)
     : m_(m), vars_(vars), view_(view), mail_(mail) {}
 
 RoundEnd QuizRound::play() {
     QuizRun& run = m_.quizRun;
+    // What becomes of owed mail is the round's to log and count; never
+    // after the round has returned.
+    mail_.onMailEvent = [this](const MailEvent& e) { mailEvent(e); };
+    struct Listening {
+        RoundMail& mail;
+        ~Listening() { mail.onMailEvent = nullptr; }
+    } listening{mail_};
     view_.setControlsEnabled(false);
     // Nothing of a round shown before may surface while this one starts: not
     // its joined marks, not its ranking when the grids are paged.
@@ -27,6 +64,12 @@ RoundEnd QuizRound::play() {
     const int questionCount = *QuestionCountOf(m_.questionSet);
     const int addressCount = BuildAddressList(m_);
     if (addressCount == 0) return stopForSetup(RunTexts::kNoAddresses);
+    // Before anything is sent: a round that may pass the provider's daily
+    // limit goes on only if the operator says so.
+    const int dailyLimit = m_.transport.DailyRecipientLimit;
+    const RoundRecipients most = MostRecipients(addressCount, questionCount);
+    if (dailyLimit > 0 && most.total() > dailyLimit && !view_.goOnOverDailyLimit(most, dailyLimit))
+        return stopForSetup(RunTexts::kOverDailyLimit);
     view_.showJoinedPlayers(addressCount);
 
     if (const auto early = sendInvitationAndFetchReplies(addressCount, questionCount)) return *early;
@@ -46,6 +89,8 @@ RoundEnd QuizRound::play() {
 
     if (!sendClosingMail()) return RoundEnd::Stopped;
     const bool stored = storeRound();
+    // The results are safe on disk; put-off closing mail has a while yet.
+    settleOwedMail(m_.closingMail.Subject);
     status(stored ? RunTexts::kQuizEnded : RunTexts::kNotStored);
     view_.reload();
     return end(stored ? RoundEnd::Stored : RoundEnd::NotStored);
@@ -77,9 +122,13 @@ std::optional<RoundEnd> QuizRound::sendInvitationAndFetchReplies(int addressCoun
     const OutgoingMail mail{invitation.Subject, invitation.Body, false, AddressListRecipients(m_.quizRun)};
     // Without the invitation nobody can join: rather than count down for
     // replies that cannot come, the round does not start.
-    const MailingReport sent = mail_.send(mail, true);
+    const MailingReport sent =
+        mail_.send(mail, true, {RunTexts::kInvitationPhase, minutesMs(invitation.ReplyMinutes)});
     if (stopped_) return RoundEnd::Stopped;
-    if (sent.accepted == 0) return stopForMail(RunTexts::kInvitationNotSent, sent.failure, true);
+    // Put off by the server is not refused: it is tried again while the
+    // countdown runs.
+    if (sent.accepted == 0 && sent.deferred.empty())
+        return stopForMail(RunTexts::kInvitationNotSent, sent.failure, true);
     mailingDone(invitation.Subject, RunTexts::kInvitationPhase, sent);
 
     if (!countdown(invitation.Subject, invitation.ReplyMinutes)) return RoundEnd::Stopped;
@@ -97,12 +146,20 @@ std::optional<RoundEnd> QuizRound::sendInvitationAndFetchReplies(int addressCoun
 
 void QuizRound::mailingDone(const SjisText& subject, const SjisText& phase, const MailingReport& report,
                             bool announce) {
-    if (report.failure.kind == SessionFailure::Kind::LoginRefused) {
+    const SessionFailure::Kind kind = report.failure.kind;
+    // A refused login, or a sender refused for a quota, is told: the mail
+    // will not go out until the operator acts.
+    if (kind == SessionFailure::Kind::LoginRefused || refusedForQuota(report.failure)) {
         tell(subject + RunTexts::kNotSent + failureExplanation(report.failure, true));
         return;
     }
+    for (const SmtpSession::Undelivered& d : report.deferred)
+        logDelivery(phase, d.address, d.step + (" " + SjisText(RunTexts::kLogPutOff)), d.reply);
+    const SjisText later = report.deferred.empty() ? SjisText()
+                           : " " + SjisText(RunTexts::kSentLater) + std::to_string(report.deferred.size()) +
+                                 RunTexts::kUndeliveredUnit;
     if (report.undelivered.empty()) {
-        if (announce) status(subject + RunTexts::kSent);
+        if (announce) status(subject + RunTexts::kSent + later);
         return;
     }
     // Named in the status line (the first few), counted on the window, and
@@ -113,15 +170,48 @@ void QuizRound::mailingDone(const SjisText& subject, const SjisText& phase, cons
         names += (i ? "\x81\x41" : "") + report.undelivered[i].address;   // 、
     if (report.undelivered.size() > kNamed) names += RunTexts::kAndOthers;
     status(subject + RunTexts::kSent + RunTexts::kUndelivered + std::to_string(report.undelivered.size()) +
-           RunTexts::kUndeliveredUnit + " (" + names + ")");
-    undelivered_ += int(report.undelivered.size());
-    view_.showUndelivered(undelivered_);
+           RunTexts::kUndeliveredUnit + " (" + names + ")" + later);
+    countUndelivered(int(report.undelivered.size()));
+    for (const SmtpSession::Undelivered& u : report.undelivered) logDelivery(phase, u.address, u.step, u.reply);
+}
 
-    DataFiles& files = *m_.platform.files;
+void QuizRound::mailEvent(const MailEvent& e) {
+    switch (e.kind) {
+    case MailEvent::Kind::PutOff:
+        logDelivery(e.phase, e.who.address, e.who.step + (" " + SjisText(RunTexts::kLogPutOff)), e.who.reply);
+        return;
+    case MailEvent::Kind::TakenLater:
+        logDelivery(e.phase, e.who.address, RunTexts::kLogTakenLater, e.who.reply);
+        return;
+    case MailEvent::Kind::RefusedLater:
+        logDelivery(e.phase, e.who.address, SjisText(RunTexts::kLogRefusedLater) + " " + e.who.step, e.who.reply);
+        countUndelivered(1);
+        return;
+    case MailEvent::Kind::GivenUp:
+        logDelivery(e.phase, e.who.address, RunTexts::kLogGivenUp, e.who.reply);
+        countUndelivered(1);
+        return;
+    }
+}
+
+void QuizRound::countUndelivered(int more) {
+    undelivered_ += more;
+    view_.showUndelivered(undelivered_);
+}
+
+void QuizRound::logDelivery(const SjisText& phase, const SjisText& address, const SjisText& what,
+                            const SjisText& reply) {
     const std::string log = RunTexts::kDeliveryLogPrefix + m_.quizRun.RoundNumber + RunTexts::kDeliveryLogSuffix;
-    const std::string when = m_.platform.clock->localDateTime();
-    for (const SmtpSession::Undelivered& u : report.undelivered)
-        files.appendLine(log, when + '\t' + phase + '\t' + u.address + '\t' + u.step + '\t' + u.reply);
+    m_.platform.files->appendLine(log, m_.platform.clock->localDateTime() + '\t' + phase + '\t' + address + '\t' +
+                                           what + '\t' + reply);
+}
+
+void QuizRound::settleOwedMail(const SjisText& subject) {
+    while (mail_.owesMail() && !stopped_) {
+        status(subject + RunTexts::kRetryWait + mail_.waitingNote());
+        wait(m_.platform, 1000, &stopped_);
+        mail_.retryDue();
+    }
 }
 
 void QuizRound::fetchDone(const SjisText& subject, const FetchReport& report) {
@@ -139,9 +229,12 @@ bool QuizRound::playQuestion(int q) {
     m_.quizRun.CurrentQuestion = std::int16_t(q);
 
     const OutgoingMail mail{set.Subject[q], set.QuestionMail[q], true, ParticipantRecipients(m_.quizRun)};
-    const MailingReport sent = mail_.send(mail);
+    const SjisText phase = RunTexts::kQuestionPhase + std::to_string(q);
+    const std::uint32_t whole = minutesMs(set.ReplyMinutes[q]);
+    const MailingReport sent =
+        mail_.send(mail, false, {phase, whole > kQuestionMarginMs ? whole - kQuestionMarginMs : 0});
     if (stopped_) return false;
-    mailingDone(set.Subject[q], RunTexts::kQuestionPhase + std::to_string(q), sent);
+    mailingDone(set.Subject[q], phase, sent);
 
     if (!countdown(set.Subject[q], set.ReplyMinutes[q])) return false;
 
@@ -159,7 +252,7 @@ bool QuizRound::playQuestion(int q) {
 
 bool QuizRound::sendClosingMail() {
     const OutgoingMail mail{m_.closingMail.Subject, m_.closingMail.Body, true, ParticipantRecipients(m_.quizRun)};
-    const MailingReport sent = mail_.send(mail);
+    const MailingReport sent = mail_.send(mail, false, {RunTexts::kClosingPhase, kClosingRetryMs});
     if (stopped_) return false;
     // The round's end says the rest.
     mailingDone(m_.closingMail.Subject, RunTexts::kClosingPhase, sent, false);
@@ -167,7 +260,10 @@ bool QuizRound::sendClosingMail() {
 }
 
 bool QuizRound::countdown(const SjisText& subject, int minutes) {
-    Countdown(m_.platform, view_, subject, minutes, &stopped_);
+    // Owed mail is tried on the countdown's own clock, second by second:
+    // the countdown never waits for it.
+    NotedCountdown noted(view_, mail_);
+    Countdown(m_.platform, noted, subject, minutes, &stopped_, [this] { mail_.retryDue(); });
     return !stopped_;
 }
 

@@ -53,6 +53,16 @@ private:
     // After a fetch: a refused login is told to the operator, never taken
     // for a mailbox without replies.
     void fetchDone(const SjisText& subject, const FetchReport& report);
+    // What became of mail owed since its mailing: logged, and counted when
+    // it never went out.
+    void mailEvent(const MailEvent& e);
+    void countUndelivered(int more);
+    // A line of the round's delivery log: when, the mailing, whose mail,
+    // what happened to it, the server's words.
+    void logDelivery(const SjisText& phase, const SjisText& address, const SjisText& what, const SjisText& reply);
+    // Waits, the status line saying so, until no mail is owed any more:
+    // delivered, refused, or past its time.
+    void settleOwedMail(const SjisText& subject);
     // The status line and a message box that does not hold up the round.
     void tell(const SjisText& text);
     bool countdown(const SjisText& subject, int minutes);

@@ -59,12 +59,20 @@ int BuildAddressList(Module1& m) {
     run.ListJoined.fill(0);
     int c = 0;
     for (int i = 0; i < kAddressSlots; ++i) {
-        const SjisText& address = book.Addresses[std::size_t(i)];
-        if (book.SendFlags[std::size_t(i)] == 0 || address.empty() || address == " ") continue;
+        if (!IsInvited(book, i)) continue;
         run.ListNames[std::size_t(c)] = book.Names[std::size_t(i)];
-        run.ListAddresses[std::size_t(c)] = address;
+        run.ListAddresses[std::size_t(c)] = book.Addresses[std::size_t(i)];
         ++c;
     }
     run.AddressLastIndex = std::int16_t(c - 1);
     return c;
+}
+
+bool IsInvited(const AddressBook& book, int slot) {
+    const SjisText& address = book.Addresses[std::size_t(slot)];
+    return book.SendFlags[std::size_t(slot)] != 0 && !address.empty() && address != " ";
+}
+
+RoundRecipients MostRecipients(int invited, int questionCount) {
+    return {invited, invited * questionCount, invited};
 }

@@ -26,3 +26,17 @@ std::optional<int> QuestionCountOf(const QuestionSet& set);
 // set and whose address is neither empty nor a single space. Returns the
 // number of entries C (AddressLastIndex is C - 1); nothing joined yet.
 int BuildAddressList(Module1& m);
+
+// Whether address-book slot `slot` is invited: its send mark set and its
+// address neither empty nor a single space.
+bool IsInvited(const AddressBook& book, int slot);
+
+// The most recipients a round sends to, should everyone invited join: what
+// a provider's daily limit counts.
+struct RoundRecipients {
+    int invitation = 0;   // everyone invited, in one mail
+    int questions = 0;    // every question to every player
+    int closing = 0;      // the closing mail to every player
+    int total() const { return invitation + questions + closing; }
+};
+RoundRecipients MostRecipients(int invited, int questionCount);

@@ -1,4 +1,5 @@
 #pragma once
+#include "run/RoundSetup.h"
 #include "run/Waiting.h"
 
 // What a round shows while it plays: the main window's status line and
@@ -27,4 +28,7 @@ public:
     // The window's state after a stored round: the round selector refilled
     // from the counter (the next round), the scroll bars back at one page.
     virtual void reload() = 0;
+    // The round may send to more recipients than the provider takes a day:
+    // true when the operator chooses to start it even so.
+    virtual bool goOnOverDailyLimit(const RoundRecipients& most, int dailyLimit) = 0;
 };

@@ -26,7 +26,8 @@ void wait(Platform& p, std::uint32_t ms, const bool* stop) {
     }
 }
 
-void Countdown(Platform& p, CountdownView& view, const SjisText& subject, int minutes, const bool* stop) {
+void Countdown(Platform& p, CountdownView& view, const SjisText& subject, int minutes, const bool* stop,
+               const std::function<void()>& eachSecond) {
     view.setStatusText(subject + kAwaitingReplies + std::to_string(minutes) + kMinutes + kPleaseWait);
 
     // At most 32767 minutes: 1 966 020 000 ms, which an int holds.
@@ -47,13 +48,19 @@ void Countdown(Platform& p, CountdownView& view, const SjisText& subject, int mi
         // has been brought up to date: the countdown never ends early.
         p.eventLoop->yieldOnce();
         wait(p, 1000, stop);
+        if (eachSecond) eachSecond();
     }
 }
 
 void waitForSessionEnd(Platform& p, MailSession& session) {
+    if (!session.running()) return;
     LoopExit exit;
-    if (!session.running()) exit.quit();
-    session.whenEnded([&exit] { exit.quit(); });
+    // Whoever else hears of the end still does.
+    std::function<void()> before = session.whenEnded(nullptr);
+    session.whenEnded([&exit, before] {
+        if (before) before();
+        exit.quit();
+    });
     p.eventLoop->runUntil(exit);
-    session.whenEnded({});
+    session.whenEnded(std::move(before));
 }

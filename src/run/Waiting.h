@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 
 #include "mail/MailSession.h"
 #include "platform/Platform.h"
@@ -35,9 +36,10 @@ void wait(Platform& p, std::uint32_t ms, const bool* stop = nullptr);
 // minutes × 60 steps of one second each, showing the time left and moving the
 // progress bar from 1000 to minutes × 60000. A step lasts one second plus the
 // time taken to update the window, so the whole never takes less than the
-// minutes given. It ends early only when `*stop` is set.
+// minutes given. It ends early only when `*stop` is set. `eachSecond`, if
+// given, runs after every step: what else the round does on its clock.
 void Countdown(Platform& p, CountdownView& view, const SjisText& subject, int minutes,
-               const bool* stop = nullptr);
+               const bool* stop = nullptr, const std::function<void()>& eachSecond = {});
 
 // Returns once `session` has ended, by any road: its end quits the loop that
 // waits (its own time-out guarantees that it ends, abandon() ends it at once).

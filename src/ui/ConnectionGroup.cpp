@@ -54,6 +54,7 @@ std::int16_t storedChoice(const QComboBox* box) { return std::int16_t(box->curre
 void showChoice(QComboBox* box, std::int16_t value) { box->setCurrentIndex(box->findData(int(value))); }
 
 constexpr int kLastPort = 65535;
+constexpr int kLargestLimit = 32767;   // what the file's number holds
 
 // A port box offers the usual ports and takes any other typed in; empty
 // means the usual port of the protection.
@@ -63,6 +64,16 @@ QComboBox* portBox(QWidget* parent, const QStringList& usual, const QString& nam
     c->setValidator(new QIntValidator(1, kLastPort, c));
     c->lineEdit()->setAccessibleName(name);
     return c;
+}
+
+// A limit of the provider's: a whole number, 0 (or nothing) for none.
+QLineEdit* limitBox(QWidget* parent, const QString& name) {
+    auto* box = new QLineEdit(parent);
+    box->setAccessibleName(name);
+    box->setValidator(new QIntValidator(0, kLargestLimit, box));
+    box->setPlaceholderText(uiText("0 = 上限なし"));
+    makeNumberBox(box);
+    return box;
 }
 
 }  // namespace
@@ -86,6 +97,8 @@ ConnectionGroup::ConnectionGroup(QWidget* parent) : QGroupBox(uiText("接続"), 
     guardText(greetingName, kAddressChars);
     pop3Port = portBox(this, {"110", "995"}, uiText("受信ポート"));
     pop3Protection = choices(this, kPop3Protections, uiText("受信の暗号化"));
+    messagesPerMinute = limitBox(this, uiText("1分間の送信数の上限"));
+    dailyRecipients = limitBox(this, uiText("1日の送信上限 (宛先数)"));
     // Read-only text rather than a label: a fingerprint has no space to wrap
     // at, and a screen reader reads the text itself.
     refusedCertificate = new QPlainTextEdit(this);
@@ -103,7 +116,8 @@ ConnectionGroup::ConnectionGroup(QWidget* parent) : QGroupBox(uiText("接続"), 
     int row = 0;
     // Each box is captioned with its own name.
     for (QWidget* box : std::initializer_list<QWidget*>{smtpPort, smtpProtection, smtpLogin, smtpUser, smtpPassword,
-                                                        greetingName, pop3Port, pop3Protection}) {
+                                                        greetingName, pop3Port, pop3Protection, messagesPerMinute,
+                                                        dailyRecipients}) {
         grid->addWidget(captionLabel(box->accessibleName(), this, box), row, 0);
         grid->addWidget(box, row, 1);
         ++row;
@@ -158,6 +172,8 @@ void ConnectionGroup::load(const TransportSettings& t, const QString& automatic)
     showChoice(smtpLogin, stored(loginKindOf(t.SmtpLoginKind)));
     setText(smtpUser, t.SmtpUser);
     setText(smtpPassword, DecodeBase64Text(t.SmtpPassword).value_or(SjisText()));
+    for (auto [box, value] : {std::pair{messagesPerMinute, t.MessagesPerMinute}, {dailyRecipients, t.DailyRecipientLimit}})
+        box->setText(value > 0 ? QString::number(value) : QString());
 }
 
 QList<FieldCheck> ConnectionGroup::checks() const {
@@ -171,6 +187,12 @@ QList<FieldCheck> ConnectionGroup::checks() const {
         const int port = typed.toInt(&isNumber);
         const bool fits = typed.isEmpty() || (isNumber && port >= 1 && port <= kLastPort);
         found << FieldCheck{fits ? QString() : wholeNumberMessage(box->accessibleName(), 1, kLastPort), box};
+    }
+    for (QLineEdit* box : {messagesPerMinute, dailyRecipients}) {
+        bool isNumber = false;
+        const int limit = box->text().trimmed().toInt(&isNumber);
+        const bool fits = box->text().trimmed().isEmpty() || (isNumber && limit >= 0 && limit <= kLargestLimit);
+        found << FieldCheck{fits ? QString() : wholeNumberMessage(box->accessibleName(), 0, kLargestLimit), box};
     }
     return found;
 }
@@ -189,6 +211,8 @@ void ConnectionGroup::store(TransportSettings& t) const {
     // A host name holds no white space; the server would refuse a greeting with it.
     if (Charset::toQt(t.GreetingName) != greetingName->text())
         t.GreetingName = Charset::toSjis(greetingName->text().simplified().remove(u' '));
+    t.MessagesPerMinute = std::int16_t(messagesPerMinute->text().trimmed().toInt());
+    t.DailyRecipientLimit = std::int16_t(dailyRecipients->text().trimmed().toInt());
     const QString shown = Charset::toQt(DecodeBase64Text(t.SmtpPassword).value_or(SjisText()));
     if (smtpPassword->text() != shown) t.SmtpPassword = EncodeBase64Text(textOf(smtpPassword));
 }

@@ -28,6 +28,10 @@ public:
     QLineEdit* greetingName;     // HELO/EHLO name; empty: this machine's (shown greyed)
     QComboBox* pop3Port;         // 110, 995, or typed
     QComboBox* pop3Protection;   // なし / STLS / SSL/TLS
+    // The provider's limits: messages a minute, spread evenly, and
+    // recipients a day, for START to warn of; 0 or empty: none.
+    QLineEdit* messagesPerMinute;
+    QLineEdit* dailyRecipients;
     // The last certificate refused: server, what failed and the whole
     // fingerprint, wrapped where it must be, to read, select and copy.
     QPlainTextEdit* refusedCertificate;

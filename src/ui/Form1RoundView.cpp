@@ -8,6 +8,7 @@
 
 #include "ui/Form1.h"
 #include "ui/PresentationWindow.h"
+#include "ui/RecipientCounts.h"
 #include "ui/ResultCells.h"
 #include "ui/Widgets.h"
 
@@ -79,6 +80,11 @@ void Form1RoundView::showRanking() {
 }
 
 void Form1RoundView::reload() { form_.Form_Load(); }
+
+bool Form1RoundView::goOnOverDailyLimit(const RoundRecipients& most, int dailyLimit) {
+    MessageBox* box = form_.m.platform.messageBox;
+    return box && box->ask(overDailyLimitQuestion(most, dailyLimit).toStdString(), "始める", "やめる");
+}
 
 void Form1RoundView::catchUp(PresentationWindow& presentation) const {
     if (countdownTotal_ < 0) return;

@@ -24,6 +24,7 @@ public:
     void showUndelivered(int count) override;
     void showRanking() override;
     void reload() override;
+    bool goOnOverDailyLimit(const RoundRecipients& most, int dailyLimit) override;
 
     // A presentation opened in the middle of a countdown picks it up.
     void catchUp(PresentationWindow& presentation) const;

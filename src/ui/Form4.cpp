@@ -22,7 +22,11 @@
 #include "platform/qt/Charset.h"
 #include "ui/ButtonKeys.h"
 #include "ui/ComboLock.h"
+#include "mail/Transport.h"
 #include "run/InvitationText.h"
+#include "run/RoundSetup.h"
+#include "ui/RecipientCounts.h"
+#include "ui/ValueLabel.h"
 #include "ui/FieldRules.h"
 #include "ui/Widgets.h"
 
@@ -118,6 +122,8 @@ void Form4::buildControls() {
     Text3->setReadOnly(true);   // until the current round is chosen from the list
     followReadOnly(Text3);
     Label6 = captionLabel(uiText("文字"), this);
+    MaxRecipients = new ValueLabel(uiText("送信する宛先数（最大）"), this);
+    MaxRecipients->setWordWrap(true);
 
     Text2 = new QPlainTextEdit(this);
     Text2->setAccessibleName(uiText("本文"));
@@ -185,6 +191,9 @@ void Form4::buildControls() {
     // read as one double rule.
     left->addSpacing(12);
     left->addLayout(framed(count, Line5, Line6, Line7, Line8));
+    left->addSpacing(12);
+    left->addWidget(captionLabel(MaxRecipients->accessibleName(), this));
+    left->addWidget(MaxRecipients);
     left->addStretch();
 
     auto* columns = new QHBoxLayout;
@@ -245,6 +254,22 @@ void Form4::Form_Load() {
     ComposeInvitationText();
     Text2_Change();
     trv4_read();
+    showMostRecipients();
+}
+
+void Form4::showMostRecipients() {
+    DataFiles& files = *m.platform.files;
+    // Read only: this window neither keeps nor creates these files.
+    AddressBook book;
+    readRecordFile(files, FileNames::kAddressBook, book, DataFiles::Mode::ReadOnly);
+    int invited = 0;
+    for (int i = 0; i < kAddressSlots; ++i) invited += IsInvited(book, i) ? 1 : 0;
+    QuestionSet questions;
+    readRecordFile(files, roundFileName(FileNames::kQuestionPrefix, textOf(Combo1)), questions, DataFiles::Mode::ReadOnly);
+    const RoundRecipients most = MostRecipients(invited, QuestionCountOf(questions).value_or(0));
+    const int limit = ReadTransportSettings(files).DailyRecipientLimit;
+    MaxRecipients->setText(mostRecipientsText(most) +
+                            (limit > 0 ? uiText("（1日の送信上限 %1件）").arg(limit) : QString()));
 }
 
 void Form4::ComposeInvitationText() {
@@ -334,6 +359,7 @@ void Form4::Combo1_Click() {
         setPastRound(true);
         trv4_read();
     }
+    showMostRecipients();
 }
 
 void Form4::setPastRound(bool past) {

@@ -38,6 +38,9 @@ public:
     QLineEdit* Text3;     // the body's size in Shift_JIS bytes
     QLabel* Label6;       // 文字
     QPlainTextEdit* Text2;   // the body
+    // What the round will send at most (invitation, questions, closing
+    // mail, their sum), beside the provider's daily limit where one is set.
+    QLabel* MaxRecipients;
     QPushButton* Command1;   // 確定
     QPushButton* Command2;   // 戻る
     // Frame lines: round the fields, round the byte count, round the body.
@@ -68,6 +71,8 @@ private:
     void buildControls();
     void wireConnections();
     void setPastRound(bool past);
+    // From the address book, the round's questions and the mail settings as stored.
+    void showMostRecipients();
 
     bool pastRound_ = false;
 };

@@ -149,16 +149,25 @@ void TestTransport::fileFromAnOlderFolder()
     trustCertificate(stored, "mail.isp.example", "AB:CD:EF");
     stored.GreetingName = "quizhost.example";
     stored.PasswordStore = ::stored(PasswordPlace::Files);
+    stored.MessagesPerMinute = 60;
+    stored.DailyRecipientLimit = 500;
     QVERIFY(writeRecordFile(world.files, FileNames::kTransport, stored));
     TransportSettings back;
     QVERIFY(readRecordFile(world.files, FileNames::kTransport, back, DataFiles::Mode::ReadOnly));
     QVERIFY(back == stored);
 
+    // Written before the limits were stored: no pace, no daily limit.
+    const std::string whole = encodeRecord(stored);
+    world.writeFile(FileNames::kTransport, QByteArray(whole.data(), qsizetype(whole.size()) - 4));
+    QVERIFY(readRecordFile(world.files, FileNames::kTransport, back, DataFiles::Mode::ReadOnly));
+    stored.MessagesPerMinute = 0;
+    stored.DailyRecipientLimit = 0;
+    QVERIFY(back == stored);
+
     // Written before the password place was stored, the file ends after the
     // greeting name: everything else reads as written, the place as the
     // keyring, where such a folder's passwords go at its next save.
-    const std::string whole = encodeRecord(stored);
-    world.writeFile(FileNames::kTransport, QByteArray(whole.data(), qsizetype(whole.size()) - 2));
+    world.writeFile(FileNames::kTransport, QByteArray(whole.data(), qsizetype(whole.size()) - 6));
     QVERIFY(readRecordFile(world.files, FileNames::kTransport, back, DataFiles::Mode::ReadOnly));
     stored.PasswordStore = ::stored(PasswordPlace::Keyring);
     QVERIFY(back == stored);

@@ -229,8 +229,9 @@ void TestRecordCodec::emptyRecordSizes_data() {
     QTest::addColumn<int>("size");
     QTest::addColumn<int>("expected");
     QTest::newRow("trv1 mail settings: six empty strings") << int(encodeRecord(MailSettings{}).size()) << 12;
-    // Five integers, two strings, 32 empty strings, a string, the password place.
-    QTest::newRow("trv1x transport settings") << int(encodeRecord(TransportSettings{}).size()) << 82;
+    // Five integers, two strings, 32 empty strings, a string, the password
+    // place, the two limits.
+    QTest::newRow("trv1x transport settings") << int(encodeRecord(TransportSettings{}).size()) << 86;
     QTest::newRow("trv2 address book: 2000 strings + 1000 integers") << int(encodeRecord(AddressBook{}).size()) << 6000;
     QTest::newRow("trv3 counter: one integer") << int(encodeRecord(RoundCounter{}).size()) << 2;
     QTest::newRow("trv4/trv6 mail: 4 strings + 3 integers") << int(encodeRecord(InvitationMail{}).size()) << 14;

@@ -18,6 +18,7 @@
 
 #include "codec/Base64.h"
 #include "demo/PreparedRound.h"
+#include "mail/MessageHeaders.h"
 #include "model/Connection.h"
 #include "support/IconvText.h"
 #include "support/RawRecord.h"
@@ -32,7 +33,10 @@ using Answer = ScriptedServer::Answer;
 
 QString u(const char* utf8) { return QString::fromUtf8(utf8); }
 
-enum class Fault { Refused, Closed, Silence, OneByte, Temporary, Permanent, Garbage, HugeLine, TlsGarbage, TlsStall };
+// Temporary refusals as providers give them: 451 (local error), 450 (too
+// much mail), 452 (too many recipients), 421 (closing).
+enum class Fault { Refused, Closed, Silence, OneByte, Temporary, Permanent, Garbage, HugeLine, TlsGarbage, TlsStall,
+                   TooMuchMail, TooManyRecipients, Closing };
 
 const char* faultName(Fault f) {
     switch (f) {
@@ -40,12 +44,15 @@ const char* faultName(Fault f) {
     case Fault::Closed: return "closed";
     case Fault::Silence: return "silence";
     case Fault::OneByte: return "one byte per read";
-    case Fault::Temporary: return "4xx";
+    case Fault::Temporary: return "451";
     case Fault::Permanent: return "5xx/-ERR";
     case Fault::Garbage: return "garbage";
     case Fault::HugeLine: return "1 MB line";
     case Fault::TlsGarbage: return "garbage for a handshake";
     case Fault::TlsStall: return "stalled handshake";
+    case Fault::TooMuchMail: return "450";
+    case Fault::TooManyRecipients: return "452";
+    case Fault::Closing: return "421";
     }
     return "";
 }
@@ -72,6 +79,9 @@ Answer spoil(const Answer& normal, Fault fault, bool pop3) {
         return a;
     }
     case Fault::Temporary: return Answer::reply(pop3 ? "-ERR [IN-USE] try again later\r\n" : "451 4.3.0 Try again later\r\n");
+    case Fault::TooMuchMail: return Answer::reply("450 4.7.1 Error: too much mail\r\n");
+    case Fault::TooManyRecipients: return Answer::reply("452 4.5.3 Too many recipients\r\n");
+    case Fault::Closing: return Answer::reply("421 4.7.0 Try again later, closing connection\r\n");
     case Fault::Permanent: return Answer::reply(pop3 ? "-ERR refused\r\n" : "554 5.7.1 Refused\r\n");
     case Fault::Garbage: return Answer::reply(kGarbage);
     case Fault::HugeLine: {
@@ -222,7 +232,14 @@ struct MatrixRig {
     std::unique_ptr<Form1> form;
     QStringList statuses;
     bool sendingFirstQuestion = false;
-    int acceptedQuestionMails = 0;   // first question's messages the SMTP server answered 250
+    int acceptedQuestionMails = 0;   // first question's messages the SMTP server answered 250 on the first try
+    QByteArrayList firstQuestionTakenBy;   // whose first-question message it took, retries too
+    QByteArray lastRecipient;              // of the latest RCPT TO
+    // A command the server puts off (450) whenever it comes while the first
+    // question is sent and counted down, on every connection.
+    QByteArray alwaysPutOff;
+    bool firstQuestionOpen = false;
+    int timesPutOff = 0;
     quint16 deadPort = 0;
     TransportSettings smtpWay, pop3Way;   // for the first question's mailing and fetch
 
@@ -230,6 +247,9 @@ struct MatrixRig {
         : smtpWay(reachedBy(smtpFault ? smtpFault->way : Way::Plain, false)),
           pop3Way(reachedBy(pop3Fault ? pop3Fault->way : Way::Plain, true)) {
         world.useClock(clock);
+        // Time stands still while a mailing is on the wire: a server answers
+        // at once as a round counts its seconds.
+        clock.gate = [this] { return !form || !form->roundMail().smtp().running(); };
         QTcpServer probe;   // a port that nobody listens on any more
         probe.listen(QHostAddress::LocalHost, 0);
         deadPort = probe.serverPort();
@@ -240,8 +260,14 @@ struct MatrixRig {
         smtp = std::make_unique<ScriptedServer>(
             Answer::reply("220 mx.trivorn.test ESMTP\r\n"), [this, smtpAnswers](const QByteArray& unit) {
                 Answer a = smtpAnswers(unit);
-                if (sendingFirstQuestion && unit.endsWith("\r\n.\r\n") && a.chunks.join().startsWith("250"))
-                    ++acceptedQuestionMails;
+                if (firstQuestionOpen && !alwaysPutOff.isEmpty() && unit == alwaysPutOff) {
+                    a = Answer::reply("450 4.2.1 Mailbox busy, try again later\r\n");
+                    ++timesPutOff;
+                }
+                if (unit.startsWith("RCPT TO:")) lastRecipient = unit.mid(9, unit.indexOf('>') - 9);
+                const bool taken = unit.endsWith("\r\n.\r\n") && a.chunks.join().startsWith("250");
+                if (sendingFirstQuestion && taken) ++acceptedQuestionMails;
+                if (taken && unit.contains(firstQuestionSubject())) firstQuestionTakenBy << lastRecipient;
                 return a;
             });
         pop3 = std::make_unique<ScriptedServer>(Answer::reply("+OK Dovecot ready.\r\n"),
@@ -265,6 +291,9 @@ struct MatrixRig {
     }
 
     QString subject(int q) const { return fromSjis(round.questionSet().Subject[q]); }
+    QByteArray firstQuestionSubject() const {
+        return QByteArray::fromStdString(TextField("Subject", round.questionSet().Subject[1]));
+    }
     QByteArray joining(const char* sender, const QByteArray& body = "join") const {
         return deliveredReply(sender, encodedWord(u("Re:") + fromSjis(round.invitation().Subject)), body);
     }
@@ -284,6 +313,7 @@ struct MatrixRig {
             TransportSettings& transport = world.module1.transport;
             if (t == q1 + u("の送信です。しばらくお待ち下さい。")) {
                 sendingFirstQuestion = true;
+                firstQuestionOpen = true;
                 if (smtpRefused) f.roundMail().overrides.smtpPort = deadPort;
                 transport = smtpWay;
             }
@@ -294,16 +324,18 @@ struct MatrixRig {
                 f.roundMail().overrides.smtpPort = smtp->port();
                 transport = TransportSettings();
             }
-            if (t == q1 + u("の返信待ちです。 1分お待ち下さい。")) {
+            // The countdown's first line, with a note of mail put off if any.
+            if (t.startsWith(q1 + u("の返信待ちです。 1分お待ち下さい。"))) {
                 maildrop.messages << answerReply("taro@docomo.ne.jp", q1, 1) << answerReply("hanako@ezweb.ne.jp", q1, 2);
                 if (pop3Refused) f.roundMail().overrides.pop3Port = deadPort;
                 transport = pop3Way;
             }
             if (t == q2 + u("の送信です。しばらくお待ち下さい。")) {
+                firstQuestionOpen = false;
                 f.roundMail().overrides.pop3Port = pop3->port();
                 transport = TransportSettings();
             }
-            if (t == q2 + u("の返信待ちです。 1分お待ち下さい。"))
+            if (t.startsWith(q2 + u("の返信待ちです。 1分お待ち下さい。")))
                 maildrop.messages << answerReply("taro@docomo.ne.jp", q2, 2) << answerReply("hanako@ezweb.ne.jp", q2, 1);
         });
         f.show();
@@ -319,6 +351,7 @@ private slots:
     void roundThroughAFaultyServer_data();
     void roundThroughAFaultyServer();
     void fetchOf500MessagesWithOneOf10MB();
+    void putOffUntilTimeRunsOut();
 };
 
 void TestFaultMatrix::roundThroughAFaultyServer_data() {
@@ -336,8 +369,9 @@ void TestFaultMatrix::roundThroughAFaultyServer_data() {
         for (int s = 0; s < states.size(); ++s) {
             QList<Fault> here = states[s].way == Way::StartTls ? tlsFaults : faults;
             if (s == 0) here.prepend(Fault::Refused);
-            // POP3 has one kind of refusal only.
+            // POP3 has one kind of refusal only; SMTP puts off in four words.
             if (pop3) here.removeAll(Fault::Temporary);
+            else here << Fault::TooMuchMail << Fault::TooManyRecipients << Fault::Closing;
             for (Fault f : here)
                 QTest::addRow("%s %s%s %s", pop3 ? "POP3" : "SMTP", states[s].state,
                               states[s].way == Way::Grouped ? " (grouped)" : "", faultName(f))
@@ -369,7 +403,14 @@ void TestFaultMatrix::roundThroughAFaultyServer() {
     // An EHLO reply beyond the reader's bound is cut, and the offer of AUTH
     // with it.
     const bool harmless = kind == Fault::OneByte || (kind == Fault::HugeLine && stateName != "Ehlo");
-    const bool refusal = kind == Fault::Temporary || kind == Fault::Permanent || kind == Fault::Garbage;
+    const bool temporary = kind == Fault::Temporary || kind == Fault::TooMuchMail ||
+                           kind == Fault::TooManyRecipients || kind == Fault::Closing;
+    const bool refusal = temporary || kind == Fault::Permanent || kind == Fault::Garbage;
+    // Put off, by a 4xx or by the server closing once it has greeted: the
+    // mail goes on a later connection while the countdown runs, to each
+    // player once.
+    const bool putOff = !pop3 && stateName != "Quit" &&
+                        (temporary || (kind == Fault::Closed && stateName != "Connect"));
     // In a group, the NUL after the garbage line spoils the reply that
     // follows it, DATA's 354: the server waits for a text the client does
     // not send, and the time-out ends the mailing.
@@ -403,9 +444,8 @@ void TestFaultMatrix::roundThroughAFaultyServer() {
         boxes << rig.subject(1) + u("の返信を受信できませんでした。受信メールサーバーがログインを拒否しました（-ERR refused）。"
                                      "メールの設定で「アカウント名」と「パスワード」を確かめて下さい。");
     // So is a refused SMTP login, in the server's words made readable.
-    const QString authReply = kind == Fault::Temporary ? u("451 4.3.0 Try again later")
-                              : kind == Fault::Permanent ? u("554 5.7.1 Refused") : u("????$B0!garbage");
-    if (!pop3 && refusal && stateName == "Auth")
+    const QString authReply = kind == Fault::Permanent ? u("554 5.7.1 Refused") : u("????$B0!garbage");
+    if (!pop3 && refusal && !putOff && stateName == "Auth")
         boxes << rig.subject(1) + u("を送信できませんでした。送信メールサーバーがログインを拒否しました（") + authReply +
                      u("）。メールの設定の「接続」で、送信の認証と送信のアカウント名・パスワードを確かめて下さい。");
 
@@ -429,19 +469,28 @@ void TestFaultMatrix::roundThroughAFaultyServer() {
     // Every reply was read in the end: late ones by the next fetch.
     QCOMPARE(rig.maildrop.messages.size(), 0);
 
-    // The question went out as far as the server let it; the later mailings
-    // went out whole on connections of their own.
-    QCOMPARE(rig.acceptedQuestionMails, mailsTaken);
-    QCOMPARE(rig.smtp->commands().count("<message>"), 1 + mailsSent + 2 + 2);
+    // The question went out as far as the server let it, what it put off
+    // on a later connection, to each player once; the later mailings went
+    // out whole on connections of their own.
+    if (putOff) {
+        QByteArrayList takenBy = rig.firstQuestionTakenBy;
+        std::sort(takenBy.begin(), takenBy.end());
+        QCOMPARE(takenBy, (QByteArrayList{"hanako@ezweb.ne.jp", "taro@docomo.ne.jp"}));
+        const QByteArray log = rig.world.readFile("delivery1.log");
+        QVERIFY2(log.contains("\t" + u("再送で送信").toUtf8() + "\t"), log.constData());
+    } else {
+        QCOMPARE(rig.acceptedQuestionMails, mailsTaken);
+        QCOMPARE(rig.smtp->commands().count("<message>"), 1 + mailsSent + 2 + 2);
+    }
     // A refusal or garbage is named in the status line, as the code the server gave.
     const QStringList shownErrors = rig.statuses.filter(QRegularExpression("^ERR : "));
     if (!pop3 && refusal && stateName != "Quit") {
         QCOMPARE(shownErrors.size(), 1);
         // Garbage shows its first three bytes, whatever they are.
-        const QString code = kind == Fault::Temporary ? u("451") : kind == Fault::Permanent ? u("554") : QString();
+        const QString code = temporary ? QString::fromLatin1(faultName(kind)) : kind == Fault::Permanent ? u("554") : QString();
         QCOMPARE(shownErrors[0].left(6 + code.size()), u("ERR : ") + code);
         // A refused login shows the server's whole line.
-        if (stateName != "Auth") QCOMPARE(shownErrors[0].size(), 9);
+        if (stateName != "Auth" || putOff) QCOMPARE(shownErrors[0].size(), 9);
         else if (kind != Fault::Garbage) QCOMPARE(shownErrors[0], u("ERR : ") + authReply);
     } else {
         QCOMPARE(shownErrors, QStringList());
@@ -494,6 +543,29 @@ void TestFaultMatrix::fetchOf500MessagesWithOneOf10MB() {
     // In the order their replies came.
     QCOMPARE(results.names, (QList<QByteArray>{sjis(u("山田")).c_str(), sjis(u("佐藤")).c_str(), sjis(u("鈴木")).c_str()}));
     QCOMPARE(rig.maildrop.messages.size(), 497);
+}
+
+// A server that puts off hanako's first question on every try: it goes
+// again after 15 s and 30 s more, and is given up 10 s before the countdown
+// ends, logged and counted; the round goes on, taro's mail is unharmed.
+void TestFaultMatrix::putOffUntilTimeRunsOut() {
+    MatrixRig rig(nullptr, nullptr, Fault::Closed);
+    rig.alwaysPutOff = "RCPT TO:<hanako@ezweb.ne.jp>";
+    rig.play();
+    Form1& f = *rig.form;
+    QCOMPARE(f.Text7->text(), u("クイズ終了しました。"));
+    QCOMPARE(rig.firstQuestionTakenBy, QByteArrayList{"taro@docomo.ne.jp"});
+    // The first try and two more, each put off; no fourth: 15 + 30 + 60 s
+    // is past the 50 s a question's mail is of use.
+    QCOMPARE(rig.timesPutOff, 3);
+    QVERIFY(f.Undelivered->isVisible());
+    QCOMPARE(f.Undelivered->text(), u("送信できなかったアドレス: 1件"));
+    QStringList log = QString::fromUtf8(rig.world.readFile("delivery1.log")).split('\n', Qt::SkipEmptyParts);
+    for (QString& line : log) line = line.section('\t', 1);   // without the time
+    QCOMPARE(log, (QStringList{u("問題1\thanako@ezweb.ne.jp\tRCPT TO 一時的に拒否\t450 4.2.1 Mailbox busy, try again later"),
+                               u("問題1\thanako@ezweb.ne.jp\t再送をあきらめました\t450 4.2.1 Mailbox busy, try again later")}));
+    const RawResults results(rig.world.readFile("trv71.dat"));
+    QCOMPARE(results.answers[results.at(1, 1)], 2);   // she answered all the same: the fetch reads it
 }
 
 QTEST_MAIN(TestFaultMatrix)
