@@ -15,11 +15,18 @@
 #include "mail/StoredPasswords.h"
 #include "model/RecordFiles.h"
 #include "platform/qt/Charset.h"
+#include "run/OwedMail.h"
 #include "run/RunTexts.h"
 #include "run/Waiting.h"
 #include "ui/ButtonKeys.h"
 #include "ui/FieldRules.h"
 #include "ui/Widgets.h"
+
+namespace {
+// How long the window goes on trying mail the server put off before it says
+// the mail could not be sent: the pauses of 15, 30 and 60 seconds.
+constexpr std::uint32_t kFeedbackRetryMs = 3 * 60000;
+}  // namespace
 
 Form10::Form10(Module1& module1, QWidget* parent) : EditorWindow(parent), m(module1) {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -122,8 +129,20 @@ void Form10::Command1_Click() {
 
     SmtpJob job = makeFeedbackSmtpJob(m, textOf(Text1), textOf(Text2));
     connectJob(job, m, overrides);
-    session_->start(std::move(job));
-    waitForSessionEnd(m.platform, *session_);
+    const std::uint32_t began = m.platform.clock->tickCount();
+    for (int tries = 1;; ++tries) {
+        session_->start(job);
+        waitForSessionEnd(m.platform, *session_);
+        if (closeAfterSending_ || session_->deferred().empty()) break;
+        // Put off by the server: tried again after a pause, as the round's
+        // mail is, for as long as the operator may be expected to wait.
+        const std::uint32_t pause = RetryPauseMs(tries);
+        if (m.platform.clock->tickCount() - began + pause > kFeedbackRetryMs) break;
+        Text3->setText(QStringLiteral("送信メールサーバーが一時的に受け付けませんでした（%1）。%2秒後に送り直します。")
+                           .arg(Charset::toQt(session_->deferred().front().reply))
+                           .arg(pause / 1000));
+        wait(m.platform, pause, &closeAfterSending_);
+    }
     sending_ = false;
 
     if (closeAfterSending_) {

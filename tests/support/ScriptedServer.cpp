@@ -28,6 +28,7 @@ void ScriptedServer::accept()
     s->setParent(this);
     buffer_.clear();
     dataMode_ = false;
+    closing_ = false;
     connect(s, &QTcpSocket::readyRead, this, &ScriptedServer::readUnits);
     connect(s, &QTcpSocket::disconnected, this, [this, s] {
         if (s == client_) clientClosed = true;
@@ -38,7 +39,8 @@ void ScriptedServer::accept()
 
 void ScriptedServer::readUnits()
 {
-    if (!client_) return;
+    // A server that has said its last word answers nothing more.
+    if (!client_ || closing_) return;
     buffer_ += client_->readAll();
     while (true) {
         QByteArray unit;
@@ -77,6 +79,7 @@ void ScriptedServer::play(const Answer& answer)
         });
     }
     if (answer.close) {
+        closing_ = true;
         if (!answer.chunks.isEmpty()) at += answer.gapMs;
         QTimer::singleShot(int(at - now), this, [target] {
             if (target) target->disconnectFromHost();

@@ -66,6 +66,7 @@ private:
     Responder responder_;
     QByteArray buffer_;
     bool dataMode_ = false;
+    bool closing_ = false;   // the last answer on this connection closes it
     int pendingSends_ = 0;   // chunks scheduled but not yet written
     qint64 nextSendAt_ = 0;  // so that answers keep their order in time
 };

@@ -15,6 +15,7 @@
 #include "demo/PreparedRound.h"
 #include "support/MessageStamp.h"
 #include "support/ScriptedServer.h"
+#include "support/SteppedClock.h"
 #include "support/TestWorld.h"
 #include "ui/Form10.h"
 
@@ -33,7 +34,7 @@ quint16 closedPort() {
     return port;
 }
 
-enum class Server { Refusing, ClosingAfterGreeting, Refusing550AtRcpt, Silent, Accepting };
+enum class Server { Refusing, ClosingAfterGreeting, Refusing550AtRcpt, Silent, Accepting, PuttingOffOnce };
 
 }  // namespace
 
@@ -57,6 +58,9 @@ void TestForm10::endings_data() {
     QTest::newRow("550 at RCPT") << Server::Refusing550AtRcpt << QStringList{start, failed} << true;
     QTest::newRow("silence") << Server::Silent << QStringList{start, "Time Out Err", failed} << false;
     QTest::newRow("accepted") << Server::Accepting << QStringList{start, u("メールを送信しました")} << true;
+    // Put off (450) is tried again after a pause on the window's clock.
+    QTest::newRow("450 at RCPT, taken on the second try")
+        << Server::PuttingOffOnce << QStringList{start, u("メールを送信しました")} << true;
 }
 
 void TestForm10::endings() {
@@ -64,17 +68,24 @@ void TestForm10::endings() {
     QFETCH(QStringList, boxes);
     QFETCH(bool, immediate);
     TestWorld world;
+    SteppedClock steps;   // the pauses between tries pass as the window reads its clock
+    steps.stepMs = 60000;
+    world.useClock(steps);
     PreparedRound settings;
     QVERIFY(writeRecordFile(world.files, "trv1.dat", settings.mailSettings()));
 
     Answer greeting = Answer::reply("220 mx.trivorn.test ESMTP\r\n");
     if (server == Server::ClosingAfterGreeting) greeting.close = true;
     if (server == Server::Silent) greeting = Answer::silence();
+    ScriptedServer* smtpServer = nullptr;
     ScriptedServer smtp(greeting, ScriptedServer::smtpAcceptingAll([&](const QByteArray& unit) -> std::optional<Answer> {
         if (server == Server::Refusing550AtRcpt && unit.startsWith("RCPT TO:"))
             return Answer::reply("550 5.1.1 <support@trivorn.test>: Recipient address rejected\r\n");
+        if (server == Server::PuttingOffOnce && unit.startsWith("RCPT TO:") && smtpServer->connections == 1)
+            return Answer::reply("450 4.2.1 Try again later\r\n");
         return std::nullopt;
     }));
+    smtpServer = &smtp;
 
     auto* form = new Form10(world.module1);   // deletes itself on closing
     form->overrides.smtpPort = server == Server::Refusing ? closedPort() : smtp.port();
@@ -88,7 +99,11 @@ void TestForm10::endings() {
     QTest::mouseClick(form->Command1, Qt::LeftButton);
 
     QCOMPARE(world.messageBox.texts(), boxes);
-    const bool sent = server == Server::Accepting;
+    const bool sent = server == Server::Accepting || server == Server::PuttingOffOnce;
+    if (server == Server::PuttingOffOnce) QCOMPARE(smtp.connections, 2);
+    // Closed before anything was taken counts as put off: tried until the
+    // window gives up, each time on a connection of its own.
+    if (server == Server::ClosingAfterGreeting) QVERIFY(smtp.connections > 1);
     QCOMPARE(form->Command1->isEnabled(), !sent);
     if (immediate) QVERIFY2(clock.elapsed() < 600, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(form->Winsock1->isClosed());
