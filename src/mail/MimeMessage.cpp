@@ -154,6 +154,33 @@ bool MimeMessage::isMultipart() const {
 
 bool MimeMessage::isBroken() const { return isMultipart() && parsed_->broken; }
 
+std::optional<DeliveryReport> MimeMessage::deliveryReport() const {
+    if (!isMultipart()) return std::nullopt;
+    GMimeObject* top = g_mime_message_get_mime_part(parsed_->message);
+    GMimeContentType* type = g_mime_object_get_content_type(top);
+    const char* reportType = g_mime_object_get_content_type_parameter(top, "report-type");
+    if (!type || !g_mime_content_type_is_type(type, "multipart", "report") || !reportType ||
+        g_ascii_strcasecmp(reportType, "delivery-status") != 0)
+        return std::nullopt;
+    DeliveryReport report;
+    bool hasStatus = false;
+    GMimeMultipart* parts = GMIME_MULTIPART(top);
+    for (int i = 0, n = g_mime_multipart_get_count(parts); i < n; ++i) {
+        GMimeObject* part = g_mime_multipart_get_part(parts, i);
+        GMimeContentType* partType = g_mime_object_get_content_type(part);
+        if (!partType) continue;
+        if (g_mime_content_type_is_type(partType, "message", "delivery-status")) {
+            report.status = textOf(part).bytes;
+            hasStatus = true;
+        } else if (g_mime_content_type_is_type(partType, "message", "rfc822") ||
+                   g_mime_content_type_is_type(partType, "text", "rfc822-headers")) {
+            report.returned = textOf(part).bytes;
+        }
+    }
+    if (!hasStatus) return std::nullopt;
+    return report;
+}
+
 std::optional<MimeMessage::Text> MimeMessage::text() const {
     if (!parsed_->message) return std::nullopt;
     GMimeObject* top = g_mime_message_get_mime_part(parsed_->message);

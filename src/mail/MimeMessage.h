@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "mail/DeliveryStatus.h"
+
 // One fetched message as a MIME library reads it (GMime): its header fields,
 // its structure, and the bytes of the part a person wrote, with the transfer
 // encoding (base64, quoted-printable) undone. Charsets are left to the caller:
@@ -40,6 +42,11 @@ public:
     // text/html part, else nothing; a message of one part is its own text,
     // whatever its type says.
     std::optional<Text> text() const;
+
+    // Of a delivery status notification (multipart/report;
+    // report-type=delivery-status): its machine-readable part and the
+    // returned message as they stand. Nothing for any other message.
+    std::optional<DeliveryReport> deliveryReport() const;
 
 private:
     struct Parsed;

@@ -83,12 +83,23 @@ ReadResult ReadReceivedMail(std::string_view messageText, std::string_view ownAd
     const std::optional<MessageLayout> layout = layOut(messageText);
     if (!layout) return result;   // Unreadable
 
+    const MimeMessage mime(layout->message);
+    // Reports come from the provider, not from a phone: read before the
+    // players' rule, which they would never pass, and before the delivery
+    // clause, which a report the provider made on its own machine lacks.
+    // What keeps a stranger's report out is the Message-ID it returns.
+    if (const std::optional<DeliveryReport> report = mime.deliveryReport()) {
+        result.verdict = MailVerdict::Bounce;
+        result.failed = FailedDeliveries(report->status);
+        const std::vector<std::string> notice = ReferencedIds(mime.field("Message-ID").value_or(""));
+        result.notice = notice.empty() ? std::string() : notice.front();
+        result.returnedId = ReturnedMessageId(report->returned);
+        return result;
+    }
     if (!sjisContainsNoCase(layout->headers, "for <" + std::string(ownAddress) + ">;")) {
         result.verdict = MailVerdict::NotAddressed;
         return result;
     }
-
-    const MimeMessage mime(layout->message);
     ReceivedMail mail;
     mail.sender = addressOf(mime.field("From").value_or(""));
     if (!fromPlayer(reading.players, mime.field("Return-Path"), mail.sender)) {
@@ -117,6 +128,9 @@ ReadResult ReadReceivedMail(std::string_view messageText, std::string_view ownAd
 
 bool ParseReceivedMail(const std::string& messageText, ParseContext& ctx) {
     const ReadResult read = ReadReceivedMail(messageText, ctx.ownAddress, ctx.reading);
+    if (read.verdict == MailVerdict::Bounce && ctx.bounced && ctx.sentIds &&
+        (ctx.sentIds->awaited.count(read.returnedId) || ctx.sentIds->earlier.count(read.returnedId)))
+        for (const FailedDelivery& f : read.failed) ctx.bounced(f, read.notice);
     if (read.verdict != MailVerdict::Read) return false;
     const ReceivedMail& mail = read.mail;
 

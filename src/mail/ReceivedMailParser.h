@@ -5,6 +5,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "mail/DeliveryStatus.h"
 #include "mail/Players.h"
 #include "platform/CharsetConverter.h"
 #include "platform/SjisText.h"
@@ -51,6 +52,11 @@ struct ParseContext {
     ReplyReading reading;
     std::function<void(const SjisText& sender)> acceptReply;
     std::function<void(const SjisText& sender, const SjisText& body)> scoreAnswer;
+    // A provider's report that mail of this round (one of sentIds) to
+    // `failed.address` could not be delivered; `notice` is the report's own
+    // Message-ID. The report itself is left on the server, as all mail that
+    // is no reply is, so the same report comes again at the next fetch.
+    std::function<void(const FailedDelivery& failed, const std::string& notice)> bounced;
 };
 
 // How a fetched message stands before its subject is compared.
@@ -59,11 +65,17 @@ enum class MailVerdict {
     NotAddressed,   // no delivery clause "for <OwnAddress>;" in its headers
     NotFromPhone,   // not from a player (ReplyReading::players)
     Unreadable,     // headers with no end, a broken encoded word, a multi-part body without delimiters
+    Bounce,         // a provider's report of mail it could not deliver
 };
 
 struct ReadResult {
     MailVerdict verdict = MailVerdict::Unreadable;
     ReceivedMail mail;   // filled when the verdict is Read
+    // Bounce: the recipients the report names as failed, the report's own
+    // Message-ID and that of the returned message.
+    std::vector<FailedDelivery> failed;
+    std::string notice;
+    std::string returnedId;
 };
 
 // Reads one complete retrieved message (the server's status line first, the

@@ -88,6 +88,36 @@ QList<QPair<const char*, QByteArray>> replyFields(const Written& w) {
             {"RE:(BCC) raw", "RE:(BCC)" + w.raw}};
 }
 
+// A provider's report on mail it could not deliver, as Postfix writes one:
+// the recipient blocks of its delivery-status part, and the returned
+// message's header section naming `returnedId`.
+QByteArray report(const QByteArray& recipients, const QByteArray& returnedId,
+                  const QByteArray& returnedType = "text/rfc822-headers",
+                  const QByteArray& reportType = "delivery-status") {
+    Mail m;
+    m.returnPath = "<>";
+    m.from = "MAILER-DAEMON@trivorn.test (Mail Delivery System)";
+    m.subject = "Undelivered Mail Returned to Sender";
+    m.afterSubject = "Message-ID: <20261207100100.5B2C@trivorn.test>\r\nMIME-Version: 1.0\r\n"
+                     "Content-Type: multipart/report; report-type=" + reportType + ";\r\n"
+                     "\tboundary=\"4A1B.1765000000/mail.trivorn.test\"\r\n";
+    const QByteArray delimiter = "--4A1B.1765000000/mail.trivorn.test";
+    m.body = "This is a MIME-encapsulated message.\r\n\r\n" + delimiter +
+             "\r\nContent-Description: Notification\r\nContent-Type: text/plain; charset=us-ascii\r\n\r\n"
+             "I'm sorry to have to inform you that your message could not\r\nbe delivered.\r\n\r\n" +
+             delimiter + "\r\nContent-Description: Delivery report\r\nContent-Type: message/delivery-status\r\n\r\n"
+             "Reporting-MTA: dns; mail.trivorn.test\r\nX-Postfix-Queue-ID: 4A1B2C3D4E\r\n"
+             "Arrival-Date: Mon,  7 Dec 2026 10:00:00 +0900 (JST)\r\n\r\n" + recipients + "\r\n" + delimiter +
+             "\r\nContent-Description: Undelivered Message Headers\r\nContent-Type: " + returnedType + "\r\n\r\n"
+             "Return-Path: <quiz@trivorn.test>\r\nFrom: quiz@trivorn.test\r\nSubject: Q1\r\n"
+             "Message-ID: " + returnedId + "\r\n\r\nbody\r\n\r\n" + delimiter + "--";
+    return m.text();
+}
+
+const QByteArray kHanakoFailed = "Final-Recipient: rfc822; hanako@gone.test\r\n"
+                                 "Original-Recipient: rfc822;hanako@gone.test\r\nAction: failed\r\n"
+                                 "Status: 5.1.1\r\nDiagnostic-Code: X-Postfix; unknown user:\r\n \"hanako\"\r\n";
+
 const QByteArray kPlain7bit = "Content-Type: text/plain; charset=\"ISO-2022-JP\"\r\nContent-Transfer-Encoding: 7bit\r\n\r\n";
 const QByteArray kImage = "Content-Type: image/jpeg; name=\"a.jpg\"\r\nContent-Transfer-Encoding: base64\r\n\r\n/9j/4AAQSkZJRgABAQ==\r\n";
 
@@ -308,6 +338,8 @@ void TestParser::reading_data() {
     QTest::newRow("multi-part whose text never ends")
         << multipart("multipart/mixed; boundary=\"q\"", {"--q\r\n" + kPlain7bit + "1"}, "")
         << unreadable << "" << "" << "";
+    QTest::newRow("a provider's delivery report")
+        << report(kHanakoFailed, "<q1@trivorn.test>") << int(MailVerdict::Bounce) << "" << "" << "";
 }
 
 void TestParser::reading() {
@@ -417,6 +449,25 @@ void TestParser::handOver_data() {
         m.body = jis("答:3");
         QTest::newRow(name) << m.text() << "Re:第2問" << "Re:クイズ大会Re:第1問" << true << remove << handed;
     }
+    // Reports on mail that did not arrive are told and stay on the server.
+    const QList<std::tuple<const char*, QByteArray, QString>> reports = {
+        {"report on a question: told", report(kHanakoFailed, "<q1@trivorn.test>"),
+         "bounced hanako@gone.test 5.1.1 unknown user: \"hanako\""},
+        {"report returning the whole message: told", report(kHanakoFailed, "<q2@trivorn.test>", "message/rfc822"),
+         "bounced hanako@gone.test 5.1.1 unknown user: \"hanako\""},
+        {"report on mail of no round of ours: not told", report(kHanakoFailed, "<other@trivorn.test>"), ""},
+        {"report without the returned message: not told", report(kHanakoFailed, "", "text/plain"), ""},
+        {"only the failed recipients of a report",
+         report("Final-Recipient: rfc822; jiro@late.test\r\nAction: delayed\r\nStatus: 4.4.1\r\n\r\n"
+                "Final-Recipient: rfc822; taro@docomo.ne.jp\r\nAction: delivered\r\nStatus: 2.0.0\r\n\r\n" +
+                    kHanakoFailed + "\r\nFINAL-RECIPIENT: RFC822; Ken@Gone.Test\r\nACTION: Failed\r\n",
+                "<q1@trivorn.test>"),
+         "bounced hanako@gone.test 5.1.1 unknown user: \"hanako\"|bounced Ken@Gone.Test  "},
+        {"a read receipt is no delivery report", report(kHanakoFailed, "<q1@trivorn.test>", "text/rfc822-headers",
+                                                        "disposition-notification"), ""},
+    };
+    for (const auto& [name, text, told] : reports)
+        QTest::newRow(name) << text << "Re:第2問" << "Re:クイズ大会Re:第1問" << true << false << told;
     m = Mail{};
     m.subject = "ERe:Q1";
     // テ is 83 65: its trail byte is an "e", which no case folding may touch.
@@ -442,6 +493,10 @@ void TestParser::handOver() {
     ctx.acceptReply = [&](const SjisText& s) { calls << "accept " + QString::fromStdString(s); };
     ctx.scoreAnswer = [&](const SjisText& s, const SjisText& b) {
         calls << "score " + QString::fromStdString(s) + " " + un(b);
+    };
+    ctx.bounced = [&](const FailedDelivery& f, const std::string& notice) {
+        QCOMPARE(notice, std::string("<20261207100100.5B2C@trivorn.test>"));
+        calls << QString::fromStdString("bounced " + f.address + ' ' + f.status + ' ' + f.diagnostic);
     };
     QCOMPARE(ParseReceivedMail(message.toStdString(), ctx), remove);
     QCOMPARE(calls.join('|'), handed);
