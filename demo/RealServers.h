@@ -39,6 +39,15 @@ inline constexpr quint16 smtpsPort = 465;
 // POP3 inside TLS from the first byte. Port 110 offers STLS as well, and still
 // takes USER/PASS without it.
 inline constexpr quint16 pop3sPort = 995;
+// Plain SMTP as on port 25, throttled as a provider throttles an account: at
+// most 5 messages per 6 s from one client, then "450 4.7.1 Error: too much
+// mail". Six seconds are a provider's minute for a round played at ten
+// times the speed.
+inline constexpr quint16 throttledPort = 2525;
+inline constexpr int throttleUnitMs = 6000;
+// Mail to this domain is taken at RCPT and bounced at once: the sender gets
+// a delivery report ("unknown user") in its mailbox.
+inline constexpr char bouncingDomain[] = "gone.test";
 // The name the servers' certificate is issued for (and greet with); the
 // certificate also names the listening address.
 inline constexpr char tlsServerName[] = "mail.trivorn.test";

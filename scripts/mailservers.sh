@@ -73,7 +73,17 @@ LOGIN_ONLY_SERVICE=smtp-login    # the service name it gives Dovecot's authentic
 SMTPS_PORT=465
 POP3_PORT=110
 POP3S_PORT=995
-ALL_PORTS="$SMTP_PORT $SUBMISSION_PORT $LOGIN_ONLY_PORT $SMTPS_PORT $POP3_PORT $POP3S_PORT"
+# Plain SMTP as on port 25, but throttled as a provider throttles one account:
+# at most THROTTLE_MESSAGES messages per THROTTLE_UNIT from one client, then
+# "450 4.7.1 Error: too much mail". The unit is a tenth of a provider's
+# minute so a test round plays at ten times the speed of a real one.
+THROTTLED_PORT=2525
+THROTTLE_MESSAGES=${MAILSERVERS_THROTTLE:-5}
+THROTTLE_UNIT=6s
+# Mail to this domain is taken at RCPT and bounced at once, so a real
+# delivery report comes back to the sender.
+BOUNCING_DOMAIN=gone.test
+ALL_PORTS="$SMTP_PORT $SUBMISSION_PORT $LOGIN_ONLY_PORT $SMTPS_PORT $THROTTLED_PORT $POP3_PORT $POP3S_PORT"
 
 die() { echo "mailservers: $*" >&2; exit 1; }
 say() { echo "mailservers: $*"; }
@@ -291,7 +301,10 @@ myorigin = \$myhostname
 inet_interfaces = loopback-only
 inet_protocols = ipv4
 mynetworks = 127.0.0.0/8
-mydestination =
+# The bouncing domain is local, and with no list of its users smtpd takes
+# every recipient; the local agent, finding no such user, then bounces it.
+mydestination = $BOUNCING_DOMAIN
+local_recipient_maps =
 relayhost =
 relay_domains =
 alias_maps =
@@ -317,6 +330,8 @@ smtpd_peername_lookup = no
 smtpd_client_connection_count_limit = 0
 smtpd_client_connection_rate_limit = 0
 smtpd_recipient_limit = 2000
+# Only the throttled listener counts messages; this is its time unit.
+anvil_rate_time_unit = $THROTTLE_UNIT
 biff = no
 append_dot_mydomain = no
 readme_directory = no
@@ -338,6 +353,11 @@ EOF
     # chroot off everywhere: the queue is not a prepared chroot jail.
     printf '# service     type  private unpriv  chroot  wakeup  maxproc command\n' > "$PF_CONF/master.cf"
     printf '%-13s inet  n       -       n       -       -       smtpd\n' "$ADDRESS:$SMTP_PORT" >> "$PF_CONF/master.cf"
+    # Loopback is in mynetworks, which the limits spare by default.
+    printf '%-13s inet  n       -       n       -       -       smtpd\n' "$ADDRESS:$THROTTLED_PORT" >> "$PF_CONF/master.cf"
+    echo "  -o syslog_name=postfix/throttled
+  -o smtpd_client_message_rate_limit=$THROTTLE_MESSAGES
+  -o smtpd_client_event_limit_exceptions=" >> "$PF_CONF/master.cf"
     # Submission as mail providers offer it today: TLS first (STARTTLS, or from
     # the first byte on the smtps port), then a password, then the mail. Only
     # the test domains are accepted here too: the relay rule of port 25 stays.
@@ -381,6 +401,7 @@ smtp          unix  -       -       n       -       -       smtp
 relay         unix  -       -       n       -       -       smtp
 showq         unix  n       -       n       -       -       showq
 error         unix  -       -       n       -       -       error
+local         unix  -       n       n       -       -       local
 retry         unix  -       -       n       -       -       error
 discard       unix  -       -       n       -       -       discard
 virtual       unix  -       n       n       -       -       virtual
@@ -569,6 +590,7 @@ start() {
     wait_for "$SUBMISSION_PORT" "220 " "Postfix submission" "$DIR/postfix.log"
     wait_for "$LOGIN_ONLY_PORT" "220 " "Postfix submission (AUTH LOGIN only)" "$DIR/postfix.log"
     wait_for "$SMTPS_PORT" "220 " "Postfix smtps (TLS)" "$DIR/postfix.log" "$TLS_DIR"
+    wait_for "$THROTTLED_PORT" "220 " "Postfix throttled" "$DIR/postfix.log"
     wait_for "$POP3_PORT" "+OK" Dovecot "$DC_DIR/dovecot.log"
     wait_for "$POP3S_PORT" "+OK" "Dovecot pop3s (TLS)" "$DC_DIR/dovecot.log" "$TLS_DIR"
     # Postfix offers AUTH only while Dovecot's socket for it is there.
@@ -604,6 +626,7 @@ status() {
     status_line smtp "$SMTP_PORT" "$(greeting "$SMTP_PORT")"
     status_line submission "$SUBMISSION_PORT" "$(greeting "$SUBMISSION_PORT")"
     status_line submission-login "$LOGIN_ONLY_PORT" "$(greeting "$LOGIN_ONLY_PORT")"
+    status_line throttled "$THROTTLED_PORT" "$(greeting "$THROTTLED_PORT")"
     status_line pop3 "$POP3_PORT" "$(greeting "$POP3_PORT")"
     # The TLS ones: whether they listen, and whether the handshake checks out
     # against this instance's CA.

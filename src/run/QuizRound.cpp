@@ -61,6 +61,7 @@ RoundEnd QuizRound::play() {
     run.participants.ParticipantCount = 0;
 
     if (const auto missing = ReadRoundSetup(m_)) return stopForSetup(*missing);
+    deliveryLog_ = RunTexts::kDeliveryLogPrefix + run.RoundNumber + RunTexts::kDeliveryLogSuffix;
     const int questionCount = *QuestionCountOf(m_.questionSet);
     const int addressCount = BuildAddressList(m_);
     if (addressCount == 0) return stopForSetup(RunTexts::kNoAddresses);
@@ -191,6 +192,10 @@ void QuizRound::mailEvent(const MailEvent& e) {
         logDelivery(e.phase, e.who.address, RunTexts::kLogGivenUp, e.who.reply);
         countUndelivered(1);
         return;
+    case MailEvent::Kind::Bounced:
+        logDelivery(e.phase, e.who.address, RunTexts::kLogBounced, e.who.reply);
+        countUndelivered(1);
+        return;
     }
 }
 
@@ -201,8 +206,7 @@ void QuizRound::countUndelivered(int more) {
 
 void QuizRound::logDelivery(const SjisText& phase, const SjisText& address, const SjisText& what,
                             const SjisText& reply) {
-    const std::string log = RunTexts::kDeliveryLogPrefix + m_.quizRun.RoundNumber + RunTexts::kDeliveryLogSuffix;
-    m_.platform.files->appendLine(log, m_.platform.clock->localDateTime() + '\t' + phase + '\t' + address + '\t' +
+    m_.platform.files->appendLine(deliveryLog_, m_.platform.clock->localDateTime() + '\t' + phase + '\t' + address + '\t' +
                                            what + '\t' + reply);
 }
 

@@ -78,4 +78,7 @@ private:
     RoundMail& mail_;
     bool stopped_ = false;
     int undelivered_ = 0;   // recipients of this round's mailings that could not be reached
+    // This round's delivery log, named when it starts: storing the round
+    // moves the round number on while closing mail may still be owed.
+    std::string deliveryLog_;
 };

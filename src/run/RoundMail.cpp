@@ -194,6 +194,18 @@ FetchReport RoundMailer::fetch(const OutgoingMail& answered, bool roundTellsFail
     // The awaited subject, the earlier fetches' and whose replies count stay
     // as they are for the whole fetch.
     auto context = std::make_shared<ParseContext>(replyContext(m_, answered, vars_.遅れメール, &vars_.sentIds));
+    // A report that a player of the round was not reached is told once.
+    context->bounced = [this](const FailedDelivery& failed, const std::string& notice) {
+        const QuizRun& run = m_.quizRun;
+        for (int i = 0; i <= run.AddressLastIndex && i < kAddressSlots; ++i) {
+            const SjisText& address = run.ListAddresses[std::size_t(i)];
+            if (!sameAddress(address, failed.address)) continue;
+            if (!vars_.bouncesTold.insert(notice + ' ' + address).second) return;
+            tell(MailEvent::Kind::Bounced, RunTexts::kBouncePhase,
+                 {i, run.ListNames[std::size_t(i)], address, "", failed.status + ' ' + failed.diagnostic});
+            return;
+        }
+    };
     Pop3Job job = makeRoundPop3Job(m_, [context](const std::string& messageText) {
         return ParseReceivedMail(messageText, *context);
     });

@@ -45,6 +45,7 @@ struct MailEvent {
         TakenLater,     // taken on a later connection
         RefusedLater,   // refused for good on a later connection
         GivenUp,        // still owed at its deadline
+        Bounced,        // taken, then reported undeliverable by the provider
     };
     Kind kind = Kind::TakenLater;
     SjisText phase;

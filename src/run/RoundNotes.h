@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <set>
+#include <string>
 
 #include "mail/ReceivedMailParser.h"
 #include "platform/SjisText.h"
@@ -17,4 +19,7 @@ struct RoundNotes {
     // The Message-IDs of the mail the server took, told apart as the
     // subjects of 遅れメール are.
     SentMessageIds sentIds;
+    // The reports of undelivered mail already told: the report's Message-ID
+    // and the address. A report stays on the server and is read again.
+    std::set<std::string> bouncesTold;
 };
