@@ -879,6 +879,12 @@ void TestSmtpSession::groupedDialogue_data()
                           "RCPT TO:<p2@docomo.ne.jp>\r\nDATA",
                           "<message>", "QUIT"}
         << 1 << QByteArrayList{"later p1@docomo.ne.jp RCPT TO"} << int(K::None) << false;
+    QTest::newRow("shared envelope, a bare 450 without text: put off all the same")
+        << false << 0 << QByteArrayList{"250 ok\r\n250 ok\r\n450\r\n250 ok\r\n354 go\r\n", queued, "221 bye\r\n"}
+        << QByteArrayList{"MAIL FROM:<quiz@trivorn.test>\r\nRCPT TO:<p0@docomo.ne.jp>\r\nRCPT TO:<p1@docomo.ne.jp>\r\n"
+                          "RCPT TO:<p2@docomo.ne.jp>\r\nDATA",
+                          "<message>", "QUIT"}
+        << 1 << QByteArrayList{"later p1@docomo.ne.jp RCPT TO"} << int(K::None) << false;
     QTest::newRow("shared envelope, DATA put off: everybody later")
         << false << 0 << QByteArrayList{"250 ok\r\n250 ok\r\n250 ok\r\n250 ok\r\n451 4.3.0 later\r\n", "221 bye\r\n"}
         << QByteArrayList{"MAIL FROM:<quiz@trivorn.test>\r\nRCPT TO:<p0@docomo.ne.jp>\r\nRCPT TO:<p1@docomo.ne.jp>\r\n"
