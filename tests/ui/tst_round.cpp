@@ -187,6 +187,16 @@ QList<SetupCase> setupCases() {
         {"question count 101", {}, [](TestWorld& w) { rewriteQuestionCount(w, "101"); }, questions},
         {"question count not a number", {}, [](TestWorld& w) { rewriteQuestionCount(w, "2a"); }, questions},
         {"no closing mail", {}, remove({"trv61.dat"}), closing},
+        // The operator, asked, would rather not pass the provider's daily quota.
+        {"more recipients than the daily limit, and the operator stops",
+         {},
+         [](TestWorld& w) {
+             TransportSettings t;
+             t.DailyRecipientLimit = 3;
+             writeRecordFile(w.files, "trv1x.dat", t);
+             w.messageBox.answer = false;
+         },
+         "1日の送信上限を超えるおそれがあるため、クイズを始めませんでした。"},
         {"nobody marked for sending",
          [](PreparedRound& r) {
              for (auto& e : r.addressBook) e.send = false;
@@ -241,7 +251,7 @@ void TestRound::setupChecks() {
 // start: one message says what failed, why and what to do; no fetch, no
 // question, nothing stored, and START is ready again.
 void TestRound::invitationThatCannotGoOut_data() {
-    QTest::addColumn<int>("server");   // 0: nobody listens, 1: silent, 2: refuses every address
+    QTest::addColumn<int>("server");   // 0: nobody listens, 1: silent, 2: refuses every address, 3: over quota
     QTest::addColumn<QString>("why");
     const QString what = u("参加確認のメールを送信できなかったため、クイズを始めませんでした。");
     QTest::newRow("nobody listens") << 0 << what + u("送信メールサーバーに接続できません（ERR(10061;");
@@ -250,6 +260,9 @@ void TestRound::invitationThatCannotGoOut_data() {
     QTest::newRow("every address refused")
         << 2 << what + u("どのアドレスも送信メールサーバーに受け付けられませんでした（550 5.1.1 User unknown）。"
                          "アドレス帳のアドレスを確かめて下さい。");
+    QTest::newRow("sender refused for a quota")
+        << 3 << what + u("送信数の上限に達したようです: 550 5.4.5 Daily user sending quota exceeded。"
+                         "時間をおいてから、またはプロバイダの送信数の上限を確かめてから、もう一度ＳＴＡＲＴを押して下さい。");
 }
 
 void TestRound::invitationThatCannotGoOut() {
@@ -262,12 +275,19 @@ void TestRound::invitationThatCannotGoOut() {
                                 if (u.startsWith("RCPT TO:")) return Answer::reply("550 5.1.1 User unknown\r\n");
                                 return std::nullopt;
                             }));
+    ScriptedServer overQuota(Answer::reply("220 mx ESMTP\r\n"),
+                             ScriptedServer::smtpAcceptingAll([](const QByteArray& u) -> std::optional<Answer> {
+                                 if (u.startsWith("MAIL FROM:"))
+                                     return Answer::reply("550 5.4.5 Daily user sending quota exceeded\r\n");
+                                 return std::nullopt;
+                             }));
     QTcpServer probe;   // a port nobody listens on any more
     probe.listen(QHostAddress::LocalHost, 0);
     const quint16 deadPort = probe.serverPort();
     probe.close();
     Form1& f = rig.open();
-    f.roundMail().overrides.smtpPort = server == 0 ? deadPort : server == 1 ? silent.port() : refusing.port();
+    const quint16 ports[] = {deadPort, silent.port(), refusing.port(), overQuota.port()};
+    f.roundMail().overrides.smtpPort = ports[server];
     const auto before = snapshot(rig.world);
 
     QTest::mouseClick(f.Command6, Qt::LeftButton);
